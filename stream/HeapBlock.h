@@ -1,0 +1,31 @@
+// HeapBlock: the owner of one heap block of bytes whose size is fixed when it is made; the block
+// is released with the owner. The cached file stream's cache, the audio file's frame buffer
+// and the converter's block buffers are HeapBlocks.
+//
+//     HeapBlock buffer(4096);               // throws 2 when the block cannot be had
+//     ZeroBlock(buffer.Bytes(), buffer.Size());
+//
+// The contents of a new block are undefined. A HeapBlock is not copied.
+#pragma once
+
+#include <cstdint>
+
+class HeapBlock {
+public:
+    // Allocates size bytes; a negative size or a failed allocation throws 2.
+    explicit HeapBlock(std::int32_t size);
+    ~HeapBlock();
+    HeapBlock(const HeapBlock&) = delete;
+    HeapBlock& operator=(const HeapBlock&) = delete;
+
+    std::uint8_t* Bytes() { return mBytes; }
+    const std::uint8_t* Bytes() const { return mBytes; }
+    std::int32_t Size() const { return mSize; }
+
+private:
+    std::uint8_t* mBytes; // the block, mSize bytes
+    std::int32_t mSize;   // size of the block in bytes
+};
+
+// Sets size bytes from address on to 0; a size of 0 or less sets nothing.
+void ZeroBlock(void* address, std::int32_t size);

@@ -1,0 +1,52 @@
+#include "stream/HeapBlock.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <cstdlib>
+
+TEST(HeapBlock, OwnsABlockOfItsSize) {
+    HeapBlock block(64);
+    ASSERT_NE(block.Bytes(), nullptr);
+    EXPECT_EQ(block.Size(), 64);
+    block.Bytes()[0] = 0x11;
+    block.Bytes()[63] = 0x22;
+    ZeroBlock(block.Bytes() + 1, 62);
+    EXPECT_EQ(block.Bytes()[0], 0x11);
+    EXPECT_EQ(block.Bytes()[1], 0);
+    EXPECT_EQ(block.Bytes()[62], 0);
+    EXPECT_EQ(block.Bytes()[63], 0x22);
+    ZeroBlock(block.Bytes(), -1); // nothing to set
+    EXPECT_EQ(block.Bytes()[0], 0x11);
+}
+
+TEST(HeapBlock, ABlockThatCannotBeHadThrows2) {
+    try {
+        HeapBlock block(-1);
+        FAIL() << "a negative size must throw";
+    } catch (std::int32_t code) {
+        EXPECT_EQ(code, 2);
+    }
+}
+
+namespace {
+
+// Caps the address space, then asks for more than the cap: 0 when that threw 2.
+[[noreturn]] void AllocateBeyondTheCap() {
+    const rlim_t cap = 256UL << 20;
+    rlimit limit{cap, cap};
+    setrlimit(RLIMIT_AS, &limit);
+    try {
+        HeapBlock block(1 << 30);
+        std::exit(1);
+    } catch (std::int32_t code) {
+        std::exit(code == 2 ? 0 : 3);
+    }
+}
+
+} // namespace
+
+TEST(HeapBlockDeathTest, FailedAllocationThrows2) {
+    // In a child process, so that the cap and the allocation failure stay there.
+    EXPECT_EXIT(AllocateBeyondTheCap(), testing::ExitedWithCode(0), "");
+}
