@@ -1,0 +1,108 @@
+#include "stream/LFile.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <new>
+
+#include "platform/Crt.h"
+
+LFile::LFile(const FileSpec& spec) : mSpec(spec), mDataFork(nullptr), mAuxFork(nullptr) {}
+
+LFile::~LFile() {
+    // Our own close, not a derived one: the derived parts are gone by now.
+    LFile::CloseDataFork();
+    LFile::CloseAuxFork();
+}
+
+void LFile::SetFileSpec(const FileSpec& spec) {
+    CloseDataFork();
+    CloseAuxFork();
+    mSpec = spec;
+}
+
+void LFile::CreateNewFile(std::uint32_t, std::uint32_t, std::int32_t) {
+    char path[kPathTextSize];
+    errno = 0;
+    std::FILE* stream = crt::fopen(FileSpecPathText(mSpec, path), "wb");
+    if (stream) {
+        crt::fclose(stream);
+        return;
+    }
+    const int error = errno;
+    ::perror("LFile::CreateNewFile...fopen");
+    if (error != 0) throw static_cast<std::int32_t>(error);
+}
+
+void LFile::CreateWritableFile(std::uint32_t, std::uint32_t, std::int32_t) {
+    char path[kPathTextSize];
+    mDataFork = crt::fopen(FileSpecPathText(mSpec, path), "wb");
+    if (!mDataFork) {
+        ::perror("LFile::CreateNewFile...fopen");
+        throw static_cast<std::int32_t>(1);
+    }
+}
+
+std::FILE* LFile::OpenDataFork(std::int16_t permission) {
+    // A fork still open would otherwise be lost with its unwritten bytes, which the runtime
+    // could then write into the file after it has been opened anew.
+    if (mDataFork) CloseDataFork();
+    char path[kPathTextSize];
+    mDataFork = crt::fopen(FileSpecPathText(mSpec, path), permission == 2 ? "wb+" : "rb");
+    if (!mDataFork) {
+        ::perror("LFile::OpenDataFork...fopen");
+        throw static_cast<std::int32_t>(1);
+    }
+    return mDataFork;
+}
+
+void LFile::CloseDataFork() {
+    if (!mDataFork) return;
+    std::FILE* stream = mDataFork;
+    mDataFork = nullptr;
+    if (crt::fclose(stream) != 0) ::perror("LFile::CloseDataFork...fclose");
+}
+
+std::unique_ptr<std::uint8_t[]> LFile::ReadDataFork() {
+    struct stat status {};
+    if (!mDataFork || crt::fstat(mDataFork, &status) != 0) throw static_cast<std::int32_t>(-1);
+    const auto size = static_cast<std::size_t>(status.st_size);
+    std::unique_ptr<std::uint8_t[]> block(new (std::nothrow) std::uint8_t[size]);
+    if (!block) throw static_cast<std::int32_t>(2);
+    if (crt::fseek(mDataFork, 0, SEEK_SET) != 0) throw static_cast<std::int32_t>(-1);
+    errno = 0;
+    if (crt::fread(block.get(), 1, size, mDataFork) < size) {
+        const int error = errno;
+        ::perror("LFile::ReadDataFork()...fread");
+        if (error != 0) throw static_cast<std::int32_t>(error);
+    }
+    return block;
+}
+
+std::int32_t LFile::WriteDataFork(const void* source, std::int32_t count) {
+    if (!mDataFork || crt::fseek(mDataFork, 0, SEEK_SET) != 0) throw static_cast<std::int32_t>(-1);
+    const std::size_t wanted = count > 0 ? static_cast<std::size_t>(count) : 0;
+    // A write counts as failed when it comes up short. The error number alone does not tell:
+    // the runtime may set it on a write that succeeded (its terminal test of a device does).
+    errno = 0;
+    const std::size_t written = crt::fwrite(source, 1, wanted, mDataFork);
+    if (written < wanted) {
+        const int error = errno != 0 ? errno : EIO;
+        ::perror("LFile::WriteDataFork()...fwrite");
+        throw static_cast<std::int32_t>(error);
+    }
+    return static_cast<std::int32_t>(written);
+}
+
+void LFile::OpenAuxFork(std::int32_t) {
+    mAuxFork = nullptr;
+}
+
+void LFile::CloseAuxFork() {
+    mAuxFork = nullptr;
+}
+
+void RemoveSpecFile(const FileSpec& spec) {
+    char path[kPathTextSize];
+    crt::remove(FileSpecPathText(spec, path));
+}

@@ -1,0 +1,61 @@
+// LFile: a named file with at most one open handle, its data fork, on top of the runtime's
+// buffered file streams. The file streams join it with LStream; the converter also uses a bare
+// LFile to test whether an output name can be created.
+//
+//     LFile probe(spec);
+//     probe.CreateWritableFile(creator, fileType, 0);   // throws 1 when it cannot be created
+//     probe.CloseDataFork();
+//
+// Failing runtime calls are reported on standard error in the runtime's error-report form
+// ("LFile::OpenDataFork...fopen: No such file or directory") and most are thrown as plain
+// std::int32_t codes: 1 for a failed open, 2 for a failed allocation, -1 for a failed seek or
+// status query, otherwise the runtime's error number. Creator and file type codes are accepted
+// and ignored on this platform. The destructor closes the data fork.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+#include "stream/FileSpec.h"
+
+class LFile {
+public:
+    explicit LFile(const FileSpec& spec);
+    virtual ~LFile();
+    LFile(const LFile&) = delete;
+    LFile& operator=(const LFile&) = delete;
+
+    // Closes both forks, then names another file.
+    virtual void SetFileSpec(const FileSpec& spec);
+    // Creates the file, or truncates it to empty, and closes it again at once. A failure throws
+    // the runtime's error number (nothing when that is 0).
+    virtual void CreateNewFile(std::uint32_t creator, std::uint32_t fileType, std::int32_t reserved);
+    // Creates or truncates the file and keeps it open for writing; a failure throws 1.
+    virtual void CreateWritableFile(std::uint32_t creator, std::uint32_t fileType,
+                                    std::int32_t reserved);
+    // Permission 2 creates or truncates the file for reading and writing; every other value
+    // opens an existing file for reading only. A failure leaves the fork closed and throws 1.
+    virtual std::FILE* OpenDataFork(std::int16_t permission);
+    // Closes the data fork if it is open; never throws.
+    virtual void CloseDataFork();
+    // The whole file in a new block that the caller owns.
+    virtual std::unique_ptr<std::uint8_t[]> ReadDataFork();
+    // Writes count bytes at the start of the file; returns the number written.
+    virtual std::int32_t WriteDataFork(const void* source, std::int32_t count);
+    // There is no second fork on this platform: these only keep mAuxFork null.
+    virtual void OpenAuxFork(std::int32_t permission);
+    virtual void CloseAuxFork();
+
+    // The open data fork, null when closed.
+    std::FILE* GetDataFork() const { return mDataFork; }
+    const FileSpec& GetFileSpec() const { return mSpec; }
+
+protected:
+    FileSpec mSpec;       // the file's specifier, copied at construction
+    std::FILE* mDataFork; // the open data fork; null when closed
+    std::FILE* mAuxFork;  // a second fork; always null on this platform
+};
+
+// Deletes the file spec names; the outcome is neither reported nor thrown.
+void RemoveSpecFile(const FileSpec& spec);
