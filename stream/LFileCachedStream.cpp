@@ -1,0 +1,168 @@
+#include "stream/LFileCachedStream.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/Crt.h"
+
+LFileCachedStream::LFileCachedStream(const FileSpec& spec, std::int32_t cacheSize)
+    : LFileStream(spec), mCache(cacheSize), mCacheSize(cacheSize), mCacheStart(-1),
+      mCacheOffset(0), mCacheFill(0), mCacheDirty(false) {}
+
+LFileCachedStream::~LFileCachedStream() {
+    try {
+        FlushCache();
+    } catch (std::int32_t) {
+        // A destructor has no one to hand the failed seek to; the file is closed all the same.
+    }
+    mCacheSize = 0;
+}
+
+void LFileCachedStream::EmptyCache() {
+    mCacheStart = -1;
+    mCacheOffset = 0;
+    mCacheFill = 0;
+    mCacheDirty = false;
+}
+
+void LFileCachedStream::FlushCache() {
+    if (!CacheValid()) return;
+    if (mCacheDirty) {
+        // The whole valid range goes back, bytes read earlier included.
+        LFileStream::SetMarker(mCacheStart, 0);
+        const auto fill = static_cast<std::size_t>(mCacheFill);
+        if (crt::fwrite(mCache.Bytes(), 1, fill, mDataFork) < fill)
+            ::perror("LFileCachedStream::FlushCache()...fwrite");
+    }
+    // The seek also clears the runtime's end-of-file indicator.
+    LFileStream::SetMarker(mCacheStart + mCacheOffset, 0);
+    EmptyCache();
+}
+
+void LFileCachedStream::CloseDataFork() {
+    FlushCache();
+    LFile::CloseDataFork();
+}
+
+void LFileCachedStream::SetMarker(std::int32_t offset, std::int32_t origin) {
+    if (CacheValid() && origin >= 0 && origin <= 2) {
+        long target = offset;
+        if (origin == 1) target = static_cast<long>(GetMarker()) + offset;
+        if (origin == 2) target = static_cast<long>(GetLength()) - offset;
+        // A target just behind the cached bytes is not served from the cache.
+        if (target >= mCacheStart && target < static_cast<long>(mCacheStart) + mCacheFill) {
+            mCacheOffset = static_cast<std::int32_t>(target - mCacheStart);
+            return;
+        }
+    }
+    // The runtime stream stands at the logical position after the flush, so a relative
+    // offset still means what the caller meant.
+    FlushCache();
+    LFileStream::SetMarker(offset, origin);
+}
+
+std::int32_t LFileCachedStream::GetMarker() const {
+    if (CacheValid()) return mCacheStart + mCacheOffset;
+    return LFileStream::GetMarker();
+}
+
+void LFileCachedStream::SetLength(std::int32_t length) {
+    FlushCache();
+    LStream::SetLength(length);
+}
+
+std::int32_t LFileCachedStream::GetLength() const {
+    const std::int32_t length = LFileStream::GetLength();
+    if (CacheValid() && static_cast<long>(mCacheStart) + mCacheFill > length)
+        return mCacheStart + mCacheFill;
+    return length;
+}
+
+std::int32_t LFileCachedStream::PutBytes(const void* source, std::int32_t& count) {
+    if (count < 0) return EINVAL;
+    if (count > mCacheSize) {
+        // Too large for the cache: straight to the file, behind what the cache held.
+        FlushCache();
+        if (!mDataFork) return EBADF;
+        errno = 0;
+        const auto wanted = static_cast<std::size_t>(count);
+        if (crt::fwrite(source, 1, wanted, mDataFork) == wanted) return 0;
+        const int error = errno != 0 ? errno : EIO;
+        ::perror("LFileCachedStream::PutBytes...fwrite");
+        return error;
+    }
+    if (!CacheValid()) {
+        if (!mDataFork) return EBADF;
+        mCacheStart = GetMarker(); // the runtime position, the cache being empty
+        if (count > 0) std::memcpy(mCache.Bytes(), source, static_cast<std::size_t>(count));
+        mCacheOffset = count;
+    } else if (mCacheSize - mCacheOffset < count) {
+        FlushCache();
+        return PutBytes(source, count);
+    } else {
+        if (count > 0)
+            std::memcpy(mCache.Bytes() + mCacheOffset, source, static_cast<std::size_t>(count));
+        mCacheOffset += count;
+    }
+    mCacheDirty = true;
+    if (mCacheFill < mCacheOffset) mCacheFill = mCacheOffset;
+    return 0;
+}
+
+std::int32_t LFileCachedStream::GetBytes(void* destination, std::int32_t& count) {
+    if (count < 0) return EINVAL;
+    auto* out = static_cast<std::uint8_t*>(destination);
+    if (count > mCacheSize) {
+        // Too large for the cache: straight from the file, count left as asked.
+        FlushCache();
+        if (!mDataFork) return EBADF;
+        const auto wanted = static_cast<std::size_t>(count);
+        return crt::fread(out, 1, wanted, mDataFork) == wanted ? 0 : 1;
+    }
+
+    if (!CacheValid()) {
+        if (!mDataFork) return EBADF;
+        mCacheStart = GetMarker(); // the runtime position, the cache being empty
+        mCacheOffset = 0;
+        mCacheFill = 0;
+        std::int32_t result = 0;
+        errno = 0;
+        while (mCacheSize > 0 && !crt::feof(mDataFork)) {
+            std::int32_t chunk = mCacheSize - mCacheFill;
+            if (chunk > kFillChunk) chunk = kFillChunk;
+            const std::size_t got = crt::fread(mCache.Bytes() + mCacheFill, 1,
+                                               static_cast<std::size_t>(chunk), mDataFork);
+            mCacheFill += static_cast<std::int32_t>(got);
+            if (mCacheFill == mCacheSize || got == 0) break;
+        }
+        if (mCacheFill == 0) {
+            // Nothing at all: the end of the file, or a read error (a directory, a device that
+            // fails), which must not pass for an empty read that could be tried forever.
+            if (crt::feof(mDataFork))
+                result = 6;
+            else if (mCacheSize > 0)
+                result = errno != 0 ? errno : 6;
+        }
+        if (count > mCacheFill) count = mCacheFill;
+        if (count > 0) std::memcpy(out, mCache.Bytes(), static_cast<std::size_t>(count));
+        mCacheOffset = count;
+        return result;
+    }
+
+    const std::int32_t available = mCacheFill - mCacheOffset;
+    if (available >= count) {
+        if (count > 0)
+            std::memcpy(out, mCache.Bytes() + mCacheOffset, static_cast<std::size_t>(count));
+        mCacheOffset += count;
+        return 0;
+    }
+    if (available > 0)
+        std::memcpy(out, mCache.Bytes() + mCacheOffset, static_cast<std::size_t>(available));
+    mCacheOffset += available;
+    FlushCache();
+    count -= available;
+    const std::int32_t result = GetBytes(out + available, count);
+    count += available;
+    return result;
+}
