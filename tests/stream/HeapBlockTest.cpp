@@ -5,21 +5,6 @@
 
 #include <cstdlib>
 
-TEST(HeapBlock, OwnsABlockOfItsSize) {
-    HeapBlock block(64);
-    ASSERT_NE(block.Bytes(), nullptr);
-    EXPECT_EQ(block.Size(), 64);
-    block.Bytes()[0] = 0x11;
-    block.Bytes()[63] = 0x22;
-    ZeroBlock(block.Bytes() + 1, 62);
-    EXPECT_EQ(block.Bytes()[0], 0x11);
-    EXPECT_EQ(block.Bytes()[1], 0);
-    EXPECT_EQ(block.Bytes()[62], 0);
-    EXPECT_EQ(block.Bytes()[63], 0x22);
-    ZeroBlock(block.Bytes(), -1); // nothing to set
-    EXPECT_EQ(block.Bytes()[0], 0x11);
-}
-
 TEST(HeapBlock, ABlockThatCannotBeHadThrows2) {
     try {
         HeapBlock block(-1);

@@ -241,18 +241,6 @@ TEST(LFileCachedStream, WriteBackKeepsTheBytesReadBeforeIt) {
     EXPECT_EQ(ReadFileBytes(path), expected);
 }
 
-TEST(LFileCachedStream, SetLengthFlushesAndNeverResizesTheFile) {
-    TempDir dir;
-    const std::string path = dir.File("out");
-    LFileCachedStream s(MakeFileSpec(path), 100);
-    s.OpenDataFork(2);
-    s.PutBlock("0123456789", 10);
-    s.SetLength(3);
-    EXPECT_EQ(SizeOnDisk(path), 10);
-    EXPECT_EQ(s.GetLength(), 10);
-    EXPECT_EQ(s.GetMarker(), 10);
-}
-
 TEST(LFileCachedStream, FailedWritesAreTraced) {
     TempDir dir;
     WriteFileText(dir.File("ro"), "read only file");
@@ -287,16 +275,4 @@ TEST(LFileCachedStream, AReadErrorIsNotTheEndOfTheFile) {
 
 TEST(LFileCachedStream, ACacheThatCannotBeHadThrows2) {
     EXPECT_EQ(ThrownCode([] { LFileCachedStream s(MakeFileSpec("/nonexistent"), -1); }), 2);
-}
-
-TEST(LFileCachedStream, UnopenedStreamReportsInsteadOfCrashing) {
-    LFileCachedStream s(MakeFileSpec("/nonexistent"), 8);
-    char out[16];
-    std::int32_t count = 4;
-    EXPECT_EQ(s.GetBytes(out, count), EBADF);
-    EXPECT_EQ(s.PutBytes(out, count), EBADF);
-    count = 16;
-    EXPECT_EQ(s.GetBytes(out, count), EBADF);
-    EXPECT_EQ(s.PutBytes(out, count), EBADF);
-    EXPECT_EQ(ThrownCode([&] { s.SetMarker(0, 0); }), -1);
 }

@@ -109,16 +109,3 @@ TEST(LStream, BaseTransfersFailWithTheirCodes) {
         EXPECT_EQ(code, 4);
     }
 }
-
-TEST(LStream, BlocksPassWhenTheTransferSucceeds) {
-    struct Sink : LStream {
-        std::int32_t seen = 0;
-        std::int32_t PutBytes(const void*, std::int32_t& count) override {
-            seen += count;
-            return 0;
-        }
-    } s;
-    const unsigned char bytes[3] = {1, 2, 3};
-    EXPECT_NO_THROW(s.PutBlock(bytes, 3));
-    EXPECT_EQ(s.seen, 3);
-}
