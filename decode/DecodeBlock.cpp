@@ -1,0 +1,122 @@
+#include "decode/DecodeBlock.h"
+
+#include "decode/BitReader.h"
+
+namespace {
+
+// The predictors. Each holds its own history, all zero at the start of a block, and turns one
+// residual into the next sample. A sample is the low 16 bits of its sum (wrap-around, no
+// clamping); the sums themselves are formed on 32 bits, where they cannot overflow, because the
+// history holds 16-bit samples and a residual has at most 17 bits.
+
+// Mode 2: the residual is the sample.
+struct Verbatim {
+    std::int16_t Next(std::int32_t v) { return static_cast<std::int16_t>(v); }
+};
+
+// Mode 3: x = x1 + v.
+struct FirstOrder {
+    std::int16_t x1 = 0;
+    std::int16_t Next(std::int32_t v) {
+        x1 = static_cast<std::int16_t>(x1 + v);
+        return x1;
+    }
+};
+
+// Modes 1 and 4: x = 2 * x1 - x2 + v, kept as two running sums. The difference d = x1 - x2 takes
+// the residual, then the sample takes the difference. In 16-bit arithmetic that is exactly
+// x1 + (x1 - x2) + v, so both modes give the same samples from the same packed data.
+struct SecondOrder {
+    std::int16_t x1 = 0;
+    std::int16_t d = 0;
+    std::int16_t Next(std::int32_t v) {
+        d = static_cast<std::int16_t>(d + v);
+        x1 = static_cast<std::int16_t>(x1 + d);
+        return x1;
+    }
+};
+
+// Mode 5: x = 3 * (x1 - x2) - x3 + v.
+// WATCHOUT: minus x3. The textbook third-order predictor adds x3 (3 * x1 - 3 * x2 + x3); the
+// format's predictor subtracts it, and the data checksums only match with the minus.
+struct ThirdOrder {
+    std::int16_t x1 = 0;
+    std::int16_t x2 = 0;
+    std::int16_t x3 = 0;
+    std::int16_t Next(std::int32_t v) {
+        const auto x = static_cast<std::int16_t>(3 * (x1 - x2) - x3 + v);
+        x3 = x2;
+        x2 = x1;
+        x1 = x;
+        return x;
+    }
+};
+
+// The group loop of one mode, run once per block: the mode is chosen before the loop, so no
+// sample pays for a mode test. Groups are a 4-bit width code w, a 4-bit count code c and c + 1
+// residuals of w + 2 bits each; they follow each other with no alignment until `samples` samples
+// are stored.
+template <typename Predictor>
+void DecodeGroups(BitReader& reader, std::uint8_t* output, std::int32_t samples) {
+    Predictor predictor;
+    std::int32_t left = samples;
+    while (left > 0) {
+        const auto width = static_cast<std::int32_t>(reader.GetBits(4)) + 2;
+        const auto count = static_cast<std::int32_t>(reader.GetBits(4)) + 1;
+        const std::int32_t stored = count < left ? count : left;
+        for (std::int32_t k = 0; k < stored; ++k) {
+            const std::int16_t x = predictor.Next(reader.GetSignedBits(width));
+            output[0] = static_cast<std::uint8_t>(static_cast<std::uint16_t>(x) >> 8);
+            output[1] = static_cast<std::uint8_t>(x);
+            output += 2;
+        }
+        left -= stored;
+        // A last group may declare more residuals than the block has samples left. The first
+        // one beyond the end is still read (and dropped) before the block is finished; the rest
+        // are never read.
+        if (stored < count)
+            reader.GetSignedBits(width);
+    }
+}
+
+std::int32_t ReadBigEndian16(const std::uint8_t* bytes) {
+    return (static_cast<std::int32_t>(bytes[0]) << 8) | bytes[1];
+}
+
+} // namespace
+
+void DecodeBlock(const std::uint8_t* packed, std::uint8_t* output, const std::uint8_t* header) {
+    const std::uint8_t mode = header[5];
+    if (mode < 1 || mode > 5)
+        return;
+    const std::int32_t packedLength = ReadBigEndian16(header + 16);
+    const std::int32_t samples = ReadBigEndian16(header + 18) / 2;
+
+    // WATCHOUT: the reader's window is the packed data plus the byte after it, which the caller
+    // keeps readable. The samples of a block whose groups end within its own bytes never depend
+    // on that byte's value: the eager load or a dropped last residual may read it, but no stored
+    // sample uses its bits. Only a block cut short takes bits from it, and only the block's data
+    // checksum can tell whether such a block came out right. With no packed data at all the
+    // window is empty and packed is not touched.
+    BitReader reader;
+    if (packedLength > 0)
+        reader.Init(packed, packedLength + 1);
+    else
+        reader.Init(nullptr, 0);
+
+    switch (mode) {
+    case 1:
+    case 4:
+        DecodeGroups<SecondOrder>(reader, output, samples);
+        break;
+    case 2:
+        DecodeGroups<Verbatim>(reader, output, samples);
+        break;
+    case 3:
+        DecodeGroups<FirstOrder>(reader, output, samples);
+        break;
+    default:
+        DecodeGroups<ThirdOrder>(reader, output, samples);
+        break;
+    }
+}

@@ -1,0 +1,21 @@
+// DecodeBlock: rebuilds the 16-bit samples of one KOB block from its packed data.
+//
+//     DecodeBlock(packed, samples, blockHeader);
+//
+// The header's mode (byte 5) picks one of five fixed predictors; P (bytes 16-17) is the packed
+// byte count and N (bytes 18-19) the output byte count, both big-endian. The block's N / 2
+// samples are written big-endian to output bytes 0 to 2 * (N / 2) - 1, and no other output byte
+// is touched. A mode other than 1 to 5 decodes nothing and leaves the output as it was.
+//
+// The decoder validates nothing and reports nothing: the caller learns whether the block came out
+// right only from the block's data checksum, which it computes over the N output bytes itself.
+//
+// WATCHOUT: when P is greater than 0, the bits are read from P + 1 bytes: the packed data and the
+// byte that follows it in the caller's buffer, which must be readable. When P is 0 packed is not
+// used and may be null. The caller also guarantees N writable output bytes; N and P are not
+// compared with any buffer size here.
+#pragma once
+
+#include <cstdint>
+
+void DecodeBlock(const std::uint8_t* packed, std::uint8_t* output, const std::uint8_t* header);
