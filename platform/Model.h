@@ -1,0 +1,44 @@
+// A read-only view of the window model, for display backends that draw it and for tests.
+//
+// These calls read the model directly, under its lock, from any thread; they never send a
+// message and never wait for a window's thread, so a display thread can use them while the
+// window thread is busy.
+//
+//     platform::WindowView view;
+//     if (platform::InspectWindow(bar, &view)) Draw(view.rect, view.position, view.rangeHigh);
+#pragma once
+
+#include "platform/WinTypes.h"
+
+#include <string>
+#include <vector>
+
+namespace platform {
+
+struct WindowView {
+    HWND handle = nullptr;
+    HWND parent = nullptr;     // the parent of a child, the owner of any other window
+    std::string className;     // as the class was registered
+    std::string text;
+    DWORD style = 0;           // WS_* and the class's own style bits
+    int id = 0;                // control id of a child
+    RECT rect{};               // in the parent's client coordinates (screen for a top-level one)
+    bool enabled = false;      // its own state; input also needs its ancestors enabled
+    bool visible = false;      // its own state; it is seen only when its ancestors are too
+    bool focused = false;      // it has the keyboard focus of its thread
+    bool needsPaint = false;   // invalidated and not yet validated
+    // Control state a display draws.
+    bool pushed = false;       // a button held down
+    int rangeLow = 0;          // a progress bar's range and position
+    int rangeHigh = 0;
+    int position = 0;
+};
+
+// FALSE when the window does not exist.
+bool InspectWindow(HWND window, WindowView* view);
+// Children in creation order (the order a display draws them in).
+std::vector<HWND> ChildWindows(HWND parent);
+// Windows without a parent, in creation order.
+std::vector<HWND> TopLevelWindows();
+
+} // namespace platform

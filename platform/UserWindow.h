@@ -1,0 +1,142 @@
+// Windows: classes, creation and destruction, state, relations, texts and the default procedure.
+//
+// A window belongs to the thread that created it; its procedure always runs on that thread.
+// Calls that change a window from another thread (texts, showing, enabling) are carried out by
+// the owning thread while the caller waits, so they have taken effect when they return.
+//
+//     WNDCLASSA wc{};
+//     wc.lpfnWndProc = MyProc;
+//     wc.lpszClassName = "Mine";
+//     RegisterClassA(&wc);
+//     HWND top = CreateWindowExA(0, "Mine", "Title", WS_POPUP | WS_VISIBLE, 0, 0, 200, 100,
+//                                nullptr, nullptr, nullptr, nullptr);
+//     HWND label = CreateWindowExA(0, "static", "", WS_CHILD | WS_VISIBLE, 5, 5, 80, 10, top,
+//                                  reinterpret_cast<HMENU>(1002), nullptr, nullptr);
+//     SetDlgItemTextA(top, 1002, "piano.wav");
+#pragma once
+
+#include "platform/WinMessages.h"
+#include "platform/WinTypes.h"
+
+// Window styles.
+constexpr DWORD WS_OVERLAPPED = 0x00000000;
+constexpr DWORD WS_POPUP = 0x80000000;
+constexpr DWORD WS_CHILD = 0x40000000;
+constexpr DWORD WS_MINIMIZE = 0x20000000;
+constexpr DWORD WS_VISIBLE = 0x10000000;
+constexpr DWORD WS_DISABLED = 0x08000000;
+constexpr DWORD WS_CLIPSIBLINGS = 0x04000000;
+constexpr DWORD WS_CLIPCHILDREN = 0x02000000;
+constexpr DWORD WS_MAXIMIZE = 0x01000000;
+constexpr DWORD WS_BORDER = 0x00800000;
+constexpr DWORD WS_DLGFRAME = 0x00400000;
+constexpr DWORD WS_CAPTION = 0x00C00000; // WS_BORDER | WS_DLGFRAME
+constexpr DWORD WS_VSCROLL = 0x00200000;
+constexpr DWORD WS_HSCROLL = 0x00100000;
+constexpr DWORD WS_SYSMENU = 0x00080000;
+constexpr DWORD WS_THICKFRAME = 0x00040000;
+constexpr DWORD WS_GROUP = 0x00020000;
+constexpr DWORD WS_TABSTOP = 0x00010000;
+constexpr DWORD WS_MINIMIZEBOX = 0x00020000;
+constexpr DWORD WS_MAXIMIZEBOX = 0x00010000;
+constexpr DWORD WS_OVERLAPPEDWINDOW =
+    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+
+// Class styles.
+constexpr UINT CS_VREDRAW = 0x0001;
+constexpr UINT CS_HREDRAW = 0x0002;
+
+// Show commands.
+constexpr int SW_HIDE = 0;
+constexpr int SW_SHOWNORMAL = 1;
+constexpr int SW_NORMAL = 1;
+constexpr int SW_SHOWMINIMIZED = 2;
+constexpr int SW_SHOWMAXIMIZED = 3;
+constexpr int SW_SHOWNOACTIVATE = 4;
+constexpr int SW_SHOW = 5;
+constexpr int SW_MINIMIZE = 6;
+constexpr int SW_SHOWMINNOACTIVE = 7;
+constexpr int SW_SHOWNA = 8;
+constexpr int SW_RESTORE = 9;
+constexpr int SW_SHOWDEFAULT = 10;
+
+constexpr int CW_USEDEFAULT = static_cast<int>(0x80000000u);
+
+struct WNDCLASSA {
+    UINT style;            // CS_* flags
+    WNDPROC lpfnWndProc;   // the class's window procedure
+    int cbClsExtra;        // extra bytes per class
+    int cbWndExtra;        // extra bytes per window
+    HINSTANCE hInstance;
+    HICON hIcon;
+    HCURSOR hCursor;
+    HBRUSH hbrBackground;
+    LPCSTR lpszMenuName;
+    LPCSTR lpszClassName;
+};
+
+// What WM_NCCREATE and WM_CREATE carry in lParam.
+struct CREATESTRUCTA {
+    LPVOID lpCreateParams;
+    HINSTANCE hInstance;
+    HMENU hMenu;           // the control id of a child window
+    HWND hwndParent;
+    int cy;
+    int cx;
+    int y;
+    int x;
+    LONG style;
+    LPCSTR lpszName;
+    LPCSTR lpszClass;
+    DWORD dwExStyle;
+};
+
+// Classes. Names are compared without regard to case. Registering a name twice fails; a class
+// that still has windows, and the system's own classes, cannot be unregistered.
+ATOM RegisterClassA(const WNDCLASSA* windowClass);
+BOOL UnregisterClassA(LPCSTR className, HINSTANCE instance);
+
+// Creation: the procedure sees WM_NCCREATE (whose default processing sets the text) and
+// WM_CREATE (-1 refuses the window). A child (WS_CHILD) needs a parent and takes `menu` as its
+// control id; any other window takes the parent as its owner.
+HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
+                     int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
+                     LPVOID param);
+// Only the owning thread may destroy a window. Owned windows go first; then WM_DESTROY reaches the
+// window and then its children (all still alive), and WM_NCDESTROY the children before the window.
+BOOL DestroyWindow(HWND window);
+BOOL IsWindow(HWND window);
+
+// Relations and placement.
+HWND GetParent(HWND window);              // the parent of a child, the owner of any other
+HWND GetDlgItem(HWND dialog, int id);     // the first child with that control id
+int GetDlgCtrlID(HWND window);            // 0 for a window that is not a child
+BOOL GetClientRect(HWND window, RECT* rect);
+BOOL GetWindowRect(HWND window, RECT* rect); // in screen coordinates
+BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
+
+// State. IsWindowVisible needs the window and all its ancestors visible.
+BOOL ShowWindow(HWND window, int command);       // TRUE when it was visible before
+BOOL IsWindowVisible(HWND window);
+BOOL EnableWindow(HWND window, BOOL enable);     // TRUE when it was disabled before
+BOOL IsWindowEnabled(HWND window);
+HWND SetFocus(HWND window);                      // a window of the calling thread, or null
+HWND GetFocus();                                 // the calling thread's focus window
+
+// Texts. The Get calls copy at most size - 1 characters and a terminator and return how many
+// characters they copied; a missing window or item yields 0 characters (and an empty buffer).
+BOOL SetWindowTextA(HWND window, LPCSTR text);
+int GetWindowTextA(HWND window, LPSTR buffer, int size);
+int GetWindowTextLengthA(HWND window);
+BOOL SetDlgItemTextA(HWND dialog, int id, LPCSTR text);
+UINT GetDlgItemTextA(HWND dialog, int id, LPSTR buffer, int size);
+// Shows the value in decimal; with isSigned it is read as a signed 32-bit number.
+BOOL SetDlgItemInt(HWND dialog, int id, UINT value, BOOL isSigned);
+// Reads a decimal number (blanks around it allowed); *translated tells whether it was one.
+UINT GetDlgItemInt(HWND dialog, int id, BOOL* translated, BOOL isSigned);
+LRESULT SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Default processing: WM_NCCREATE sets the text, WM_SETTEXT/WM_GETTEXT/WM_GETTEXTLENGTH work on
+// it, WM_CLOSE and the system Close destroy the window, WM_PAINT validates it.
+LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CallWindowProcA(WNDPROC procedure, HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,0 +1,100 @@
+// The push button. Pressing the left mouse button on it, or Space while it has the focus, shows
+// it pressed; releasing the mouse button over it, or Space, clicks it: its parent gets
+// WM_COMMAND with the button's id and BN_CLICKED. Losing the focus while pressed cancels.
+#include "platform/Controls.h"
+#include "platform/UserQueue.h"
+#include "platform/UserWindow.h"
+#include "platform/controls/ControlState.h"
+#include "platform/controls/SystemClasses.h"
+
+#include <cstdint>
+
+namespace platform::controls {
+namespace {
+
+struct ButtonState : user::ControlData {
+    bool pushed = false; // shown pressed
+    void Describe(WindowView& view) const override { view.pushed = pushed; }
+};
+
+// Sets the pressed state; returns the state before.
+bool SetPushed(HWND button, bool pushed) {
+    const bool before = WithControlState<ButtonState>(button, [pushed](ButtonState& state) {
+        const bool was = state.pushed;
+        state.pushed = pushed;
+        return was;
+    });
+    if (before != pushed) InvalidateRect(button, nullptr, TRUE);
+    return before;
+}
+
+bool IsPushed(HWND button) {
+    return WithControlState<ButtonState>(button, [](ButtonState& state) { return state.pushed; });
+}
+
+bool InClientArea(HWND button, LPARAM position) {
+    RECT client;
+    if (!GetClientRect(button, &client)) return false;
+    const int x = static_cast<std::int16_t>(LOWORD(position));
+    const int y = static_cast<std::int16_t>(HIWORD(position));
+    return x >= client.left && x < client.right && y >= client.top && y < client.bottom;
+}
+
+void Click(HWND button) {
+    HWND parent = GetParent(button);
+    if (!parent) return;
+    SendMessageA(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(button));
+}
+
+} // namespace
+
+LRESULT ButtonProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_LBUTTONDOWN:
+        SetFocus(window);
+        SetPushed(window, true);
+        return 0;
+    case WM_LBUTTONUP:
+        if (SetPushed(window, false) && InClientArea(window, lParam)) Click(window);
+        return 0;
+    case WM_KEYDOWN:
+        if (wParam == VK_SPACE) SetPushed(window, true);
+        return 0;
+    case WM_KEYUP:
+        if (wParam == VK_SPACE && SetPushed(window, false)) Click(window);
+        return 0;
+    case WM_KILLFOCUS:
+        SetPushed(window, false);
+        InvalidateRect(window, nullptr, TRUE);
+        return 0;
+    case WM_SETFOCUS:
+    case WM_ENABLE:
+        InvalidateRect(window, nullptr, TRUE);
+        return 0;
+    case WM_SETTEXT: {
+        const LRESULT result = DefWindowProcA(window, message, wParam, lParam);
+        InvalidateRect(window, nullptr, TRUE);
+        return result;
+    }
+    case BM_GETSTATE:
+        return (IsPushed(window) ? BST_PUSHED : 0) | (GetFocus() == window ? BST_FOCUS : 0);
+    case BM_SETSTATE:
+        SetPushed(window, wParam != 0);
+        return 0;
+    case BM_CLICK: {
+        // As the mouse would, so only a button that may take input clicks.
+        if (!IsWindowEnabled(window)) return 0;
+        RECT client;
+        GetClientRect(window, &client);
+        const LPARAM middle = MAKELPARAM(client.right / 2, client.bottom / 2);
+        SendMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, middle);
+        SendMessageA(window, WM_LBUTTONUP, 0, middle);
+        return 0;
+    }
+    default:
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+} // namespace platform::controls

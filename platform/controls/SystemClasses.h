@@ -1,0 +1,16 @@
+// The window procedures of the system's control classes, and their registration.
+#pragma once
+
+#include "platform/WinTypes.h"
+
+namespace platform::controls {
+
+LRESULT StaticProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT ButtonProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT ProgressProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Registers "static", "button" and "msctls_progress32". The class table calls it once, before
+// its first use.
+void RegisterSystemClasses();
+
+} // namespace platform::controls

@@ -1,0 +1,35 @@
+#include "platform/display/Backend.h"
+
+#include "platform/display/Headless.h"
+
+#include <atomic>
+#include <mutex>
+
+namespace platform::display {
+namespace {
+
+HeadlessBackend& BuiltIn() {
+    static auto* headless = new HeadlessBackend;
+    return *headless;
+}
+
+std::atomic<Backend*>& InUse() {
+    static std::atomic<Backend*> inUse{&BuiltIn()};
+    return inUse;
+}
+
+} // namespace
+
+Backend& Current() {
+    return *InUse().load(std::memory_order_acquire);
+}
+
+std::unique_ptr<Backend> Install(std::unique_ptr<Backend> backend) {
+    static std::mutex installing;
+    std::lock_guard<std::mutex> lock(installing);
+    Backend* next = backend ? backend.release() : &BuiltIn();
+    Backend* previous = InUse().exchange(next, std::memory_order_acq_rel);
+    return std::unique_ptr<Backend>(previous == &BuiltIn() ? nullptr : previous);
+}
+
+} // namespace platform::display

@@ -1,0 +1,42 @@
+// The display: what presents the window model to the user and turns what the user does into
+// input (platform/Input.h). One is in use at a time, chosen at start; until then, and whenever
+// no display can be had, it is the headless one, which presents nothing.
+//
+// A display never calls the program's code. It reads the model through platform/Model.h and
+// delivers input through platform/Input.h; the window system tells it when something changed.
+//
+//     platform::display::Install(std::make_unique<MyDisplay>());
+#pragma once
+
+#include "platform/WinTypes.h"
+
+#include <memory>
+
+namespace platform::display {
+
+class Backend {
+public:
+    virtual ~Backend() = default;
+
+    virtual const char* Name() const = 0;
+
+    // Something the window shows has changed: it needs painting, was shown, hidden or
+    // destroyed, or its caption changed. Called on any thread, possibly very often: it must
+    // return at once (note the change and draw later) and must not wait for a window's thread.
+    virtual void WindowChanged(HWND window) = 0;
+
+    // Puts a message box before the user and returns the id of the button that answered it.
+    // Called on the thread that called MessageBoxA, while its owner (null for none) is
+    // disabled; the caption is never null.
+    virtual int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT style) = 0;
+};
+
+// The display in use.
+Backend& Current();
+
+// Puts `backend` in use (null: the headless one) and hands back the one used before (null when
+// that was the built-in headless one). WATCHOUT: the old display may still be in a call on
+// another thread; install at start, or, in tests, while no other thread uses the window system.
+std::unique_ptr<Backend> Install(std::unique_ptr<Backend> backend);
+
+} // namespace platform::display

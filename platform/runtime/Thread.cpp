@@ -1,0 +1,61 @@
+// Threads of the runtime library, on top of POSIX threads.
+#include "platform/Runtime.h"
+
+#include <pthread.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstddef>
+
+namespace {
+
+struct ThreadStart {
+    void (*start)(void*);
+    void* argument;
+};
+
+void* RunThread(void* pointer) {
+    const ThreadStart start = *static_cast<ThreadStart*>(pointer);
+    delete static_cast<ThreadStart*>(pointer);
+    // No handler here: _endthread's unwinding must pass, and an escaping exception ends the
+    // process, as it would on the platform.
+    start.start(start.argument);
+    return nullptr;
+}
+
+} // namespace
+
+std::uintptr_t _beginthread(void (*start)(void*), unsigned stackSize, void* argument) {
+    const auto failed = static_cast<std::uintptr_t>(-1);
+    if (!start) {
+        errno = EINVAL;
+        return failed;
+    }
+    pthread_attr_t attributes;
+    if (pthread_attr_init(&attributes) != 0) return failed;
+    pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+    int error = 0;
+    if (stackSize != 0) {
+        // The system wants whole pages and no less than its minimum.
+        const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+        const auto minimum = static_cast<std::size_t>(PTHREAD_STACK_MIN);
+        std::size_t size = stackSize < minimum ? minimum : stackSize;
+        size = (size + page - 1) / page * page;
+        error = pthread_attr_setstacksize(&attributes, size);
+    }
+    auto* startRecord = new ThreadStart{start, argument};
+    pthread_t thread{};
+    if (error == 0) error = pthread_create(&thread, &attributes, RunThread, startRecord);
+    pthread_attr_destroy(&attributes);
+    if (error != 0) {
+        delete startRecord;
+        errno = error;
+        return failed;
+    }
+    return static_cast<std::uintptr_t>(thread);
+}
+
+void _endthread() {
+    // Unwinds the thread's stack, running destructors, up to RunThread and ends the thread.
+    pthread_exit(nullptr);
+}

@@ -1,0 +1,242 @@
+#include "platform/user/MessageQueue.h"
+
+#include "platform/UserQueue.h"
+#include "platform/UserWindow.h"
+#include "platform/user/Window.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <vector>
+
+namespace platform::user {
+namespace {
+
+// Holds the thread's queue and shuts it when the thread ends.
+struct QueueHolder {
+    std::shared_ptr<MessageQueue> queue;
+    ~QueueHolder() {
+        // The process's first thread ends only as the process ends (its thread-local objects go
+        // at exit). Its windows stay, so a worker that sends to them just waits for the end.
+        if (queue && ::gettid() != ::getpid()) queue->Shutdown();
+    }
+};
+
+thread_local QueueHolder tHolder;
+
+bool InRange(UINT message, UINT first, UINT last) {
+    return (first == 0 && last == 0) || (first <= message && message <= last);
+}
+
+HWND ThreadOnly() {
+    return reinterpret_cast<HWND>(static_cast<LONG_PTR>(-1));
+}
+
+// Needs the model lock. Whether a message for `target` passes the window filter.
+bool PassesFilter(HWND target, HWND filterWindow) {
+    if (!filterWindow) return true;
+    if (filterWindow == ThreadOnly()) return target == nullptr;
+    if (!target) return false;
+    const Window* window = Find(target);
+    return window && IsSelfOrDescendant(*window, filterWindow);
+}
+
+UINT InputKind(UINT message) {
+    if (message >= WM_KEYFIRST && message <= WM_KEYLAST) return QS_KEY;
+    if (message == WM_MOUSEMOVE) return QS_MOUSEMOVE;
+    return QS_MOUSEBUTTON;
+}
+
+} // namespace
+
+DWORD MessageTime() {
+    static const auto start = std::chrono::steady_clock::now();
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    return static_cast<DWORD>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
+}
+
+std::shared_ptr<MessageQueue> MessageQueue::Current() {
+    if (!tHolder.queue) tHolder.queue = std::make_shared<MessageQueue>();
+    return tHolder.queue;
+}
+
+MessageQueue* MessageQueue::CurrentIfAny() {
+    return tHolder.queue.get();
+}
+
+bool MessageQueue::Post(const MSG& msg) {
+    {
+        std::lock_guard<std::mutex> lock(mMutex);
+        if (mEnded) return false;
+        mPosted.push_back(msg);
+    }
+    mWake.notify_all();
+    return true;
+}
+
+bool MessageQueue::PostInput(const MSG& msg) {
+    {
+        std::lock_guard<std::mutex> lock(mMutex);
+        if (mEnded) return false;
+        mInput.push_back(msg);
+    }
+    mWake.notify_all();
+    return true;
+}
+
+void MessageQueue::PostQuit(int exitCode) {
+    {
+        std::lock_guard<std::mutex> lock(mMutex);
+        mQuit = true;
+        mQuitCode = exitCode;
+    }
+    mWake.notify_all();
+}
+
+LRESULT MessageQueue::Send(std::function<LRESULT()> call) {
+    std::shared_ptr<MessageQueue> me = Current();
+    if (me.get() == this) return call();
+    auto sent = std::make_shared<SentCall>();
+    sent->call = std::move(call);
+    sent->sender = me;
+    {
+        std::lock_guard<std::mutex> lock(mMutex);
+        if (mEnded) return 0;
+        mSent.push_back(sent);
+    }
+    mWake.notify_all();
+    return me->WaitFor(*sent);
+}
+
+LRESULT MessageQueue::WaitFor(SentCall& sent) {
+    std::unique_lock<std::mutex> lock(mMutex);
+    while (!sent.done) {
+        // The thread we wait for may itself send to us before it answers: answer it, or both
+        // would wait for ever.
+        if (!mSent.empty()) {
+            std::shared_ptr<SentCall> next = mSent.front();
+            mSent.pop_front();
+            lock.unlock();
+            Handle(next);
+            lock.lock();
+            continue;
+        }
+        mWake.wait(lock);
+    }
+    return sent.result;
+}
+
+void MessageQueue::Complete(SentCall& sent, LRESULT result) {
+    {
+        std::lock_guard<std::mutex> lock(mMutex);
+        sent.result = result;
+        sent.done = true;
+    }
+    mWake.notify_all();
+}
+
+void MessageQueue::Handle(const std::shared_ptr<SentCall>& sent) {
+    const LRESULT result = sent->call ? sent->call() : 0;
+    sent->sender->Complete(*sent, result);
+}
+
+bool MessageQueue::Next(MSG* msg, HWND filterWindow, UINT first, UINT last, bool remove, bool wait) {
+    std::unique_lock<std::mutex> lock(mMutex);
+    for (;;) {
+        if (!mSent.empty()) {
+            std::shared_ptr<SentCall> next = mSent.front();
+            mSent.pop_front();
+            lock.unlock();
+            Handle(next);
+            lock.lock();
+            continue;
+        }
+        if (TakeFrom(mPosted, false, msg, filterWindow, first, last, remove)) return true;
+        if (mQuit && (!filterWindow || filterWindow == ThreadOnly()) && InRange(WM_QUIT, first, last)) {
+            *msg = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(mQuitCode), 0, MessageTime(), {0, 0}};
+            if (remove) mQuit = false;
+            return true;
+        }
+        if (TakeFrom(mInput, true, msg, filterWindow, first, last, remove)) return true;
+        if (FindPaint(msg, filterWindow, first, last)) return true;
+        if (!wait) return false;
+        mWake.wait(lock);
+    }
+}
+
+bool MessageQueue::TakeFrom(std::deque<MSG>& messages, bool isInput, MSG* msg, HWND filterWindow,
+                            UINT first, UINT last, bool remove) {
+    ModelLock model(ModelMutex());
+    for (auto it = messages.begin(); it != messages.end();) {
+        if (it->hwnd) {
+            const Window* target = Find(it->hwnd);
+            // Messages for a window that is gone are dropped, and so is input for a window
+            // that may not take any.
+            if (!target || (isInput && !EnabledWithAncestors(*target))) {
+                it = messages.erase(it);
+                continue;
+            }
+        }
+        if (PassesFilter(it->hwnd, filterWindow) && InRange(it->message, first, last)) {
+            *msg = *it;
+            if (remove) messages.erase(it);
+            return true;
+        }
+        ++it;
+    }
+    return false;
+}
+
+bool MessageQueue::FindPaint(MSG* msg, HWND filterWindow, UINT first, UINT last) {
+    if (!InRange(WM_PAINT, first, last)) return false;
+    ModelLock model(ModelMutex());
+    for (const Window* window : AllWindows()) {
+        if (window->queue.get() != this || !window->needsPaint) continue;
+        if (!VisibleWithAncestors(*window) || !PassesFilter(window->handle, filterWindow)) continue;
+        // Stays until the window is validated, so it is never removed here.
+        *msg = MSG{window->handle, WM_PAINT, 0, 0, MessageTime(), {0, 0}};
+        return true;
+    }
+    return false;
+}
+
+UINT MessageQueue::Status() {
+    UINT status = 0;
+    std::lock_guard<std::mutex> lock(mMutex);
+    if (!mSent.empty()) status |= QS_SENDMESSAGE;
+    if (!mPosted.empty() || mQuit) status |= QS_POSTMESSAGE;
+    for (const MSG& input : mInput) status |= InputKind(input.message);
+    MSG paint;
+    if (FindPaint(&paint, nullptr, 0, 0)) status |= QS_PAINT;
+    return status;
+}
+
+void MessageQueue::Wake() {
+    // Taking the lock orders this wake-up after a waiter's last look at the model.
+    { std::lock_guard<std::mutex> lock(mMutex); }
+    mWake.notify_all();
+}
+
+void MessageQueue::Shutdown() {
+    {
+        ModelLock model(ModelMutex());
+        std::vector<HWND> owned;
+        for (const Window* window : AllWindows()) {
+            if (window->queue.get() == this) owned.push_back(window->handle);
+        }
+        for (HWND window : owned) Erase(window);
+        focus = nullptr;
+    }
+    std::deque<std::shared_ptr<SentCall>> pending;
+    {
+        std::lock_guard<std::mutex> lock(mMutex);
+        mEnded = true;
+        pending.swap(mSent);
+        mPosted.clear();
+        mInput.clear();
+    }
+    for (const auto& sent : pending) sent->sender->Complete(*sent, 0);
+}
+
+} // namespace platform::user

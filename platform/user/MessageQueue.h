@@ -1,0 +1,85 @@
+// One thread's message queue: messages sent to it from other threads, posted messages, input,
+// the quit request, and the thread's keyboard focus.
+//
+// A queue is made for a thread the first time it needs one (it creates a window, sends to
+// another thread, asks for messages) and ends with the thread: the thread's windows go away
+// without further messages, and senders still waiting for it get 0. The process's first thread
+// is the exception: it ends only with the process, so its windows stay and anyone sending to them
+// then waits until the process is gone.
+#pragma once
+
+#include "platform/WinTypes.h"
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+namespace platform::user {
+
+class MessageQueue;
+
+// A message sent from another thread: `call` runs on the receiving thread, and the sender waits
+// in its own queue until `done`.
+struct SentCall {
+    std::function<LRESULT()> call;
+    std::shared_ptr<MessageQueue> sender;
+    bool done = false;   // guarded by the sender's queue lock
+    LRESULT result = 0;  // guarded by the sender's queue lock
+};
+
+class MessageQueue {
+public:
+    // The calling thread's queue, made on first need.
+    static std::shared_ptr<MessageQueue> Current();
+    // The calling thread's queue, or null if it has none yet.
+    static MessageQueue* CurrentIfAny();
+    bool IsCurrent() const { return this == CurrentIfAny(); }
+
+    // Append; false when the queue's thread has ended.
+    bool Post(const MSG& msg);
+    bool PostInput(const MSG& msg);
+    void PostQuit(int exitCode);
+
+    // Runs `call` on this queue's thread and returns its result, or 0 when the thread has ended.
+    // The calling thread (whose queue this must not be) handles messages sent to it meanwhile.
+    LRESULT Send(std::function<LRESULT()> call);
+
+    // For the owning thread: handles every message sent to it, then takes the next message for
+    // the filter in the order posted, quit, input, paint. With `wait` it waits for one;
+    // otherwise it returns false when there is none. Without `remove` the message stays queued.
+    bool Next(MSG* msg, HWND filterWindow, UINT first, UINT last, bool remove, bool wait);
+    // QS_* flags of what is waiting.
+    UINT Status();
+    // Something outside the queue changed (a window of the thread needs painting): look again.
+    void Wake();
+    // The thread has ended; see above.
+    void Shutdown();
+
+    // The thread's keyboard focus window. Guarded by the model lock, not by the queue's own.
+    HWND focus = nullptr;
+
+private:
+    LRESULT WaitFor(SentCall& sent);
+    void Complete(SentCall& sent, LRESULT result);
+    static void Handle(const std::shared_ptr<SentCall>& sent);
+    // Need mMutex held.
+    bool TakeFrom(std::deque<MSG>& messages, bool isInput, MSG* msg, HWND filterWindow, UINT first,
+                  UINT last, bool remove);
+    bool FindPaint(MSG* msg, HWND filterWindow, UINT first, UINT last);
+
+    std::mutex mMutex;
+    std::condition_variable mWake;                   // anything arrived, or a reply came in
+    std::deque<std::shared_ptr<SentCall>> mSent;     // from other threads, handled first
+    std::deque<MSG> mPosted;
+    std::deque<MSG> mInput;
+    bool mQuit = false;                              // PostQuitMessage was called
+    int mQuitCode = 0;
+    bool mEnded = false;                             // the thread is gone
+};
+
+// Milliseconds since the window system started, for MSG::time.
+DWORD MessageTime();
+
+} // namespace platform::user

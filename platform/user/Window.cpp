@@ -1,0 +1,109 @@
+#include "platform/user/Window.h"
+
+#include "platform/user/MessageQueue.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <map>
+
+namespace platform::user {
+namespace {
+
+struct Table {
+    std::mutex mutex;
+    // Keyed by handle number; handles grow, so the order is the creation order.
+    std::map<std::uintptr_t, std::unique_ptr<Window>> windows;
+    std::uintptr_t lastHandle = 0x10000;
+};
+
+// WATCHOUT: never destroyed. Other threads may still send or post while the process ends, after
+// static objects have been destroyed; they must find a table, not freed memory.
+Table& TheTable() {
+    static Table* table = new Table;
+    return *table;
+}
+
+} // namespace
+
+std::mutex& ModelMutex() {
+    return TheTable().mutex;
+}
+
+Window* Find(HWND window) {
+    auto& windows = TheTable().windows;
+    auto found = windows.find(reinterpret_cast<std::uintptr_t>(window));
+    return found == windows.end() ? nullptr : found->second.get();
+}
+
+HWND Insert(std::unique_ptr<Window> window) {
+    Table& table = TheTable();
+    // Steps of 4, as the platform's handles go; never 0 and never (HWND)-1.
+    table.lastHandle += 4;
+    HWND handle = reinterpret_cast<HWND>(table.lastHandle);
+    window->handle = handle;
+    table.windows.emplace(table.lastHandle, std::move(window));
+    return handle;
+}
+
+void Erase(HWND handle) {
+    Window* window = Find(handle);
+    if (!window) return;
+    const std::vector<HWND> children = window->children;
+    for (HWND child : children) Erase(child);
+    if (Window* parent = Find(window->parent)) {
+        auto& siblings = parent->children;
+        siblings.erase(std::remove(siblings.begin(), siblings.end(), handle), siblings.end());
+    }
+    if (window->queue && window->queue->focus == handle) window->queue->focus = nullptr;
+    TheTable().windows.erase(reinterpret_cast<std::uintptr_t>(handle));
+}
+
+std::vector<Window*> AllWindows() {
+    std::vector<Window*> all;
+    for (auto& entry : TheTable().windows) all.push_back(entry.second.get());
+    return all;
+}
+
+bool IsSelfOrDescendant(const Window& window, HWND ancestor) {
+    for (const Window* w = &window; w; w = Find(w->parent)) {
+        if (w->handle == ancestor) return true;
+    }
+    return false;
+}
+
+bool EnabledWithAncestors(const Window& window) {
+    for (const Window* w = &window; w; w = Find(w->parent)) {
+        if (w->style & WS_DISABLED) return false;
+    }
+    return true;
+}
+
+bool VisibleWithAncestors(const Window& window) {
+    for (const Window* w = &window; w; w = Find(w->parent)) {
+        if (!(w->style & WS_VISIBLE)) return false;
+    }
+    return true;
+}
+
+Window* Root(Window& window) {
+    Window* w = &window;
+    while (Window* parent = Find(w->parent)) w = parent;
+    return w;
+}
+
+std::shared_ptr<MessageQueue> OwnerQueue(HWND handle) {
+    ModelLock lock(ModelMutex());
+    Window* window = Find(handle);
+    return window ? window->queue : nullptr;
+}
+
+LRESULT CallProcedure(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
+    WNDPROC procedure = nullptr;
+    {
+        ModelLock lock(ModelMutex());
+        if (Window* window = Find(handle)) procedure = window->procedure;
+    }
+    return procedure ? procedure(handle, message, wParam, lParam) : 0;
+}
+
+} // namespace platform::user

@@ -1,0 +1,107 @@
+#include "platform/user/WindowClass.h"
+
+#include "platform/controls/SystemClasses.h"
+#include "platform/user/Window.h"
+
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+namespace platform::user {
+namespace {
+
+// Guarded by the model lock. Never destroyed, like the window table.
+std::vector<std::shared_ptr<WindowClass>>& Classes() {
+    static auto* classes = new std::vector<std::shared_ptr<WindowClass>>;
+    return *classes;
+}
+
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool SameName(const std::string& a, const char* b) {
+    std::size_t i = 0;
+    for (; i < a.size(); ++i) {
+        if (b[i] == '\0' || Lower(a[i]) != Lower(b[i])) return false;
+    }
+    return b[i] == '\0';
+}
+
+bool IsAtom(LPCSTR name) {
+    return reinterpret_cast<std::uintptr_t>(name) < 0x10000;
+}
+
+// Needs the model lock.
+std::vector<std::shared_ptr<WindowClass>>::iterator Lookup(LPCSTR nameOrAtom) {
+    auto& classes = Classes();
+    for (auto it = classes.begin(); it != classes.end(); ++it) {
+        if (IsAtom(nameOrAtom) ? (*it)->atom == reinterpret_cast<std::uintptr_t>(nameOrAtom)
+                               : SameName((*it)->name, nameOrAtom)) {
+            return it;
+        }
+    }
+    return classes.end();
+}
+
+} // namespace
+
+void EnsureSystemClasses() {
+    static std::once_flag once;
+    std::call_once(once, [] { controls::RegisterSystemClasses(); });
+}
+
+std::shared_ptr<const WindowClass> FindClass(LPCSTR nameOrAtom) {
+    EnsureSystemClasses();
+    if (!nameOrAtom) return nullptr;
+    ModelLock lock(ModelMutex());
+    auto found = Lookup(nameOrAtom);
+    return found == Classes().end() ? nullptr : *found;
+}
+
+ATOM AddClass(const WNDCLASSA& record, bool system) {
+    if (!record.lpfnWndProc || !record.lpszClassName || IsAtom(record.lpszClassName) ||
+        record.lpszClassName[0] == '\0') {
+        return 0;
+    }
+    ModelLock lock(ModelMutex());
+    if (Lookup(record.lpszClassName) != Classes().end()) return 0;
+    // Class atoms come from the string-atom range, as the platform's do.
+    static ATOM lastAtom = 0xC000;
+    if (lastAtom == 0xFFFF) return 0;
+    auto entry = std::make_shared<WindowClass>();
+    entry->name = record.lpszClassName;
+    entry->style = record.style;
+    entry->procedure = record.lpfnWndProc;
+    entry->classExtra = record.cbClsExtra;
+    entry->windowExtra = record.cbWndExtra;
+    entry->instance = record.hInstance;
+    entry->icon = record.hIcon;
+    entry->cursor = record.hCursor;
+    entry->background = record.hbrBackground;
+    entry->atom = ++lastAtom;
+    entry->system = system;
+    Classes().push_back(entry);
+    return entry->atom;
+}
+
+} // namespace platform::user
+
+ATOM RegisterClassA(const WNDCLASSA* windowClass) {
+    platform::user::EnsureSystemClasses();
+    return windowClass ? platform::user::AddClass(*windowClass, false) : ATOM{0};
+}
+
+BOOL UnregisterClassA(LPCSTR className, HINSTANCE) {
+    using namespace platform::user;
+    EnsureSystemClasses();
+    if (!className) return FALSE;
+    ModelLock lock(ModelMutex());
+    auto found = Lookup(className);
+    if (found == Classes().end() || (*found)->system) return FALSE;
+    for (const Window* window : AllWindows()) {
+        if (window->windowClass == *found) return FALSE;
+    }
+    Classes().erase(found);
+    return TRUE;
+}

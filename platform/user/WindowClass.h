@@ -1,0 +1,35 @@
+// The table of window classes: the program's own and the system's controls.
+//
+// The system classes are registered the first time the table is used, so they exist before any
+// window is made.
+#pragma once
+
+#include "platform/UserWindow.h"
+
+#include <memory>
+#include <string>
+
+namespace platform::user {
+
+struct WindowClass {
+    std::string name;          // as registered; looked up without regard to case
+    UINT style = 0;            // CS_* flags
+    WNDPROC procedure = nullptr;
+    int classExtra = 0;        // bytes
+    int windowExtra = 0;       // bytes
+    HINSTANCE instance = nullptr;
+    HICON icon = nullptr;
+    HCURSOR cursor = nullptr;
+    HBRUSH background = nullptr;
+    ATOM atom = 0;
+    bool system = false;       // one of the system's classes; cannot be unregistered
+};
+
+// By name, or by atom when the pointer's value is below 0x10000. Null when there is no such class.
+std::shared_ptr<const WindowClass> FindClass(LPCSTR nameOrAtom);
+// 0 when the record is incomplete or the name is taken.
+ATOM AddClass(const WNDCLASSA& windowClass, bool system);
+// Registers the system classes unless that has been done.
+void EnsureSystemClasses();
+
+} // namespace platform::user
