@@ -1,0 +1,5 @@
+#include "ui/Globals.h"
+
+HWND gMainWindow = nullptr;
+HINSTANCE gInstance = nullptr;
+char gExitDeleteName[260] = "";

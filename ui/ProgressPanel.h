@@ -1,0 +1,34 @@
+// ProgressPanel: how a conversion shows, in the main window, the output file it is writing, that
+// file's total and the progress of the work.
+//
+//     ProgressPanel panel;
+//     panel.Start(totalBytes, outputSpec.name);   // name: length byte, then the characters
+//     panel.Update(blockBytes);                    // as work is done
+//     panel.Clear();                               // once the output file is complete
+//
+// It runs on the worker thread. Every control update is a synchronous send to the window thread,
+// so the worker waits at each step and never races the window's own reading of the file name
+// (the name shown when the window closes is the one deleted at exit).
+#pragma once
+
+#include "platform/Windows.h"
+
+#include <cstdint>
+
+class ProgressPanel {
+public:
+    // Names the file (a length-prefixed name of up to 255 characters) and its total; the bar
+    // starts at 0 whatever the previous file left it at.
+    void Start(std::uint32_t total, const std::uint8_t* name);
+    void Update(std::uint32_t amount);
+    void Clear();
+
+    // The bar position for `done` of `total`: the ratio taken in double precision before it is
+    // scaled and truncated, so 29 of 100 gives 28. A total of 0 gives 0.
+    static int Position(std::uint32_t done, std::uint32_t total);
+
+private:
+    HWND mWindow = nullptr;     // the main window, bound by Start
+    std::uint32_t mDone = 0;    // bytes of sample data done for the current file
+    std::uint32_t mTotal = 0;   // bytes of sample data the current file will hold
+};
