@@ -1,0 +1,12 @@
+// ConvertBatch: the worker thread's body. It converts the KOB files named on the command line one
+// after another, reports each file that cannot be converted in a message box and goes on with the
+// next, and tells the main window when the list is done.
+//
+//     _beginthread(ConvertBatch, 0, commandLineText);
+//
+// The text is split at spaces (only spaces: no quoting) and is written into while it is split, so
+// it belongs to the worker once the thread has started. A file that cannot even be opened stops
+// the batch (a trace on standard error, no message box). The thread ends itself with _endthread.
+#pragma once
+
+void ConvertBatch(void* commandLine);

@@ -1,0 +1,207 @@
+#include "convert/ConvertFile.h"
+
+#include "convert/DamageListing.h"
+#include "convert/KobFormat.h"
+#include "convert/OutputNames.h"
+#include "decode/Checksum16.h"
+#include "decode/DecodeBlock.h"
+#include "stream/HeapBlock.h"
+#include "stream/LFile.h"
+#include "stream/LWaveFile.h"
+#include "ui/ProgressPanel.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <new>
+#include <set>
+
+namespace {
+
+constexpr std::int32_t kEndOfFile = 6;
+constexpr std::int32_t kWaveCreateFailed = 0x57466D74;
+constexpr std::int32_t kBufferLimit = 0x4000;   // largest packed data and samples of one block
+
+// The furthest frame that channel-1 blocks have written, so that an entry cut off in the middle
+// can be completed with silence from there.
+struct Coverage {
+    std::int64_t end = 0;
+    void Add(std::uint32_t startFrame, std::int32_t frames, std::uint32_t frameCount) {
+        const std::int64_t blockEnd = std::min<std::int64_t>(static_cast<std::int64_t>(startFrame) + frames, frameCount);
+        end = std::max(end, blockEnd);
+    }
+};
+
+std::int32_t ReadEntryHeader(LStream& input, std::int32_t position, KOBEntryHeader& header) {
+    input.SetMarker(position, 0);
+    std::int32_t count = KOBEntryHeader::kSize;
+    const std::int32_t result = input.GetBytes(header.mBytes, count);
+    if (count == 0 && (result == 0 || result == kEndOfFile)) return kEndOfFile;  // the chain ends here
+    if (result != 0 && result != kEndOfFile) throw result;
+    // WATCHOUT: a header cut off by the end of the file is damage, not the end of the chain.
+    if (count < KOBEntryHeader::kSize) throw kEndOfFile;
+    return 0;
+}
+
+// Writes silence for every frame from `from` up to the entry's end and lists that stretch: the
+// rest of an entry whose blocks stop before its end.
+void CompleteWithSilence(LWaveFile& writer, ProgressPanel& panel, DamageListing& listing,
+                         std::uint8_t* samples, std::int64_t from, std::uint32_t frameCount,
+                         std::uint16_t channelCount) {
+    if (from >= frameCount) return;
+    ZeroBlock(samples, kBufferLimit);
+    constexpr std::int32_t kChunk = kBufferLimit / 2;
+    for (std::int64_t frame = from; frame < frameCount; frame += kChunk) {
+        const auto frames = static_cast<std::int32_t>(std::min<std::int64_t>(kChunk, frameCount - frame));
+        writer.WriteSamples(static_cast<std::int32_t>(frame), frames, 1, samples);
+        panel.Update(static_cast<std::uint32_t>(frames) * channelCount * 2u);
+    }
+    listing.AddStretch(static_cast<std::int32_t>(from), static_cast<std::int32_t>(frameCount),
+                       DamageListing::kNoChannel);
+}
+
+void ConvertBlocks(LStream& input, const KOBEntryHeader& header, LWaveFile& writer,
+                   ProgressPanel& panel, DamageListing& listing) {
+    HeapBlock packedBlock(kBufferLimit + 1);   // one spare byte: the decoder may read one byte past
+    HeapBlock sampleBlock(kBufferLimit);
+    std::uint8_t* packed = packedBlock.Bytes();
+    std::uint8_t* samples = sampleBlock.Bytes();
+
+    const std::uint32_t frameCount = header.frameCount();
+    const std::uint16_t channelCount = header.channelCount();
+    const bool listChannels = channelCount > 1;
+    Coverage coverage;
+    std::int32_t remaining = static_cast<std::int32_t>(frameCount * channelCount);
+    bool cutOff = false;
+
+    while (remaining > 0) {
+        KOBBlockHeader block;
+        std::int32_t count = KOBBlockHeader::kSize;
+        // A block header that cannot be read in full ends the blocks: nothing is taken from a
+        // partial or stale header.
+        if (input.GetBytes(block.mBytes, count) != 0 || count < KOBBlockHeader::kSize) {
+            cutOff = true;
+            break;
+        }
+        std::int32_t status = BlockHeaderStatus(block);
+        const bool headerGood = status == 0;
+        bool shortData = false;
+
+        const std::uint16_t packedLength = block.packedLength();
+        if (packedLength != 0) {
+            if (packedLength > kBufferLimit) {
+                std::fputs("Packed buffer too small\n", stderr);
+                throw static_cast<std::int32_t>(2);
+            }
+            std::int32_t got = packedLength;
+            const std::int32_t result = input.GetBytes(packed, got);
+            if (status == 0) status = result;
+            shortData = got < packedLength;
+        }
+        // The byte behind the packed data is part of the decoder's window; keeping it at 0 makes
+        // a block decode the same wherever it stands in the file.
+        packed[packedLength] = 0;
+
+        const std::uint16_t unpackedLength = block.unpackedLength();
+        if (unpackedLength > kBufferLimit) {
+            std::fputs("Unpacked buffer too small\n", stderr);
+            throw static_cast<std::int32_t>(2);
+        }
+        ZeroBlock(samples, unpackedLength);
+        const std::int32_t frames = unpackedLength / 2;
+        bool damaged = headerGood && shortData;   // data cut off by the end of the file
+        if (status == 0 && !shortData) {
+            DecodeBlock(packedLength ? packed : nullptr, samples, block.mBytes);
+            if (Checksum16(samples, unpackedLength) != block.dataChecksum()) {
+                ZeroBlock(samples, unpackedLength);
+                damaged = true;
+            }
+        }
+        if (damaged) {
+            listing.AddStretch(static_cast<std::int32_t>(block.startFrame()),
+                               static_cast<std::int32_t>(block.startFrame() + static_cast<std::uint32_t>(frames)),
+                               listChannels ? block.channel() : DamageListing::kNoChannel);
+        }
+        writer.WriteSamples(static_cast<std::int32_t>(block.startFrame()), frames, block.channel(), samples);
+        if (block.channel() == 1) coverage.Add(block.startFrame(), frames, frameCount);
+        panel.Update(unpackedLength);
+        remaining -= frames;
+    }
+    if (cutOff) CompleteWithSilence(writer, panel, listing, samples, coverage.end, frameCount, channelCount);
+}
+
+// Copies out the entry's trailing data for the writer. Only what the input really holds past the
+// trailer's position is read, so a damaged length cannot ask for gigabytes.
+void CopyTrailingData(LStream& input, const KOBEntryHeader& header, LWaveFile& writer) {
+    const std::uint32_t length = header.trailerLength();
+    if (length == 0) return;
+    const std::int64_t available = static_cast<std::int64_t>(input.GetLength()) - header.trailerOffset();
+    const std::int64_t take = std::min<std::int64_t>(length, std::max<std::int64_t>(available, 0));
+    HeapBlock trailing(static_cast<std::int32_t>(take));
+    if (take > 0) {
+        input.SetMarker(static_cast<std::int32_t>(header.trailerOffset()), 0);
+        std::int32_t count = static_cast<std::int32_t>(take);
+        input.GetBytes(trailing.Bytes(), count);   // whatever arrives is handed on
+    }
+    writer.WriteTrailingData(static_cast<std::int32_t>(header.trailerTag()), trailing.Bytes());
+}
+
+void ConvertEntry(LStream& input, const FileSpec& inputSpec, const KOBEntryHeader& header,
+                  ProgressPanel& panel) {
+    const OutputNames names = ChooseOutputNames(inputSpec, header);
+
+    std::unique_ptr<LWaveFile> writer;
+    DamageListing listing(names.listing);
+    try {
+        writer.reset(new (std::nothrow) LWaveFile(names.wave));
+        if (!writer) throw kWaveCreateFailed;
+        writer->CreateAudioFile(static_cast<std::int32_t>(header.creator()), writer->GetFileType());
+        panel.Start(header.frameCount() * header.channelCount() * 2u, names.wave.mName);
+        panel.Update(0);
+        writer->SetFormat(static_cast<std::int32_t>(header.frameCount()), header.channelCount(),
+                          header.bytesPerSample(), static_cast<std::int32_t>(header.sampleRate()));
+        input.SetMarker(static_cast<std::int32_t>(header.blockDataOffset()), 0);
+        ConvertBlocks(input, header, *writer, panel, listing);
+        CopyTrailingData(input, header, *writer);
+    } catch (std::int32_t code) {
+        writer.reset();
+        listing.Close();
+        RemoveSpecFile(names.wave);
+        throw;
+    } catch (const std::bad_alloc&) {
+        writer.reset();
+        listing.Close();
+        RemoveSpecFile(names.wave);
+        throw static_cast<std::int32_t>(2);
+    }
+    listing.Close();
+    writer.reset();
+    panel.Clear();
+}
+
+} // namespace
+
+std::int32_t FindFirstEntry(LStream& input) {
+    for (std::int32_t position = 0;; ++position) {
+        std::uint8_t signature[8];
+        input.SetMarker(position, 0);
+        input.GetBlock(signature, 4);
+        input.GetBlock(signature + 4, 4);
+        if (IsEntryStart(signature)) return position;
+    }
+}
+
+void ConvertFile(LStream& input, const FileSpec& inputSpec) {
+    ProgressPanel panel;
+    std::set<std::int32_t> visited;   // entry positions converted so far: a chain must not loop
+    std::int32_t position = FindFirstEntry(input);
+    for (;;) {
+        if (!visited.insert(position).second) throw kEndOfFile;
+        KOBEntryHeader header;
+        if (ReadEntryHeader(input, position, header) == kEndOfFile) return;
+        if (const std::int32_t code = CheckEntryHeader(header)) throw code;
+        ConvertEntry(input, inputSpec, header, panel);
+        position = static_cast<std::int32_t>(header.nextEntry());
+        if (position == 0) return;
+    }
+}

@@ -1,0 +1,79 @@
+#include "convert/OutputNames.h"
+
+#include "platform/Crt.h"
+#include "stream/LFile.h"
+#include "stream/LString255.h"
+#include "stream/OutputNaming.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr std::int32_t kProbeCreator = 0x68756875;   // "huhu"
+constexpr std::int32_t kProbeType = 0x68616861;      // "haha"
+constexpr char kFallbackName[] = "c:\\xyzzy";
+
+// The input's directory (everything up to and including the last '/') followed by the stored
+// name. A '/' inside the stored name becomes '_', so a stored name cannot lead the output into
+// another directory.
+void JoinStoredName(FileSpec& spec, const KOBEntryHeader& header) {
+    std::uint8_t* name = spec.mName;
+    int k = 0;
+    for (int i = name[0]; i >= 1; --i) {
+        if (name[i] == '/') { k = i; break; }
+    }
+    const int room = 254 - k;
+    int length = k;
+    const std::string stored = header.storedName();
+    for (int i = 0; i < static_cast<int>(stored.size()) && i < room; ++i) {
+        const char c = stored[static_cast<std::size_t>(i)];
+        name[1 + length++] = static_cast<std::uint8_t>(c == '/' ? '_' : c);
+    }
+    if (length > 253) length = 253;
+    name[0] = static_cast<std::uint8_t>(length);
+}
+
+void SetName(FileSpec& spec, const char* text) {
+    const std::size_t length = std::strlen(text);
+    spec.mName[0] = static_cast<std::uint8_t>(length);
+    std::memcpy(spec.mName + 1, text, length);
+}
+
+// Tries to create (and at once remove) a file of the output's name, made unique, so that a
+// directory that takes no new files is found before anything is written.
+bool ProbeWritable(const FileSpec& output, std::int32_t& failure) {
+    FileSpec probe = output;
+    MakeUniqueName(probe, LString255());
+    char path[kPathTextSize];
+    FileSpecPathText(probe, path);
+    LFile file(probe);
+    try {
+        file.CreateWritableFile(kProbeCreator, kProbeType, 0);
+    } catch (std::int32_t code) {
+        failure = code;
+        return false;
+    }
+    file.CloseDataFork();
+    if (crt::remove(path) != 0) std::perror("trying to remove file: ");
+    return true;
+}
+
+} // namespace
+
+OutputNames ChooseOutputNames(const FileSpec& inputSpec, const KOBEntryHeader& header) {
+    OutputNames names;
+    names.wave = inputSpec;
+    JoinStoredName(names.wave, header);
+    std::int32_t failure = 0;
+    if (!ProbeWritable(names.wave, failure)) {
+        SetName(names.wave, kFallbackName);
+        // A fallback that takes no file either would be probed for ever: give up with its code.
+        if (!ProbeWritable(names.wave, failure)) throw failure;
+    }
+    StripAudioExtension(names.wave);
+    MakeUniqueName(names.wave, LString255(".wav"));
+    names.listing = names.wave;
+    MakeUniqueName(names.listing, LString255(".err"));
+    return names;
+}

@@ -1,0 +1,19 @@
+// Names of an entry's output files: the WAVE file and its listing of damaged blocks.
+//
+// The WAVE file goes into the input file's directory, named after the source name stored in the
+// entry. Before the name is settled, a probe file is created and removed there; when the
+// directory takes no new file, the output falls back to "c:\xyzzy" (a name in the current
+// directory here). The name is stripped of an audio extension, lower-cased and made unique with
+// ".wav"; the listing's name is the WAVE file's name with ".err" behind it.
+#pragma once
+
+#include "convert/KobFormat.h"
+#include "stream/FileSpec.h"
+
+struct OutputNames {
+    FileSpec wave;      // the restored audio
+    FileSpec listing;   // the list of damaged stretches, written only when there are any
+};
+
+// Throws the probe's code (1) when no file can be created at the fallback name either.
+OutputNames ChooseOutputNames(const FileSpec& inputSpec, const KOBEntryHeader& header);
