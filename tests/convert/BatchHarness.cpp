@@ -1,0 +1,119 @@
+#include "tests/convert/BatchHarness.h"
+
+#include "convert/ConvertBatch.h"
+#include "ui/Globals.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+std::atomic<bool> gBatchDone{false};
+std::mutex gTextsMutex;
+std::vector<std::string>* gFileNameTexts = nullptr;
+std::vector<std::string>* gTotalTexts = nullptr;
+
+LRESULT CALLBACK TestMainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == UM_BATCHDONE) gBatchDone = true;
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// A static text that also notes every text it is given.
+LRESULT CALLBACK LoggedTextProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_SETTEXT) {
+        std::lock_guard<std::mutex> lock(gTextsMutex);
+        auto* log = GetDlgCtrlID(window) == IDC_FILENAME ? gFileNameTexts : gTotalTexts;
+        if (log) log->emplace_back(lParam ? reinterpret_cast<const char*>(lParam) : "");
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void RegisterTestClasses() {
+    static const bool registered = [] {
+        WNDCLASSA main{};
+        main.lpfnWndProc = TestMainProc;
+        main.lpszClassName = "BatchTestMain";
+        WNDCLASSA text{};
+        text.lpfnWndProc = LoggedTextProc;
+        text.lpszClassName = "LoggedText";
+        return RegisterClassA(&main) && RegisterClassA(&text);
+    }();
+    ASSERT_TRUE(registered);
+}
+
+} // namespace
+
+BatchWindow::BatchWindow() {
+    InitCommonControls();
+    RegisterTestClasses();
+    mWindow = CreateWindowExA(0, "BatchTestMain", "test", WS_VISIBLE, 0, 0, 430, 240, nullptr,
+                              nullptr, nullptr, nullptr);
+    CreateWindowExA(0, PROGRESS_CLASSA, "Progress", WS_CHILD | WS_VISIBLE, 14, 196, 244, 28, mWindow,
+                    reinterpret_cast<HMENU>(static_cast<intptr_t>(IDC_PROGRESS)), nullptr, nullptr);
+    CreateWindowExA(0, "LoggedText", "", WS_CHILD | WS_VISIBLE, 14, 168, 180, 16, mWindow,
+                    reinterpret_cast<HMENU>(static_cast<intptr_t>(IDC_FILENAME)), nullptr, nullptr);
+    CreateWindowExA(0, "LoggedText", "", WS_CHILD | WS_VISIBLE, 198, 168, 58, 16, mWindow,
+                    reinterpret_cast<HMENU>(static_cast<intptr_t>(IDC_TOTAL)), nullptr, nullptr);
+    CreateWindowExA(0, "button", "Abort", WS_CHILD | WS_VISIBLE, 346, 196, 68, 28, mWindow,
+                    reinterpret_cast<HMENU>(static_cast<intptr_t>(IDC_ABORT)), nullptr, nullptr);
+    gMainWindow = mWindow;
+}
+
+BatchWindow::~BatchWindow() {
+    DestroyWindow(mWindow);
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    gMainWindow = nullptr;
+}
+
+BatchRun BatchWindow::Run(const std::string& commandLine, int timeoutMs) {
+    BatchRun run;
+    gBatchDone = false;
+    {
+        std::lock_guard<std::mutex> lock(gTextsMutex);
+        gFileNameTexts = &run.fileNameTexts;
+        gTotalTexts = &run.totalTexts;
+    }
+    // The worker writes into its text while it splits it, so it gets a copy that outlives it.
+    static std::vector<std::vector<char>> texts;
+    texts.emplace_back(commandLine.begin(), commandLine.end());
+    texts.back().push_back('\0');
+
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    _beginthread(ConvertBatch, 0, texts.back().data());
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    MSG msg;
+    while (!gBatchDone && std::chrono::steady_clock::now() < deadline) {
+        if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&msg);
+        else
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    run.finished = gBatchDone;
+    // Give the worker time to leave _endthread before the capture ends.
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    run.stdoutText = testing::internal::GetCapturedStdout();
+    run.stderrText = testing::internal::GetCapturedStderr();
+    {
+        std::lock_guard<std::mutex> lock(gTextsMutex);
+        gFileNameTexts = gTotalTexts = nullptr;
+    }
+    return run;
+}
+
+std::string BatchWindow::ControlText(int id) const {
+    char text[300];
+    GetDlgItemTextA(mWindow, id, text, sizeof text);
+    return text;
+}
+
+int BatchWindow::ProgressPosition() const {
+    return static_cast<int>(SendMessageA(GetDlgItem(mWindow, IDC_PROGRESS), PBM_GETPOS, 0, 0));
+}
+
+std::string Joined(const std::string& dir, const std::string& name) { return dir + "/" + name; }

@@ -1,0 +1,234 @@
+// Whole conversions: KOB files made by the encoder, converted by the batch driver on its worker
+// thread against a headless main window, and the files on disk compared byte for byte.
+#include "tests/convert/BatchHarness.h"
+#include "tests/convert/KobFiles.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/TempDir.h"
+#include "tools/kobenc/Damage.h"
+#include "tools/kobenc/Wave.h"
+#include "ui/Globals.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <unistd.h>
+
+using kobtest::ExpectedWave;
+using kobtest::Music;
+using kobtest::Silenced;
+using kobtest::WriteKob;
+using testsupport::FileExists;
+using testsupport::ListDir;
+using testsupport::ReadFileBytes;
+using testsupport::ReadFileText;
+using testsupport::TempDir;
+
+namespace {
+
+class Conversion : public testing::Test {
+protected:
+    TempDir dir;
+    BatchWindow window;
+
+    BatchRun Convert(const std::string& names) {
+        BatchRun run = window.Run(names);
+        EXPECT_TRUE(run.finished) << "the batch did not end";
+        return run;
+    }
+    std::string Path(const std::string& name) const { return dir.File(name); }
+};
+
+std::string NotAKob(const std::string& name) { return "Error: " + name + " is not a KOB file or corrupted\n"; }
+
+} // namespace
+
+TEST_F(Conversion, RestoresEveryChannelLayoutByteForByte) {
+    for (std::uint16_t channels : std::initializer_list<std::uint16_t>{1, 2, 6}) {
+        const auto recording = Music("Take" + std::to_string(channels) + ".AIF", channels, 10007, channels);
+        const std::string kob = WriteKob(Path("in" + std::to_string(channels) + ".kob"), kobenc::Encode({recording}));
+        const BatchRun run = Convert(kob);
+        EXPECT_EQ(run.stderrText, "");
+        const std::string wave = Path("take" + std::to_string(channels) + ".wav");
+        EXPECT_EQ(ReadFileBytes(wave), ExpectedWave(channels, 44100, recording.samples)) << channels << " channels";
+        EXPECT_FALSE(FileExists(wave + ".err"));
+    }
+}
+
+TEST_F(Conversion, ChainedEntriesBehindJunkBecomeOneFileEach) {
+    auto file = kobenc::Encode({Music("First.snd", 2, 5000, 1), Music("Second.AIFF", 1, 3000, 2)});
+    file.leadingBytes.assign(128, 0x4B);   // 'K's: every position looks like a start at first
+    const std::string kob = WriteKob(Path("two.kob"), file);
+    const BatchRun run = Convert(kob);
+    EXPECT_EQ(run.stderrText, "");
+    EXPECT_EQ(ListDir(dir.Path()), (std::vector<std::string>{"first.wav", "second.wav", "two.kob"}));
+    EXPECT_EQ(ReadFileBytes(Path("second.wav")), ExpectedWave(1, 44100, Music("", 1, 3000, 2).samples));
+    // Each output was shown in turn, and cleared once complete.
+    EXPECT_EQ(run.fileNameTexts, (std::vector<std::string>{Path("first.wav"), "", Path("second.wav"), ""}));
+    EXPECT_EQ(run.totalTexts, (std::vector<std::string>{"20000", "0", "6000", "0"}));
+    EXPECT_EQ(window.ControlText(IDC_FILENAME), "");
+    EXPECT_EQ(window.ProgressPosition(), 100);
+}
+
+TEST_F(Conversion, RealRecordingRoundTrips) {
+    const std::string source = "/usr/share/sounds/alsa/Front_Center.wav";
+    if (!FileExists(source)) GTEST_SKIP() << "no recording at " << source;
+    const kobenc::WaveAudio audio = kobenc::ReadWave(source);
+    kobenc::Recording recording;
+    recording.storedName = "Front_Center.aif";
+    recording.channelCount = audio.channelCount;
+    recording.sampleRate = audio.sampleRate;
+    recording.samples = audio.samples;
+    Convert(WriteKob(Path("alsa.kob"), kobenc::Encode({recording})));
+    EXPECT_EQ(ReadFileBytes(Path("front_center.wav")),
+              ExpectedWave(audio.channelCount, audio.sampleRate, audio.samples));
+}
+
+TEST_F(Conversion, DamagedBlocksBecomeSilenceAndAreListed) {
+    const auto recording = Music("Damaged.aif", 2, 3 * 4096, 5);
+    auto file = kobenc::Encode({recording});
+    // Blocks run channel 1, channel 2 per 4096 frames: block 3 is channel 2 of frames 4096-8191.
+    auto& blocks = file.entries[0].blocks;
+    ASSERT_EQ(blocks[3].channel, 2);
+    kobenc::Damage(blocks[3], kobenc::BlockDamage::DataChecksum);
+    kobenc::Damage(blocks[4], kobenc::BlockDamage::Magic);        // channel 1, 8192-12287: no line
+    Convert(WriteKob(Path("d.kob"), file));
+    auto expected = Silenced(recording.samples, 2, 4096, 8192, 2);
+    expected = Silenced(expected, 2, 8192, 12288, 1);
+    EXPECT_EQ(ReadFileBytes(Path("damaged.wav")), ExpectedWave(2, 44100, expected));
+    EXPECT_EQ(ReadFileText(Path("damaged.wav.err")), "128/10\r128/114096128/128192128/14\r");
+}
+
+TEST_F(Conversion, ListingNamesChannelsOnlyForMultiChannelEntries) {
+    kobenc::EncodeOptions small;
+    small.blockFrames = 2048;
+    auto mono = kobenc::Encode({Music("mono.aif", 1, 8192, 1)}, small);
+    kobenc::Damage(mono.entries[0].blocks[1], kobenc::BlockDamage::PackedBit);
+    kobenc::Damage(mono.entries[0].blocks[3], kobenc::BlockDamage::DataChecksum);
+    auto six = kobenc::Encode({Music("six.aif", 6, 100, 1)});
+    kobenc::Damage(six.entries[0].blocks[0], kobenc::BlockDamage::DataChecksum);
+    kobenc::Damage(six.entries[0].blocks[4], kobenc::BlockDamage::DataChecksum);
+    Convert(WriteKob(Path("mono.kob"), mono) + " " + WriteKob(Path("six.kob"), six));
+    EXPECT_EQ(ReadFileText(Path("mono.wav.err")), "128/10\r128/112048128/124096\r128/116144128/128192\r");
+    EXPECT_EQ(ReadFileText(Path("six.wav.err")), "128/10\r128/110128/12100128/13\r128/110128/12100128/155128/16\r");
+}
+
+TEST_F(Conversion, BadHeadersAreReportedAndLeaveNothing) {
+    struct Case { const char* name; kobenc::EntryDamage damage; };
+    for (const Case& c : {Case{"magic", kobenc::EntryDamage::Magic}, Case{"tag", kobenc::EntryDamage::FormatTag},
+                          Case{"version", kobenc::EntryDamage::Version},
+                          Case{"checksum", kobenc::EntryDamage::HeaderChecksum}}) {
+        auto file = kobenc::Encode({Music("never.aif", 1, 100)});
+        kobenc::Damage(file.entries[0], c.damage);
+        const std::string kob = WriteKob(Path(std::string(c.name) + ".kob"), file);
+        const BatchRun run = Convert(kob);
+        // A header without its signature is not found at all; the others fail their tests.
+        EXPECT_EQ(run.stderrText, NotAKob(kob)) << c.name;
+        EXPECT_FALSE(FileExists(Path("never.wav"))) << c.name;
+    }
+    testsupport::WriteFileText(Path("plain.txt"), "no signature anywhere in here");
+    EXPECT_EQ(Convert(Path("plain.txt")).stderrText, NotAKob(Path("plain.txt")));
+    EXPECT_EQ(ListDir(dir.Path()).size(), 5u) << "only the inputs";
+}
+
+TEST_F(Conversion, FailureInALaterEntryKeepsEarlierOutputs) {
+    auto file = kobenc::Encode({Music("good.aif", 2, 5000), Music("bad.aif", 1, 9000)});
+    file.entries[1].blocks[1].packedLength = 16385;   // more than the converter can hold
+    const std::string kob = WriteKob(Path("later.kob"), file);
+    const BatchRun run = Convert(kob);
+    EXPECT_EQ(run.stderrText, "Packed buffer too small\n" + NotAKob(kob));
+    EXPECT_EQ(ReadFileBytes(Path("good.wav")), ExpectedWave(2, 44100, Music("", 2, 5000).samples));
+    EXPECT_FALSE(FileExists(Path("bad.wav")));
+    // The panel keeps naming the failed output: that is what would be deleted at exit.
+    EXPECT_EQ(window.ControlText(IDC_FILENAME), Path("bad.wav"));
+}
+
+TEST_F(Conversion, ListingStartedBeforeAFailureStays) {
+    auto file = kobenc::Encode({Music("half.aif", 1, 12000)});
+    kobenc::Damage(file.entries[0].blocks[0], kobenc::BlockDamage::DataChecksum);
+    file.entries[0].blocks[2].unpackedLength = 16386;
+    const std::string kob = WriteKob(Path("half.kob"), file);
+    EXPECT_EQ(Convert(kob).stderrText, "Unpacked buffer too small\n" + NotAKob(kob));
+    EXPECT_FALSE(FileExists(Path("half.wav")));
+    EXPECT_EQ(ReadFileText(Path("half.wav.err")), "128/10\r128/110128/124096\r");
+}
+
+TEST_F(Conversion, UnsupportedSampleSizeIsRejected) {
+    auto file = kobenc::Encode({Music("eight.aif", 1, 100)});
+    file.entries[0].bytesPerSample = 1;
+    const std::string kob = WriteKob(Path("eight.kob"), file);
+    EXPECT_EQ(Convert(kob).stderrText, NotAKob(kob));
+    EXPECT_FALSE(FileExists(Path("eight.wav")));
+}
+
+TEST_F(Conversion, CutOffFileIsCompletedWithSilence) {
+    const auto recording = Music("cut.aif", 2, 4 * 4096, 9);
+    auto image = kobenc::Serialise(kobenc::Encode({recording}));
+    // Cut inside the packed data of block 4 (channel 1 of frames 8192-12287).
+    const auto& block = image.layout.entries[0].blocks[4];
+    image.bytes.resize(block.dataOffset + 10);
+    kobenc::WriteBytes(Path("cut.kob"), image.bytes);
+    const BatchRun run = Convert(Path("cut.kob"));
+    EXPECT_EQ(run.stderrText, "");
+    const auto expected = Silenced(recording.samples, 2, 8192, 4 * 4096, 0);
+    EXPECT_EQ(ReadFileBytes(Path("cut.wav")), ExpectedWave(2, 44100, expected));
+    // The cut block is listed like a damaged one, then the silent rest up to the end.
+    EXPECT_EQ(ReadFileText(Path("cut.wav.err")), "128/10\r128/118192128/1212288128/13\r128/1112288128/1216384\r");
+}
+
+TEST_F(Conversion, CutOffEntryHeaderRejectsTheFile) {
+    auto image = kobenc::Serialise(kobenc::Encode({Music("one.aif", 1, 100), Music("two.aif", 1, 100)}));
+    image.bytes.resize(image.layout.entries[1].headerOffset + 399);
+    kobenc::WriteBytes(Path("short.kob"), image.bytes);
+    EXPECT_EQ(Convert(Path("short.kob")).stderrText, NotAKob(Path("short.kob")));
+    EXPECT_TRUE(FileExists(Path("one.wav")));
+    EXPECT_FALSE(FileExists(Path("two.wav")));
+}
+
+TEST_F(Conversion, ChainEndsQuietlyPastTheEndAndLoudlyInALoop) {
+    auto past = kobenc::Encode({Music("past.aif", 1, 100)});
+    past.entries[0].nextEntry = 1u << 30;
+    auto loop = kobenc::Encode({Music("loop.aif", 1, 100)});
+    loop.entries[0].nextEntry = 0;
+    loop.leadingBytes.assign(3, 0);
+    loop.entries[0].nextEntry = 3;   // back to its own header
+    const std::string loopKob = WriteKob(Path("loop.kob"), loop);
+    const BatchRun run = Convert(WriteKob(Path("past.kob"), past) + " " + loopKob);
+    EXPECT_EQ(run.stderrText, NotAKob(loopKob));
+    EXPECT_TRUE(FileExists(Path("past.wav")));
+    EXPECT_EQ(ListDir(dir.Path()), (std::vector<std::string>{"loop.kob", "loop.wav", "past.kob", "past.wav"}));
+}
+
+TEST_F(Conversion, EmptyEntryHasOnlyItsHeader) {
+    auto file = kobenc::Encode({Music("empty.aif", 2, 0)});
+    Convert(WriteKob(Path("empty.kob"), file));
+    EXPECT_EQ(ReadFileBytes(Path("empty.wav")), ExpectedWave(2, 44100, {}));
+}
+
+TEST_F(Conversion, ExistingFilesAreNeverTouched) {
+    testsupport::WriteFileText(Path("song.wav"), "mine");
+    testsupport::WriteFileText(Path("song.1.wav"), "mine too");
+    std::filesystem::create_symlink(Path("nowhere"), Path("song.2.wav"));
+    const auto recording = Music("Song.aif", 1, 500);
+    Convert(WriteKob(Path("song.kob"), kobenc::Encode({recording})));
+    EXPECT_EQ(ReadFileText(Path("song.wav")), "mine");
+    EXPECT_EQ(ReadFileText(Path("song.1.wav")), "mine too");
+    EXPECT_FALSE(FileExists(Path("nowhere"))) << "the dangling link was followed";
+    EXPECT_EQ(ReadFileBytes(Path("song.3.wav")), ExpectedWave(1, 44100, recording.samples));
+}
+
+TEST_F(Conversion, StoredNameCannotLeaveTheInputsFolder) {
+    std::filesystem::create_directory(Path("sub"));
+    const std::string kob = WriteKob(Path("sub/in.kob"), kobenc::Encode({Music("../../Escape.aif", 1, 50)}));
+    Convert(kob);
+    EXPECT_EQ(ListDir(Path("sub")), (std::vector<std::string>{".._.._escape.wav", "in.kob"}));
+    EXPECT_EQ(ListDir(dir.Path()), (std::vector<std::string>{"sub"}));
+}
+
+TEST_F(Conversion, NameWithoutFolderWritesIntoTheCurrentDirectory) {
+    WriteKob(Path("here.kob"), kobenc::Encode({Music("Here.AIF", 1, 50)}));
+    const std::string previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir.Path());
+    Convert("here.kob");
+    std::filesystem::current_path(previous);
+    EXPECT_TRUE(FileExists(Path("here.wav")));
+}
