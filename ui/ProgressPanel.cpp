@@ -19,6 +19,7 @@ void ProgressPanel::Start(std::uint32_t total, const std::uint8_t* name) {
     ShowWindow(mWindow, SW_SHOW);
     mDone = 0;
     mTotal = total;
+    mShown = 0;
 }
 
 int ProgressPanel::Position(std::uint32_t done, std::uint32_t total) {
@@ -32,8 +33,11 @@ int ProgressPanel::Position(std::uint32_t done, std::uint32_t total) {
 
 void ProgressPanel::Update(std::uint32_t amount) {
     mDone += amount;
+    const int position = Position(mDone, mTotal);
+    if (position == mShown) return;
+    mShown = position;
     HWND bar = GetDlgItem(mWindow, IDC_PROGRESS);
-    SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(Position(mDone, mTotal)), 0);
+    SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
 }
 
 void ProgressPanel::Clear() {

@@ -31,4 +31,7 @@ private:
     HWND mWindow = nullptr;     // the main window, bound by Start
     std::uint32_t mDone = 0;    // bytes of sample data done for the current file
     std::uint32_t mTotal = 0;   // bytes of sample data the current file will hold
+    int mShown = 0;             // the bar position last sent; a send that would not move the
+                                // bar is left out, so a file of many small blocks does not make
+                                // the worker wait for the window thousands of times
 };
