@@ -232,3 +232,14 @@ TEST_F(Conversion, NameWithoutFolderWritesIntoTheCurrentDirectory) {
     std::filesystem::current_path(previous);
     EXPECT_TRUE(FileExists(Path("here.wav")));
 }
+
+TEST_F(Conversion, BundledSampleGivesTwoRecordingsAndOneListing) {
+    const char* source = std::getenv("DUDEZ_SOURCE_DIR");
+    if (!source) GTEST_SKIP() << "DUDEZ_SOURCE_DIR is not set";
+    std::filesystem::copy_file(std::string(source) + "/tools/samples/demo.kob", Path("demo.kob"));
+    const BatchRun run = Convert(Path("demo.kob"));
+    EXPECT_EQ(run.stderrText, "");
+    EXPECT_EQ(ListDir(dir.Path()),
+              (std::vector<std::string>{"damaged take.wav", "damaged take.wav.err", "demo.kob", "welcome.wav"}));
+    EXPECT_EQ(ReadFileText(Path("damaged take.wav.err")), "128/10\r128/1140960128/1245056\r");
+}
