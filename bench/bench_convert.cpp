@@ -98,9 +98,21 @@ std::string MakeKob(const std::string& dir, const std::string& name, double minu
 
 } // namespace
 
+// Writes the long and the short KOB file and the source WAVE file into dir.
+void Prepare(const std::string& dir, double minutes) {
+    kobenc::WaveAudio audio;
+    MakeKob(dir, "long", minutes, &audio);
+    MakeKob(dir, "short", minutes / 10, nullptr);
+    kobenc::WriteWave(dir + "/source.wav", audio);
+}
+
 int main(int argc, char** argv) {
     if (argc == 3 && std::string(argv[1]) == "--convert") {
         ConvertInProcess(argv[2]);
+        return 0;
+    }
+    if (argc == 4 && std::string(argv[1]) == "--prepare") {
+        Prepare(argv[2], std::atof(argv[3]));
         return 0;
     }
     const double minutes = argc > 1 ? std::atof(argv[1]) : 10.0;
@@ -108,14 +120,13 @@ int main(int argc, char** argv) {
     const std::string dir = mkdtemp(pattern);
     const std::string self = std::filesystem::canonical("/proc/self/exe");
 
+    // Every measured run is a process of its own, started from this small one, so that its peak
+    // memory is its own and not the memory that preparing the audio took.
     std::fprintf(stderr, "preparing %.1f minutes of stereo audio in %s ...\n", minutes, dir.c_str());
-    kobenc::WaveAudio audio;
-    const std::string longKob = MakeKob(dir, "long", minutes, &audio);
-    const std::string shortKob = MakeKob(dir, "short", minutes / 10, nullptr);
+    if (RunChild({self, "--prepare", dir, std::to_string(minutes)}).status != 0) return 1;
+    const std::string longKob = dir + "/long.kob";
+    const std::string shortKob = dir + "/short.kob";
     const std::string sourceWave = dir + "/source.wav";
-    kobenc::WriteWave(sourceWave, audio);
-    audio = {};
-
     const ChildResult shortRun = RunChild({self, "--convert", shortKob});
     const ChildResult longRun = RunChild({self, "--convert", longKob});
     const std::string restored = dir + "/long.wav";
