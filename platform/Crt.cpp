@@ -7,14 +7,16 @@ namespace crt {
 namespace {
 
 // Recursive, so that the exit handler's thread, which keeps the gate shut, can still use it.
+// WATCHOUT: the gate and the table are never destroyed: at exit, a worker thread may still be
+// waiting at the gate while the runtime destroys static objects around it.
 std::recursive_mutex& Gate() {
-    static std::recursive_mutex gate;
-    return gate;
+    static auto* gate = new std::recursive_mutex;
+    return *gate;
 }
 
 std::unordered_set<std::FILE*>& OpenStreams() {
-    static std::unordered_set<std::FILE*> streams;
-    return streams;
+    static auto* streams = new std::unordered_set<std::FILE*>;
+    return *streams;
 }
 
 using Lock = std::lock_guard<std::recursive_mutex>;
