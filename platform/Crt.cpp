@@ -71,10 +71,14 @@ int remove(const char* path) {
     return std::remove(path);
 }
 
-int _fcloseall() {
+void StopFileWork() {
     // WATCHOUT: the gate is locked here and never unlocked: from now on only this thread does
     // file work. The process is about to end, which stops any thread left waiting at the gate.
     Gate().lock();
+}
+
+int _fcloseall() {
+    StopFileWork();
     int closed = 0;
     for (std::FILE* stream : OpenStreams()) {
         std::fclose(stream);

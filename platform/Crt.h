@@ -31,6 +31,11 @@ int feof(std::FILE* stream);
 int fstat(std::FILE* stream, struct stat* status);
 int remove(const char* path);
 
+// Stops all further file work of other threads, for good: from now on only the calling thread
+// gets through these calls; any other thread waits at its next one until the process ends.
+// Waits for a call that another thread is in the middle of.
+void StopFileWork();
+
 // Stops all further file work of other threads, then closes every stream opened through
 // crt::fopen and not yet closed (never the three standard streams). Returns how many it closed.
 int _fcloseall();
