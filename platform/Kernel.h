@@ -18,3 +18,7 @@ void SetReportedVersionForTesting(DWORD version);
 void ResetReportedVersion();
 
 } // namespace platform
+
+// The module instance of the program for a null name (never null); null for any other name, as
+// the program loads no other modules.
+HMODULE GetModuleHandleA(LPCSTR name);

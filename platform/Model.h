@@ -6,10 +6,14 @@
 //
 //     platform::WindowView view;
 //     if (platform::InspectWindow(bar, &view)) Draw(view.rect, view.position, view.rangeHigh);
+//     platform::SurfaceView pixels;
+//     if (platform::ReadSurface(picture, &pixels)) Show(pixels.At(0, 0));
 #pragma once
 
 #include "platform/WinTypes.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -27,6 +31,7 @@ struct WindowView {
     bool visible = false;      // its own state; it is seen only when its ancestors are too
     bool focused = false;      // it has the keyboard focus of its thread
     bool needsPaint = false;   // invalidated and not yet validated
+    bool painted = false;      // the program has drawn into it: it has a surface
     // Control state a display draws.
     bool pushed = false;       // a button held down
     int rangeLow = 0;          // a progress bar's range and position
@@ -34,8 +39,24 @@ struct WindowView {
     int position = 0;
 };
 
+// What the program has drawn into a window's client area.
+struct SurfaceView {
+    int width = 0;                     // pixels; the client area's size when it was drawn into
+    int height = 0;
+    std::vector<std::uint32_t> pixels; // 0x00RRGGBB, rows from the top, `width` pixels each
+
+    std::uint32_t At(int x, int y) const {
+        return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                      static_cast<std::size_t>(x)];
+    }
+};
+
 // FALSE when the window does not exist.
 bool InspectWindow(HWND window, WindowView* view);
+// A copy of the window's surface; false when the window does not exist or nothing has ever been
+// drawn into it (what a display then shows is its own look of the window alone). A display draws
+// a window's own look first and its surface over it.
+bool ReadSurface(HWND window, SurfaceView* view);
 // Children in creation order (the order a display draws them in).
 std::vector<HWND> ChildWindows(HWND parent);
 // Windows without a parent, in creation order.

@@ -44,10 +44,8 @@ inline constexpr ResourceType RT_ACCELERATOR{9};
 inline constexpr ResourceType RT_GROUP_ICON{14};
 
 struct HRSRC__;
-struct HACCEL__;
 using HRSRC = HRSRC__*;     // a found resource
 using HGLOBAL = void*;      // a loaded resource
-using HACCEL = HACCEL__*;   // a loaded accelerator table
 
 namespace platform {
 

@@ -1,17 +1,19 @@
 #include "platform/controls/SystemClasses.h"
 
 #include "platform/Controls.h"
+#include "platform/UserDialog.h"
 #include "platform/user/WindowClass.h"
 
 namespace platform::controls {
 namespace {
 
-void Register(const char* name, WNDPROC procedure, UINT style) {
+void Register(const char* name, WNDPROC procedure, UINT style, int windowExtra = 0, ATOM atom = 0) {
     WNDCLASSA record{};
     record.style = style;
     record.lpfnWndProc = procedure;
+    record.cbWndExtra = windowExtra;
     record.lpszClassName = name;
-    user::AddClass(record, true);
+    user::AddClass(record, true, atom);
 }
 
 } // namespace
@@ -20,6 +22,8 @@ void RegisterSystemClasses() {
     Register("Static", StaticProcedure, 0);
     Register("Button", ButtonProcedure, CS_VREDRAW | CS_HREDRAW);
     Register(PROGRESS_CLASSA, ProgressProcedure, CS_VREDRAW | CS_HREDRAW);
+    // The dialog class of templates that name none; the platform knows it by atom 0x8002.
+    Register("#32770", DefDlgProcA, 0, DLGWINDOWEXTRA, 0x8002);
 }
 
 } // namespace platform::controls

@@ -9,7 +9,7 @@ LRESULT StaticProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 LRESULT ButtonProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT ProgressProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Registers "static", "button" and "msctls_progress32". The class table calls it once, before
+// Registers "static", "button", "msctls_progress32" and the dialog class "#32770". The class table calls it once, before
 // its first use.
 void RegisterSystemClasses();
 

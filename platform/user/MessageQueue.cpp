@@ -180,12 +180,26 @@ bool MessageQueue::TakeFrom(std::deque<MSG>& messages, bool isInput, MSG* msg, H
         }
         if (PassesFilter(it->hwnd, filterWindow) && InRange(it->message, first, last)) {
             *msg = *it;
-            if (remove) messages.erase(it);
+            if (remove) {
+                if (isInput) NoteKey(*msg);
+                messages.erase(it);
+            }
             return true;
         }
         ++it;
     }
     return false;
+}
+
+void MessageQueue::NoteKey(const MSG& msg) {
+    const bool down = msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN;
+    const bool up = msg.message == WM_KEYUP || msg.message == WM_SYSKEYUP;
+    if ((down || up) && msg.wParam < mKeysDown.size()) mKeysDown[msg.wParam] = down;
+}
+
+bool MessageQueue::KeyDown(UINT virtualKey) {
+    std::lock_guard<std::mutex> lock(mMutex);
+    return virtualKey < mKeysDown.size() && mKeysDown[virtualKey];
 }
 
 bool MessageQueue::FindPaint(MSG* msg, HWND filterWindow, UINT first, UINT last) {

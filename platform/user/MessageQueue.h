@@ -10,6 +10,7 @@
 
 #include "platform/WinTypes.h"
 
+#include <array>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -52,6 +53,8 @@ public:
     bool Next(MSG* msg, HWND filterWindow, UINT first, UINT last, bool remove, bool wait);
     // QS_* flags of what is waiting.
     UINT Status();
+    // Whether the key is down, as the key messages taken out of the queue so far tell.
+    bool KeyDown(UINT virtualKey);
     // Something outside the queue changed (a window of the thread needs painting): look again.
     void Wake();
     // The thread has ended; see above.
@@ -68,6 +71,7 @@ private:
     bool TakeFrom(std::deque<MSG>& messages, bool isInput, MSG* msg, HWND filterWindow, UINT first,
                   UINT last, bool remove);
     bool FindPaint(MSG* msg, HWND filterWindow, UINT first, UINT last);
+    void NoteKey(const MSG& msg);
 
     std::mutex mMutex;
     std::condition_variable mWake;                   // anything arrived, or a reply came in
@@ -77,6 +81,7 @@ private:
     bool mQuit = false;                              // PostQuitMessage was called
     int mQuitCode = 0;
     bool mEnded = false;                             // the thread is gone
+    std::array<bool, 256> mKeysDown{};               // by virtual key
 };
 
 // Milliseconds since the window system started, for MSG::time.

@@ -25,7 +25,18 @@ bool InspectWindow(HWND handle, WindowView* view) {
     view->visible = (window->style & WS_VISIBLE) != 0;
     view->focused = window->queue->focus == handle;
     view->needsPaint = window->needsPaint;
+    view->painted = window->hasSurface;
     if (window->control) window->control->Describe(*view);
+    return true;
+}
+
+bool ReadSurface(HWND handle, SurfaceView* view) {
+    ModelLock lock(ModelMutex());
+    const Window* window = Find(handle);
+    if (!window || !view || !window->hasSurface) return false;
+    view->width = window->surfaceWidth;
+    view->height = window->surfaceHeight;
+    view->pixels = window->surface;
     return true;
 }
 

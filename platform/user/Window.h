@@ -13,6 +13,7 @@
 #include "platform/UserWindow.h"
 #include "platform/WinTypes.h"
 
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -47,7 +48,21 @@ struct Window {
     bool needsPaint = false;                 // invalidated, not yet validated
     bool destroying = false;                 // DestroyWindow has begun on it
     std::unique_ptr<ControlData> control;    // made by the control class on first use
+    // What has been drawn into the client area: made by the first drawing context on the
+    // window, 0x00RRGGBB per pixel, rows from the top, surfaceWidth pixels each.
+    std::vector<std::uint32_t> surface;
+    int surfaceWidth = 0;
+    int surfaceHeight = 0;
+    bool hasSurface = false;
+    // Set for windows made from a dialog template.
+    INT_PTR (*dialogProcedure)(HWND, UINT, WPARAM, LPARAM) = nullptr; // null: none
+    int baseUnitX = 0;                       // the template font's base units, pixels
+    int baseUnitY = 0;
 };
+
+// Needs the model lock. Makes the window's surface, or fits it to the client area again after
+// a resize (what still fits stays); returns false for a window without a client area.
+bool EnsureSurface(Window& window);
 
 using ModelLock = std::unique_lock<std::mutex>;
 std::mutex& ModelMutex();

@@ -59,7 +59,7 @@ std::shared_ptr<const WindowClass> FindClass(LPCSTR nameOrAtom) {
     return found == Classes().end() ? nullptr : *found;
 }
 
-ATOM AddClass(const WNDCLASSA& record, bool system) {
+ATOM AddClass(const WNDCLASSA& record, bool system, ATOM atom) {
     if (!record.lpfnWndProc || !record.lpszClassName || IsAtom(record.lpszClassName) ||
         record.lpszClassName[0] == '\0') {
         return 0;
@@ -68,7 +68,7 @@ ATOM AddClass(const WNDCLASSA& record, bool system) {
     if (Lookup(record.lpszClassName) != Classes().end()) return 0;
     // Class atoms come from the string-atom range, as the platform's do.
     static ATOM lastAtom = 0xC000;
-    if (lastAtom == 0xFFFF) return 0;
+    if (!atom && lastAtom == 0xFFFF) return 0;
     auto entry = std::make_shared<WindowClass>();
     entry->name = record.lpszClassName;
     entry->style = record.style;
@@ -79,7 +79,7 @@ ATOM AddClass(const WNDCLASSA& record, bool system) {
     entry->icon = record.hIcon;
     entry->cursor = record.hCursor;
     entry->background = record.hbrBackground;
-    entry->atom = ++lastAtom;
+    entry->atom = atom ? atom : ++lastAtom;
     entry->system = system;
     Classes().push_back(entry);
     return entry->atom;

@@ -27,8 +27,9 @@ struct WindowClass {
 
 // By name, or by atom when the pointer's value is below 0x10000. Null when there is no such class.
 std::shared_ptr<const WindowClass> FindClass(LPCSTR nameOrAtom);
-// 0 when the record is incomplete or the name is taken.
-ATOM AddClass(const WNDCLASSA& windowClass, bool system);
+// 0 when the record is incomplete or the name is taken. A system class may come with the fixed
+// atom the platform gives it (`atom`); otherwise one is handed out.
+ATOM AddClass(const WNDCLASSA& windowClass, bool system, ATOM atom = 0);
 // Registers the system classes unless that has been done.
 void EnsureSystemClasses();
 

@@ -1,0 +1,100 @@
+// Contexts: on a window's client area, or in memory around a selected bitmap; and the objects'
+// deletion.
+#include "platform/Gdi.h"
+#include "platform/UserQueue.h"
+#include "platform/UserWindow.h"
+#include "platform/gdi/Objects.h"
+#include "platform/user/Window.h"
+
+using namespace platform::gdi;
+
+HDC CreateCompatibleDC(HDC dc) {
+    GdiLock lock(GdiMutex());
+    if (dc && !FindContext(dc)) return nullptr;
+    Context context;
+    context.memory = true;
+    context.bitmap = DefaultBitmap();
+    context.bitmapData = FindObject(context.bitmap, Kind::Bitmap)->bitmap;
+    return AddContext(std::move(context));
+}
+
+BOOL DeleteDC(HDC dc) {
+    GdiLock lock(GdiMutex());
+    Context* context = FindContext(dc);
+    // A window's context goes back with ReleaseDC or EndPaint.
+    if (!context || !context->memory) return FALSE;
+    if (Object* bitmap = FindObject(context->bitmap, Kind::Bitmap)) {
+        if (bitmap->bitmap->selectedInto == dc) bitmap->bitmap->selectedInto = nullptr;
+    }
+    RemoveObject(dc);
+    return TRUE;
+}
+
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
+    GdiLock lock(GdiMutex());
+    Context* context = FindContext(dc);
+    Object* bitmap = FindObject(object, Kind::Bitmap);
+    if (!context || !context->memory || !bitmap) return nullptr;
+    if (object == context->bitmap) return object;
+    if (!bitmap->stock && bitmap->bitmap->selectedInto) return nullptr; // in another context
+    if (Object* previous = FindObject(context->bitmap, Kind::Bitmap)) {
+        if (previous->bitmap->selectedInto == dc) previous->bitmap->selectedInto = nullptr;
+    }
+    const HGDIOBJ previousHandle = context->bitmap;
+    if (!bitmap->stock) bitmap->bitmap->selectedInto = dc;
+    context->bitmap = object;
+    context->bitmapData = bitmap->bitmap;
+    return previousHandle;
+}
+
+BOOL DeleteObject(HGDIOBJ handle) {
+    GdiLock lock(GdiMutex());
+    if (Object* palette = FindObject(handle, Kind::Palette)) {
+        if (!palette->stock) RemoveObject(handle);
+        return TRUE;
+    }
+    if (Object* bitmap = FindObject(handle, Kind::Bitmap)) {
+        if (bitmap->stock) return TRUE;
+        if (bitmap->bitmap->selectedInto) return FALSE;
+        RemoveObject(handle);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+HDC GetDC(HWND window) {
+    GdiLock lock(GdiMutex());
+    {
+        // The surface is there from the first context on: a display shows what is drawn.
+        platform::user::ModelLock model(platform::user::ModelMutex());
+        platform::user::Window* record = platform::user::Find(window);
+        if (!record) return nullptr;
+        platform::user::EnsureSurface(*record);
+    }
+    Context context;
+    context.window = window;
+    return AddContext(std::move(context));
+}
+
+int ReleaseDC(HWND window, HDC dc) {
+    GdiLock lock(GdiMutex());
+    const Context* context = FindContext(dc);
+    if (!context || context->memory || context->window != window) return 0;
+    RemoveObject(dc);
+    return 1;
+}
+
+HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
+    if (!paint || !ValidateRect(window, nullptr)) return nullptr;
+    *paint = PAINTSTRUCT{};
+    paint->hdc = GetDC(window);
+    if (!paint->hdc) return nullptr;
+    GetClientRect(window, &paint->rcPaint);
+    paint->fErase = FALSE;
+    return paint->hdc;
+}
+
+BOOL EndPaint(HWND window, const PAINTSTRUCT* paint) {
+    if (paint) ReleaseDC(window, paint->hdc);
+    return TRUE;
+}

@@ -1,0 +1,54 @@
+// Logical palettes and their selection into contexts.
+#include "platform/Gdi.h"
+#include "platform/gdi/Objects.h"
+
+#include <algorithm>
+
+using namespace platform::gdi;
+
+HGDIOBJ GetStockObject(int which) {
+    GdiLock lock(GdiMutex());
+    return which == DEFAULT_PALETTE ? DefaultPalette() : nullptr;
+}
+
+HPALETTE CreatePalette(const LOGPALETTE* record) {
+    if (!record || record->palVersion != PALETTE_VERSION || record->palNumEntries == 0) return nullptr;
+    Object object;
+    object.kind = Kind::Palette;
+    object.palette = std::make_shared<Palette>();
+    // The entries run on behind the record's first one, as many as it says.
+    const PALETTEENTRY* entries = record->palPalEntry;
+    object.palette->entries.assign(entries, entries + record->palNumEntries);
+    GdiLock lock(GdiMutex());
+    return As<HPALETTE>(AddObject(std::move(object)));
+}
+
+UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* entries) {
+    GdiLock lock(GdiMutex());
+    const Object* object = FindObject(palette, Kind::Palette);
+    if (!object) return 0;
+    const std::vector<PALETTEENTRY>& all = object->palette->entries;
+    if (!entries) return static_cast<UINT>(all.size());
+    if (start >= all.size()) return 0;
+    const UINT copied = std::min<UINT>(count, static_cast<UINT>(all.size()) - start);
+    std::copy_n(all.begin() + start, copied, entries);
+    return copied;
+}
+
+HPALETTE SelectPalette(HDC dc, HPALETTE palette, BOOL) {
+    GdiLock lock(GdiMutex());
+    Context* context = FindContext(dc);
+    const Object* object = FindObject(palette, Kind::Palette);
+    if (!context || !object) return nullptr;
+    const HPALETTE previous = context->palette;
+    context->palette = palette;
+    context->paletteData = object->palette;
+    return previous;
+}
+
+UINT RealizePalette(HDC dc) {
+    GdiLock lock(GdiMutex());
+    const Context* context = FindContext(dc);
+    if (!context) return GDI_ERROR;
+    return static_cast<UINT>(context->paletteData->entries.size());
+}

@@ -1,0 +1,132 @@
+// Accelerator tables and the translation of keys into commands.
+#include "platform/UserAccelerators.h"
+
+#include "platform/Resources.h"
+#include "platform/UserQueue.h"
+#include "platform/UserWindow.h"
+#include "platform/user/MessageQueue.h"
+#include "platform/user/Window.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <vector>
+
+using namespace platform::user;
+
+namespace {
+
+struct Tables {
+    std::mutex mutex;
+    std::map<std::uintptr_t, std::vector<ACCEL>> tables;
+    std::uintptr_t lastHandle = 0x08000000;
+};
+
+// Never destroyed, like the other handle tables.
+Tables& TheTables() {
+    static auto* tables = new Tables;
+    return *tables;
+}
+
+HACCEL AddTable(std::vector<ACCEL> entries) {
+    Tables& all = TheTables();
+    std::lock_guard<std::mutex> lock(all.mutex);
+    all.lastHandle += 4;
+    all.tables.emplace(all.lastHandle, std::move(entries));
+    return reinterpret_cast<HACCEL>(all.lastHandle);
+}
+
+bool Entries(HACCEL table, std::vector<ACCEL>* entries) {
+    Tables& all = TheTables();
+    std::lock_guard<std::mutex> lock(all.mutex);
+    auto found = all.tables.find(reinterpret_cast<std::uintptr_t>(table));
+    if (found == all.tables.end()) return false;
+    *entries = found->second;
+    return true;
+}
+
+WORD WordAt(const unsigned char* at) {
+    return static_cast<WORD>(at[0] | (at[1] << 8));
+}
+
+// The resource's entries up to the one marked last; false when no entry is marked.
+bool ReadTable(const unsigned char* bytes, std::size_t size, std::vector<ACCEL>* entries) {
+    for (std::size_t at = 0; at + 8 <= size; at += 8) {
+        const WORD flags = WordAt(bytes + at);
+        entries->push_back(ACCEL{static_cast<BYTE>(flags & 0x7F), WordAt(bytes + at + 2), WordAt(bytes + at + 4)});
+        if (flags & 0x80) return true;
+    }
+    return false;
+}
+
+bool Matches(const ACCEL& entry, const MSG& msg, bool shift, bool control, bool alt) {
+    if (entry.fVirt & FVIRTKEY) {
+        if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) return false;
+        if (msg.wParam != entry.key) return false;
+        // A virtual-key entry wants exactly its own Shift, Ctrl and Alt.
+        return shift == ((entry.fVirt & FSHIFT) != 0) && control == ((entry.fVirt & FCONTROL) != 0) &&
+               alt == ((entry.fVirt & FALT) != 0);
+    }
+    // A character entry: the character as typed, with Alt when it asks for Alt.
+    if (msg.message != WM_CHAR && msg.message != WM_SYSCHAR) return false;
+    return msg.wParam == entry.key && alt == ((entry.fVirt & FALT) != 0);
+}
+
+} // namespace
+
+HACCEL LoadAcceleratorsA(HINSTANCE instance, LPCSTR name) {
+    HRSRC found = FindResourceA(instance, name, RT_ACCELERATOR);
+    const auto* bytes = static_cast<const unsigned char*>(LockResource(LoadResource(instance, found)));
+    std::vector<ACCEL> entries;
+    if (!bytes || !ReadTable(bytes, SizeofResource(instance, found), &entries)) return nullptr;
+    return AddTable(std::move(entries));
+}
+
+HACCEL CreateAcceleratorTableA(const ACCEL* entries, int count) {
+    if (!entries || count <= 0) return nullptr;
+    return AddTable(std::vector<ACCEL>(entries, entries + count));
+}
+
+BOOL DestroyAcceleratorTable(HACCEL table) {
+    Tables& all = TheTables();
+    std::lock_guard<std::mutex> lock(all.mutex);
+    return all.tables.erase(reinterpret_cast<std::uintptr_t>(table)) ? TRUE : FALSE;
+}
+
+int CopyAcceleratorTableA(HACCEL table, ACCEL* entries, int count) {
+    std::vector<ACCEL> all;
+    if (!Entries(table, &all)) return 0;
+    if (!entries) return static_cast<int>(all.size());
+    const int copied = std::min(count, static_cast<int>(all.size()));
+    if (copied > 0) std::copy_n(all.begin(), copied, entries);
+    return std::max(copied, 0);
+}
+
+int TranslateAcceleratorA(HWND window, HACCEL table, MSG* msg) {
+    if (!msg) return 0;
+    std::vector<ACCEL> entries;
+    if (!Entries(table, &entries)) return 0;
+    const bool shift = GetKeyState(VK_SHIFT) < 0;
+    const bool control = GetKeyState(VK_CONTROL) < 0;
+    // A key that comes as a system key came with Alt held.
+    const bool alt = GetKeyState(VK_MENU) < 0 || msg->message == WM_SYSKEYDOWN || msg->message == WM_SYSCHAR;
+    for (const ACCEL& entry : entries) {
+        if (!Matches(entry, *msg, shift, control, alt)) continue;
+        {
+            // A disabled window (under a modal box) takes no commands.
+            ModelLock lock(ModelMutex());
+            const Window* target = Find(window);
+            if (!target || !EnabledWithAncestors(*target)) return 0;
+        }
+        SendMessageA(window, WM_COMMAND, MAKEWPARAM(entry.cmd, 1), 0);
+        return 1;
+    }
+    return 0;
+}
+
+short GetKeyState(int virtualKey) {
+    MessageQueue* queue = MessageQueue::CurrentIfAny();
+    if (!queue || virtualKey < 0) return 0;
+    return queue->KeyDown(static_cast<UINT>(virtualKey)) ? static_cast<short>(-32768) : 0;
+}

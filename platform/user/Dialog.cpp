@@ -1,0 +1,131 @@
+// Windows made from dialog templates, and the system dialog class's default processing.
+#include "platform/UserDialog.h"
+
+#include "platform/Controls.h"
+#include "platform/DialogTemplate.h"
+#include "platform/Resources.h"
+#include "platform/UserMessageBox.h"
+#include "platform/UserQueue.h"
+#include "platform/UserWindow.h"
+#include "platform/user/Window.h"
+
+#include <cstdint>
+
+using namespace platform::user;
+
+namespace {
+
+// value * numerator / denominator, rounded to the nearest, halves away from zero.
+int MulDiv(int value, int numerator, int denominator) {
+    const std::int64_t product = static_cast<std::int64_t>(value) * numerator;
+    const std::int64_t half = denominator / 2;
+    return static_cast<int>(product >= 0 ? (product + half) / denominator : (product - half) / denominator);
+}
+
+struct Scale {
+    platform::BaseUnits units;
+    int X(int dialogUnits) const { return MulDiv(dialogUnits, units.x, 4); }
+    int Y(int dialogUnits) const { return MulDiv(dialogUnits, units.y, 8); }
+};
+
+void MarkAsDialog(HWND dialog, DLGPROC procedure, platform::BaseUnits units) {
+    ModelLock lock(ModelMutex());
+    if (Window* window = Find(dialog)) {
+        window->dialogProcedure = procedure;
+        window->baseUnitX = units.x;
+        window->baseUnitY = units.y;
+    }
+}
+
+bool TakesFocus(const platform::DialogItemLayout& item) {
+    return (item.style & WS_TABSTOP) && (item.style & WS_VISIBLE) && !(item.style & WS_DISABLED);
+}
+
+} // namespace
+
+HWND CreateDialogIndirectParamA(HINSTANCE instance, const void* dialogTemplate, std::size_t size,
+                                HWND owner, DLGPROC procedure, LPARAM param) {
+    platform::DialogLayout layout;
+    if (!platform::ReadDialogTemplate(dialogTemplate, size, &layout)) return nullptr;
+    const Scale scale{platform::DialogBaseUnits(layout)};
+    int x = scale.X(layout.x);
+    int y = scale.Y(layout.y);
+    RECT ownerRect{};
+    if (owner && !(layout.style & DS_ABSALIGN) && GetWindowRect(owner, &ownerRect)) {
+        x += ownerRect.left;
+        y += ownerRect.top;
+    }
+    // The window is shown only once its controls are there.
+    HWND dialog = CreateWindowExA(layout.exStyle, layout.className.empty() ? WC_DIALOG : layout.className.c_str(),
+                                  layout.caption.c_str(), layout.style & ~WS_VISIBLE, x, y,
+                                  scale.X(layout.width), scale.Y(layout.height), owner, nullptr,
+                                  instance, nullptr);
+    if (!dialog) return nullptr;
+    MarkAsDialog(dialog, procedure, scale.units);
+
+    HWND firstFocus = nullptr;
+    for (const platform::DialogItemLayout& item : layout.items) {
+        HWND control = CreateWindowExA(item.exStyle, item.className.c_str(), item.text.c_str(),
+                                       item.style | WS_CHILD, scale.X(item.x), scale.Y(item.y),
+                                       scale.X(item.width), scale.Y(item.height), dialog,
+                                       reinterpret_cast<HMENU>(static_cast<std::intptr_t>(item.id)),
+                                       instance, nullptr);
+        if (!control) {
+            if (layout.style & DS_NOFAILCREATE) continue;
+            DestroyWindow(dialog);
+            return nullptr;
+        }
+        if (!firstFocus && TakesFocus(item)) firstFocus = control;
+    }
+    if (SendMessageA(dialog, WM_INITDIALOG, reinterpret_cast<WPARAM>(firstFocus), param) && firstFocus) {
+        SetFocus(firstFocus);
+    }
+    if (!IsWindow(dialog)) return nullptr; // it closed itself while it was being set up
+    if (layout.style & WS_VISIBLE) ShowWindow(dialog, SW_SHOWNORMAL);
+    return dialog;
+}
+
+HWND CreateDialogParamA(HINSTANCE instance, LPCSTR name, HWND owner, DLGPROC procedure, LPARAM param) {
+    HRSRC found = FindResourceA(instance, name, RT_DIALOG);
+    if (!found) return nullptr;
+    const void* bytes = LockResource(LoadResource(instance, found));
+    if (!bytes) return nullptr;
+    return CreateDialogIndirectParamA(instance, bytes, SizeofResource(instance, found), owner,
+                                      procedure, param);
+}
+
+BOOL MapDialogRect(HWND dialog, RECT* rect) {
+    platform::BaseUnits units{};
+    {
+        ModelLock lock(ModelMutex());
+        const Window* window = Find(dialog);
+        if (!window || !rect || window->baseUnitX == 0) return FALSE;
+        units = platform::BaseUnits{window->baseUnitX, window->baseUnitY};
+    }
+    const Scale scale{units};
+    *rect = RECT{scale.X(rect->left), scale.Y(rect->top), scale.X(rect->right), scale.Y(rect->bottom)};
+    return TRUE;
+}
+
+LRESULT DefDlgProcA(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    DLGPROC procedure = nullptr;
+    {
+        ModelLock lock(ModelMutex());
+        if (const Window* window = Find(dialog)) procedure = window->dialogProcedure;
+    }
+    if (procedure) {
+        const INT_PTR handled = procedure(dialog, message, wParam, lParam);
+        if (handled) return handled;
+    }
+    switch (message) {
+    case WM_INITDIALOG:
+        return 0;
+    case WM_CLOSE:
+        // A dialog closes the way its Cancel button would.
+        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDCANCEL)));
+        return 0;
+    default:
+        return DefWindowProcA(dialog, message, wParam, lParam);
+    }
+}

@@ -1,0 +1,97 @@
+// Icons of the module's resources and the system's icons and cursors.
+#include "platform/UserIcons.h"
+
+#include "platform/Resources.h"
+
+#include <map>
+#include <mutex>
+
+namespace {
+
+struct IconGroup {
+    const unsigned char* data = nullptr; // null for a system icon
+    std::size_t size = 0;
+};
+
+struct Icons {
+    std::mutex mutex;
+    std::map<const void*, HICON> byResource;        // one handle per group resource
+    std::map<std::uintptr_t, IconGroup> groups;     // by handle
+    std::uintptr_t lastHandle = 0x0C000000;
+};
+
+// Never destroyed, like the other handle tables.
+Icons& TheIcons() {
+    static auto* icons = new Icons;
+    return *icons;
+}
+
+WORD WordAt(const unsigned char* at) {
+    return static_cast<WORD>(at[0] | (at[1] << 8));
+}
+
+// An icon directory: reserved 0, type 1, a count, and that many 14-byte entries.
+bool IsIconDirectory(const unsigned char* bytes, std::size_t size) {
+    if (!bytes || size < 6 || WordAt(bytes) != 0 || WordAt(bytes + 2) != 1) return false;
+    const std::size_t count = WordAt(bytes + 4);
+    return count > 0 && size >= 6 + 14 * count;
+}
+
+std::uintptr_t Number(LPCSTR name) {
+    return reinterpret_cast<std::uintptr_t>(name);
+}
+
+// Needs the icons' lock.
+HICON Handle(Icons& icons, const void* key, IconGroup group) {
+    auto found = icons.byResource.find(key);
+    if (found != icons.byResource.end()) return found->second;
+    icons.lastHandle += 4;
+    auto handle = reinterpret_cast<HICON>(icons.lastHandle);
+    icons.byResource.emplace(key, handle);
+    icons.groups.emplace(icons.lastHandle, group);
+    return handle;
+}
+
+} // namespace
+
+HICON LoadIconA(HINSTANCE instance, LPCSTR name) {
+    Icons& icons = TheIcons();
+    if (!instance) {
+        if (!name || !IS_INTRESOURCE(name) || Number(name) < 32512 || Number(name) > 32516) return nullptr;
+        // Each system icon is keyed by a byte of its own.
+        static const char systemIcons[5] = {};
+        std::lock_guard<std::mutex> lock(icons.mutex);
+        return Handle(icons, &systemIcons[Number(name) - 32512], IconGroup{});
+    }
+    HRSRC found = FindResourceA(instance, name, RT_GROUP_ICON);
+    const auto* bytes = static_cast<const unsigned char*>(LockResource(LoadResource(instance, found)));
+    const std::size_t size = SizeofResource(instance, found);
+    if (!IsIconDirectory(bytes, size)) return nullptr;
+    std::lock_guard<std::mutex> lock(icons.mutex);
+    return Handle(icons, bytes, IconGroup{bytes, size});
+}
+
+HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
+    if (instance || !name || !IS_INTRESOURCE(name) || Number(name) < 32512 || Number(name) > 32515) {
+        return nullptr;
+    }
+    // The system's cursors are fixed handles of their own.
+    static const char systemCursors[4] = {};
+    Icons& icons = TheIcons();
+    std::lock_guard<std::mutex> lock(icons.mutex);
+    return reinterpret_cast<HCURSOR>(Handle(icons, &systemCursors[Number(name) - 32512], IconGroup{}));
+}
+
+namespace platform {
+
+bool IconGroupData(HICON icon, const unsigned char** data, std::size_t* size) {
+    Icons& icons = TheIcons();
+    std::lock_guard<std::mutex> lock(icons.mutex);
+    auto found = icons.groups.find(reinterpret_cast<std::uintptr_t>(icon));
+    if (found == icons.groups.end() || !found->second.data) return false;
+    if (data) *data = found->second.data;
+    if (size) *size = found->second.size;
+    return true;
+}
+
+} // namespace platform
