@@ -1,0 +1,131 @@
+// The dudez executable run as a user runs it: a separate process with no display and no terminal,
+// its files checked afterwards; and stopped by a signal in the middle of a file.
+#include "tests/support/FileBytes.h"
+#include "tests/support/TempDir.h"
+#include "tools/kobenc/Damage.h"
+#include "tools/kobenc/KobEncoder.h"
+#include "tools/kobenc/KobSerialiser.h"
+#include "tools/kobenc/SyntheticMusic.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <cstdlib>
+#include <thread>
+
+using testsupport::FileExists;
+using testsupport::ListDir;
+using testsupport::TempDir;
+
+namespace {
+
+std::string Binary() {
+#ifdef DUDEZ_BINARY
+    return DUDEZ_BINARY;
+#else
+    return "";
+#endif
+}
+
+std::string MakeKob(const std::string& path, const std::string& stored, std::uint32_t frames, bool damaged = false) {
+    kobenc::Recording recording;
+    recording.storedName = stored;
+    recording.channelCount = 2;
+    recording.samples = kobenc::SyntheticMusic(frames, 2, 44100, 3);
+    kobenc::KobFile file = kobenc::Encode({recording});
+    if (damaged) kobenc::Damage(file.entries[0].blocks[1], kobenc::BlockDamage::DataChecksum);
+    kobenc::WriteBytes(path, kobenc::Serialise(file).bytes);
+    return path;
+}
+
+// Starts dudez in a session of its own (no controlling terminal), without a display, with
+// standard input from /dev/null and its output streams in files of `dir`.
+pid_t Start(const std::string& dir, const std::vector<std::string>& names) {
+    const std::string binary = Binary();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setsid();
+        unsetenv("DISPLAY");
+        const int in = open("/dev/null", O_RDONLY);
+        const int out = open((dir + "/stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = open((dir + "/stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(in, 0);
+        dup2(out, 1);
+        dup2(err, 2);
+        std::vector<char*> argv{const_cast<char*>(binary.c_str())};
+        for (const auto& n : names) argv.push_back(const_cast<char*>(n.c_str()));
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+// Waits for the process; -1 when it is still running after the timeout (it is then killed).
+int Wait(pid_t pid, int timeoutMs = 60000) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    int status = 0;
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+class Program : public testing::Test {
+protected:
+    void SetUp() override {
+        if (Binary().empty()) GTEST_SKIP() << "the dudez program was not built";
+    }
+    TempDir dir;
+    TempDir logs;
+};
+
+} // namespace
+
+TEST_F(Program, HeadlessRunConvertsEverythingAndEndsByItself) {
+    const std::string a = MakeKob(dir.File("a.kob"), "First.aif", 30000, true);
+    const std::string b = MakeKob(dir.File("b.kob"), "Second.aif", 20000);
+    testsupport::WriteFileText(dir.File("c.kob"), "not a kob");
+    EXPECT_EQ(Wait(Start(logs.Path(), {a, dir.File("c.kob"), b})), 0);
+    EXPECT_EQ(ListDir(dir.Path()), (std::vector<std::string>{"a.kob", "b.kob", "c.kob", "first.wav",
+                                                             "first.wav.err", "second.wav"}));
+    EXPECT_EQ(testsupport::ReadFileText(logs.File("stderr.txt")),
+              "Error: " + dir.File("c.kob") + " is not a KOB file or corrupted\n");
+    EXPECT_EQ(std::filesystem::file_size(dir.File("second.wav")), 44u + 20000u * 4u);
+}
+
+TEST_F(Program, NothingToDoEndsAtOnce) {
+    EXPECT_EQ(Wait(Start(logs.Path(), {}), 20000), 0);
+}
+
+TEST_F(Program, StopSignalMidFileDeletesTheUnfinishedOutput) {
+    // About a second of work for the converter: long enough to be stopped in the middle.
+    const std::string source = MakeKob(dir.File("big.kob"), "Big.aif", 44100 * 60);
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        TempDir work;
+        const std::string done = MakeKob(work.File("done.kob"), "Done.aif", 1000);
+        const std::string big = work.File("big.kob");
+        std::filesystem::copy_file(source, big);
+        const pid_t pid = Start(logs.Path(), {done, big});
+        // Wait until the big file's output is being written, then stop the program.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!FileExists(work.File("big.wav")) && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        ASSERT_TRUE(FileExists(work.File("big.wav"))) << "the conversion never started";
+        kill(pid, signal);
+        EXPECT_EQ(Wait(pid), 0) << "signal " << signal;
+        EXPECT_EQ(ListDir(work.Path()), (std::vector<std::string>{"big.kob", "done.kob", "done.wav"}))
+            << "signal " << signal;
+    }
+}

@@ -1,0 +1,69 @@
+#include "ui/AppShell.h"
+
+#include "convert/ConvertBatch.h"
+#include "ui/Globals.h"
+#include "ui/MainWindow.h"
+#include "ui/PicturePanel.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+constexpr UINT kClassStyle = CS_VREDRAW | CS_HREDRAW;
+constexpr int kDialogWindowExtra = 30;
+constexpr INT_PTR kMenuBackground = 5;   // COLOR_MENU + 1
+
+bool HasLongNames() {
+    const DWORD version = GetVersion();
+    return (version & 0x80000000u) == 0 || (version & 0xFF) >= 4;
+}
+
+} // namespace
+
+void ExitCleanup() {
+    // WATCHOUT: this stops the worker's file work before anything is closed; a worker that is
+    // still converting waits at its next file call until the process ends.
+    crt::_fcloseall();
+    if (gExitDeleteName[0] != '\0') crt::remove(gExitDeleteName);
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCommand) {
+    std::atexit(ExitCleanup);
+    InitCommonControls();
+
+    WNDCLASSA windowClass{};
+    windowClass.style = kClassStyle;
+    windowClass.lpfnWndProc = MainWndProc;
+    windowClass.cbClsExtra = 0;
+    windowClass.cbWndExtra = kDialogWindowExtra;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconA(instance, "DUDEZ");
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(kMenuBackground);
+    windowClass.lpszMenuName = nullptr;
+    windowClass.lpszClassName = "DUDEZ";
+    if (!RegisterClassA(&windowClass)) return 0;
+    gInstance = instance;
+
+    HACCEL keys = LoadAcceleratorsA(instance, "DUDEZ");
+    StartPictures();
+
+    gMainWindow = CreateDialogParamA(instance, "DUDEZ", nullptr, nullptr, 0);
+    if (!gMainWindow) return 0;
+    ShowWindow(gMainWindow, showCommand);
+    UpdateWindow(gMainWindow);
+
+    _beginthread(ConvertBatch, 0, commandLine);
+
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0)) {
+        if (keys && TranslateAcceleratorA(gMainWindow, keys, &msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+
+    DeletePictures();
+    if (HasLongNames()) UnregisterClassA("DUDEZ", instance);
+    return static_cast<int>(msg.wParam);
+}

@@ -1,0 +1,63 @@
+#include "ui/MainWindow.h"
+
+#include "ui/Globals.h"
+#include "ui/PicturePanel.h"
+
+#include <cstring>
+
+namespace {
+
+void OnCommand(HWND window, int id) {
+    switch (id) {
+    case IDOK: {   // Return: closes only once the button says the batch is done
+        char text[20];
+        GetDlgItemTextA(window, IDC_ABORT, text, sizeof text);
+        if (std::strcmp(text, "Done") == 0) PostMessageA(window, WM_DESTROY, 0, 0);
+        break;
+    }
+    case IDCANCEL:   // Escape
+    case IDC_ABORT:
+        PostMessageA(window, WM_DESTROY, 0, 0);
+        break;
+    case IDC_PREVIOUS:
+        StepPictureBack();
+        InvalidateRect(window, nullptr, FALSE);
+        break;
+    case IDC_NEXT:
+        StepPictureForward();
+        InvalidateRect(window, nullptr, FALSE);
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace
+
+LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_DESTROY:
+        if (GetDlgItemTextA(window, IDC_FILENAME, gExitDeleteName, sizeof gExitDeleteName) == 0)
+            gExitDeleteName[0] = '\0';
+        // WATCHOUT: the worker's file work stops here, not only at exit. Until the process ends
+        // the worker would otherwise go on (its sends to a destroyed window return at once), and
+        // could finish this file and start the next one, which the exit handler would then leave
+        // behind half-written while it deletes the name saved above.
+        crt::StopFileWork();
+        PostQuitMessage(0);
+        return 0;
+    case WM_PAINT:
+        PaintPicture(window);
+        break;
+    case WM_COMMAND:
+        OnCommand(window, LOWORD(wParam));
+        break;
+    case UM_BATCHDONE:
+        SetDlgItemTextA(window, IDC_ABORT, "Done");
+        SetFocus(GetDlgItem(window, IDC_ABORT));
+        break;
+    default:
+        break;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
