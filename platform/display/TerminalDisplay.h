@@ -1,0 +1,19 @@
+// The display that draws the window in the controlling terminal, for a program started from a
+// terminal without a graphical display.
+//
+//     if (auto terminal = OpenTerminalDisplay()) platform::display::Install(std::move(terminal));
+//
+// While it is in use the terminal shows its alternate screen in raw mode: the window with its
+// caption, the picture in colour, the status texts, the progress bar and the buttons. Keys and
+// mouse clicks become input for the window; Ctrl-C closes it. What the program writes to standard
+// output or standard error that would land on this terminal is held back and written out after
+// the window is gone. The terminal is restored when the process exits (also when it dies of a
+// fault signal).
+#pragma once
+
+#include "platform/display/Backend.h"
+
+#include <memory>
+
+// Null when the process has no controlling terminal (or it cannot be set up).
+std::unique_ptr<platform::display::Backend> OpenTerminalDisplay();
