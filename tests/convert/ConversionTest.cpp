@@ -243,3 +243,18 @@ TEST_F(Conversion, BundledSampleGivesTwoRecordingsAndOneListing) {
               (std::vector<std::string>{"damaged take.wav", "damaged take.wav.err", "demo.kob", "welcome.wav"}));
     EXPECT_EQ(ReadFileText(Path("damaged take.wav.err")), "128/10\r128/1140960128/1245056\r");
 }
+
+TEST_F(Conversion, TrailingDataIsReadButLeavesTheSoundAlone) {
+    auto first = Music("tail.aif", 1, 3000, 4);
+    first.trailer.assign(1000, 0xAB);
+    first.trailerTag = 0x54455854;
+    auto second = Music("huge.aif", 1, 2000, 5);
+    second.trailer.assign(10, 1);
+    auto file = kobenc::Encode({first, second});
+    // A damaged length that claims far more than the file holds must not stop the entry.
+    file.entries[1].trailerLength = 0xFFFFFFF0u;
+    const BatchRun run = Convert(WriteKob(Path("tail.kob"), file));
+    EXPECT_EQ(run.stderrText, "");
+    EXPECT_EQ(ReadFileBytes(Path("tail.wav")), ExpectedWave(1, 44100, first.samples));
+    EXPECT_EQ(ReadFileBytes(Path("huge.wav")), ExpectedWave(1, 44100, second.samples));
+}
