@@ -5,10 +5,35 @@
 #include "platform/SessionEnd.h"
 #include "platform/Startup.h"
 #include "platform/Windows.h"
+#include "platform/display/Backend.h"
+#ifdef DUDEZ_HAVE_X11
+#include "platform/display/X11Display.h"
+#endif
+#if __has_include("platform/display/TerminalDisplay.h")
+#include "platform/display/TerminalDisplay.h"
+#define DUDEZ_HAVE_TERMINAL 1
+#endif
 #include "resources/ProgramResources.h"
 #include "ui/Globals.h"
 
+#include <memory>
 #include <string>
+
+namespace {
+
+// The display the window is shown on: an X11 display when one can be opened, else the
+// controlling terminal, else none. Null means headless.
+std::unique_ptr<platform::display::Backend> OpenDisplay() {
+#ifdef DUDEZ_HAVE_X11
+    if (auto x11 = platform::display::OpenX11Display()) return x11;
+#endif
+#ifdef DUDEZ_HAVE_TERMINAL
+    if (auto terminal = OpenTerminalDisplay()) return terminal;
+#endif
+    return nullptr;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     // Before any thread starts, so that only the signal thread ever takes them.
@@ -17,7 +42,12 @@ int main(int argc, char** argv) {
     RegisterPictures();
     RegisterIcons();
     platform::ForwardStopSignals(&gMainWindow);
-    platform::StartHeadlessUser(&gMainWindow);
+    // Nobody watches a headless run: a stand-in user ends it once the batch is done.
+    if (auto display = OpenDisplay()) {
+        platform::display::Install(std::move(display));
+    } else {
+        platform::StartHeadlessUser(&gMainWindow);
+    }
 
     static std::string commandLine = platform::CommandLineText(argc, argv);
     WinMain(GetModuleHandleA(nullptr), nullptr, commandLine.data(), SW_SHOWDEFAULT);

@@ -1,0 +1,278 @@
+// The dudez program shown on a private X server: its window, its picture, keys and clicks sent
+// with xdotool, and the message box for a bad file.
+#include <gtest/gtest.h>
+
+#include "platform/Kernel.h"
+#include "platform/Resources.h"
+#include "resources/ProgramResources.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/TempDir.h"
+#include "tools/kobenc/KobEncoder.h"
+#include "tools/kobenc/KobSerialiser.h"
+#include "tools/kobenc/SyntheticMusic.h"
+
+// Xlib's macros (None, Bool, Status) come after every other header.
+#include "tests/x11/XServer.h"
+#include <X11/Xutil.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+using testsupport::FileExists;
+using testsupport::ListDir;
+using testsupport::TempDir;
+
+namespace {
+
+const std::string kTitle = "MORVIT DuDEZ Version 1.0.1";
+
+// Where the window's controls lie, in pixels (the template's dialog units at 2 pixels each).
+constexpr int kPictureX = 14, kPictureY = 14;
+constexpr int kPreviousX = 306, kNextX = 380, kButtonsY = 176;
+
+std::string Binary() {
+#ifdef DUDEZ_BINARY
+    return DUDEZ_BINARY;
+#else
+    return "";
+#endif
+}
+
+std::string MakeKob(const std::string& path, const std::string& stored, std::uint32_t frames) {
+    kobenc::Recording recording;
+    recording.storedName = stored;
+    recording.channelCount = 2;
+    recording.samples = kobenc::SyntheticMusic(frames, 2, 44100, 3);
+    kobenc::WriteBytes(path, kobenc::Serialise(kobenc::Encode({recording})).bytes);
+    return path;
+}
+
+constexpr std::uint32_t kLongFrames = 44100 * 10;
+constexpr std::size_t kLongBatchFiles = 600;
+
+// A batch that keeps the program busy for many seconds (about a gigabyte of output, several
+// seconds even in an optimised build): one file named many times over.
+std::vector<std::string> LongBatch(const TempDir& dir) {
+    const std::string big = MakeKob(dir.File("big.kob"), "Big.aif", kLongFrames);
+    return std::vector<std::string>(kLongBatchFiles, big);
+}
+
+// Every output in `dir` is complete: what stopping the program leaves behind is never a cut-off file.
+void ExpectOnlyCompleteOutputs(const TempDir& dir) {
+    for (const std::string& name : ListDir(dir.Path())) {
+        if (name == "big.kob") continue;
+        EXPECT_EQ(std::filesystem::file_size(dir.File(name)), 44u + kLongFrames * 4u) << name;
+    }
+}
+
+// The colour picture `id`'s resource gives its pixel at (x, y) from the top.
+std::uint32_t ResourcePixel(int id, int x, int y) {
+    RegisterPictures();
+    HMODULE module = GetModuleHandleA(nullptr);
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCE(id), RT_BITMAP);
+    const auto* bytes = static_cast<const std::uint8_t*>(LockResource(LoadResource(module, found)));
+    const std::uint8_t* table = bytes + 40;
+    const std::uint8_t index = bytes[40 + 1024 + (119 - y) * 400 + x];
+    return (std::uint32_t{table[4 * index + 2]} << 16) | (std::uint32_t{table[4 * index + 1]} << 8) |
+           table[4 * index];
+}
+
+// Two pixels of the picture that tell pictures 120 and 116 apart.
+struct Probe {
+    int x = 0, y = 0;
+};
+Probe Distinguishing() {
+    for (int y = 0; y < 120; y += 3)
+        for (int x = 0; x < 400; x += 7)
+            if (ResourcePixel(120, x, y) != ResourcePixel(116, x, y)) return {x, y};
+    return {};
+}
+
+class X11Display : public testing::Test {
+protected:
+    void SetUp() override {
+        if (Binary().empty()) GTEST_SKIP() << "the dudez program was not built";
+        if (std::system("command -v Xvfb >/dev/null 2>&1") != 0) GTEST_SKIP() << "Xvfb is not installed";
+        server = std::make_unique<x11test::XServer>();
+        ASSERT_TRUE(server->Running()) << "Xvfb did not start";
+    }
+    void TearDown() override {
+        if (mPid > 0) {
+            kill(mPid, SIGKILL);
+            waitpid(mPid, nullptr, 0);
+        }
+    }
+
+    // Starts dudez on the private server, in a session of its own, its output streams in files.
+    void Start(const std::vector<std::string>& names) {
+        const std::string binary = Binary();
+        const std::string display = server->Name();
+        mPid = fork();
+        if (mPid == 0) {
+            setsid();
+            setenv("DISPLAY", display.c_str(), 1);
+            const int in = open("/dev/null", O_RDONLY);
+            const int out = open(logs.File("stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int err = open(logs.File("stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            dup2(in, 0);
+            dup2(out, 1);
+            dup2(err, 2);
+            std::vector<char*> argv{const_cast<char*>(binary.c_str())};
+            for (const auto& n : names) argv.push_back(const_cast<char*>(n.c_str()));
+            argv.push_back(nullptr);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+    }
+
+    // The exit code, or -1 if the program is still running after the timeout.
+    int WaitForExit(int timeoutMs) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        int status = 0;
+        while (waitpid(mPid, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > deadline) return -1;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        mPid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+
+    // The main window, once it shows the first picture.
+    Window MainWindow() {
+        const Window window = server->WaitForWindow(kTitle);
+        if (window) server->WaitForPixel(window, kPictureX, kPictureY, ResourcePixel(120, 0, 0));
+        return window;
+    }
+
+    bool Shows(Window window, int picture, Probe at) {
+        return server->WaitForPixel(window, kPictureX + at.x, kPictureY + at.y, ResourcePixel(picture, at.x, at.y));
+    }
+
+    std::unique_ptr<x11test::XServer> server;
+    TempDir dir;
+    TempDir logs;
+    pid_t mPid = -1;
+};
+
+TEST_F(X11Display, WindowShowsTitleFixedSizeAndPagesByKeyAndClick) {
+    Start(LongBatch(dir));
+    const Window window = MainWindow();
+    ASSERT_NE(window, 0u) << "no window titled " << kTitle;
+
+    XWindowAttributes attributes;
+    ASSERT_TRUE(XGetWindowAttributes(server->Connection(), window, &attributes));
+    EXPECT_EQ(attributes.x, 0);
+    EXPECT_EQ(attributes.y, 0);
+    EXPECT_EQ(attributes.width, 430);
+    EXPECT_EQ(attributes.height, 238);
+    XSizeHints hints{};
+    long supplied = 0;
+    ASSERT_TRUE(XGetWMNormalHints(server->Connection(), window, &hints, &supplied));
+    EXPECT_TRUE((hints.flags & PMinSize) && (hints.flags & PMaxSize));
+    EXPECT_EQ(hints.min_width, 430);
+    EXPECT_EQ(hints.max_width, 430);
+    EXPECT_EQ(hints.min_height, 238);
+    EXPECT_EQ(hints.max_height, 238);
+
+    // The picture starts at the control's corner, and the control cuts it at its own edges.
+    EXPECT_EQ(server->PixelAt(window, kPictureX, kPictureY), ResourcePixel(120, 0, 0));
+    EXPECT_EQ(server->PixelAt(window, kPictureX + 399, kPictureY + 119), ResourcePixel(120, 399, 119));
+    EXPECT_EQ(server->PixelAt(window, kPictureX + 400, kPictureY + 60), 0xC0C0C0u);
+
+    if (const char* path = std::getenv("DUDEZ_SCREENSHOT")) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        EXPECT_TRUE(server->SaveScreenshot(window, path));
+    }
+
+    const Probe probe = Distinguishing();
+    ASSERT_EQ(server->Xdotool("key Right"), 0);
+    EXPECT_TRUE(Shows(window, 116, probe)) << "Right did not step forward";
+    ASSERT_EQ(server->Xdotool("key Prior"), 0);
+    EXPECT_TRUE(Shows(window, 120, probe)) << "Page Up did not step back";
+    ASSERT_EQ(server->Xdotool("mousemove " + std::to_string(kNextX) + " " + std::to_string(kButtonsY) + " click 1"), 0);
+    EXPECT_TRUE(Shows(window, 116, probe)) << "a click on Next did not step forward";
+    ASSERT_EQ(server->Xdotool("mousemove " + std::to_string(kPreviousX) + " " + std::to_string(kButtonsY) +
+                              " click 1"),
+              0);
+    EXPECT_TRUE(Shows(window, 120, probe)) << "a click on Previous did not step back";
+    ASSERT_EQ(server->Xdotool("mousemove " + std::to_string(kPreviousX) + " " + std::to_string(kButtonsY) +
+                              " click 1"),
+              0);
+    EXPECT_TRUE(Shows(window, 124, Probe{})) << "Previous from the first picture did not wrap";
+
+    // Return does nothing while the batch runs; Escape ends the program mid-file.
+    ASSERT_EQ(server->Xdotool("key Return"), 0);
+    EXPECT_EQ(WaitForExit(500), -1) << "Return ended the program while it was working";
+    ASSERT_EQ(server->Xdotool("key Escape"), 0);
+    EXPECT_EQ(WaitForExit(10000), 0);
+    EXPECT_LT(ListDir(dir.Path()).size(), kLongBatchFiles + 1) << "the batch was over before Escape";
+    ExpectOnlyCompleteOutputs(dir);
+}
+
+TEST_F(X11Display, ReturnClosesOnceTheBatchIsDone) {
+    Start({MakeKob(dir.File("small.kob"), "Small.aif", 2000)});
+    ASSERT_NE(MainWindow(), 0u);
+    // Return closes only once the button reads "Done"; until then it is ignored.
+    int code = -1;
+    for (int i = 0; i < 100 && code == -1; ++i) {
+        server->Xdotool("key Return");
+        code = WaitForExit(100);
+    }
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(std::filesystem::file_size(dir.File("small.wav")), 44u + 2000u * 4u);
+}
+
+TEST_F(X11Display, WindowManagerCloseEndsTheProgram) {
+    Start(LongBatch(dir));
+    const Window window = MainWindow();
+    ASSERT_NE(window, 0u);
+    Display* connection = server->Connection();
+    XEvent close{};
+    close.xclient.type = ClientMessage;
+    close.xclient.window = window;
+    close.xclient.message_type = XInternAtom(connection, "WM_PROTOCOLS", False);
+    close.xclient.format = 32;
+    close.xclient.data.l[0] = static_cast<long>(XInternAtom(connection, "WM_DELETE_WINDOW", False));
+    close.xclient.data.l[1] = CurrentTime;
+    XSendEvent(connection, window, False, NoEventMask, &close);
+    XFlush(connection);
+    EXPECT_EQ(WaitForExit(10000), 0);
+    EXPECT_LT(ListDir(dir.Path()).size(), kLongBatchFiles + 1);
+    ExpectOnlyCompleteOutputs(dir);
+}
+
+TEST_F(X11Display, BadFileRaisesTheBoxAndTheWindowWaitsForIt) {
+    testsupport::WriteFileText(dir.File("bad.kob"), "not a kob");
+    Start({dir.File("bad.kob"), MakeKob(dir.File("big.kob"), "Big.aif", kLongFrames)});
+    const Window window = MainWindow();
+    ASSERT_NE(window, 0u);
+    const Window box = server->WaitForWindow("Error");
+    ASSERT_NE(box, 0u) << "no message box came up";
+    Window owner = 0;
+    EXPECT_TRUE(XGetTransientForHint(server->Connection(), box, &owner));
+    EXPECT_EQ(owner, window);
+
+    // Keys sent to the main window are dropped while the box is up.
+    const Probe probe = Distinguishing();
+    ASSERT_EQ(server->Xdotool("key --window " + std::to_string(window) + " Right Escape"), 0);
+    EXPECT_FALSE(Shows(window, 116, probe));
+    EXPECT_EQ(WaitForExit(300), -1) << "Escape reached the window under the box";
+    EXPECT_FALSE(FileExists(dir.File("big.wav"))) << "the batch went on before the box was answered";
+
+    ASSERT_EQ(server->Xdotool("key Return"), 0);
+    EXPECT_TRUE(server->WaitForWindow("Error", 300) == 0) << "Return did not dismiss the box";
+    ASSERT_EQ(server->Xdotool("key Right"), 0);
+    EXPECT_TRUE(Shows(window, 116, probe)) << "the window takes no keys after the box";
+    ASSERT_EQ(server->Xdotool("key Escape"), 0);
+    EXPECT_EQ(WaitForExit(10000), 0);
+    EXPECT_EQ(testsupport::ReadFileText(logs.File("stderr.txt")), "");
+}
+
+} // namespace
