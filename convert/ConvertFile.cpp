@@ -5,6 +5,7 @@
 #include "convert/OutputNames.h"
 #include "decode/Checksum16.h"
 #include "decode/DecodeBlock.h"
+#include "platform/Crt.h"
 #include "stream/HeapBlock.h"
 #include "stream/LFile.h"
 #include "stream/LWaveFile.h"
@@ -15,6 +16,7 @@
 #include <memory>
 #include <new>
 #include <set>
+#include <string>
 
 namespace {
 
@@ -146,9 +148,21 @@ void CopyTrailingData(LStream& input, const KOBEntryHeader& header, LWaveFile& w
     writer.WriteTrailingData(static_cast<std::int32_t>(header.trailerTag()), trailing.Bytes());
 }
 
+// After a failure: the entry's WAVE file goes, if this run made it (a file that took its name
+// meanwhile is someone else's); a listing started for it stays with the lines written so far.
+void DiscardEntry(std::unique_ptr<LWaveFile>& writer, DamageListing& listing, const FileSpec& wave,
+                  const std::string& wavePath, const std::string& listingPath) {
+    writer.reset();
+    listing.Close();
+    if (crt::IsUnfinished(wavePath.c_str())) RemoveSpecFile(wave);
+    crt::KeepFiles({listingPath.c_str()});
+}
+
 void ConvertEntry(LStream& input, const FileSpec& inputSpec, const KOBEntryHeader& header,
                   ProgressPanel& panel) {
     const OutputNames names = ChooseOutputNames(inputSpec, header);
+    const std::string wavePath = FileSpecPath(names.wave);
+    const std::string listingPath = FileSpecPath(names.listing);
 
     std::unique_ptr<LWaveFile> writer;
     DamageListing listing(names.listing);
@@ -163,20 +177,23 @@ void ConvertEntry(LStream& input, const FileSpec& inputSpec, const KOBEntryHeade
         input.SetMarker(static_cast<std::int32_t>(header.blockDataOffset()), 0);
         ConvertBlocks(input, header, *writer, panel, listing);
         CopyTrailingData(input, header, *writer);
-    } catch (std::int32_t code) {
-        writer.reset();
-        listing.Close();
-        RemoveSpecFile(names.wave);
+        // WATCHOUT: the window stops naming the file before it is closed, because the name it
+        // shows when it closes is deleted at exit, complete or not. From here until the files
+        // are kept, the runtime removes them if the program is stopped.
+        panel.Clear();
+        // A close that cannot write out the last bytes leaves the file incomplete: a failure.
+        listing.Finish();
+        writer->FinishDataFork();
+    } catch (std::int32_t) {
+        DiscardEntry(writer, listing, names.wave, wavePath, listingPath);
         throw;
     } catch (const std::bad_alloc&) {
-        writer.reset();
-        listing.Close();
-        RemoveSpecFile(names.wave);
+        DiscardEntry(writer, listing, names.wave, wavePath, listingPath);
         throw static_cast<std::int32_t>(2);
     }
-    listing.Close();
+    // Both at once: a stop of the file work never keeps one without the other.
+    crt::KeepFiles({wavePath.c_str(), listingPath.c_str()});
     writer.reset();
-    panel.Clear();
 }
 
 } // namespace

@@ -17,6 +17,12 @@ void DamageListing::Open() {
     PutText("\r");
 }
 
+void DamageListing::Finish() {
+    if (!mStream) return;
+    mStream->FinishDataFork();
+    mStream.reset();
+}
+
 void DamageListing::PutText(const char* text) {
     LString255 item(text);
     static_cast<LStream&>(*mStream).PutBlock(item.Chars(), item.Length());

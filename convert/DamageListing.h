@@ -26,6 +26,9 @@ public:
 
     // Closes the file, if one was started.
     void Close() { mStream.reset(); }
+    // Closes the file of a complete listing, if one was started; a close that could not write
+    // out the last lines is thrown as the error number.
+    void Finish();
 
 private:
     void Open();

@@ -24,7 +24,7 @@ void LFile::SetFileSpec(const FileSpec& spec) {
 void LFile::CreateNewFile(std::uint32_t, std::uint32_t, std::int32_t) {
     char path[kPathTextSize];
     errno = 0;
-    std::FILE* stream = crt::fopen(FileSpecPathText(mSpec, path), "wb");
+    std::FILE* stream = crt::fopen(FileSpecPathText(mSpec, path), "wbx");
     if (stream) {
         crt::fclose(stream);
         return;
@@ -36,7 +36,7 @@ void LFile::CreateNewFile(std::uint32_t, std::uint32_t, std::int32_t) {
 
 void LFile::CreateWritableFile(std::uint32_t, std::uint32_t, std::int32_t) {
     char path[kPathTextSize];
-    mDataFork = crt::fopen(FileSpecPathText(mSpec, path), "wb");
+    mDataFork = crt::fopen(FileSpecPathText(mSpec, path), "wbx");
     if (!mDataFork) {
         ::perror("LFile::CreateNewFile...fopen");
         throw static_cast<std::int32_t>(1);
@@ -61,6 +61,18 @@ void LFile::CloseDataFork() {
     std::FILE* stream = mDataFork;
     mDataFork = nullptr;
     if (crt::fclose(stream) != 0) ::perror("LFile::CloseDataFork...fclose");
+}
+
+void LFile::FinishDataFork() {
+    if (!mDataFork) return;
+    std::FILE* stream = mDataFork;
+    mDataFork = nullptr;
+    errno = 0;
+    if (crt::fclose(stream) != 0) {
+        const int error = errno != 0 ? errno : EIO;
+        ::perror("LFile::CloseDataFork...fclose");
+        throw static_cast<std::int32_t>(error);
+    }
 }
 
 std::unique_ptr<std::uint8_t[]> LFile::ReadDataFork() {

@@ -28,10 +28,12 @@ public:
 
     // Closes both forks, then names another file.
     virtual void SetFileSpec(const FileSpec& spec);
-    // Creates the file, or truncates it to empty, and closes it again at once. A failure throws
-    // the runtime's error number (nothing when that is 0).
+    // Creates the file, empty, and closes it again at once. A failure throws the runtime's error
+    // number (nothing when that is 0). WATCHOUT: an existing file is never opened, so never
+    // truncated: a name taken since it was chosen fails with EEXIST.
     virtual void CreateNewFile(std::uint32_t creator, std::uint32_t fileType, std::int32_t reserved);
-    // Creates or truncates the file and keeps it open for writing; a failure throws 1.
+    // Creates the file and keeps it open for writing; a failure throws 1. As CreateNewFile, it
+    // never opens an existing file.
     virtual void CreateWritableFile(std::uint32_t creator, std::uint32_t fileType,
                                     std::int32_t reserved);
     // Permission 2 creates or truncates the file for reading and writing; every other value
@@ -39,6 +41,12 @@ public:
     virtual std::FILE* OpenDataFork(std::int16_t permission);
     // Closes the data fork if it is open; never throws.
     virtual void CloseDataFork();
+    // Closes the data fork of a file just written. A failing close means the runtime could not
+    // write out what it still held, so the file is incomplete: the failure is traced as by
+    // CloseDataFork and thrown as the error number (EIO when there is none). The fork is closed
+    // either way. WATCHOUT: a plain fclose, for the uncached streams; a cached stream must
+    // flush its cache first.
+    void FinishDataFork();
     // The whole file in a new block that the caller owns.
     virtual std::unique_ptr<std::uint8_t[]> ReadDataFork();
     // Writes count bytes at the start of the file; returns the number written.

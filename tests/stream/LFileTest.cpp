@@ -57,14 +57,25 @@ TEST(LFile, OpenForReadingNeedsAnExistingFile) {
     EXPECT_EQ(ReadFileText(dir.File("old")), "") << "permission 2 creates or truncates";
 }
 
-TEST(LFile, CreateNewFileTruncatesAndKeepsNoHandle) {
+TEST(LFile, CreateNewFileNeverTruncatesAndKeepsNoHandle) {
     TempDir dir;
     WriteFileText(dir.File("out"), "previous");
     const int before = crt::OpenStreamCount();
     LFile file(MakeFileSpec(dir.File("out")));
-    file.CreateNewFile(kCreator, kType, 0);
-    EXPECT_EQ(ReadFileText(dir.File("out")), "");
-    EXPECT_EQ(file.GetDataFork(), nullptr);
+    // A name taken since it was chosen is a failure, never a file to empty.
+    auto [code, trace] = ThrownCode([&] { file.CreateNewFile(kCreator, kType, 0); });
+    EXPECT_EQ(code, EEXIST);
+    EXPECT_EQ(trace, "LFile::CreateNewFile...fopen: File exists\n");
+    EXPECT_EQ(ReadFileText(dir.File("out")), "previous");
+    auto [code2, trace2] = ThrownCode([&] { file.CreateWritableFile(kCreator, kType, 0); });
+    EXPECT_EQ(code2, 1);
+    EXPECT_EQ(trace2, "LFile::CreateNewFile...fopen: File exists\n");
+    EXPECT_EQ(ReadFileText(dir.File("out")), "previous");
+
+    LFile fresh(MakeFileSpec(dir.File("new")));
+    fresh.CreateNewFile(kCreator, kType, 0);
+    EXPECT_EQ(ReadFileText(dir.File("new")), "");
+    EXPECT_EQ(fresh.GetDataFork(), nullptr);
     EXPECT_EQ(crt::OpenStreamCount(), before);
 }
 

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -64,7 +66,14 @@ std::int32_t ThrownCode(const std::function<void()>& f) {
 TEST(WaveFile, HeaderDescribesTheFormat) {
     TempDir dir;
     const std::string path = dir.File("a.wav");
-    WriteFileText(path, std::string(100, 'x')); // creation truncates what was there
+    // Creation never opens a file that is there already: it fails, and the file stays whole.
+    WriteFileText(path, std::string(100, 'x'));
+    {
+        LWaveFile taken(MakeFileSpec(path));
+        EXPECT_EQ(ThrownCode([&] { taken.CreateAudioFile(0, taken.GetFileType()); }), EEXIST);
+    }
+    EXPECT_EQ(ReadFileBytes(path).size(), 100u);
+    std::remove(path.c_str());
     {
         auto wave = OpenWave(path, 1000, 2);
         EXPECT_EQ(wave->GetFileType(), 0x57617665u);
@@ -220,6 +229,7 @@ TEST(WaveFile, SoundsPastTwoGigabytesAreRefusedBeforeTheHeader) {
     for (const Case& c : {Case{1073741802, 1, 2}, Case{-1, 2, 2}, Case{1, 65535, 65535},
                           Case{536870912, 4, 2}}) {
         const std::string path = dir.File("big.wav");
+        std::remove(path.c_str());
         LWaveFile wave(MakeFileSpec(path));
         wave.CreateAudioFile(0, wave.GetFileType());
         EXPECT_EQ(ThrownCode([&] { wave.SetFormat(c.frames, c.channels, c.bytesPerSample, 44100); }),

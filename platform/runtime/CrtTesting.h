@@ -1,0 +1,60 @@
+// The side of the file-call test facility that the runtime's file calls use: one TestedCall
+// object per call, made before the call takes the gate and gone after it has left it.
+//
+//     detail::TestedCall call(Operation::Open, path, nullptr);
+//     if (call.Fails()) { errno = call.Error(); return nullptr; }
+//     Lock lock(Gate());
+//     ...
+//
+// While the facility is off, making and dropping the object is one relaxed atomic load.
+#pragma once
+
+#include "platform/Crt.h"
+
+#include <atomic>
+#include <cstdio>
+
+namespace crt::detail {
+
+// 0: not looked at yet (the environment decides at the first call), 1: off, 2: on.
+extern std::atomic<int> gTestingState;
+bool LookAtEnvironment();
+
+inline bool TestingOn() {
+    const int state = gTestingState.load(std::memory_order_relaxed);
+    if (state == 1) return false;
+    if (state == 2) return true;
+    return LookAtEnvironment();
+}
+
+class TestedCall {
+public:
+    TestedCall(testing::Operation operation, const char* path, std::FILE* stream) {
+        if (TestingOn()) Begin(operation, path, stream);
+    }
+    ~TestedCall() {
+        if (mSignalAfter) SignalAndWait();
+    }
+    TestedCall(const TestedCall&) = delete;
+    TestedCall& operator=(const TestedCall&) = delete;
+
+    bool Fails() const { return mFails; }
+    int Error() const { return mError; }
+
+    // A stream was opened or is being closed: its path is known from now on, or forgotten.
+    static void Opened(std::FILE* stream, const char* path, const char* mode);
+    static void Closed(std::FILE* stream);
+
+private:
+    void Begin(testing::Operation operation, const char* path, std::FILE* stream);
+    void SignalAndWait();
+
+    bool mFails = false;        // an armed fault makes this call fail
+    int mError = 0;             // the errno it fails with
+    bool mSignalAfter = false;  // the environment's signal is due once the call is done
+};
+
+// Called by StopFileWork once the gate is shut.
+void NoteFileWorkStopped();
+
+} // namespace crt::detail
