@@ -75,8 +75,8 @@ bool IsUnfinished(const char* path);
 // fire once the file work has been stopped. The program reads no other setting.
 //
 //     crt::testing::Reset();                                              // on, counting from 0
-//     crt::testing::ArmFault({crt::testing::Operation::Write, 3}, ENOSPC);  // 3rd fwrite fails
-//     crt::testing::OnCall({crt::testing::Operation::Open, 1, ".wav"}, [] { ... });
+//     crt::testing::ArmFault({crt::testing::Operation::Write, 3, ""}, ENOSPC);  // 3rd fwrite fails
+//     crt::testing::OnCall({crt::testing::Operation::Open, 1, "/take.wav"}, [] { ... });
 //     ... run the conversion ...
 //     auto calls = crt::testing::CallLog();
 //     crt::testing::Disable();
@@ -85,12 +85,12 @@ namespace testing {
 enum class Operation { Open, Close, Read, Write, Seek, Tell, Eof, Stat, Remove };
 
 // Which call: the nth call of the operation (1-based, counted from Reset) among those whose
-// file's path contains pathContains (every call when it is empty). Calls on a stream opened
+// file's path ends with pathEndsWith (every call when it is empty). Calls on a stream opened
 // before Reset have no known path.
 struct Trigger {
     Operation operation;
     long nth = 1;
-    std::string pathContains;
+    std::string pathEndsWith;
 };
 
 // From the nth matching call on, `times` matching calls fail (-1: every one) with errno set to

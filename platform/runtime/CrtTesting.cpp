@@ -66,8 +66,10 @@ std::atomic<bool> gStopped{false};
 thread_local bool tInHook = false;
 
 bool Matches(const testing::Trigger& at, Operation operation, const std::string& path) {
+    const std::string& end = at.pathEndsWith;
     return at.operation == operation &&
-           (at.pathContains.empty() || path.find(at.pathContains) != std::string::npos);
+           (end.empty() || (path.size() >= end.size() &&
+                            path.compare(path.size() - end.size(), end.size(), end) == 0));
 }
 
 } // namespace
