@@ -1,0 +1,86 @@
+#include "fuzz/KobFixups.h"
+
+#include "convert/KobFormat.h"
+#include "decode/Checksum16.h"
+#include "decode/DecodeBlock.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+void Put16(std::uint8_t* at, std::uint16_t value) {
+    at[0] = static_cast<std::uint8_t>(value >> 8);
+    at[1] = static_cast<std::uint8_t>(value);
+}
+
+void Put32(std::uint8_t* at, std::uint32_t value) {
+    Put16(at, static_cast<std::uint16_t>(value >> 16));
+    Put16(at + 2, static_cast<std::uint16_t>(value));
+}
+
+std::uint16_t HeaderChecksum(const std::uint8_t* header) {
+    std::uint8_t copy[KOBEntryHeader::kSize];
+    std::memcpy(copy, header, sizeof copy);
+    copy[8] = copy[9] = 0;
+    return Checksum16(copy, KOBEntryHeader::kSize);
+}
+
+std::uint8_t BlockCheck(const std::uint8_t* block) {
+    std::uint8_t copy[KOBBlockHeader::kSize];
+    std::memcpy(copy, block, sizeof copy);
+    copy[4] = 0;
+    return static_cast<std::uint8_t>(Checksum16(copy, KOBBlockHeader::kSize));
+}
+
+// Walks the blocks the converter reads for the entry at `at`, back to back from blockDataOffset,
+// and fixes their check values as their byte 7 asks.
+void FixUpBlocks(std::vector<std::uint8_t>& file, const KOBEntryHeader& header) {
+    static std::uint8_t packed[kBlockLimit + 1];
+    static std::uint8_t samples[kBlockLimit];
+    std::int64_t remaining = static_cast<std::int32_t>(header.frameCount() * header.channelCount());
+    std::size_t position = header.blockDataOffset();
+    while (remaining > 0 && position + KOBBlockHeader::kSize <= file.size()) {
+        std::uint8_t* block = file.data() + position;
+        const std::uint16_t packedLength = static_cast<std::uint16_t>((block[16] << 8) | block[17]);
+        const std::uint16_t unpackedLength = static_cast<std::uint16_t>((block[18] << 8) | block[19]);
+        if (packedLength > kBlockLimit || unpackedLength > kBlockLimit) return;   // the file ends here
+        const std::size_t dataStart = position + KOBBlockHeader::kSize;
+        const std::size_t available = std::min<std::size_t>(packedLength, file.size() - dataStart);
+        if ((block[7] & 2) && available == packedLength && std::memcmp(block, "KOB!", 4) == 0) {
+            // As the converter decodes: the byte behind the packed data is 0.
+            std::memcpy(packed, file.data() + dataStart, packedLength);
+            packed[packedLength] = 0;
+            std::memset(samples, 0, unpackedLength);
+            DecodeBlock(packedLength ? packed : nullptr, samples, block);
+            Put16(block + 20, Checksum16(samples, unpackedLength));
+        }
+        if (!(block[7] & 1)) block[4] = BlockCheck(block);
+        remaining -= unpackedLength / 2;
+        position = dataStart + packedLength;
+    }
+}
+
+} // namespace
+
+void FixUpKob(std::vector<std::uint8_t>& file, const KobFixupLimits& limits) {
+    if (file.size() < KOBEntryHeader::kSize) return;
+    for (std::size_t at = 0; at + KOBEntryHeader::kSize <= file.size(); ++at) {
+        if (!IsEntryStart(file.data() + at)) continue;
+        std::uint8_t* bytes = file.data() + at;
+        const bool wasRight = kob::Get16(bytes + 8) == HeaderChecksum(bytes);
+        KOBEntryHeader header;
+        std::memcpy(header.mBytes, bytes, sizeof header.mBytes);
+
+        const std::uint64_t frameBytes = std::uint64_t{header.channelCount()} * 2;
+        if (frameBytes != 0 && header.frameCount() * frameBytes > limits.maxSampleBytes)
+            Put32(bytes + 296, static_cast<std::uint32_t>(limits.maxSampleBytes / frameBytes));
+        if (wasRight || !(bytes[16] & 1)) Put16(bytes + 8, HeaderChecksum(bytes));
+
+        std::memcpy(header.mBytes, bytes, sizeof header.mBytes);
+        FixUpBlocks(file, header);
+        // Fixing the blocks may have changed bytes of this very header (blocks placed over it):
+        // put its checksum right again where it is meant to be right.
+        if (wasRight || !(bytes[16] & 1)) Put16(bytes + 8, HeaderChecksum(bytes));
+    }
+}

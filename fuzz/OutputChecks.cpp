@@ -1,0 +1,136 @@
+#include "fuzz/OutputChecks.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+namespace fuzzcheck {
+
+namespace {
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) Fail("cannot read", path);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::uint32_t LE16(const std::string& s, std::size_t at) {
+    return static_cast<std::uint8_t>(s[at]) | (std::uint32_t{static_cast<std::uint8_t>(s[at + 1])} << 8);
+}
+
+std::uint32_t LE32(const std::string& s, std::size_t at) { return LE16(s, at) | (LE16(s, at + 2) << 16); }
+
+// Takes the text at `at` when it stands there.
+bool Take(const std::string& s, std::size_t& at, const char* text) {
+    const std::string t(text);
+    if (s.compare(at, t.size(), t) != 0) return false;
+    at += t.size();
+    return true;
+}
+
+// A decimal number as "%d" writes it. Items stand with no separator, so the digits of the
+// next item ("128/...") follow at once: a run of digits that ends in front of a '/' leaves its
+// last three, "128", to that item.
+bool TakeNumber(const std::string& s, std::size_t& at, long long& value) {
+    std::size_t start = at;
+    if (start < s.size() && s[start] == '-') ++start;
+    std::size_t end = start;
+    while (end < s.size() && s[end] >= '0' && s[end] <= '9') ++end;
+    if (end < s.size() && s[end] == '/') {
+        if (end - start < 3 || s.compare(end - 3, 3, "128") != 0) return false;
+        end -= 3;
+    }
+    if (end == start || end - start > 10) return false;
+    value = std::stoll(s.substr(at, end - at));
+    at = end;
+    return value >= INT32_MIN && value <= INT32_MAX;
+}
+
+} // namespace
+
+void Fail(const std::string& what, const std::string& detail) {
+    std::fprintf(stderr, "FUZZ CHECK FAILED: %s: %s\n", what.c_str(), detail.c_str());
+    std::fflush(stderr);
+    std::abort();
+}
+
+std::vector<std::string> FolderEntries(const std::string& dir) {
+    std::vector<std::string> names;
+    DIR* d = opendir(dir.c_str());
+    if (!d) Fail("cannot list", dir);
+    while (dirent* e = readdir(d)) {
+        const std::string name = e->d_name;
+        if (name != "." && name != "..") names.push_back(name);
+    }
+    closedir(d);
+    return names;
+}
+
+void EmptyFolder(const std::string& dir) {
+    for (const std::string& name : FolderEntries(dir)) {
+        const std::string path = dir + "/" + name;
+        if (!IsRegularFile(path)) Fail("not a plain file", path);
+        if (::unlink(path.c_str()) != 0) Fail("cannot remove", path);
+    }
+}
+
+bool Exists(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+bool IsRegularFile(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+void CheckWave(const std::string& path) {
+    const std::string s = ReadAll(path);
+    if (s.size() < 44) Fail("WAVE file shorter than its header", path);
+    if (s.compare(0, 4, "RIFF") != 0 || s.compare(8, 8, "WAVEfmt ") != 0 || s.compare(36, 4, "data") != 0)
+        Fail("WAVE chunk names wrong", path);
+    if (LE32(s, 4) != s.size() - 8) Fail("RIFF size is not the file's length less 8", path);
+    if (LE32(s, 16) != 16 || LE16(s, 20) != 1 || LE16(s, 34) != 16) Fail("not a 16-bit PCM format", path);
+    const std::uint32_t channels = LE16(s, 22);
+    if (LE16(s, 32) != ((channels * 2) & 0xFFFF)) Fail("block align is not channels x 2", path);
+    if (LE32(s, 40) != s.size() - 44) Fail("data size is not what follows the header", path);
+    if (channels != 0 && (s.size() - 44) % (channels * 2) != 0) Fail("data is not whole frames", path);
+    if (channels == 0 && s.size() != 44) Fail("samples without channels", path);
+}
+
+void CheckListing(const std::string& path) {
+    const std::string s = ReadAll(path);
+    std::size_t at = 0;
+    if (!Take(s, at, "128/10\r")) Fail("listing does not start with its first line", path);
+    while (at < s.size()) {
+        long long first = 0, end = 0, channel = 0;
+        if (!Take(s, at, "128/11") || !TakeNumber(s, at, first) || !Take(s, at, "128/12") ||
+            !TakeNumber(s, at, end))
+            Fail("listing line malformed", path);
+        if (Take(s, at, "128/15")) {
+            if (!TakeNumber(s, at, channel) || !Take(s, at, "128/16") || channel == 1 || channel == 2)
+                Fail("listing channel item malformed", path);
+        } else if (!Take(s, at, "128/13")) {
+            Take(s, at, "128/14");
+        }
+        if (!Take(s, at, "\r")) Fail("listing line not ended by a carriage return", path);
+    }
+}
+
+InDirectory::InDirectory(const std::string& dir) : mPrevious(::open(".", O_RDONLY | O_DIRECTORY)) {
+    if (mPrevious < 0 || ::chdir(dir.c_str()) != 0) Fail("cannot change into", dir);
+}
+
+InDirectory::~InDirectory() {
+    if (::fchdir(mPrevious) != 0) Fail("cannot change back", "");
+    ::close(mPrevious);
+}
+
+} // namespace fuzzcheck

@@ -1,0 +1,51 @@
+// Checks of what a conversion leaves on disk, for the fuzz targets. A failed check prints what
+// it found on standard error and aborts, so the fuzzer keeps the input that caused it.
+//
+//     fuzzcheck::CheckWave(path);                    // a complete 16-bit PCM WAVE file
+//     fuzzcheck::CheckListing(path);                 // a listing of damaged stretches
+//     for (auto& name : fuzzcheck::FolderEntries(dir)) ...
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace fuzzcheck {
+
+[[noreturn]] void Fail(const std::string& what, const std::string& detail);
+
+// The names in a folder, "." and ".." left out.
+std::vector<std::string> FolderEntries(const std::string& dir);
+// Removes every entry of a folder (files only are expected; anything else fails).
+void EmptyFolder(const std::string& dir);
+bool Exists(const std::string& path);
+bool IsRegularFile(const std::string& path);
+
+// The file is a WAVE file as the writer makes it: "RIFF" with the size of the rest, "WAVE", a
+// 16-byte PCM "fmt " chunk of 16-bit samples, and a "data" chunk whose declared size is exactly
+// what follows the 44-byte header, a whole number of frames.
+void CheckWave(const std::string& path);
+
+// The file is a listing: "128/10" and a carriage return, then lines of "128/11", a number,
+// "128/12", a number, optionally a channel item ("128/13", "128/14" or "128/15" n "128/16"),
+// each ended by a carriage return. A listing ends with a whole line (a failing entry leaves
+// the lines it wrote, each one complete).
+void CheckListing(const std::string& path);
+
+} // namespace fuzzcheck
+
+namespace fuzzcheck {
+
+// Makes dir the current directory for the object's life, so that a relative name written by
+// the code under test lands there; the fuzzer's own relative paths work again afterwards.
+class InDirectory {
+public:
+    explicit InDirectory(const std::string& dir);
+    ~InDirectory();
+    InDirectory(const InDirectory&) = delete;
+    InDirectory& operator=(const InDirectory&) = delete;
+
+private:
+    int mPrevious;   // descriptor of the directory to go back to
+};
+
+} // namespace fuzzcheck

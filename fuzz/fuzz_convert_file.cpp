@@ -1,0 +1,242 @@
+// Fuzz target: a hostile KOB file through ConvertFile, as the batch driver runs it.
+//
+// The input (after FixUpKob, see KobFixups.h) is written as Input.KOB into a private folder and
+// converted through a cached stream with the driver's 256 KiB cache, against a headless window.
+// Afterwards, whatever ConvertFile did:
+//   - the folder holds only the input and names the naming rules can give an entry of the file:
+//     "<name>.wav" or "<name>.<n>.wav", and listings behind them ending in ".err" (names cut to
+//     254 characters where they would be longer); no probe file is left;
+//   - every .wav file is complete: its length is 44 plus the data size its header declares;
+//   - every listing is made of whole, well-formed lines;
+//   - nothing was written next to the folder or into the current directory, no file is left
+//     open, and none that stays is still marked unfinished (it would be deleted at exit);
+//   - when ConvertFile threw, the output it was writing (the name the window shows) is gone;
+//     when it returned, the window shows no file name (every entry was finished).
+// Any violation aborts. The folder is emptied after every input.
+#include "convert/ConvertFile.h"
+#include "convert/KobFormat.h"
+#include "fuzz/HeadlessWindow.h"
+#include "fuzz/KobFixups.h"
+#include "fuzz/OutputChecks.h"
+#include "platform/Crt.h"
+#include "stream/FileSpec.h"
+#include "stream/LFileCachedStream.h"
+#include "stream/OutputNaming.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The batch driver's input cache.
+constexpr std::int32_t kCacheSize = 0x40000;
+constexpr std::size_t kMaxName = 254;
+// Upper case, so that no output name (always lower case) can ever be the input's.
+constexpr char kInputName[] = "Input.KOB";
+
+struct Sandbox {
+    std::string root;    // holds only in/ and cwd/
+    std::string in;      // the input and the outputs
+    std::string cwd;     // the current directory while converting: stays empty
+};
+
+void RemoveSandbox();
+
+Sandbox& Box() {
+    // On the heap and never destroyed: the exit handler that removes the folders needs it.
+    static Sandbox& box = *[] {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/dudez-fuzz-XXXXXX";
+        std::vector<char> text(pattern.begin(), pattern.end());
+        text.push_back('\0');
+        if (!mkdtemp(text.data())) fuzzcheck::Fail("mkdtemp", pattern);
+        auto* made = new Sandbox;
+        Sandbox& b = *made;
+        b.root = text.data();
+        b.in = b.root + "/in";
+        b.cwd = b.root + "/cwd";
+        if (::mkdir(b.in.c_str(), 0700) != 0 || ::mkdir(b.cwd.c_str(), 0700) != 0)
+            fuzzcheck::Fail("mkdir", b.root);
+        std::atexit(RemoveSandbox);
+        return made;
+    }();
+    return box;
+}
+
+void RemoveSandbox() {
+    Sandbox& b = Box();
+    for (const std::string& dir : {b.in, b.cwd}) {
+        for (const std::string& name : fuzzcheck::FolderEntries(dir)) ::unlink((dir + "/" + name).c_str());
+        ::rmdir(dir.c_str());
+    }
+    ::rmdir(b.root.c_str());
+}
+
+// The name an entry's output starts from, before a suffix or counter: the input's directory,
+// the stored name with '/' made '_', cut as the converter cuts it, stripped of its audio
+// extension, lower-cased and without unprintable characters. Returned as its file part.
+std::string BaseName(const std::string& dir, const KOBEntryHeader& header) {
+    std::string joined = dir + "/";
+    const std::size_t k = joined.size();
+    std::string stored = header.storedName();
+    for (char& c : stored)
+        if (c == '/') c = '_';
+    joined += stored.substr(0, kMaxName > k ? kMaxName - k : 0);
+    if (joined.size() > 253) joined.resize(253);
+    FileSpec spec = MakeFileSpec(joined);
+    StripAudioExtension(spec);
+    RemoveUnprintable(spec);
+    const std::string path = FileSpecPath(spec);
+    return path.substr(path.rfind('/') + 1);
+}
+
+bool StartsWith(const std::string& s, const std::string& prefix) { return s.compare(0, prefix.size(), prefix) == 0; }
+bool EndsWith(const std::string& s, const std::string& end) {
+    return s.size() >= end.size() && s.compare(s.size() - end.size(), end.size(), end) == 0;
+}
+
+// s is "." and a counter (1, 2, ... in decimal).
+bool IsCounter(const std::string& s) {
+    if (s.size() < 2 || s[0] != '.' || s[1] == '0') return false;
+    for (std::size_t i = 1; i < s.size(); ++i)
+        if (s[i] < '0' || s[i] > '9') return false;
+    return true;
+}
+
+// Whether `name` (a file part) is base made unique with suffix: base, or base and a counter,
+// then the suffix; or, where that would pass 254 characters with the directory, a shorter
+// part of base in front of them.
+bool IsUniqueForm(std::size_t dirLength, const std::string& base, const std::string& suffix,
+                  const std::string& name) {
+    if (!EndsWith(name, suffix)) return false;
+    const std::string rest = name.substr(0, name.size() - suffix.size());
+    // The counter, if there is one, is the last "." and digits of rest.
+    std::string kept = rest, tail;
+    const std::size_t dot = rest.rfind('.');
+    if (dot != std::string::npos && IsCounter(rest.substr(dot))) {
+        kept = rest.substr(0, dot);
+        tail = rest.substr(dot);
+    }
+    for (const auto& [keep, counter] : std::vector<std::pair<std::string, std::string>>{{rest, ""}, {kept, tail}}) {
+        if (keep == base) return true;
+        const bool cutNeeded = dirLength + base.size() + counter.size() + suffix.size() > kMaxName;
+        if (cutNeeded && keep.size() < base.size() && StartsWith(base, keep)) return true;
+    }
+    return false;
+}
+
+bool IsAllowedWave(std::size_t dirLength, const std::set<std::string>& bases, const std::string& name) {
+    for (const std::string& base : bases)
+        if (IsUniqueForm(dirLength, base, ".wav", name)) return true;
+    return false;
+}
+
+// t is where a wave name's tail may be cut: a beginning of ".wav" or of a counter and ".wav".
+bool IsTailBeginning(const std::string& t) {
+    std::size_t i = 0;
+    if (t.size() >= 2 && t[0] == '.' && t[1] >= '1' && t[1] <= '9') {
+        i = 2;
+        while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i;
+        if (i == t.size()) return true;
+    }
+    return std::string(".wav").compare(0, t.size() - i, t, i, t.size() - i) == 0 && t.size() - i <= 4;
+}
+
+// A listing is a wave name made unique with ".err"; the wave name itself may be one that no
+// longer exists (the output of a failed entry is removed, its listing stays).
+bool IsAllowedListing(std::size_t dirLength, const std::set<std::string>& bases, const std::string& name) {
+    if (!EndsWith(name, ".err")) return false;
+    const std::string rest = name.substr(0, name.size() - 4);
+    std::vector<std::pair<std::string, std::size_t>> waves{{rest, 0}};   // wave name, counter length
+    const std::size_t dot = rest.rfind('.');
+    if (dot != std::string::npos && IsCounter(rest.substr(dot))) waves.emplace_back(rest.substr(0, dot), rest.size() - dot);
+    for (const std::string& base : bases) {
+        for (const auto& [wave, counter] : waves) {
+            if (IsUniqueForm(dirLength, base, ".wav", wave)) return true;
+            // Cut to fit: the wave name was long enough to need it (its own counter, at most
+            // ten digits, included), and what is left is a beginning of one.
+            if (dirLength + base.size() + 4 + 11 + counter + 4 <= kMaxName) continue;
+            for (std::size_t j = std::min(wave.size(), base.size()) + 1; j-- > 0;)
+                if (base.compare(0, j, wave, 0, j) == 0 && IsTailBeginning(wave.substr(j))) return true;
+        }
+    }
+    return false;
+}
+
+void CheckFolder(const std::vector<std::uint8_t>& file, bool threw, const std::string& shown) {
+    Sandbox& b = Box();
+    const std::vector<std::string> rootEntries = fuzzcheck::FolderEntries(b.root);
+    const std::set<std::string> top(rootEntries.begin(), rootEntries.end());
+    if (top != std::set<std::string>{"in", "cwd"}) fuzzcheck::Fail("something was written beside the folder", b.root);
+    if (!fuzzcheck::FolderEntries(b.cwd).empty()) fuzzcheck::Fail("something was written into the current directory", b.cwd);
+
+    std::set<std::string> bases;
+    for (std::size_t at = 0; at + KOBEntryHeader::kSize <= file.size(); ++at) {
+        if (!IsEntryStart(file.data() + at)) continue;
+        KOBEntryHeader header;
+        std::memcpy(header.mBytes, file.data() + at, sizeof header.mBytes);
+        bases.insert(BaseName(b.in, header));
+    }
+
+    const std::size_t dirLength = b.in.size() + 1;
+    for (const std::string& name : fuzzcheck::FolderEntries(b.in)) {
+        const std::string path = b.in + "/" + name;
+        if (name == kInputName) continue;
+        if (!fuzzcheck::IsRegularFile(path)) fuzzcheck::Fail("output is not a plain file", path);
+        if (crt::IsUnfinished(path.c_str())) fuzzcheck::Fail("a file left behind as unfinished", path);
+        if (path.size() > kMaxName) fuzzcheck::Fail("output name longer than 254 characters", path);
+        if (IsAllowedWave(dirLength, bases, name)) {
+            fuzzcheck::CheckWave(path);
+        } else if (IsAllowedListing(dirLength, bases, name)) {
+            fuzzcheck::CheckListing(path);
+        } else {
+            fuzzcheck::Fail("a file the naming rules do not allow", path);
+        }
+    }
+    if (threw && !shown.empty() && fuzzcheck::Exists(shown))
+        fuzzcheck::Fail("the output of the failed entry is left", shown);
+    if (!threw && !shown.empty()) fuzzcheck::Fail("an entry was left unfinished", shown);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static HeadlessWindow window;
+    Sandbox& b = Box();
+
+    std::vector<std::uint8_t> file(data, data + size);
+    FixUpKob(file);
+    const std::string inputPath = b.in + "/" + kInputName;
+    {
+        std::ofstream out(inputPath, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+        if (!out) fuzzcheck::Fail("cannot write the input", inputPath);
+    }
+
+    window.SetFileName("");
+    const FileSpec spec = MakeFileSpec(inputPath);
+    bool threw = false;
+    {
+        fuzzcheck::InDirectory cwd(b.cwd);
+        LFileCachedStream input(spec, kCacheSize);
+        input.OpenDataFork(0);
+        try {
+            ConvertFile(input, spec);
+        } catch (std::int32_t) {
+            threw = true;
+        }
+    }
+    if (crt::OpenStreamCount() != 0) fuzzcheck::Fail("a file was left open", std::to_string(crt::OpenStreamCount()));
+    CheckFolder(file, threw, window.FileName());
+    fuzzcheck::EmptyFolder(b.in);
+    return 0;
+}
