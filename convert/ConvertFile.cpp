@@ -24,13 +24,22 @@ constexpr std::int32_t kEndOfFile = 6;
 constexpr std::int32_t kWaveCreateFailed = 0x57466D74;
 constexpr std::int32_t kBufferLimit = 0x4000;   // largest packed data and samples of one block
 
-// The furthest frame that channel-1 blocks have written, so that an entry cut off in the middle
-// can be completed with silence from there.
+// The end of the frames a block's samples land on, as the writer places them: its first frame
+// taken as the writer takes it (a signed 32-bit number), and only frames from 0 up to
+// frameCount. 0 when the block lands on none.
+std::int64_t WrittenEnd(std::uint32_t startFrame, std::int32_t frames, std::uint32_t frameCount) {
+    const std::int64_t first = static_cast<std::int32_t>(startFrame);
+    const std::int64_t start = std::max<std::int64_t>(first, 0);
+    const std::int64_t stop = std::min<std::int64_t>(first + frames, frameCount);
+    return start < stop ? stop : 0;
+}
+
+// The furthest frame that blocks have written, so that an entry whose blocks stop short can be
+// completed with silence from there.
 struct Coverage {
     std::int64_t end = 0;
     void Add(std::uint32_t startFrame, std::int32_t frames, std::uint32_t frameCount) {
-        const std::int64_t blockEnd = std::min<std::int64_t>(static_cast<std::int64_t>(startFrame) + frames, frameCount);
-        end = std::max(end, blockEnd);
+        end = std::max(end, WrittenEnd(startFrame, frames, frameCount));
     }
 };
 
@@ -72,7 +81,8 @@ void ConvertBlocks(LStream& input, const KOBEntryHeader& header, LWaveFile& writ
     const std::uint32_t frameCount = header.frameCount();
     const std::uint16_t channelCount = header.channelCount();
     const bool listChannels = channelCount > 1;
-    Coverage coverage;
+    Coverage coverage;   // channel-1 blocks
+    Coverage written;    // blocks of every channel the entry has
     std::int32_t remaining = static_cast<std::int32_t>(frameCount * channelCount);
     bool cutOff = false;
 
@@ -126,10 +136,19 @@ void ConvertBlocks(LStream& input, const KOBEntryHeader& header, LWaveFile& writ
         }
         writer.WriteSamples(static_cast<std::int32_t>(block.startFrame()), frames, block.channel(), samples);
         if (block.channel() == 1) coverage.Add(block.startFrame(), frames, frameCount);
+        if (block.channel() >= 1 && block.channel() <= channelCount) written.Add(block.startFrame(), frames, frameCount);
         panel.Update(unpackedLength);
         remaining -= frames;
     }
-    if (cutOff) CompleteWithSilence(writer, panel, listing, samples, coverage.end, frameCount, channelCount);
+    if (cutOff) {
+        CompleteWithSilence(writer, panel, listing, samples, coverage.end, frameCount, channelCount);
+    } else if (channelCount > 0) {
+        // The counter can also run out on blocks that land outside the sound (damaged headers,
+        // channels the entry does not have, frames past its end). The frames behind the last
+        // one written would then be missing from a file whose header counts them: they become
+        // silence and are listed, as for a cut-off entry.
+        CompleteWithSilence(writer, panel, listing, samples, written.end, frameCount, channelCount);
+    }
 }
 
 // Copies out the entry's trailing data for the writer. Only what the input really holds past the

@@ -258,3 +258,51 @@ TEST_F(Conversion, TrailingDataIsReadButLeavesTheSoundAlone) {
     EXPECT_EQ(ReadFileBytes(Path("tail.wav")), ExpectedWave(1, 44100, first.samples));
     EXPECT_EQ(ReadFileBytes(Path("huge.wav")), ExpectedWave(1, 44100, second.samples));
 }
+
+TEST_F(Conversion, FramesNoBlockReachesAreSilenceAndTheWaveIsComplete) {
+    // The last of three blocks counts against the entry's samples but lands outside the sound:
+    // the file must still hold every frame its header counts, the missing ones silent and listed.
+    const auto recording = Music("gap.aif", 1, 3 * 256, 6);
+    struct Variant {
+        const char* label;
+        void (*change)(kobenc::BlockModel&);
+    };
+    const Variant variants[] = {
+        {"a channel the entry lacks", [](kobenc::BlockModel& b) { b.channel = 3; }},
+        {"frames past the end", [](kobenc::BlockModel& b) { b.startFrame = 5000; }},
+        {"a broken magic and a wild header", [](kobenc::BlockModel& b) {
+             kobenc::Damage(b, kobenc::BlockDamage::Magic);
+             b.channel = 9;
+         }},
+    };
+    for (const Variant& v : variants) {
+        kobenc::EncodeOptions options;
+        options.blockFrames = 256;
+        auto file = kobenc::Encode({recording}, options);
+        ASSERT_EQ(file.entries[0].blocks.size(), 3u);
+        v.change(file.entries[0].blocks[2]);
+        const BatchRun run = Convert(WriteKob(Path("gap.kob"), file));
+        EXPECT_EQ(run.stderrText, "") << v.label;
+        EXPECT_EQ(ReadFileBytes(Path("gap.wav")), ExpectedWave(1, 44100, Silenced(recording.samples, 1, 512, 768, 0)))
+            << v.label;
+        EXPECT_EQ(ReadFileText(Path("gap.wav.err")), "128/10\r128/11512128/12768\r") << v.label;
+        std::filesystem::remove(Path("gap.wav"));
+        std::filesystem::remove(Path("gap.wav.err"));
+    }
+}
+
+TEST_F(Conversion, CutOffEntryIsCompletedFromItsLastFrameReallyWritten) {
+    // Block 1 of a cut-off entry claims frames past the end; it writes nothing there, so the
+    // silence that completes the entry starts behind block 0.
+    const auto recording = Music("wild.aif", 1, 3 * 256, 7);
+    kobenc::EncodeOptions options;
+    options.blockFrames = 256;
+    auto file = kobenc::Encode({recording}, options);
+    file.entries[0].blocks[1].startFrame = 100000;
+    auto image = kobenc::Serialise(file);
+    image.bytes.resize(image.layout.entries[0].blocks[2].offset + 5);
+    kobenc::WriteBytes(Path("wild.kob"), image.bytes);
+    EXPECT_EQ(Convert(Path("wild.kob")).stderrText, "");
+    EXPECT_EQ(ReadFileBytes(Path("wild.wav")), ExpectedWave(1, 44100, Silenced(recording.samples, 1, 256, 768, 0)));
+    EXPECT_EQ(ReadFileText(Path("wild.wav.err")), "128/10\r128/11256128/12768\r");
+}
