@@ -218,6 +218,30 @@ TEST_F(Terminal, CtrlCInTheMiddleOfAFileEndsTheProgramAndDeletesItsOutput) {
     ExpectCleanTerminal();
 }
 
+// The width of the window's top frame line in characters, 0 when it is not on the screen.
+std::size_t FrameWidth(const std::string& screen) {
+    const std::size_t top = screen.find("\u250c");
+    if (top == std::string::npos) return 0;
+    const std::size_t end = screen.find("\u2510", top);
+    if (end == std::string::npos) return 0;
+    std::size_t width = 1;
+    for (std::size_t i = top + 1; i <= end; ++i) width += (static_cast<unsigned char>(screen[i]) & 0xC0) != 0x80;
+    return width;
+}
+
+TEST_F(Terminal, ResizingLaysTheWindowOutAgain) {
+    MakeKob(dir.File("a.kob"), "A.aif", 1000);
+    StartDudez({dir.File("a.kob")});
+    ASSERT_TRUE(WaitForText("Done")) << mLast;
+    EXPECT_EQ(FrameWidth(mLast), 100u) << mLast;
+    Tmux("resize-window -x 72 -y 24");
+    ASSERT_TRUE(WaitFor([](const std::string& s) { return FrameWidth(s) == 72u; })) << mLast;
+    EXPECT_NE(mLast.find("Done"), std::string::npos) << "the button is gone after the resize\n" << mLast;
+    EXPECT_NE(mLast.find("MORVIT DuDEZ"), std::string::npos) << mLast;
+    Key("Enter");
+    ASSERT_TRUE(WaitForShellAgain()) << mLast;
+}
+
 TEST_F(Terminal, ButtonsAnswerTheMouseAndPagingKeys) {
     MakeKob(dir.File("a.kob"), "A.aif", 1000);
     StartDudez({dir.File("a.kob")});

@@ -88,6 +88,12 @@ std::string XServer::Title(Window window) {
         title.assign(reinterpret_cast<char*>(data), count);
         XFree(data);
     }
+    // Clients that only set the older, Latin-1 WM_NAME (xterm among them).
+    char* latin = nullptr;
+    if (title.empty() && XFetchName(mDisplay, window, &latin) && latin) {
+        title = latin;
+        XFree(latin);
+    }
     return title;
 }
 

@@ -25,7 +25,8 @@ public:
 
     // The top-level window whose title is `title`, waiting up to `timeoutMs`; 0 if none came.
     Window WaitForWindow(const std::string& title, int timeoutMs = 20000);
-    // The window's title as the window manager reads it (_NET_WM_NAME), empty when it has none.
+    // The window's title as the window manager reads it (_NET_WM_NAME, else WM_NAME), empty when
+    // it has none.
     std::string Title(Window window);
     // 0x00RRGGBB of the pixel at (x, y) of the window.
     std::uint32_t PixelAt(Window window, int x, int y);
