@@ -142,6 +142,7 @@ int remove(const char* path) {
 }
 
 void KeepFiles(std::initializer_list<const char*> paths) {
+    TestedCall call(Operation::Keep, paths.size() ? *paths.begin() : nullptr, nullptr);
     Lock lock(Gate());
     for (const char* path : paths) UnfinishedFiles().erase(path);
 }

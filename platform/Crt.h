@@ -82,7 +82,8 @@ bool IsUnfinished(const char* path);
 //     crt::testing::Disable();
 namespace testing {
 
-enum class Operation { Open, Close, Read, Write, Seek, Tell, Eof, Stat, Remove };
+// Keep is KeepFiles: a point in the file work like the others, which cannot fail.
+enum class Operation { Open, Close, Read, Write, Seek, Tell, Eof, Stat, Remove, Keep };
 
 // Which call: the nth call of the operation (1-based, counted from Reset) among those whose
 // file's path ends with pathEndsWith (every call when it is empty). Calls on a stream opened
@@ -96,7 +97,7 @@ struct Trigger {
 // From the nth matching call on, `times` matching calls fail (-1: every one) with errno set to
 // error. A failing fopen opens nothing, fclose closes the stream and reports EOF, fread delivers
 // nothing, fwrite writes the first half of what it was given, fseek/ftell/fstat/remove do
-// nothing and report -1; feof cannot fail.
+// nothing and report -1; feof and KeepFiles cannot fail.
 void ArmFault(const Trigger& at, int error, long times = 1);
 
 // Runs callback just before the matching call, outside the gate; file calls that the callback

@@ -117,7 +117,7 @@ void TestedCall::Begin(Operation operation, const char* path, std::FILE* stream)
             ++fault.matched;
             const bool inRange = fault.matched >= fault.at.nth &&
                                  (fault.times < 0 || fault.matched < fault.at.nth + fault.times);
-            if (inRange && !mFails && operation != Operation::Eof) {
+            if (inRange && !mFails && operation != Operation::Eof && operation != Operation::Keep) {
                 mFails = true;
                 mError = fault.error;
             }

@@ -30,6 +30,7 @@ const char* OperationName(Operation operation) {
     case Operation::Eof: return "feof";
     case Operation::Stat: return "fstat";
     case Operation::Remove: return "remove";
+    case Operation::Keep: return "keep";
     }
     return "?";
 }

@@ -1,0 +1,208 @@
+// The dudez program stopped by SIGTERM, SIGINT and SIGHUP at every file call of a small batch,
+// just before the call and just after it: whenever the stop comes, the program ends by the usual
+// exit path (exit code 0, nothing reported) and leaves only complete outputs, each byte for byte
+// as a full run writes it, no listing without its output, no probe file, and the user's files
+// as they were.
+//
+// The stop is placed by the program's test hook DUDEZ_TEST_SIGNAL_AT, which sends the signal at
+// the chosen file call and holds the worker there until the file work has been stopped.
+#include "tests/support/FileBytes.h"
+#include "tests/support/TempDir.h"
+#include "tools/kobenc/Damage.h"
+#include "tools/kobenc/KobEncoder.h"
+#include "tools/kobenc/KobSerialiser.h"
+#include "tools/kobenc/SyntheticMusic.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <iostream>
+#include <map>
+#include <thread>
+
+using testsupport::Bytes;
+using testsupport::ListDir;
+using testsupport::ReadFileBytes;
+using testsupport::TempDir;
+
+namespace {
+
+std::string Binary() {
+#ifdef DUDEZ_BINARY
+    return DUDEZ_BINARY;
+#else
+    return "";
+#endif
+}
+
+kobenc::Recording Music(const std::string& name, std::uint16_t channels, std::uint32_t frames, std::uint32_t seed) {
+    kobenc::Recording recording;
+    recording.storedName = name;
+    recording.channelCount = channels;
+    recording.samples = kobenc::SyntheticMusic(frames, channels, 44100, seed);
+    return recording;
+}
+
+Bytes Kob(const std::vector<kobenc::Recording>& recordings, int damagedBlock = -1) {
+    kobenc::EncodeOptions options;
+    options.blockFrames = 1000;
+    kobenc::KobFile file = kobenc::Encode(recordings, options);
+    if (damagedBlock >= 0)
+        kobenc::Damage(file.entries[0].blocks[static_cast<std::size_t>(damagedBlock)], kobenc::BlockDamage::DataChecksum);
+    return kobenc::Serialise(file).bytes;
+}
+
+struct Result {
+    int exitCode = -1;
+    std::string stderrText;
+    std::string stdoutText;
+};
+
+// Runs dudez headless (its own session, no display, no terminal) on the two inputs of dir, with
+// the test hook set to hook ("" for none).
+Result RunDudez(const std::string& dir, const std::string& hook) {
+    TempDir logs;
+    const std::string binary = Binary();
+    const std::string a = dir + "/a.kob";
+    const std::string b = dir + "/b.kob";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setsid();
+        unsetenv("DISPLAY");
+        if (hook.empty())
+            unsetenv("DUDEZ_TEST_SIGNAL_AT");
+        else
+            setenv("DUDEZ_TEST_SIGNAL_AT", hook.c_str(), 1);
+        const int in = open("/dev/null", O_RDONLY);
+        const int out = open((logs.Path() + "/out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = open((logs.Path() + "/err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(in, 0);
+        dup2(out, 1);
+        dup2(err, 2);
+        // The fallback output would land in the current directory: the inputs' folder here.
+        if (chdir(dir.c_str()) != 0) _exit(126);
+        execl(binary.c_str(), binary.c_str(), a.c_str(), b.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    Result result;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    int status = 0;
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            ADD_FAILURE() << "dudez did not end with hook " << hook;
+            return result;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.stderrText = testsupport::ReadFileText(logs.Path() + "/err");
+    result.stdoutText = testsupport::ReadFileText(logs.Path() + "/out");
+    return result;
+}
+
+class Interrupt : public testing::Test {
+protected:
+    void SetUp() override {
+        if (Binary().empty()) GTEST_SKIP() << "the dudez program was not built";
+        inputs["a.kob"] = Kob({Music("Keep.aif", 2, 3000, 1), Music("Second.snd", 1, 2500, 2)}, 3);
+        inputs["b.kob"] = Kob({Music("Third.AIF", 2, 2000, 3)});
+        userFiles["keep.wav"] = Bytes{'m', 'i', 'n', 'e'};
+        userFiles["notes.txt"] = Bytes(3000, 'n');
+
+        TempDir clean;
+        Prepare(clean.Path());
+        const Result run = RunDudez(clean.Path(), "");
+        ASSERT_EQ(run.exitCode, 0);
+        ASSERT_EQ(run.stderrText, "");
+        for (const std::string& name : outputOrder) reference[name] = ReadFileBytes(clean.Path() + "/" + name);
+        ASSERT_EQ(ListDir(clean.Path()), (std::vector<std::string>{"a.kob", "b.kob", "keep.1.wav", "keep.1.wav.err",
+                                                                    "keep.wav", "notes.txt", "second.wav", "third.wav"}));
+    }
+
+    void Prepare(const std::string& dir) const {
+        for (const auto& [name, bytes] : inputs) testsupport::WriteFileBytes(dir + "/" + name, bytes);
+        for (const auto& [name, bytes] : userFiles) testsupport::WriteFileBytes(dir + "/" + name, bytes);
+    }
+
+    // Checks one interrupted run; returns how many of the outputs (in the order they are
+    // written, a listing counted with its output) it left, or -1 when the hook did not fire.
+    int CheckStopped(int signal, const std::string& when, long nth) {
+        SCOPED_TRACE("signal " + std::to_string(signal) + " " + when + " file call " + std::to_string(nth));
+        TempDir dir;
+        Prepare(dir.Path());
+        const Result run = RunDudez(dir.Path(), std::to_string(signal) + ":" + when + ":" + std::to_string(nth));
+        EXPECT_EQ(run.exitCode, 0);
+        const std::string fired = "test hook: signal " + std::to_string(signal) + " at file call " + std::to_string(nth) + "\n";
+        // The exit path reports nothing: the only line is the hook's own.
+        if (run.stderrText.empty()) return -1;
+        EXPECT_EQ(run.stderrText, fired);
+        EXPECT_EQ(run.stdoutText, "");
+
+        for (const auto& [name, bytes] : userFiles) EXPECT_EQ(ReadFileBytes(dir.File(name)), bytes) << name;
+        for (const auto& [name, bytes] : inputs) EXPECT_EQ(ReadFileBytes(dir.File(name)), bytes) << name;
+        int present = 0;
+        bool gap = false;
+        for (const std::string& name : ListDir(dir.Path())) {
+            if (inputs.count(name) || userFiles.count(name)) continue;
+            const auto known = reference.find(name);
+            if (known == reference.end()) {
+                ADD_FAILURE() << "left behind: " << name;
+                continue;
+            }
+            const Bytes got = ReadFileBytes(dir.File(name));
+            EXPECT_EQ(got.size(), known->second.size()) << name << " is not complete";
+            EXPECT_TRUE(got == known->second) << name << " differs from a full run's";
+        }
+        // Outputs are complete in the order they are written: no gap, and a listing only with
+        // the output it belongs to.
+        for (const std::string& name : outputOrder) {
+            const bool exists = testsupport::FileExists(dir.File(name));
+            if (exists && gap) ADD_FAILURE() << name << " is there but an earlier output is not";
+            if (!exists) gap = true;
+            if (exists && !gap) ++present;
+        }
+        EXPECT_EQ(testsupport::FileExists(dir.File("keep.1.wav.err")), testsupport::FileExists(dir.File("keep.1.wav")))
+            << "a listing without its output, or an output without its listing";
+        return present;
+    }
+
+    std::map<std::string, Bytes> inputs;
+    std::map<std::string, Bytes> userFiles;
+    std::map<std::string, Bytes> reference;
+    const std::vector<std::string> outputOrder{"keep.1.wav", "keep.1.wav.err", "second.wav", "third.wav"};
+};
+
+} // namespace
+
+TEST_F(Interrupt, AStopAtAnyFileCallLeavesOnlyCompleteOutputs) {
+    const int signals[] = {SIGTERM, SIGINT, SIGHUP};
+    long points = 0;
+    for (const char* when : {"before", "after"}) {
+        int previous = 0;
+        long nth = 1;
+        for (;; ++nth) {
+            const int signal = signals[nth % 3];
+            const int present = CheckStopped(signal, when, nth);
+            if (present < 0) break;   // past the last file call of the batch
+            ++points;
+            EXPECT_GE(present, previous) << "a later stop left fewer outputs, at " << when << " " << nth;
+            previous = present;
+            if (HasFailure()) {
+                ADD_FAILURE() << "stopped the sweep at " << when << " file call " << nth;
+                return;
+            }
+        }
+        EXPECT_GT(nth, 20) << "too few file calls: the hook may not work";
+        std::cout << "[ sweep    ] stopped " << when << " file call 1 to " << nth - 1 << std::endl;
+    }
+    std::cout << "[ sweep    ] " << points << " interruption points" << std::endl;
+    RecordProperty("points", static_cast<int>(points));
+}
