@@ -55,7 +55,14 @@ bool TakeNumber(const std::string& s, std::size_t& at, long long& value) {
 
 } // namespace
 
+namespace {
+// The directory the fuzzer started in while an InDirectory is active: a failure goes back there
+// first, so that libFuzzer writes the input that caused it where it was asked to.
+int gHome = -1;
+} // namespace
+
 void Fail(const std::string& what, const std::string& detail) {
+    if (gHome >= 0 && ::fchdir(gHome) != 0) std::perror("fchdir");
     std::fprintf(stderr, "FUZZ CHECK FAILED: %s: %s\n", what.c_str(), detail.c_str());
     std::fflush(stderr);
     std::abort();
@@ -97,12 +104,16 @@ void CheckWave(const std::string& path) {
     if (s.compare(0, 4, "RIFF") != 0 || s.compare(8, 8, "WAVEfmt ") != 0 || s.compare(36, 4, "data") != 0)
         Fail("WAVE chunk names wrong", path);
     if (LE32(s, 4) != s.size() - 8) Fail("RIFF size is not the file's length less 8", path);
-    if (LE32(s, 16) != 16 || LE16(s, 20) != 1 || LE16(s, 34) != 16) Fail("not a 16-bit PCM format", path);
-    const std::uint32_t channels = LE16(s, 22);
-    if (LE16(s, 32) != ((channels * 2) & 0xFFFF)) Fail("block align is not channels x 2", path);
+    if (LE32(s, 16) != 16 || LE16(s, 20) != 1) Fail("not a PCM format", path);
     if (LE32(s, 40) != s.size() - 44) Fail("data size is not what follows the header", path);
-    if (channels != 0 && (s.size() - 44) % (channels * 2) != 0) Fail("data is not whole frames", path);
-    if (channels == 0 && s.size() != 44) Fail("samples without channels", path);
+    // The header states the entry's sample size whatever it is, but samples are only ever
+    // written 16 bits wide: an entry of another size that holds samples is rejected.
+    const std::size_t dataBytes = s.size() - 44;
+    if (dataBytes == 0) return;
+    const std::uint32_t channels = LE16(s, 22);
+    if (LE16(s, 34) != 16) Fail("samples that are not 16 bits wide", path);
+    if (LE16(s, 32) != ((channels * 2) & 0xFFFF)) Fail("block align is not channels x 2", path);
+    if (channels == 0 || dataBytes % (channels * 2) != 0) Fail("data is not whole frames", path);
 }
 
 void CheckListing(const std::string& path) {
@@ -126,9 +137,11 @@ void CheckListing(const std::string& path) {
 
 InDirectory::InDirectory(const std::string& dir) : mPrevious(::open(".", O_RDONLY | O_DIRECTORY)) {
     if (mPrevious < 0 || ::chdir(dir.c_str()) != 0) Fail("cannot change into", dir);
+    gHome = mPrevious;
 }
 
 InDirectory::~InDirectory() {
+    gHome = -1;
     if (::fchdir(mPrevious) != 0) Fail("cannot change back", "");
     ::close(mPrevious);
 }

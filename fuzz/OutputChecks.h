@@ -21,8 +21,8 @@ bool Exists(const std::string& path);
 bool IsRegularFile(const std::string& path);
 
 // The file is a WAVE file as the writer makes it: "RIFF" with the size of the rest, "WAVE", a
-// 16-byte PCM "fmt " chunk of 16-bit samples, and a "data" chunk whose declared size is exactly
-// what follows the 44-byte header, a whole number of frames.
+// 16-byte PCM "fmt " chunk, and a "data" chunk whose declared size is exactly what follows the
+// 44-byte header; when it holds samples, they are 16 bits wide and make whole frames.
 void CheckWave(const std::string& path);
 
 // The file is a listing: "128/10" and a carriage return, then lines of "128/11", a number,

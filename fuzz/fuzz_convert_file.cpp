@@ -12,7 +12,8 @@
 //     open, and none that stays is still marked unfinished (it would be deleted at exit);
 //   - when ConvertFile threw, the output it was writing (the name the window shows) is gone;
 //     when it returned, the window shows no file name (every entry was finished).
-// Any violation aborts. The folder is emptied after every input.
+// The input itself must be left as it was. Any violation aborts. The folder is emptied after
+// every input.
 #include "convert/ConvertFile.h"
 #include "convert/KobFormat.h"
 #include "fuzz/HeadlessWindow.h"
@@ -31,6 +32,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
@@ -234,6 +236,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         } catch (std::int32_t) {
             threw = true;
         }
+    }
+    {
+        std::ifstream back(inputPath, std::ios::binary);
+        const std::vector<std::uint8_t> now{std::istreambuf_iterator<char>(back), std::istreambuf_iterator<char>()};
+        if (now != file) fuzzcheck::Fail("the input was changed", inputPath);
     }
     if (crt::OpenStreamCount() != 0) fuzzcheck::Fail("a file was left open", std::to_string(crt::OpenStreamCount()));
     CheckFolder(file, threw, window.FileName());

@@ -92,26 +92,33 @@ std::vector<std::uint8_t> ReferenceSamples(const std::uint8_t* packed, std::size
     return out;
 }
 
-void DecodeAndCheck(const std::uint8_t* header, const std::vector<std::uint8_t>& packed,
-                    std::size_t unpacked, bool guardInFront) {
+// What the output must hold after decoding: the reference samples over a fill of 0xA5, which
+// the decoder must leave wherever it writes nothing.
+std::vector<std::uint8_t> ExpectedOutput(const std::uint8_t* header, const std::vector<std::uint8_t>& packed,
+                                         std::size_t unpacked) {
     const std::size_t packedLength = packed.size() - 1;
+    std::vector<std::uint8_t> expected(unpacked, 0xA5);
+    const int mode = header[5];
+    if (mode >= 1 && mode <= 5) {
+        const std::vector<std::uint8_t> reference =
+            ReferenceSamples(packed.data(), packedLength ? packed.size() : 0, mode, unpacked / 2);
+        std::copy(reference.begin(), reference.end(), expected.begin());
+    }
+    return expected;
+}
+
+void DecodeAndCheck(const std::uint8_t* header, const std::vector<std::uint8_t>& packed,
+                    const std::vector<std::uint8_t>& expected, bool guardInFront) {
+    const std::size_t packedLength = packed.size() - 1;
+    const std::size_t unpacked = expected.size();
     GuardedBytes in(packed.size(), guardInFront);
     GuardedBytes out(unpacked, guardInFront);
     std::memcpy(in.Data(), packed.data(), packed.size());
-    // A fill the decoder never writes: any byte it should leave alone must still hold it.
     std::memset(out.Data(), 0xA5, unpacked);
 
     DecodeBlock(packedLength ? in.Data() : nullptr, out.Data(), header);
 
     if (std::memcmp(in.Data(), packed.data(), packed.size()) != 0) std::abort(); // input is read-only
-    const int mode = header[5];
-    const std::size_t samples = unpacked / 2;
-    std::vector<std::uint8_t> expected(unpacked, 0xA5);
-    if (mode >= 1 && mode <= 5) {
-        const std::vector<std::uint8_t> reference =
-            ReferenceSamples(packed.data(), packedLength ? packed.size() : 0, mode, samples);
-        std::copy(reference.begin(), reference.end(), expected.begin());
-    }
     if (unpacked && std::memcmp(out.Data(), expected.data(), unpacked) != 0) std::abort();
 }
 
@@ -129,7 +136,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::uint8_t> packed(packedLength + 1, 0);
     std::memcpy(packed.data(), data + 22, std::min(size - 22, packed.size()));
 
-    DecodeAndCheck(header, packed, unpacked, false);
-    DecodeAndCheck(header, packed, unpacked, true);
+    const std::vector<std::uint8_t> expected = ExpectedOutput(header, packed, unpacked);
+    DecodeAndCheck(header, packed, expected, false);
+    DecodeAndCheck(header, packed, expected, true);
     return 0;
 }

@@ -145,8 +145,15 @@ std::string CheckUnique(const std::string& name, const std::string& suffix, bool
     if (after.size() > 254) Fail("MakeUniqueName made a name longer than 254 characters", name);
     const std::size_t dirLength = FilePartStart(name);
     if (after.empty()) {
-        // Only when the directory leaves no room for the suffix and a counter.
-        if (dirLength + suffix.size() + (shortNames ? 8 : 0) <= 254 - 12 && dirLength + suffix.size() <= 254 - 12)
+        // Only a name with no suffix and nothing printable (with short names: nothing in front
+        // of the extension) comes out empty, or one whose directory leaves no room for the
+        // suffix and a counter.
+        FileSpec printable = SpecOf(name);
+        RemoveUnprintable(printable);
+        std::string kept = NameOf(printable);
+        if (shortNames && kept.rfind('.') != std::string::npos) kept.resize(kept.rfind('.'));
+        const bool nothingLeft = kept.empty() && suffix.empty();
+        if (!nothingLeft && dirLength + suffix.size() <= 254 - 12)
             Fail("MakeUniqueName gave up on a name with room", name);
         return after;
     }
