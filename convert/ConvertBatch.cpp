@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
+#include <vector>
 
 namespace {
 
@@ -59,7 +60,14 @@ void ConvertNames(char* text) {
 } // namespace
 
 void ConvertBatch(void* commandLine) {
-    if (commandLine) ConvertNames(static_cast<char*>(commandLine));
+    if (commandLine) {
+        // WATCHOUT: split in a copy of the thread's own. The program may end while this thread
+        // is still between two names, and the text it was handed goes with the program's
+        // static objects; the copy lives on the heap until the thread ends.
+        const char* text = static_cast<const char*>(commandLine);
+        std::vector<char> names(text, text + std::strlen(text) + 1);
+        ConvertNames(names.data());
+    }
     PostMessageA(gMainWindow, UM_BATCHDONE, 0, 0);
     _endthread();
 }
