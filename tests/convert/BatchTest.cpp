@@ -1,7 +1,7 @@
 // The batch driver's handling of the command line: splitting, failures per file, a missing file
 // that stops the batch, and the end of the batch announced to the window.
-#include "tests/convert/BatchHarness.h"
-#include "tests/convert/KobFiles.h"
+#include "tests/harness/BatchHarness.h"
+#include "tests/harness/KobFiles.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
 

@@ -1,7 +1,7 @@
 // Whole conversions: KOB files made by the encoder, converted by the batch driver on its worker
 // thread against a headless main window, and the files on disk compared byte for byte.
-#include "tests/convert/BatchHarness.h"
-#include "tests/convert/KobFiles.h"
+#include "tests/harness/BatchHarness.h"
+#include "tests/harness/KobFiles.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
 #include "tools/kobenc/Damage.h"

@@ -1,5 +1,5 @@
 // The progress panel against a headless main window on the test's own thread.
-#include "tests/convert/BatchHarness.h"
+#include "tests/harness/BatchHarness.h"
 #include "ui/Globals.h"
 #include "ui/ProgressPanel.h"
 

@@ -1,6 +1,6 @@
 #include "tests/faults/Scenario.h"
 
-#include "tests/convert/KobFiles.h"
+#include "tests/harness/KobFiles.h"
 #include "tools/kobenc/Damage.h"
 
 #include <gtest/gtest.h>

@@ -13,7 +13,7 @@
 // taken by an existing keep.wav), and b.kob with one.
 #pragma once
 
-#include "tests/convert/BatchHarness.h"
+#include "tests/harness/BatchHarness.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
 

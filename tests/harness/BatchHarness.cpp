@@ -1,4 +1,4 @@
-#include "tests/convert/BatchHarness.h"
+#include "tests/harness/BatchHarness.h"
 
 #include "convert/ConvertBatch.h"
 #include "ui/Globals.h"

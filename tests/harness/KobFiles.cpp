@@ -1,4 +1,4 @@
-#include "tests/convert/KobFiles.h"
+#include "tests/harness/KobFiles.h"
 
 #include "tools/kobenc/SyntheticMusic.h"
 
