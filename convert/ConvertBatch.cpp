@@ -60,14 +60,9 @@ void ConvertNames(char* text) {
 } // namespace
 
 void ConvertBatch(void* commandLine) {
-    if (commandLine) {
-        // WATCHOUT: split in a copy of the thread's own. The program may end while this thread
-        // is still between two names, and the text it was handed goes with the program's
-        // static objects; the copy lives on the heap until the thread ends.
-        const char* text = static_cast<const char*>(commandLine);
-        std::vector<char> names(text, text + std::strlen(text) + 1);
-        ConvertNames(names.data());
-    }
+    // WATCHOUT: split in place. The program may end while this thread is still between two
+    // names, so the text it is handed must outlive the program's static objects.
+    if (commandLine) ConvertNames(static_cast<char*>(commandLine));
     PostMessageA(gMainWindow, UM_BATCHDONE, 0, 0);
     _endthread();
 }

@@ -5,6 +5,7 @@
 #include "ui/MainWindow.h"
 #include "ui/PicturePanel.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 
@@ -49,7 +50,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCom
     HACCEL keys = LoadAcceleratorsA(instance, "DUDEZ");
     StartPictures();
 
-    gMainWindow = CreateDialogParamA(instance, "DUDEZ", nullptr, nullptr, 0);
+    // Published with an atomic store: the stop-signal thread (and, headless, the stand-in user)
+    // already wait for the handle and read it while it is set.
+    std::atomic_ref<HWND>(gMainWindow).store(CreateDialogParamA(instance, "DUDEZ", nullptr, nullptr, 0));
     if (!gMainWindow) return 0;
     ShowWindow(gMainWindow, showCommand);
     UpdateWindow(gMainWindow);

@@ -49,7 +49,9 @@ int main(int argc, char** argv) {
         platform::StartHeadlessUser(&gMainWindow);
     }
 
-    static std::string commandLine = platform::CommandLineText(argc, argv);
-    WinMain(GetModuleHandleA(nullptr), nullptr, commandLine.data(), SW_SHOWDEFAULT);
+    // Never destroyed: the batch thread splits it in place and may still be at it while the
+    // program's static objects go at exit.
+    static std::string* const commandLine = new std::string(platform::CommandLineText(argc, argv));
+    WinMain(GetModuleHandleA(nullptr), nullptr, commandLine->data(), SW_SHOWDEFAULT);
     return 0;   // on every path, as the program always has
 }

@@ -32,8 +32,8 @@ namespace {
 } // namespace
 
 TEST(HeapBlockDeathTest, FailedAllocationThrows2) {
-#ifdef __SANITIZE_ADDRESS__
-    GTEST_SKIP() << "AddressSanitizer's own memory cannot live under an address-space cap";
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizer's own memory cannot live under an address-space cap";
 #endif
     // In a child process, so that the cap and the allocation failure stay there.
     EXPECT_EXIT(AllocateBeyondTheCap(), testing::ExitedWithCode(0), "");
