@@ -1,6 +1,8 @@
 // Files the program creates count as unfinished until they are kept or removed, and the exit
 // clean-up removes those still unfinished, never a file the program did not make.
 #include "platform/Crt.h"
+#include "ui/AppShell.h"
+#include "ui/Globals.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
 
@@ -68,4 +70,20 @@ TEST(UnfinishedFilesDeathTest, TheExitCleanUpRemovesWhatWasLeftUnfinished) {
     EXPECT_TRUE(FileExists(kept));
     EXPECT_TRUE(FileExists(plain));
     EXPECT_EQ(ReadFileText(theirs), "theirs");
+}
+
+// The name the panel shows at exit may no longer be ours: the entry failed, removed its output,
+// and someone else has made a file of that name since. The exit clean-up leaves it alone.
+TEST(UnfinishedFilesDeathTest, TheExitCleanUpNeverDeletesAFileByNameAlone) {
+    TempDir dir;
+    const std::string theirs = dir.File("take.wav");
+    WriteFileText(theirs, "made after the entry failed");
+    EXPECT_EXIT(
+        {
+            std::snprintf(gExitDeleteName, sizeof gExitDeleteName, "%s", theirs.c_str());
+            ExitCleanup();
+            std::_Exit(0);
+        },
+        testing::ExitedWithCode(0), "");
+    EXPECT_EQ(ReadFileText(theirs), "made after the entry failed");
 }
