@@ -1,6 +1,7 @@
 // The dudez program drawn in a terminal: it runs from a shell inside a private tmux server of a
 // fixed size, keys go in with send-keys and the screen comes back with capture-pane.
 #include "tests/support/FileBytes.h"
+#include "tests/support/Slowdown.h"
 #include "tests/support/TempDir.h"
 #include "tools/kobenc/KobEncoder.h"
 #include "tools/kobenc/KobSerialiser.h"
@@ -149,7 +150,7 @@ protected:
 };
 
 TEST_F(Terminal, WindowShowsTheConversionAndReturnClosesItWhenDone) {
-    std::vector<std::string> batch = LongBatch(dir, 300);
+    std::vector<std::string> batch = LongBatch(dir, 300 / testsupport::kSlowdown);
     MakeKob(dir.File("small.kob"), "Small.aif", 5000);
     batch.push_back(dir.File("small.kob"));
     StartDudez(batch);

@@ -6,6 +6,7 @@
 #include "platform/Resources.h"
 #include "resources/ProgramResources.h"
 #include "tests/support/FileBytes.h"
+#include "tests/support/Slowdown.h"
 #include "tests/support/TempDir.h"
 #include "tools/kobenc/KobEncoder.h"
 #include "tools/kobenc/KobSerialiser.h"
@@ -268,6 +269,8 @@ TEST_F(X11Display, BadFileRaisesTheBoxAndTheWindowWaitsForIt) {
 
     ASSERT_EQ(server->Xdotool("key Return"), 0);
     EXPECT_TRUE(server->WaitForWindow("Error", 300) == 0) << "Return did not dismiss the box";
+    // The box goes from the screen a moment before its caller enables the window again.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200 * testsupport::kSlowdown));
     ASSERT_EQ(server->Xdotool("key Right"), 0);
     EXPECT_TRUE(Shows(window, 116, probe)) << "the window takes no keys after the box";
     ASSERT_EQ(server->Xdotool("key Escape"), 0);
