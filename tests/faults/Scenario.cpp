@@ -1,5 +1,6 @@
 #include "tests/faults/Scenario.h"
 
+#include "platform/Crt.h"
 #include "tests/harness/KobFiles.h"
 #include "tools/kobenc/Damage.h"
 
@@ -12,6 +13,8 @@
 #include <set>
 
 namespace faults {
+
+void ScenarioTest::TearDown() { crt::testing::Disable(); }
 
 namespace {
 

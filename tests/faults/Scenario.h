@@ -17,6 +17,8 @@
 #include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <map>
 #include <ostream>
@@ -87,6 +89,26 @@ private:
     const Scenario& mScenario;
     testsupport::TempDir mDir;
     testsupport::TempDir mCwd;
+};
+
+// The tests of a suite share one window and one scenario (its clean run is the costly part);
+// every test ends with the fault facility off.
+class ScenarioTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        window = new BatchWindow;
+        scenario = new Scenario(*window);
+    }
+    static void TearDownTestSuite() {
+        delete scenario;
+        delete window;
+        scenario = nullptr;
+        window = nullptr;
+    }
+    void TearDown() override;
+
+    static inline BatchWindow* window = nullptr;
+    static inline Scenario* scenario = nullptr;
 };
 
 // Checks what every scenario must hold whatever failed: the entries of each input are complete

@@ -44,18 +44,8 @@ std::string BaseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-class Sweep : public testing::Test {
+class Sweep : public faults::ScenarioTest {
 protected:
-    static void SetUpTestSuite() {
-        window = new BatchWindow;
-        scenario = new Scenario(*window);
-    }
-    static void TearDownTestSuite() {
-        delete scenario;
-        delete window;
-    }
-    void TearDown() override { crt::testing::Disable(); }
-
     // How many calls of the operation a clean run makes.
     static long CleanCalls(Operation operation) {
         Workspace work(*scenario);
@@ -159,13 +149,7 @@ protected:
                   << ": " << total << " injection points" << std::endl;
         RecordProperty("points", static_cast<int>(total));
     }
-
-    static BatchWindow* window;
-    static Scenario* scenario;
 };
-
-BatchWindow* Sweep::window = nullptr;
-Scenario* Sweep::scenario = nullptr;
 
 } // namespace
 

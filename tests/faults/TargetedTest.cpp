@@ -27,29 +27,15 @@ using Names = std::vector<std::string>;
 
 namespace {
 
-class Targeted : public testing::Test {
+class Targeted : public faults::ScenarioTest {
 protected:
-    static void SetUpTestSuite() {
-        window = new BatchWindow;
-        scenario = new Scenario(*window);
-    }
-    static void TearDownTestSuite() {
-        delete scenario;
-        delete window;
-    }
-    void TearDown() override { crt::testing::Disable(); }
-
     static std::string NotAKob(const Workspace& work, const std::string& input) {
         return "Error: " + work.Input(input) + " is not a KOB file or corrupted\n";
     }
     static const testsupport::Bytes& Reference(const std::string& name) { return scenario->reference.at(name); }
 
-    static BatchWindow* window;
-    static Scenario* scenario;
 };
 
-BatchWindow* Targeted::window = nullptr;
-Scenario* Targeted::scenario = nullptr;
 
 } // namespace
 

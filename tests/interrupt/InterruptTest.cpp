@@ -7,6 +7,7 @@
 // The stop is placed by the program's test hook DUDEZ_TEST_SIGNAL_AT, which sends the signal at
 // the chosen file call and holds the worker there until the file work has been stopped.
 #include "tests/support/FileBytes.h"
+#include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
 #include "tools/kobenc/Damage.h"
 #include "tools/kobenc/KobEncoder.h"
@@ -15,16 +16,10 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
 #include <map>
-#include <thread>
 
 using testsupport::Bytes;
 using testsupport::ListDir;
@@ -32,14 +27,6 @@ using testsupport::ReadFileBytes;
 using testsupport::TempDir;
 
 namespace {
-
-std::string Binary() {
-#ifdef DUDEZ_BINARY
-    return DUDEZ_BINARY;
-#else
-    return "";
-#endif
-}
 
 kobenc::Recording Music(const std::string& name, std::uint16_t channels, std::uint32_t frames, std::uint32_t seed) {
     kobenc::Recording recording;
@@ -68,41 +55,22 @@ struct Result {
 // the test hook set to hook ("" for none).
 Result RunDudez(const std::string& dir, const std::string& hook) {
     TempDir logs;
-    const std::string binary = Binary();
-    const std::string a = dir + "/a.kob";
-    const std::string b = dir + "/b.kob";
-    const pid_t pid = fork();
-    if (pid == 0) {
-        setsid();
-        unsetenv("DISPLAY");
-        if (hook.empty())
-            unsetenv("DUDEZ_TEST_SIGNAL_AT");
-        else
-            setenv("DUDEZ_TEST_SIGNAL_AT", hook.c_str(), 1);
-        const int in = open("/dev/null", O_RDONLY);
-        const int out = open((logs.Path() + "/out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = open((logs.Path() + "/err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(in, 0);
-        dup2(out, 1);
-        dup2(err, 2);
-        // The fallback output would land in the current directory: the inputs' folder here.
-        if (chdir(dir.c_str()) != 0) _exit(126);
-        execl(binary.c_str(), binary.c_str(), a.c_str(), b.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
+    testsupport::Launch launch;
+    launch.argv = {testsupport::DudezBinary(), dir + "/a.kob", dir + "/b.kob"};
+    launch.stdoutPath = logs.Path() + "/out";
+    launch.stderrPath = logs.Path() + "/err";
+    if (hook.empty())
+        launch.unsetEnvironment = {"DUDEZ_TEST_SIGNAL_AT"};
+    else
+        launch.environment = {{"DUDEZ_TEST_SIGNAL_AT", hook}};
+    // The fallback output would land in the current directory: the inputs' folder here.
+    launch.workingDirectory = dir;
     Result result;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    int status = 0;
-    while (waitpid(pid, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            ADD_FAILURE() << "dudez did not end with hook " << hook;
-            return result;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    result.exitCode = testsupport::WaitForExit(testsupport::StartProcess(launch), 30000);
+    if (result.exitCode == -1) {
+        ADD_FAILURE() << "dudez did not end with hook " << hook;
+        return result;
     }
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     result.stderrText = testsupport::ReadFileText(logs.Path() + "/err");
     result.stdoutText = testsupport::ReadFileText(logs.Path() + "/out");
     return result;
@@ -111,7 +79,7 @@ Result RunDudez(const std::string& dir, const std::string& hook) {
 class Interrupt : public testing::Test {
 protected:
     void SetUp() override {
-        if (Binary().empty()) GTEST_SKIP() << "the dudez program was not built";
+        if (testsupport::DudezBinary().empty()) GTEST_SKIP() << "the dudez program was not built";
         inputs["a.kob"] = Kob({Music("Keep.aif", 2, 3000, 1), Music("Second.snd", 1, 2500, 2)}, 3);
         inputs["b.kob"] = Kob({Music("Third.AIF", 2, 2000, 3)});
         userFiles["keep.wav"] = Bytes{'m', 'i', 'n', 'e'};

@@ -1,6 +1,7 @@
 // The dudez executable run as a user runs it: a separate process with no display and no terminal,
 // its files checked afterwards; and stopped by a signal in the middle of a file.
 #include "tests/support/FileBytes.h"
+#include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
 #include "tools/kobenc/Damage.h"
 #include "tools/kobenc/KobEncoder.h"
@@ -9,8 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/wait.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -24,14 +24,6 @@ using testsupport::ListDir;
 using testsupport::TempDir;
 
 namespace {
-
-std::string Binary() {
-#ifdef DUDEZ_BINARY
-    return DUDEZ_BINARY;
-#else
-    return "";
-#endif
-}
 
 std::string MakeKob(const std::string& path, const std::string& stored, std::uint32_t frames, bool damaged = false) {
     kobenc::Recording recording;
@@ -47,45 +39,21 @@ std::string MakeKob(const std::string& path, const std::string& stored, std::uin
 // Starts dudez in a session of its own (no controlling terminal), without a display, with
 // standard input from /dev/null and its output streams in files of `dir`.
 pid_t Start(const std::string& dir, const std::vector<std::string>& names) {
-    const std::string binary = Binary();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        setsid();
-        unsetenv("DISPLAY");
-        const int in = open("/dev/null", O_RDONLY);
-        const int out = open((dir + "/stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = open((dir + "/stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(in, 0);
-        dup2(out, 1);
-        dup2(err, 2);
-        std::vector<char*> argv{const_cast<char*>(binary.c_str())};
-        for (const auto& n : names) argv.push_back(const_cast<char*>(n.c_str()));
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    return pid;
+    testsupport::Launch launch;
+    launch.argv = {testsupport::DudezBinary()};
+    launch.argv.insert(launch.argv.end(), names.begin(), names.end());
+    launch.stdoutPath = dir + "/stdout.txt";
+    launch.stderrPath = dir + "/stderr.txt";
+    return testsupport::StartProcess(launch);
 }
 
 // Waits for the process; -1 when it is still running after the timeout (it is then killed).
-int Wait(pid_t pid, int timeoutMs = 60000) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    int status = 0;
-    while (waitpid(pid, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            return -1;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
+int Wait(pid_t pid, int timeoutMs = 60000) { return testsupport::WaitForExit(pid, timeoutMs); }
 
 class Program : public testing::Test {
 protected:
     void SetUp() override {
-        if (Binary().empty()) GTEST_SKIP() << "the dudez program was not built";
+        if (testsupport::DudezBinary().empty()) GTEST_SKIP() << "the dudez program was not built";
     }
     TempDir dir;
     TempDir logs;

@@ -1,6 +1,7 @@
 // The dudez program drawn in a terminal: it runs from a shell inside a private tmux server of a
 // fixed size, keys go in with send-keys and the screen comes back with capture-pane.
 #include "tests/support/FileBytes.h"
+#include "tests/support/Process.h"
 #include "tests/support/Slowdown.h"
 #include "tests/support/TempDir.h"
 #include "tools/kobenc/KobEncoder.h"
@@ -23,14 +24,6 @@ using testsupport::FileExists;
 using testsupport::TempDir;
 
 namespace {
-
-std::string Binary() {
-#ifdef DUDEZ_BINARY
-    return DUDEZ_BINARY;
-#else
-    return "";
-#endif
-}
 
 std::string Quote(const std::string& text) {
     std::string out = "'";
@@ -67,7 +60,7 @@ std::vector<std::string> LongBatch(const TempDir& dir, std::size_t count) {
 class Terminal : public testing::Test {
 protected:
     void SetUp() override {
-        if (Binary().empty()) GTEST_SKIP() << "the dudez program was not built";
+        if (testsupport::DudezBinary().empty()) GTEST_SKIP() << "the dudez program was not built";
         if (std::system("command -v tmux >/dev/null 2>&1") != 0) GTEST_SKIP() << "tmux is missing";
         mSocket = "dudez-test-" + std::to_string(getpid()) + "-" +
                   testing::UnitTest::GetInstance()->current_test_info()->name();
@@ -92,7 +85,7 @@ protected:
     void Key(const std::string& key) { Tmux("send-keys " + key); }
     // A long command line goes through a script: typed into the shell it would be cut.
     void StartDudez(const std::vector<std::string>& names) {
-        std::string command = Quote(Binary());
+        std::string command = Quote(testsupport::DudezBinary());
         for (const auto& n : names) command += " " + Quote(n);
         if (command.size() < 200) return Type(command);
         testsupport::WriteFileText(scripts.File("run.sh"), "exec " + command + "\n");

@@ -6,11 +6,7 @@
 #include "tests/support/TempDir.h"
 
 // Xlib's macros (None, Bool, Status) come after every other header.
-#include "tests/x11/XServer.h"
-
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "tests/x11/ServerFixture.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -25,49 +21,24 @@ namespace {
 
 const std::string kXtermTitle = "dudez in a terminal";
 
-std::string Binary() {
-#ifdef DUDEZ_BINARY
-    return DUDEZ_BINARY;
-#else
-    return "";
-#endif
-}
-
-class TerminalInXterm : public testing::Test {
+class TerminalInXterm : public x11test::ServerFixture {
 protected:
-    void SetUp() override {
-        if (Binary().empty()) GTEST_SKIP() << "the dudez program was not built";
-        if (std::system("command -v Xvfb >/dev/null 2>&1 && command -v xterm >/dev/null 2>&1") != 0)
-            GTEST_SKIP() << "Xvfb or xterm is not installed";
-        server = std::make_unique<x11test::XServer>();
-        ASSERT_TRUE(server->Running()) << "Xvfb did not start";
-    }
-    void TearDown() override {
-        if (mPid > 0) {
-            kill(mPid, SIGKILL);
-            waitpid(mPid, nullptr, 0);
-        }
-    }
+    void SetUp() override { StartServer({"Xvfb", "xterm"}); }
 
-    // An xterm of 100 x 19 cells (the window and a line to spare) at the top-left, running dudez without a display, so that
-    // dudez draws in the xterm's terminal. The title stays the xterm's own.
+    // An xterm of 100 x 19 cells (the window and a line to spare) at the top-left, running
+    // dudez without a display, so that dudez draws in the xterm's terminal. The title stays the
+    // xterm's own.
     void StartInXterm(const std::string& input) {
-        const std::string display = server->Name();
-        const std::string binary = Binary();
-        mPid = fork();
-        if (mPid == 0) {
-            setsid();
-            setenv("DISPLAY", display.c_str(), 1);
-            execlp("xterm", "xterm", "-u8", "-fn", "-misc-fixed-medium-r-semicondensed--13-*-*-*-*-*-iso10646-1", "-geometry", "100x19+0+0", "-T", kXtermTitle.c_str(),
-                   "-xrm", "XTerm*allowTitleOps: false", "-e", "env", "-u", "DISPLAY", "COLORTERM=truecolor",
-                   "LANG=C.UTF-8", binary.c_str(), input.c_str(), static_cast<char*>(nullptr));
-            _exit(127);
-        }
+        testsupport::Launch launch;
+        launch.argv = {"xterm", "-u8", "-fn", "-misc-fixed-medium-r-semicondensed--13-*-*-*-*-*-iso10646-1",
+                       "-geometry", "100x19+0+0", "-T", kXtermTitle, "-xrm", "XTerm*allowTitleOps: false",
+                       "-e", "env", "-u", "DISPLAY", "COLORTERM=truecolor", "LANG=C.UTF-8",
+                       testsupport::DudezBinary(), input};
+        launch.display = server->Name();
+        mPid = testsupport::StartProcess(launch);
     }
 
-    std::unique_ptr<x11test::XServer> server;
     TempDir dir;
-    pid_t mPid = -1;
 };
 
 TEST_F(TerminalInXterm, DrawsThePictureInColourAndEndsOnReturn) {
@@ -99,13 +70,11 @@ TEST_F(TerminalInXterm, DrawsThePictureInColourAndEndsOnReturn) {
 
     // The demo converts in a moment; then Return, typed into the xterm, closes the program and
     // with it the xterm.
-    int status = 0;
     bool ended = false;
     for (int i = 0; i < 100 && !ended; ++i) {
         // Keys go where the pointer is: there is no window manager to give the xterm the focus.
         server->Xdotool("mousemove 200 100 key Return");
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        ended = waitpid(mPid, &status, WNOHANG) == mPid;
+        ended = testsupport::WaitForExit(mPid, 100, false) != -1;
     }
     ASSERT_TRUE(ended) << "the program did not end on Return";
     mPid = -1;

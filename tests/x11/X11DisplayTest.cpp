@@ -6,6 +6,7 @@
 #include "platform/Resources.h"
 #include "resources/ProgramResources.h"
 #include "tests/support/FileBytes.h"
+#include "tests/support/Process.h"
 #include "tests/support/Slowdown.h"
 #include "tests/support/TempDir.h"
 #include "tools/kobenc/KobEncoder.h"
@@ -13,13 +14,8 @@
 #include "tools/kobenc/SyntheticMusic.h"
 
 // Xlib's macros (None, Bool, Status) come after every other header.
-#include "tests/x11/XServer.h"
+#include "tests/x11/ServerFixture.h"
 #include <X11/Xutil.h>
-
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -37,14 +33,6 @@ const std::string kTitle = "MORVIT DuDEZ Version 1.0.1";
 // Where the window's controls lie, in pixels (the template's dialog units at 2 pixels each).
 constexpr int kPictureX = 14, kPictureY = 14;
 constexpr int kPreviousX = 306, kNextX = 380, kButtonsY = 176;
-
-std::string Binary() {
-#ifdef DUDEZ_BINARY
-    return DUDEZ_BINARY;
-#else
-    return "";
-#endif
-}
 
 std::string MakeKob(const std::string& path, const std::string& stored, std::uint32_t frames) {
     kobenc::Recording recording;
@@ -96,53 +84,26 @@ Probe Distinguishing() {
     return {};
 }
 
-class X11Display : public testing::Test {
+class X11Display : public x11test::ServerFixture {
 protected:
-    void SetUp() override {
-        if (Binary().empty()) GTEST_SKIP() << "the dudez program was not built";
-        if (std::system("command -v Xvfb >/dev/null 2>&1") != 0) GTEST_SKIP() << "Xvfb is not installed";
-        server = std::make_unique<x11test::XServer>();
-        ASSERT_TRUE(server->Running()) << "Xvfb did not start";
-    }
-    void TearDown() override {
-        if (mPid > 0) {
-            kill(mPid, SIGKILL);
-            waitpid(mPid, nullptr, 0);
-        }
-    }
+    void SetUp() override { StartServer({"Xvfb"}); }
 
     // Starts dudez on the private server, in a session of its own, its output streams in files.
     void Start(const std::vector<std::string>& names) {
-        const std::string binary = Binary();
-        const std::string display = server->Name();
-        mPid = fork();
-        if (mPid == 0) {
-            setsid();
-            setenv("DISPLAY", display.c_str(), 1);
-            const int in = open("/dev/null", O_RDONLY);
-            const int out = open(logs.File("stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            const int err = open(logs.File("stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            dup2(in, 0);
-            dup2(out, 1);
-            dup2(err, 2);
-            std::vector<char*> argv{const_cast<char*>(binary.c_str())};
-            for (const auto& n : names) argv.push_back(const_cast<char*>(n.c_str()));
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
+        testsupport::Launch launch;
+        launch.argv = {testsupport::DudezBinary()};
+        launch.argv.insert(launch.argv.end(), names.begin(), names.end());
+        launch.display = server->Name();
+        launch.stdoutPath = logs.File("stdout.txt");
+        launch.stderrPath = logs.File("stderr.txt");
+        mPid = testsupport::StartProcess(launch);
     }
 
     // The exit code, or -1 if the program is still running after the timeout.
     int WaitForExit(int timeoutMs) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        int status = 0;
-        while (waitpid(mPid, &status, WNOHANG) == 0) {
-            if (std::chrono::steady_clock::now() > deadline) return -1;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        mPid = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        const int code = testsupport::WaitForExit(mPid, timeoutMs, false);
+        if (code != -1) mPid = -1;
+        return code;
     }
 
     // The main window, once it shows the first picture.
@@ -159,10 +120,8 @@ protected:
                                     timeoutMs);
     }
 
-    std::unique_ptr<x11test::XServer> server;
     TempDir dir;
     TempDir logs;
-    pid_t mPid = -1;
 };
 
 TEST_F(X11Display, WindowShowsTitleFixedSizeAndPagesByKeyAndClick) {

@@ -1,0 +1,47 @@
+// Running programs from tests: the dudez program built with the suite, or any other (xterm),
+// started in a session of its own and waited for with a timeout.
+//
+//     testsupport::Launch launch;
+//     launch.argv = {testsupport::DudezBinary(), "a.kob"};
+//     launch.stderrPath = logs.File("stderr.txt");
+//     const pid_t pid = testsupport::StartProcess(launch);
+//     EXPECT_EQ(testsupport::WaitForExit(pid, 20000), 0);
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace testsupport {
+
+// The dudez program of this build; empty when it was not built. Inline, because the path is
+// given to each test program when it is compiled.
+inline std::string DudezBinary() {
+#ifdef DUDEZ_BINARY
+    return DUDEZ_BINARY;
+#else
+    return "";
+#endif
+}
+
+struct Launch {
+    std::vector<std::string> argv;   // argv[0] is the program; without a '/' it is looked up in PATH
+    std::string stdoutPath;          // where its standard output goes; empty: /dev/null
+    std::string stderrPath;          // the same for standard error
+    std::string display;             // DISPLAY for it; empty: no display at all
+    std::vector<std::pair<std::string, std::string>> environment;   // set for it
+    std::vector<std::string> unsetEnvironment;                       // removed for it
+    std::string workingDirectory;    // empty: the test's own
+};
+
+// Starts the program in a session of its own (so without a controlling terminal), with standard
+// input from /dev/null. Returns its process id.
+pid_t StartProcess(const Launch& launch);
+
+// The program's exit code (128 + the signal when a signal ended it), or -1 when it is still
+// running after the timeout; it is then killed and reaped when killOnTimeout is set.
+int WaitForExit(pid_t pid, int timeoutMs, bool killOnTimeout = true);
+
+} // namespace testsupport
