@@ -25,13 +25,11 @@ bool HasLongNames() {
 void ExitCleanup() {
     // WATCHOUT: this stops the worker's file work before anything is closed; a worker that is
     // still converting waits at its next file call until the process ends.
-    // It also removes every file this run made and had not finished, the one the panel names
-    // among them.
+    // It also removes every file this run made and had not finished: the output the panel names
+    // (gExitDeleteName) among them, when it is still unfinished. The name itself is never
+    // deleted: by name alone it could hit someone else's file, as an entry that failed has
+    // removed its output already and the name may have been taken since.
     crt::_fcloseall();
-    // So the name is deleted only while it is still ours and unfinished. By name alone it could
-    // hit someone else's file: an entry that failed has removed its output already, and the name
-    // may have been taken since.
-    if (gExitDeleteName[0] != '\0' && crt::IsUnfinished(gExitDeleteName)) crt::remove(gExitDeleteName);
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCommand) {
