@@ -105,12 +105,13 @@ protected:
     bool WaitForText(const std::string& text, int timeoutMs = 30000) {
         return WaitFor([&](const std::string& s) { return s.find(text) != std::string::npos; }, timeoutMs);
     }
-    // The program has ended: the shell's prompt is back on the normal screen.
+    // The program has ended: the shell's prompt is back on the normal screen. The scrollback
+    // counts too: a resize that shrinks the pane pushes the command line's top into it.
     bool WaitForShellAgain() {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
         while (std::chrono::steady_clock::now() < deadline) {
             if (!AlternateScreen()) {
-                mLast = Screen();
+                mLast = Tmux("capture-pane -p -S -");
                 // The prompt of the command line and the one after it.
                 const auto first = mLast.find("shell$");
                 if (first != std::string::npos && mLast.find("shell$", first + 1) != std::string::npos) return true;
