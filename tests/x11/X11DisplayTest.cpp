@@ -211,6 +211,18 @@ TEST_F(X11Display, WindowManagerCloseEndsTheProgram) {
     ExpectOnlyCompleteOutputs(dir);
 }
 
+TEST_F(X11Display, LosingTheDisplayMidBatchLeavesOnlyCompleteOutputs) {
+    Start(LongBatch(dir));
+    ASSERT_NE(MainWindow(), 0u);
+    server->Kill();
+    const int code = WaitForExit(10000 * int{testsupport::kSlowdown});
+    ASSERT_NE(code, -1) << "the program went on without its display";
+    EXPECT_LT(ListDir(dir.Path()).size(), kLongBatchFiles + 1) << "the batch was over before the display went";
+    ExpectOnlyCompleteOutputs(dir);
+    EXPECT_NE(code, 0) << "losing the window is not a normal end";
+    EXPECT_LT(code, 128) << "a signal ended the program";
+}
+
 TEST_F(X11Display, BadFileRaisesTheBoxAndTheWindowWaitsForIt) {
     testsupport::WriteFileText(dir.File("bad.kob"), "not a kob");
     Start({dir.File("bad.kob"), MakeKob(dir.File("big.kob"), "Big.aif", kLongFrames)});

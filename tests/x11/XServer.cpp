@@ -74,6 +74,16 @@ XServer::~XServer() {
     }
 }
 
+void XServer::Kill() {
+    if (mDisplay) XCloseDisplay(mDisplay);
+    mDisplay = nullptr;
+    if (mServer > 0) {
+        kill(mServer, SIGKILL);
+        waitpid(mServer, nullptr, 0);
+    }
+    mServer = -1;
+}
+
 std::string XServer::Title(Window window) {
     const Atom name = XInternAtom(mDisplay, "_NET_WM_NAME", False);
     const Atom utf8 = XInternAtom(mDisplay, "UTF8_STRING", False);

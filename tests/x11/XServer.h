@@ -20,6 +20,9 @@ public:
     XServer& operator=(const XServer&) = delete;
 
     bool Running() const { return mDisplay != nullptr; }
+    // Ends the server at once, the way a display goes when its session dies, and the tests'
+    // own connection with it.
+    void Kill();
     Display* Connection() const { return mDisplay; }
     const std::string& Name() const { return mName; }   // ":N"
 
