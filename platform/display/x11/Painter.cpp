@@ -1,0 +1,175 @@
+#include "platform/display/x11/Painter.h"
+
+#include <X11/Xutil.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace platform::display::x11 {
+
+RECT Inset(const RECT& r, int by) {
+    return RECT{r.left + by, r.top + by, r.right - by, r.bottom - by};
+}
+
+Painter::Painter(Display* display, XFontStruct* font) : mDisplay(display), mFont(font) {
+    const int screen = DefaultScreen(display);
+    mVisual = DefaultVisual(display, screen);
+    mDepth = DefaultDepth(display, screen);
+    mColormap = DefaultColormap(display, screen);
+    mGc = XCreateGC(display, RootWindow(display, screen), 0, nullptr);
+    XSetFont(display, mGc, font->fid);
+}
+
+Painter::~Painter() {
+    XFreeGC(mDisplay, mGc);
+    XFreeFont(mDisplay, mFont);
+}
+
+unsigned long Painter::Pixel(std::uint32_t rgb) {
+    if (mVisual->c_class == TrueColor || mVisual->c_class == DirectColor) {
+        return Channel((rgb >> 16) & 0xFF, mVisual->red_mask) | Channel((rgb >> 8) & 0xFF, mVisual->green_mask) |
+               Channel(rgb & 0xFF, mVisual->blue_mask);
+    }
+    auto found = mColours.find(rgb);
+    if (found != mColours.end()) return found->second;
+    XColor colour{};
+    colour.red = static_cast<unsigned short>(((rgb >> 16) & 0xFF) * 257);
+    colour.green = static_cast<unsigned short>(((rgb >> 8) & 0xFF) * 257);
+    colour.blue = static_cast<unsigned short>((rgb & 0xFF) * 257);
+    colour.flags = DoRed | DoGreen | DoBlue;
+    const unsigned long pixel = XAllocColor(mDisplay, mColormap, &colour) ? colour.pixel : 0;
+    mColours.emplace(rgb, pixel);
+    return pixel;
+}
+
+// An 8-bit channel value scaled to the width of its mask and moved into place.
+unsigned long Painter::Channel(std::uint32_t value, unsigned long mask) {
+    if (!mask) return 0;
+    int shift = 0;
+    while (!((mask >> shift) & 1)) ++shift;
+    int bits = 0;
+    while ((mask >> (shift + bits)) & 1) ++bits;
+    const unsigned long scaled = bits >= 8 ? static_cast<unsigned long>(value) << (bits - 8)
+                                           : static_cast<unsigned long>(value) >> (8 - bits);
+    return (scaled << shift) & mask;
+}
+
+void Painter::Fill(Drawable target, std::uint32_t rgb, int x, int y, int w, int h) {
+    if (w <= 0 || h <= 0) return;
+    XSetForeground(mDisplay, mGc, Pixel(rgb));
+    XFillRectangle(mDisplay, target, mGc, x, y, static_cast<unsigned>(w), static_cast<unsigned>(h));
+}
+
+void Painter::Fill(Drawable target, std::uint32_t rgb, const RECT& r) {
+    Fill(target, rgb, r.left, r.top, r.right - r.left, r.bottom - r.top);
+}
+
+void Painter::Line(Drawable target, std::uint32_t rgb, int x1, int y1, int x2, int y2) {
+    XSetForeground(mDisplay, mGc, Pixel(rgb));
+    XDrawLine(mDisplay, target, mGc, x1, y1, x2, y2);
+}
+
+void Painter::Edge(Drawable target, const RECT& r, std::uint32_t topLeft, std::uint32_t bottomRight) {
+    if (r.right - r.left < 1 || r.bottom - r.top < 1) return;
+    Line(target, topLeft, r.left, r.top, r.right - 2, r.top);
+    Line(target, topLeft, r.left, r.top, r.left, r.bottom - 2);
+    Line(target, bottomRight, r.left, r.bottom - 1, r.right - 1, r.bottom - 1);
+    Line(target, bottomRight, r.right - 1, r.top, r.right - 1, r.bottom - 1);
+}
+
+void Painter::Clip(const RECT& r) {
+    XRectangle area{static_cast<short>(r.left), static_cast<short>(r.top),
+                    static_cast<unsigned short>(std::max(0L, static_cast<long>(r.right - r.left))),
+                    static_cast<unsigned short>(std::max(0L, static_cast<long>(r.bottom - r.top)))};
+    XSetClipRectangles(mDisplay, mGc, 0, 0, &area, 1, Unsorted);
+}
+
+void Painter::Unclip() {
+    XSetClipMask(mDisplay, mGc, None);
+}
+
+int Painter::TextWidth(const std::string& text) const {
+    return XTextWidth(mFont, text.data(), static_cast<int>(text.size()));
+}
+
+void Painter::Text(Drawable target, const std::string& text, int x, int y, const RECT& clip, std::uint32_t rgb) {
+    Clip(clip);
+    XSetForeground(mDisplay, mGc, Pixel(rgb));
+    XDrawString(mDisplay, target, mGc, x, y, text.data(), static_cast<int>(text.size()));
+    Unclip();
+}
+
+void Painter::TextOf(Drawable target, const std::string& text, int x, int y, const RECT& clip, bool enabled) {
+    if (enabled) {
+        Text(target, text, x, y, clip, kBlack);
+    } else {
+        Text(target, text, x + 1, y + 1, clip, kHighlight);
+        Text(target, text, x, y, clip, kShadow);
+    }
+}
+
+int Painter::CentredBaseline(const RECT& r) const {
+    return r.top + (r.bottom - r.top - LineHeight()) / 2 + mFont->ascent;
+}
+
+void Painter::PutPixels(Drawable target, const SurfaceView& surface, int x, int y, int w, int h) {
+    w = std::min(w, surface.width);
+    h = std::min(h, surface.height);
+    if (w <= 0 || h <= 0) return;
+    XImage* image = XCreateImage(mDisplay, mVisual, static_cast<unsigned>(mDepth), ZPixmap, 0, nullptr,
+                                 static_cast<unsigned>(w), static_cast<unsigned>(h), 32, 0);
+    if (!image) return;
+    image->data = static_cast<char*>(std::malloc(static_cast<std::size_t>(image->bytes_per_line) *
+                                                 static_cast<std::size_t>(h)));
+    if (!image->data) {
+        XDestroyImage(image);
+        return;
+    }
+    // Neighbouring pixels mostly share a colour: look each run's pixel value up once.
+    std::uint32_t lastRgb = 0xFFFFFFFFu;
+    unsigned long lastPixel = 0;
+    for (int row = 0; row < h; ++row) {
+        for (int column = 0; column < w; ++column) {
+            const std::uint32_t rgb = surface.At(column, row);
+            if (rgb != lastRgb) {
+                lastRgb = rgb;
+                lastPixel = Pixel(rgb);
+            }
+            XPutPixel(image, column, row, lastPixel);
+        }
+    }
+    XPutImage(mDisplay, target, mGc, image, 0, 0, x, y, static_cast<unsigned>(w), static_cast<unsigned>(h));
+    XDestroyImage(image);
+}
+
+void Painter::PushButton(Drawable target, const RECT& rect, const std::string& text, bool pushed, bool focused,
+                         bool enabled) {
+    Fill(target, kFace, rect);
+    RECT r = rect;
+    if (focused || pushed) {
+        Frame(target, r, kBlack);
+        r = Inset(r, 1);
+    }
+    if (pushed) {
+        Frame(target, r, kShadow);
+    } else {
+        Edge(target, r, kHighlight, kBlack);
+        Edge(target, Inset(r, 1), kFace, kShadow);
+    }
+    const int offset = pushed ? 1 : 0;
+    const int x = rect.left + (rect.right - rect.left - TextWidth(text)) / 2 + offset;
+    TextOf(target, text, x, CentredBaseline(rect) + offset, Inset(rect, 2), enabled);
+    if (!focused) return;
+    // The focus mark: a dotted rectangle inside the edges.
+    const RECT mark = Inset(rect, 4);
+    if (mark.right - mark.left <= 1 || mark.bottom - mark.top <= 1) return;
+    char dots[2] = {1, 1};
+    XSetDashes(mDisplay, mGc, 0, dots, 2);
+    XSetLineAttributes(mDisplay, mGc, 0, LineOnOffDash, CapButt, JoinMiter);
+    XSetForeground(mDisplay, mGc, Pixel(kBlack));
+    XDrawRectangle(mDisplay, target, mGc, mark.left, mark.top, static_cast<unsigned>(mark.right - mark.left - 1),
+                   static_cast<unsigned>(mark.bottom - mark.top - 1));
+    XSetLineAttributes(mDisplay, mGc, 0, LineSolid, CapButt, JoinMiter);
+}
+
+} // namespace platform::display::x11

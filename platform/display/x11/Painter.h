@@ -1,0 +1,84 @@
+// Drawing on one X connection in the classic look: colours given as 0xRRGGBB, edges, text in
+// the display's font cut at a rectangle, the program's pixels, and the push button every window
+// of the display shares. One painter belongs to the display thread alone.
+//
+//     x11::Painter paint(display, font);
+//     paint.Fill(pixmap, x11::kFace, 0, 0, width, height);
+//     paint.PushButton(pixmap, rect, "OK", false, true, true);
+#pragma once
+
+#include "platform/Model.h"
+#include "platform/WinTypes.h"
+
+#include <X11/Xlib.h>
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+namespace platform::display::x11 {
+
+// The classic colours, 0xRRGGBB.
+constexpr std::uint32_t kFace = 0xC0C0C0;
+constexpr std::uint32_t kShadow = 0x808080;
+constexpr std::uint32_t kHighlight = 0xFFFFFF;
+constexpr std::uint32_t kBlack = 0x000000;
+constexpr std::uint32_t kBar = 0x000080;
+constexpr std::uint32_t kStop = 0xE00000;
+
+RECT Inset(const RECT& r, int by);
+
+class Painter {
+public:
+    // Takes over `font`; both are freed with the painter, the display stays open.
+    Painter(Display* display, XFontStruct* font);
+    ~Painter();
+    Painter(const Painter&) = delete;
+    Painter& operator=(const Painter&) = delete;
+
+    Display* Connection() const { return mDisplay; }
+    GC Context() const { return mGc; }
+    int Depth() const { return mDepth; }
+    int LineHeight() const { return mFont->ascent + mFont->descent; }
+    int Ascent() const { return mFont->ascent; }
+
+    // The pixel value of an 0xRRGGBB colour on this screen.
+    unsigned long Pixel(std::uint32_t rgb);
+
+    void Fill(Drawable target, std::uint32_t rgb, int x, int y, int w, int h);
+    void Fill(Drawable target, std::uint32_t rgb, const RECT& r);
+    void Line(Drawable target, std::uint32_t rgb, int x1, int y1, int x2, int y2);
+    // A one-pixel edge around r: `topLeft` on the top and left sides, `bottomRight` on the others.
+    void Edge(Drawable target, const RECT& r, std::uint32_t topLeft, std::uint32_t bottomRight);
+    void Frame(Drawable target, const RECT& r, std::uint32_t rgb) { Edge(target, r, rgb, rgb); }
+
+    void Clip(const RECT& r);
+    void Unclip();
+
+    int TextWidth(const std::string& text) const;
+    // Text at baseline y, cut at the edges of `clip`.
+    void Text(Drawable target, const std::string& text, int x, int y, const RECT& clip, std::uint32_t rgb);
+    // Black text, or grey with a white shadow as disabled controls show it.
+    void TextOf(Drawable target, const std::string& text, int x, int y, const RECT& clip, bool enabled);
+    // The baseline that centres one line of text between r's top and bottom.
+    int CentredBaseline(const RECT& r) const;
+
+    // Pixels of 0x00RRGGBB at (x, y), at most w x h of them.
+    void PutPixels(Drawable target, const SurfaceView& surface, int x, int y, int w, int h);
+
+    void PushButton(Drawable target, const RECT& rect, const std::string& text, bool pushed, bool focused,
+                    bool enabled);
+
+private:
+    static unsigned long Channel(std::uint32_t value, unsigned long mask);
+
+    Display* mDisplay;
+    XFontStruct* mFont;
+    Visual* mVisual = nullptr;
+    int mDepth = 0;
+    Colormap mColormap = 0;
+    GC mGc = nullptr;
+    std::map<std::uint32_t, unsigned long> mColours;   // for visuals without fixed colour masks
+};
+
+} // namespace platform::display::x11

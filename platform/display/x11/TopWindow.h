@@ -1,0 +1,42 @@
+// What the display tells the window manager about its top-level X windows: the fixed size and
+// place, the title in Latin-1 and UTF-8, the icon, the close protocol and the window class.
+//
+//     x11::TopWindowHints hints(display);
+//     const Window window = hints.Create(rect, background);
+//     hints.SetTitle(window, "Caption");
+#pragma once
+
+#include "platform/WinTypes.h"
+
+#include <X11/Xlib.h>
+
+#include <string>
+
+namespace platform::display::x11 {
+
+class TopWindowHints {
+public:
+    explicit TopWindowHints(Display* display);
+
+    // A new, unmapped top-level window at the rectangle's screen place and size, which the
+    // window manager may neither move nor resize, that takes the events the display handles
+    // and asks to be told of the close rather than be killed.
+    Window Create(const RECT& rect, unsigned long background);
+
+    void SetTitle(Window window, const std::string& title);
+    // The icon group's image as the window's icon; nothing when it cannot be read.
+    void SetIcon(Window window, HICON icon, HINSTANCE instance);
+
+    // Whether the event is the window manager's request to close a window.
+    bool IsCloseRequest(const XEvent& event) const;
+
+private:
+    Display* mDisplay;
+    Atom mProtocols = 0;
+    Atom mDeleteWindow = 0;
+    Atom mNetName = 0;
+    Atom mNetIcon = 0;
+    Atom mUtf8 = 0;
+};
+
+} // namespace platform::display::x11
