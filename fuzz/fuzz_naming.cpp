@@ -144,6 +144,11 @@ std::string CheckUnique(const std::string& name, const std::string& suffix, bool
     const std::string after = NameOf(spec);
     if (after.size() > 254) Fail("MakeUniqueName made a name longer than 254 characters", name);
     const std::size_t dirLength = FilePartStart(name);
+    if (name.find('\0') < dirLength) {
+        // The file system would read such a name as a shorter, other one.
+        if (!after.empty()) Fail("MakeUniqueName made a name in a directory holding a zero byte", name);
+        return after;
+    }
     if (after.empty()) {
         // Only a name with no suffix and nothing printable (with short names: nothing in front
         // of the extension) comes out empty, or one whose directory leaves no room for the
@@ -217,10 +222,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckStrip(name);
     CheckRemoveUnprintable(name);
     // The program's names never hold a zero byte (a stored name ends at its first one, and a
-    // command line cannot carry one); a name that did would be tested for existence only up to
-    // it, so MakeUniqueName is tried on names without one.
-    const bool hasZero = name.find('\0') != std::string::npos;
-    if (inFolder && !hasZero) {
+    // command line cannot carry one), but MakeUniqueName is made safe against them all the same:
+    // one in the file part is dropped as unprintable, one in the directory part leaves no name.
+    if (inFolder) {
         // Each name made is then taken: the next one must be another free name.
         std::vector<std::string> made;
         for (int round = 0; round < 3; ++round) {
@@ -236,7 +240,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::fclose(fp);
         }
         for (const std::string& path : made) ::unlink(path.c_str());
-    } else if (!hasZero) {
+    } else {
         CheckUnique(name, suffix, shortNames);
     }
     platform::ResetReportedVersion();

@@ -98,6 +98,12 @@ void RemoveUnprintable(FileSpec& spec) {
 
 void MakeUniqueName(FileSpec& spec, LString255 suffix) {
     RemoveUnprintable(spec);
+    // A zero byte can now lie only in the directory part. The file system would see the name
+    // end there, in some other folder, so no name is made.
+    if (std::memchr(spec.mName + 1, 0, spec.mName[0]) != nullptr) {
+        spec.mName[0] = 0;
+        return;
+    }
     const bool longNames = HasLongFileNames(GetVersion());
 
     // The counter has no bound: every candidate is a new name, so one is free in the end.

@@ -35,7 +35,9 @@ void RemoveUnprintable(FileSpec& spec);
 //
 // WATCHOUT: when the directory part leaves no room for the suffix and counter within 254
 // characters, no name in that directory can be made: the name becomes empty, so that creating
-// it fails and nothing is written outside the directory or over an existing file.
+// it fails and nothing is written outside the directory or over an existing file. A directory
+// part holding a zero byte gives an empty name too: the file system would read it as a shorter,
+// other name.
 void MakeUniqueName(FileSpec& spec, LString255 suffix);
 
 // True when a version as GetVersion packs it stands for a system with long file names: the NT

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "platform/Kernel.h"
@@ -154,6 +155,19 @@ TEST(OutputNaming, ALongDirectoryIsNeverCut) {
     EXPECT_EQ(Unique(d252 + "x", ""), d252 + "x");
     WriteFileText(d252 + "x", "");
     EXPECT_EQ(Unique(d252 + "x", ""), d252 + ".1") << "254 characters fit";
+}
+
+TEST(OutputNaming, AZeroByteInTheDirectoryGivesNoName) {
+    TempDir dir;
+    // "<dir>/a\0b/take": the file system would read "<dir>/a", which exists, so a search for a
+    // free name there would never end, and a name made from it would point outside the folder.
+    WriteFileText(dir.File("a"), "");
+    const std::string name = dir.File("a") + std::string("\0b/take", 7);
+    FileSpec spec;
+    spec.mName[0] = static_cast<std::uint8_t>(name.size());
+    std::memcpy(spec.mName + 1, name.data(), name.size());
+    MakeUniqueName(spec, LString255(".wav"));
+    EXPECT_EQ(spec.mName[0], 0);
 }
 
 TEST(OutputNaming, VersionChoosesTheNameStyle) {
