@@ -7,6 +7,7 @@
 #include "platform/Model.h"
 #include "platform/UserMessageBox.h"
 #include "platform/UserQueue.h"
+#include "platform/UserWindow.h"
 #include "platform/WinMessages.h"
 #include "platform/display/x11/ControlLook.h"
 #include "platform/display/x11/MessageBoxWindow.h"
@@ -40,6 +41,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr auto kFrameInterval = std::chrono::milliseconds(33);
+// How long an answered box waits at most for its caller to enable the owner again.
+constexpr auto kClosingLimit = std::chrono::milliseconds(500);
+// How often a box that is closing looks whether its owner is enabled yet.
+constexpr int kClosingPollMs = 2;
 
 // Client coordinates for an input message: x in the low word, y in the high word, each as a
 // signed 16-bit number so a release outside the control stays outside.
@@ -86,6 +91,15 @@ struct Box {
     HWND owner = nullptr;
     bool answered = false;                          // under the backend's mutex
     std::unique_ptr<x11::MessageBoxWindow> shown;   // the display thread's alone
+};
+
+// A box that has been answered but stays on the screen until its caller has enabled the owner
+// again: were it gone at once, keys typed in that moment would reach a disabled window and be
+// lost without anything on the screen to show why.
+struct ClosingBox {
+    std::unique_ptr<x11::MessageBoxWindow> shown;
+    HWND owner = nullptr;
+    Clock::time_point limit;
 };
 
 // An X window standing for one top-level window of the model.
@@ -165,7 +179,8 @@ private:
                 Handle(event);
             }
             ServeBoxes();
-            int timeout = -1;
+            FinishClosingBoxes();
+            int timeout = mClosing.empty() ? -1 : kClosingPollMs;
             if (mDirty) {
                 const Clock::time_point now = Clock::now();
                 if (now - lastFrame >= kFrameInterval) {
@@ -173,8 +188,9 @@ private:
                     DrawAll();
                     lastFrame = now;
                 } else {
-                    timeout = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                                   kFrameInterval - (now - lastFrame)).count()) + 1;
+                    const int untilFrame = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                                kFrameInterval - (now - lastFrame)).count()) + 1;
+                    timeout = timeout < 0 ? untilFrame : std::min(timeout, untilFrame);
                 }
             }
             XFlush(mDisplay);
@@ -182,10 +198,14 @@ private:
             pollfd fds[2] = {{ConnectionNumber(mDisplay), POLLIN, 0}, {mWake[0], POLLIN, 0}};
             poll(fds, 2, timeout);
             if (fds[1].revents & POLLIN) {
-                mWakePending = false;
+                // WATCHOUT: drained first, then cleared. Cleared first, a wake in between
+                // would have its byte drained here while its flag stayed set, and from then on
+                // every Wake would think a byte was on its way: the display would stop drawing
+                // until some X event came.
                 char drain[64];
                 while (read(mWake[0], drain, sizeof drain) > 0) {
                 }
+                mWakePending = false;
             }
         }
     }
@@ -373,24 +393,39 @@ private:
         box.shown = std::move(shown);
     }
 
-    // OK: the box goes, its caller goes on, and the owner has the keyboard again.
+    // OK: the caller goes on; the box goes once the caller has enabled its owner again.
     void Answer(Box& box) {
-        HWND owner = box.owner;
-        std::unique_ptr<x11::MessageBoxWindow> shown;
+        ClosingBox closing;
+        closing.owner = box.owner;
+        closing.limit = Clock::now() + kClosingLimit;
         {
             std::lock_guard<std::mutex> lock(mMutex);
             box.answered = true;
-            shown = std::move(box.shown);
+            closing.shown = std::move(box.shown);
             mBoxes.erase(std::remove_if(mBoxes.begin(), mBoxes.end(),
                                         [&](const auto& entry) { return entry.get() == &box; }),
                          mBoxes.end());
         }
         mAnswered.notify_all();
-        shown.reset();
-        auto found = mTops.find(owner);
-        if (found != mTops.end() && found->second.mapped && !AnyBoxShown())
-            XSetInputFocus(mDisplay, found->second.window, RevertToParent, CurrentTime);
-        mDirty = true;
+        mClosing.push_back(std::move(closing));
+    }
+
+    // Takes down the answered boxes whose owner takes input again (or is gone, or has waited
+    // too long: a box over a box leaves its owner disabled), and gives the owner the keyboard.
+    void FinishClosingBoxes() {
+        const Clock::time_point now = Clock::now();
+        for (auto it = mClosing.begin(); it != mClosing.end();) {
+            if (it->owner && IsWindowEnabled(it->owner) == FALSE && now < it->limit && IsWindow(it->owner)) {
+                ++it;
+                continue;
+            }
+            // The owner takes the keyboard before the box goes, so no key falls in between.
+            auto found = mTops.find(it->owner);
+            if (found != mTops.end() && found->second.mapped && !AnyBoxShown() && mClosing.size() == 1)
+                XSetInputFocus(mDisplay, found->second.window, RevertToParent, CurrentTime);
+            it = mClosing.erase(it);
+            mDirty = true;
+        }
     }
 
     // Closed last, after everything made on it.
@@ -411,6 +446,7 @@ private:
     std::mutex mMutex;            // guards mBoxes and each box's answered flag
     std::condition_variable mAnswered;
     std::vector<std::shared_ptr<Box>> mBoxes;
+    std::vector<ClosingBox> mClosing;   // display thread only
 
     std::atomic<bool> mDirty{true};
     std::atomic<bool> mWakePending{false};

@@ -130,6 +130,14 @@ Window XServer::WaitForWindow(const std::string& title, int timeoutMs) {
     return 0;
 }
 
+bool XServer::WaitForWindowGone(const std::string& title, int timeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (WaitForWindow(title, 0) != 0) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+    }
+    return true;
+}
+
 std::uint32_t XServer::PixelAt(Window window, int x, int y) {
     XImage* image = XGetImage(mDisplay, window, x, y, 1, 1, AllPlanes, ZPixmap);
     if (!image) return 0xFFFFFFFFu;

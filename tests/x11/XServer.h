@@ -28,6 +28,8 @@ public:
 
     // The top-level window whose title is `title`, waiting up to `timeoutMs`; 0 if none came.
     Window WaitForWindow(const std::string& title, int timeoutMs = 20000);
+    // Waits until no top-level window with that title is shown; false if one still is.
+    bool WaitForWindowGone(const std::string& title, int timeoutMs = 5000);
     // The window's title as the window manager reads it (_NET_WM_NAME, else WM_NAME), empty when
     // it has none.
     std::string Title(Window window);
