@@ -53,10 +53,6 @@ LPARAM Position(int x, int y) {
                                (static_cast<std::uint32_t>(static_cast<std::uint16_t>(y)) << 16));
 }
 
-bool Inside(const RECT& r, int x, int y) {
-    return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
-}
-
 // The colour a window class's background brush stands for: a system colour number plus one.
 std::uint32_t BackgroundColour(HWND window) {
     std::uintptr_t brush = 0;
@@ -283,7 +279,7 @@ private:
         const std::vector<HWND> children = ChildWindows(top);
         for (auto it = children.rbegin(); it != children.rend(); ++it) {
             WindowView view;
-            if (InspectWindow(*it, &view) && view.visible && Inside(view.rect, x, y)) return *it;
+            if (InspectWindow(*it, &view) && view.visible && x11::Inside(view.rect, x, y)) return *it;
         }
         return nullptr;
     }

@@ -140,8 +140,11 @@ Window XServer::WaitForWindow(const std::string& title, int timeoutMs) {
 
 bool XServer::WaitForWindowGone(const std::string& title, int timeoutMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    // Polled at the same pace as WaitForWindow: a tight loop of queries would take CPU from the
+    // program under test.
     while (WaitForWindow(title, 0) != 0) {
         if (std::chrono::steady_clock::now() >= deadline) return false;
+        Sleep(20);
     }
     return true;
 }

@@ -14,10 +14,6 @@ constexpr int kButtonHeight = 23;
 constexpr int kMaxTextWidth = 480;
 constexpr int kMinWidth = 160;
 
-bool Inside(const RECT& r, int x, int y) {
-    return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
-}
-
 } // namespace
 
 std::vector<std::string> WrapText(const Painter& paint, const std::string& text, int width) {

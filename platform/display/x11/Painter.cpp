@@ -11,6 +11,10 @@ RECT Inset(const RECT& r, int by) {
     return RECT{r.left + by, r.top + by, r.right - by, r.bottom - by};
 }
 
+bool Inside(const RECT& r, int x, int y) {
+    return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+}
+
 Painter::Painter(Display* display, XFontStruct* font) : mDisplay(display), mFont(font) {
     const int screen = DefaultScreen(display);
     mVisual = DefaultVisual(display, screen);

@@ -27,6 +27,8 @@ constexpr std::uint32_t kBar = 0x000080;
 constexpr std::uint32_t kStop = 0xE00000;
 
 RECT Inset(const RECT& r, int by);
+// Whether (x, y) lies in r, its right and bottom edges excluded.
+bool Inside(const RECT& r, int x, int y);
 
 class Painter {
 public:
