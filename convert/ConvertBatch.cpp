@@ -6,6 +6,7 @@
 #include "stream/LFileCachedStream.h"
 #include "ui/Globals.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -51,7 +52,11 @@ void ConvertNames(char* text) {
             token = crt::strtok(nullptr, " ");
         }
     } catch (std::int32_t) {
+        // The reason is that of the call that failed. A failed open keeps its own; anything
+        // since (its trace, the stream's destruction) may have left another number in errno.
+        const int error = input && input->GetOpenError() != 0 ? input->GetOpenError() : errno;
         input.reset();
+        errno = error;
         std::perror("Caught Error: ");
     }
 }

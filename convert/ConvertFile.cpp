@@ -9,9 +9,11 @@
 #include "stream/HeapBlock.h"
 #include "stream/LFile.h"
 #include "stream/LWaveFile.h"
+#include "stream/OutputNaming.h"
 #include "ui/ProgressPanel.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 #include <new>
@@ -168,27 +170,44 @@ void CopyTrailingData(LStream& input, const KOBEntryHeader& header, LWaveFile& w
 }
 
 // After a failure: the entry's WAVE file goes, if this run made it (a file that took its name
-// meanwhile is someone else's); a listing started for it stays with the lines written so far.
-void DiscardEntry(std::unique_ptr<LWaveFile>& writer, DamageListing& listing, const FileSpec& wave,
-                  const std::string& wavePath, const std::string& listingPath) {
+// meanwhile is someone else's); a listing started for it stays when it holds a line.
+void DiscardEntry(std::unique_ptr<LWaveFile>& writer, DamageListing& listing, const FileSpec& wave) {
     writer.reset();
     listing.Close();
-    if (crt::IsUnfinished(wavePath.c_str())) RemoveSpecFile(wave);
-    crt::KeepFiles({listingPath.c_str()});
+    if (crt::IsUnfinished(FileSpecPath(wave).c_str())) RemoveSpecFile(wave);
+}
+
+// Makes the WAVE file under the first free name: one taken by someone else since it was chosen
+// gives way to the next.
+std::unique_ptr<LWaveFile> CreateWaveFile(OutputNames& names, const KOBEntryHeader& header) {
+    std::unique_ptr<LWaveFile> writer;
+    const bool made = CreateUnderFreeName(names.stem, LString255(".wav"), names.wave, [&](const FileSpec& candidate) {
+        writer.reset(new (std::nothrow) LWaveFile(candidate));
+        if (!writer) throw kWaveCreateFailed;
+        try {
+            writer->CreateAudioFile(static_cast<std::int32_t>(header.creator()), writer->GetFileType());
+        } catch (std::int32_t code) {
+            writer.reset();
+            // Made but not opened: nothing may stay of it.
+            if (crt::IsUnfinished(FileSpecPath(candidate).c_str())) RemoveSpecFile(candidate);
+            if (code == EEXIST) return false;
+            throw;
+        }
+        return true;
+    });
+    if (!made) throw static_cast<std::int32_t>(EEXIST);
+    names.listing = names.wave;
+    MakeUniqueName(names.listing, LString255(".err"));
+    return writer;
 }
 
 void ConvertEntry(LStream& input, const FileSpec& inputSpec, const KOBEntryHeader& header,
                   ProgressPanel& panel) {
-    const OutputNames names = ChooseOutputNames(inputSpec, header);
+    OutputNames names = ChooseOutputNames(inputSpec, header);
+    std::unique_ptr<LWaveFile> writer = CreateWaveFile(names, header);
     const std::string wavePath = FileSpecPath(names.wave);
-    const std::string listingPath = FileSpecPath(names.listing);
-
-    std::unique_ptr<LWaveFile> writer;
-    DamageListing listing(names.listing);
+    DamageListing listing(names.listing, names.wave);
     try {
-        writer.reset(new (std::nothrow) LWaveFile(names.wave));
-        if (!writer) throw kWaveCreateFailed;
-        writer->CreateAudioFile(static_cast<std::int32_t>(header.creator()), writer->GetFileType());
         panel.Start(header.frameCount() * header.channelCount() * 2u, names.wave.mName);
         panel.Update(0);
         writer->SetFormat(static_cast<std::int32_t>(header.frameCount()), header.channelCount(),
@@ -204,13 +223,14 @@ void ConvertEntry(LStream& input, const FileSpec& inputSpec, const KOBEntryHeade
         listing.Finish();
         writer->FinishDataFork();
     } catch (std::int32_t) {
-        DiscardEntry(writer, listing, names.wave, wavePath, listingPath);
+        DiscardEntry(writer, listing, names.wave);
         throw;
     } catch (const std::bad_alloc&) {
-        DiscardEntry(writer, listing, names.wave, wavePath, listingPath);
+        DiscardEntry(writer, listing, names.wave);
         throw static_cast<std::int32_t>(2);
     }
     // Both at once: a stop of the file work never keeps one without the other.
+    const std::string listingPath = listing.Path();
     crt::KeepFiles({wavePath.c_str(), listingPath.c_str()});
     writer.reset();
 }

@@ -12,10 +12,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 class DamageListing {
 public:
-    explicit DamageListing(const FileSpec& spec) : mSpec(spec) {}
+    // spec: the listing's name as chosen; wave: the name of the output it lists, from which the
+    // next free listing name is made when someone else has taken spec by the time it is needed.
+    DamageListing(const FileSpec& spec, const FileSpec& wave) : mSpec(spec), mWave(wave) {}
 
     // Passed as the channel for a line without a channel item (single-channel entries, and the
     // silence that completes a cut-off entry).
@@ -24,17 +27,25 @@ public:
     // Adds one line, creating the file first if this is the first one.
     void AddStretch(std::int32_t firstFrame, std::int32_t endFrame, std::int32_t channel);
 
-    // Closes the file, if one was started.
-    void Close() { mStream.reset(); }
+    // Closes the file of an entry that failed, if one was started. It stays when it holds at
+    // least one whole line about a damaged stretch; one that never got that far (a full disk)
+    // tells nothing and is removed.
+    void Close();
     // Closes the file of a complete listing, if one was started; a close that could not write
     // out the last lines is thrown as the error number.
     void Finish();
+
+    // The listing's path: the name it was made under once it exists.
+    std::string Path() const { return FileSpecPath(mSpec); }
 
 private:
     void Open();
     void PutText(const char* text);
     void PutNumber(std::int32_t value);
 
-    FileSpec mSpec;                         // where the listing goes
+    FileSpec mSpec;                         // where the listing goes (its final name once open)
+    FileSpec mWave;                         // the output it belongs to
     std::unique_ptr<LFileStream> mStream;   // open once the first line has been asked for
+    std::int64_t mFirstLineEnd = 0;         // file size once the first stretch's line is in
+    bool mFinished = false;                 // written and closed whole
 };

@@ -5,6 +5,7 @@
 #include "stream/LString255.h"
 #include "stream/OutputNaming.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -41,23 +42,29 @@ void SetName(FileSpec& spec, const char* text) {
 }
 
 // Tries to create (and at once remove) a file of the output's name, made unique, so that a
-// directory that takes no new files is found before anything is written.
-bool ProbeWritable(const FileSpec& output, std::int32_t& failure) {
-    FileSpec probe = output;
-    MakeUniqueName(probe, LString255());
-    char path[kPathTextSize];
-    FileSpecPathText(probe, path);
-    LFile file(probe);
-    try {
-        file.CreateWritableFile(kProbeCreator, kProbeType, 0);
-    } catch (std::int32_t code) {
-        failure = code;
-        return false;
-    }
-    file.CloseDataFork();
-    if (crt::remove(path) != 0) std::perror("trying to remove file: ");
-    return true;
+// directory that takes no new files is found before anything is written. A candidate that
+// someone else creates first is no sign of such a directory: the next free name is tried.
+// Returns false when that went on until the tries ran out; a refusal throws the probe's code.
+bool ProbeWritable(const FileSpec& output) {
+    FileSpec probe;
+    return CreateUnderFreeName(output, LString255(), probe, [](const FileSpec& candidate) {
+        LFile file(candidate);
+        try {
+            file.CreateWritableFile(kProbeCreator, kProbeType, 0);
+        } catch (std::int32_t) {
+            if (file.GetOpenError() == EEXIST) return false;
+            throw;
+        }
+        file.CloseDataFork();
+        char path[kPathTextSize];
+        if (crt::remove(FileSpecPathText(candidate, path)) != 0) std::perror("trying to remove file: ");
+        return true;
+    });
 }
+
+// The probe that ran out of free names: the folder is busy, not closed, so the fallback would
+// be wrong; the entry fails with the probe's code.
+constexpr std::int32_t kProbeFailed = 1;
 
 } // namespace
 
@@ -65,13 +72,17 @@ OutputNames ChooseOutputNames(const FileSpec& inputSpec, const KOBEntryHeader& h
     OutputNames names;
     names.wave = inputSpec;
     JoinStoredName(names.wave, header);
-    std::int32_t failure = 0;
-    if (!ProbeWritable(names.wave, failure)) {
+    bool probed = false;
+    try {
+        probed = ProbeWritable(names.wave);
+    } catch (std::int32_t) {
         SetName(names.wave, kFallbackName);
         // A fallback that takes no file either would be probed for ever: give up with its code.
-        if (!ProbeWritable(names.wave, failure)) throw failure;
+        probed = ProbeWritable(names.wave);
     }
+    if (!probed) throw kProbeFailed;
     StripAudioExtension(names.wave);
+    names.stem = names.wave;
     MakeUniqueName(names.wave, LString255(".wav"));
     names.listing = names.wave;
     MakeUniqueName(names.listing, LString255(".err"));

@@ -5,12 +5,18 @@
 // directory takes no new file, the output falls back to "c:\xyzzy" (a name in the current
 // directory here). The name is stripped of an audio extension, lower-cased and made unique with
 // ".wav"; the listing's name is the WAVE file's name with ".err" behind it.
+//
+// A name is only free until someone takes it: other copies of the program may be converting
+// into the same folder at the same time. Each file is therefore made under the first free name
+// that its exclusive creation gets (CreateUnderFreeName); the names chosen here are the first
+// candidates, and `stem` is what the WAVE file's name is made from again when its name went.
 #pragma once
 
 #include "convert/KobFormat.h"
 #include "stream/FileSpec.h"
 
 struct OutputNames {
+    FileSpec stem;      // the name without ".wav" and counter: the WAVE name's base
     FileSpec wave;      // the restored audio
     FileSpec listing;   // the list of damaged stretches, written only when there are any
 };

@@ -92,6 +92,16 @@ std::size_t fwrite(const void* source, std::size_t size, std::size_t count, std:
     return std::fwrite(source, size, count, stream);
 }
 
+int fflush(std::FILE* stream) {
+    TestedCall call(Operation::Write, nullptr, stream);
+    if (call.Fails()) {
+        errno = call.Error();
+        return EOF;
+    }
+    Lock lock(Gate());
+    return std::fflush(stream);
+}
+
 int fseek(std::FILE* stream, long offset, int origin) {
     TestedCall call(Operation::Seek, nullptr, stream);
     if (call.Fails()) {

@@ -37,6 +37,8 @@ std::size_t fwrite(const void* source, std::size_t size, std::size_t count, std:
 int fseek(std::FILE* stream, long offset, int origin);
 long ftell(std::FILE* stream);
 int feof(std::FILE* stream);
+// Counts as a write: it writes out what the stream holds.
+int fflush(std::FILE* stream);
 // Status of the stream's file descriptor.
 int fstat(std::FILE* stream, struct stat* status);
 // Also ends the unfinished state of a file this run created.
@@ -96,7 +98,7 @@ struct Trigger {
 
 // From the nth matching call on, `times` matching calls fail (-1: every one) with errno set to
 // error. A failing fopen opens nothing, fclose closes the stream and reports EOF, fread delivers
-// nothing, fwrite writes the first half of what it was given, fseek/ftell/fstat/remove do
+// nothing, fwrite writes the first half of what it was given, fflush writes out nothing, fseek/ftell/fstat/remove do
 // nothing and report -1; feof and KeepFiles cannot fail.
 void ArmFault(const Trigger& at, int error, long times = 1);
 

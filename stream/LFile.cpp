@@ -13,32 +13,42 @@ LFile::~LFile() {
     // Our own close, not a derived one: the derived parts are gone by now.
     LFile::CloseDataFork();
     LFile::CloseAuxFork();
+    DropCreated();
 }
 
 void LFile::SetFileSpec(const FileSpec& spec) {
     CloseDataFork();
     CloseAuxFork();
+    DropCreated();
     mSpec = spec;
 }
 
 void LFile::CreateNewFile(std::uint32_t, std::uint32_t, std::int32_t) {
+    DropCreated();
     char path[kPathTextSize];
     errno = 0;
-    std::FILE* stream = crt::fopen(FileSpecPathText(mSpec, path), "wbx");
+    // Read and write, as OpenDataFork(2) will hand it on.
+    std::FILE* stream = crt::fopen(FileSpecPathText(mSpec, path), "w+bx");
     if (stream) {
-        crt::fclose(stream);
+        mCreated = stream;
         return;
     }
     const int error = errno;
+    mOpenError = error;
     ::perror("LFile::CreateNewFile...fopen");
+    errno = error;
     if (error != 0) throw static_cast<std::int32_t>(error);
 }
 
 void LFile::CreateWritableFile(std::uint32_t, std::uint32_t, std::int32_t) {
     char path[kPathTextSize];
+    errno = 0;
     mDataFork = crt::fopen(FileSpecPathText(mSpec, path), "wbx");
     if (!mDataFork) {
+        const int error = errno;
+        mOpenError = error;
         ::perror("LFile::CreateNewFile...fopen");
+        errno = error;
         throw static_cast<std::int32_t>(1);
     }
 }
@@ -47,13 +57,30 @@ std::FILE* LFile::OpenDataFork(std::int16_t permission) {
     // A fork still open would otherwise be lost with its unwritten bytes, which the runtime
     // could then write into the file after it has been opened anew.
     if (mDataFork) CloseDataFork();
+    if (permission == 2 && mCreated) {
+        mDataFork = mCreated;
+        mCreated = nullptr;
+        return mDataFork;
+    }
+    DropCreated();
     char path[kPathTextSize];
+    errno = 0;
     mDataFork = crt::fopen(FileSpecPathText(mSpec, path), permission == 2 ? "wb+" : "rb");
     if (!mDataFork) {
+        const int error = errno;
+        mOpenError = error;
         ::perror("LFile::OpenDataFork...fopen");
+        errno = error;
         throw static_cast<std::int32_t>(1);
     }
     return mDataFork;
+}
+
+void LFile::DropCreated() {
+    if (!mCreated) return;
+    std::FILE* stream = mCreated;
+    mCreated = nullptr;
+    crt::fclose(stream);   // an empty file: nothing to write out
 }
 
 void LFile::CloseDataFork() {

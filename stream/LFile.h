@@ -26,18 +26,23 @@ public:
     LFile(const LFile&) = delete;
     LFile& operator=(const LFile&) = delete;
 
-    // Closes both forks, then names another file.
+    // Closes both forks (and the stream of a creation not yet opened), then names another file.
     virtual void SetFileSpec(const FileSpec& spec);
-    // Creates the file, empty, and closes it again at once. A failure throws the runtime's error
-    // number (nothing when that is 0). WATCHOUT: an existing file is never opened, so never
-    // truncated: a name taken since it was chosen fails with EEXIST.
+    // Creates the file, empty. A failure throws the runtime's error number (nothing when that is
+    // 0). WATCHOUT: an existing file is never opened, so never truncated: a name taken since it
+    // was chosen fails with EEXIST.
+    // The stream of the creation is kept (the data fork stays closed) for the OpenDataFork(2)
+    // that follows, so that what is written goes into the very file made here. Opening the name
+    // again would follow whatever link or file someone put there in between, in a folder that
+    // others may write into.
     virtual void CreateNewFile(std::uint32_t creator, std::uint32_t fileType, std::int32_t reserved);
     // Creates the file and keeps it open for writing; a failure throws 1. As CreateNewFile, it
     // never opens an existing file.
     virtual void CreateWritableFile(std::uint32_t creator, std::uint32_t fileType,
                                     std::int32_t reserved);
-    // Permission 2 creates or truncates the file for reading and writing; every other value
-    // opens an existing file for reading only. A failure leaves the fork closed and throws 1.
+    // Permission 2 opens the file that CreateNewFile has just made, for reading and writing;
+    // without such a creation it creates or truncates the file. Every other value opens an
+    // existing file for reading only. A failure leaves the fork closed and throws 1.
     virtual std::FILE* OpenDataFork(std::int16_t permission);
     // Closes the data fork if it is open; never throws.
     virtual void CloseDataFork();
@@ -58,11 +63,20 @@ public:
     // The open data fork, null when closed.
     std::FILE* GetDataFork() const { return mDataFork; }
     const FileSpec& GetFileSpec() const { return mSpec; }
+    // The error number of the last creation or open that failed here (0 when none has): the
+    // reason behind a thrown 1, which later calls may have overwritten in errno by now.
+    int GetOpenError() const { return mOpenError; }
 
 protected:
     FileSpec mSpec;       // the file's specifier, copied at construction
     std::FILE* mDataFork; // the open data fork; null when closed
     std::FILE* mAuxFork;  // a second fork; always null on this platform
+
+private:
+    void DropCreated();
+
+    std::FILE* mCreated = nullptr;   // the stream CreateNewFile made, until OpenDataFork(2) takes it
+    int mOpenError = 0;              // see GetOpenError
 };
 
 // Deletes the file spec names; the outcome is neither reported nor thrown.

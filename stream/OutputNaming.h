@@ -40,6 +40,24 @@ void RemoveUnprintable(FileSpec& spec);
 // other name.
 void MakeUniqueName(FileSpec& spec, LString255 suffix);
 
+// How often a name is chosen anew when someone else takes it between its choice and its
+// creation: another copy of the program converting into the same folder, say.
+inline constexpr int kNameTries = 1000;
+
+// Makes spec the free name of base with suffix (MakeUniqueName) and calls create(spec), which
+// returns false when the name was taken in the meantime (its exclusive creation met EEXIST) and
+// throws for any other failure. A taken name is no failure: the next free name is chosen and
+// tried, at most kNameTries times. Returns false only when every try found its name taken.
+template <typename Create>
+bool CreateUnderFreeName(const FileSpec& base, const LString255& suffix, FileSpec& spec, Create&& create) {
+    for (int tries = 0; tries < kNameTries; ++tries) {
+        spec = base;
+        MakeUniqueName(spec, suffix);
+        if (create(static_cast<const FileSpec&>(spec))) return true;
+    }
+    return false;
+}
+
 // True when a version as GetVersion packs it stands for a system with long file names: the NT
 // family (top bit clear) or a major version (low byte) of 4 or more.
 bool HasLongFileNames(std::uint32_t version);

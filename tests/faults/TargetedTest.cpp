@@ -10,9 +10,11 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <utility>
 #include <iostream>
 
 using crt::testing::Operation;
@@ -39,28 +41,44 @@ protected:
 
 } // namespace
 
-TEST_F(Targeted, ANameTakenJustBeforeItsCreationIsLeftAlone) {
+TEST_F(Targeted, ANameTakenJustBeforeItsCreationGivesWayToTheNextFreeName) {
     // The output's and the listing's names are chosen before the files are made; a file that
-    // appears under one of them in between is someone else's: the entry fails instead.
-    for (const std::string taken : {"keep.1.wav", "keep.1.wav.err"}) {
-        SCOPED_TRACE(taken);
+    // appears under one of them in between (another copy of the program at work in the same
+    // folder) is left alone, and the file is made under the next free name instead.
+    struct Case {
+        std::string taken;
+        Names outputs;   // what the folder holds besides inputs and user files
+    };
+    const std::vector<Case> cases{
+        {"keep.1.wav", {"keep.1.wav", "keep.2.wav", "keep.2.wav.err", "second.wav", "third.wav"}},
+        {"keep.1.wav.err", {"keep.1.wav", "keep.1.wav.1.err", "keep.1.wav.err", "second.wav", "third.wav"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.taken);
         Workspace work(*scenario);
         crt::testing::Reset();
-        crt::testing::OnCall({Operation::Open, 1, "/" + taken},
-                             [&] { WriteFileText(work.Input(taken), "someone else's"); });
+        crt::testing::OnCall({Operation::Open, 1, "/" + c.taken},
+                             [&] { WriteFileText(work.Input(c.taken), "someone else's"); });
         const BatchRun run = work.Run(*window);
         crt::testing::Disable();
-        EXPECT_EQ(run.stderrText, "LFile::CreateNewFile...fopen: File exists\n" + NotAKob(work, "a.kob"));
-        EXPECT_EQ(ReadFileText(work.Input(taken)), "someone else's");
-        // The failed entry's own file is gone; the file's second entry is not converted; the
-        // batch goes on.
-        EXPECT_EQ(ListDir(work.Dir()), (Names{"a.kob", "b.kob", taken, "keep.wav", "notes.txt", "third.wav"}));
+        EXPECT_EQ(run.stderrText, "LFile::CreateNewFile...fopen: File exists\n");
+        EXPECT_EQ(ReadFileText(work.Input(c.taken)), "someone else's");
+        Names expected{"a.kob", "b.kob", "keep.wav", "notes.txt"};
+        expected.insert(expected.end(), c.outputs.begin(), c.outputs.end());
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(ListDir(work.Dir()), expected);
+        // Nothing is lost: the moved output and its listing are those of the clean run.
+        const bool waveMoved = c.taken == "keep.1.wav";
+        EXPECT_EQ(ReadFileBytes(work.Input(waveMoved ? "keep.2.wav" : "keep.1.wav")), Reference("keep.1.wav"));
+        EXPECT_EQ(ReadFileBytes(work.Input(waveMoved ? "keep.2.wav.err" : "keep.1.wav.1.err")),
+                  Reference("keep.1.wav.err"));
+        EXPECT_EQ(ReadFileBytes(work.Input("second.wav")), Reference("second.wav"));
         EXPECT_EQ(ReadFileBytes(work.Input("third.wav")), Reference("third.wav"));
         EXPECT_EQ(ReadFileBytes(work.Input("keep.wav")), scenario->userFiles.at("keep.wav"));
     }
 
-    // The probe's name taken in between: the probe fails, so the output goes to the fallback,
-    // and the file that took the name keeps its contents.
+    // The probe's name taken in between: the folder still takes files, so the probe tries the
+    // next free name and the output goes where it belongs, not to the fallback.
     Workspace work(*scenario);
     crt::testing::Reset();
     crt::testing::OnCall({Operation::Open, 1, "/Keep.aif"},
@@ -69,7 +87,40 @@ TEST_F(Targeted, ANameTakenJustBeforeItsCreationIsLeftAlone) {
     crt::testing::Disable();
     EXPECT_EQ(run.stderrText, "LFile::CreateNewFile...fopen: File exists\n");
     EXPECT_EQ(ReadFileText(work.Input("Keep.aif")), "someone else's");
-    EXPECT_EQ(work.Judge({"Keep.aif"}), (std::vector<State>{State::Fallback, State::Complete, State::Complete}));
+    EXPECT_EQ(work.Judge({"Keep.aif"}), (std::vector<State>{State::Complete, State::Complete, State::Complete}));
+}
+
+TEST_F(Targeted, ALinkPutInPlaceOfANewOutputIsNeverFollowed) {
+    // Between the exclusive creation of a file and its first write, someone who may write into
+    // the folder puts a link to a file elsewhere at its name. What the program writes goes into
+    // the file it made, never through the link.
+    for (const std::string file : {"keep.1.wav", "keep.1.wav.err"}) {
+        SCOPED_TRACE(file);
+        Workspace work(*scenario);
+        testsupport::TempDir elsewhere;
+        const std::string victim = elsewhere.File("precious");
+        WriteFileText(victim, "not yours to write");
+        crt::testing::Reset();
+        // At the first call on the file after its creation, whatever it is: the close and
+        // reopen of a program that opens the name again, or the first write of one that keeps
+        // the file it made.
+        bool swapped = false;
+        const auto swap = [&] {
+            if (std::exchange(swapped, true)) return;
+            std::filesystem::rename(work.Input(file), elsewhere.File("moved"));
+            std::filesystem::create_symlink(victim, work.Input(file));
+        };
+        for (const Operation operation : {Operation::Close, Operation::Write, Operation::Seek})
+            crt::testing::OnCall({operation, 1, "/" + file}, swap);
+        crt::testing::OnCall({Operation::Open, 2, "/" + file}, swap);
+        work.Run(*window);
+        crt::testing::Disable();
+        EXPECT_TRUE(swapped);
+        EXPECT_EQ(ReadFileText(victim), "not yours to write");
+        EXPECT_TRUE(std::filesystem::is_symlink(work.Input(file)));
+        // The file moved away is the one that was written: whole, as in a clean run.
+        EXPECT_TRUE(ReadFileBytes(elsewhere.File("moved")) == Reference(file));
+    }
 }
 
 TEST_F(Targeted, TheOutputFolderGoingAwayLeavesNothingHalfWritten) {
@@ -110,13 +161,13 @@ TEST_F(Targeted, TheOutputFolderGoingAwayLeavesNothingHalfWritten) {
 }
 
 TEST_F(Targeted, ACloseThatCannotWriteOutTheLastBytesFailsTheEntry) {
-    // The second close of each file is the one after its data (the first closes the empty file
-    // that creation makes).
+    // The file that creation makes stays open for its data, so its first close is the one after
+    // the data.
     for (const std::string file : {"keep.1.wav", "keep.1.wav.err"}) {
         SCOPED_TRACE(file);
         Workspace work(*scenario);
         crt::testing::Reset();
-        crt::testing::ArmFault({Operation::Close, 2, "/" + file}, ENOSPC);
+        crt::testing::ArmFault({Operation::Close, 1, "/" + file}, ENOSPC);
         const BatchRun run = work.Run(*window);
         crt::testing::Disable();
         EXPECT_EQ(run.stderrText, "LFile::CloseDataFork...fclose: No space left on device\n" + NotAKob(work, "a.kob"));

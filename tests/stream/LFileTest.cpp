@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "platform/Crt.h"
@@ -57,7 +58,7 @@ TEST(LFile, OpenForReadingNeedsAnExistingFile) {
     EXPECT_EQ(ReadFileText(dir.File("old")), "") << "permission 2 creates or truncates";
 }
 
-TEST(LFile, CreateNewFileNeverTruncatesAndKeepsNoHandle) {
+TEST(LFile, CreateNewFileNeverTruncatesAndHoldsWhatItMadeForTheDataFork) {
     TempDir dir;
     WriteFileText(dir.File("out"), "previous");
     const int before = crt::OpenStreamCount();
@@ -72,11 +73,60 @@ TEST(LFile, CreateNewFileNeverTruncatesAndKeepsNoHandle) {
     EXPECT_EQ(trace2, "LFile::CreateNewFile...fopen: File exists\n");
     EXPECT_EQ(ReadFileText(dir.File("out")), "previous");
 
-    LFile fresh(MakeFileSpec(dir.File("new")));
-    fresh.CreateNewFile(kCreator, kType, 0);
-    EXPECT_EQ(ReadFileText(dir.File("new")), "");
-    EXPECT_EQ(fresh.GetDataFork(), nullptr);
+    {
+        LFile fresh(MakeFileSpec(dir.File("new")));
+        fresh.CreateNewFile(kCreator, kType, 0);
+        EXPECT_EQ(ReadFileText(dir.File("new")), "");
+        EXPECT_EQ(fresh.GetDataFork(), nullptr);
+        EXPECT_EQ(crt::OpenStreamCount(), before + 1) << "the file made is held for OpenDataFork(2)";
+    }
+    EXPECT_EQ(crt::OpenStreamCount(), before) << "and closed with its object";
+}
+
+TEST(LFile, TheDataForkIsTheFileCreatedWhateverTookItsNameSince) {
+    // Someone who may write into the folder replaces the new file by a link to a file elsewhere
+    // (or by a file of their own) between its creation and the opening of its data fork.
+    for (const bool link : {true, false}) {
+        SCOPED_TRACE(link ? "a link" : "another file");
+        TempDir dir;
+        TempDir elsewhere;
+        WriteFileText(elsewhere.File("precious"), "not yours to write");
+        LFile file(MakeFileSpec(dir.File("out.wav")));
+        file.CreateNewFile(kCreator, kType, 0);
+        std::filesystem::rename(dir.File("out.wav"), elsewhere.File("made"));
+        if (link) {
+            std::filesystem::create_symlink(elsewhere.File("precious"), dir.File("out.wav"));
+        } else {
+            WriteFileText(dir.File("out.wav"), "theirs");
+        }
+        std::FILE* fork = file.OpenDataFork(2);
+        ASSERT_NE(fork, nullptr);
+        ASSERT_EQ(std::fputs("written", fork), 1);
+        file.CloseDataFork();
+        EXPECT_EQ(ReadFileText(elsewhere.File("precious")), "not yours to write");
+        EXPECT_EQ(ReadFileText(elsewhere.File("made")), "written");
+        if (!link) {
+            EXPECT_EQ(ReadFileText(dir.File("out.wav")), "theirs");
+        }
+    }
+}
+
+TEST(LFile, AnotherNameOrAReadingOpenLetsGoOfTheFileMade) {
+    TempDir dir;
+    const int before = crt::OpenStreamCount();
+    LFile file(MakeFileSpec(dir.File("a")));
+    file.CreateNewFile(kCreator, kType, 0);
+    ASSERT_NE(file.OpenDataFork(0), nullptr);   // read only: the file by its name
+    file.CloseDataFork();
     EXPECT_EQ(crt::OpenStreamCount(), before);
+
+    EXPECT_EQ(ThrownCode([&] { file.CreateNewFile(kCreator, kType, 0); }).first, EEXIST);
+    file.SetFileSpec(MakeFileSpec(dir.File("b")));
+    file.CreateNewFile(kCreator, kType, 0);
+    file.SetFileSpec(MakeFileSpec(dir.File("c")));
+    EXPECT_EQ(crt::OpenStreamCount(), before) << "a new name closes what was made for the old one";
+    ASSERT_NE(file.OpenDataFork(2), nullptr);
+    EXPECT_TRUE(FileExists(dir.File("c"))) << "without a creation, permission 2 creates the file";
 }
 
 TEST(LFile, CreationFailuresAreTracedAndThrown) {
