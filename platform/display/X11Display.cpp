@@ -32,6 +32,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -212,7 +213,7 @@ private:
         std::vector<HWND> shown;
         for (HWND handle : TopLevelWindows()) {
             WindowView view;
-            if (!InspectWindow(handle, &view) || !view.visible) continue;
+            if (!InspectWindow(handle, &view) || !view.visible || mDestroyedOutside.count(handle)) continue;
             shown.push_back(handle);
             Top& top = Ensure(handle, view);
             DrawTop(handle, top, view);
@@ -299,6 +300,16 @@ private:
         }
         Top& top = mTops[handle];
         switch (event.type) {
+        case DestroyNotify:
+            // Destroyed by someone else (the window manager, another client; our own windows
+            // leave mTops before they go): the program ends as if it had been closed. The
+            // window is neither drawn into nor made anew.
+            XFreePixmap(mDisplay, top.back);
+            if (mPressedTop == handle) mPressed = nullptr;
+            mTops.erase(handle);
+            mDestroyedOutside.insert(handle);
+            PostMessageA(handle, WM_CLOSE, 0, 0);
+            break;
         case Expose:
             if (event.xexpose.count == 0) mDirty = true;
             break;
@@ -435,6 +446,7 @@ private:
 
     // Display thread only.
     std::map<HWND, Top> mTops;
+    std::set<HWND> mDestroyedOutside;   // windows whose X window someone else destroyed
     HWND mPressed = nullptr;      // where the left button went down
     HWND mPressedTop = nullptr;
     POINT mPressedOrigin{};       // that control's top-left in its window
@@ -451,11 +463,19 @@ private:
     std::thread mThread;
 };
 
+// An X error is about a request that came too late: most often one on a window that someone else
+// destroyed while it was on its way. Xlib's default handler would end the program there; the
+// request is simply lost instead, and the window's end reaches the program as DestroyNotify.
+int IgnoreLateRequest(Display*, XErrorEvent*) {
+    return 0;
+}
+
 } // namespace
 
 std::unique_ptr<Backend> OpenX11Display() {
     Display* display = XOpenDisplay(nullptr);
     if (!display) return nullptr;
+    XSetErrorHandler(IgnoreLateRequest);
     XFontStruct* font = XLoadQueryFont(display, "-misc-fixed-medium-r-semicondensed--13-*-*-*-*-*-iso8859-1");
     if (!font) font = XLoadQueryFont(display, "fixed");
     if (!font) {

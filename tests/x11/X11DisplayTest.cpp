@@ -211,6 +211,20 @@ TEST_F(X11Display, WindowManagerCloseEndsTheProgram) {
     ExpectOnlyCompleteOutputs(dir);
 }
 
+TEST_F(X11Display, AWindowDestroyedFromOutsideEndsTheProgramLikeClose) {
+    Start(LongBatch(dir));
+    const Window window = MainWindow();
+    ASSERT_NE(window, 0u);
+    // What `xdotool windowclose` does: another client destroys the window.
+    XDestroyWindow(server->Connection(), window);
+    XFlush(server->Connection());
+    const int code = WaitForExit(10000 * int{testsupport::kSlowdown});
+    ASSERT_NE(code, -1) << "the program went on without its window";
+    EXPECT_LT(code, 128) << "a signal ended the program";
+    EXPECT_LT(ListDir(dir.Path()).size(), kLongBatchFiles + 1) << "the batch was over before the window went";
+    ExpectOnlyCompleteOutputs(dir);
+}
+
 TEST_F(X11Display, LosingTheDisplayMidBatchLeavesOnlyCompleteOutputs) {
     Start(LongBatch(dir));
     ASSERT_NE(MainWindow(), 0u);
