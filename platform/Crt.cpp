@@ -2,11 +2,15 @@
 
 #include "platform/runtime/CrtTesting.h"
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <mutex>
 #include <set>
+#include <thread>
 #include <unordered_set>
+#include <vector>
 
 namespace crt {
 namespace {
@@ -14,12 +18,25 @@ namespace {
 using testing::Operation;
 using detail::TestedCall;
 
-// Recursive, so that the exit handler's thread, which keeps the gate shut, can still use it.
+// How long the end of the program waits for a file call in progress. A call on a disk ends in
+// far less; one that waits for something that may never come (the open of a FIFO without a
+// writer, the read of a slow device) must not keep the program from ending.
+constexpr auto kStopWait = std::chrono::milliseconds(300);
+
+// Every file call runs under the gate. Recursive, so that the exit handler's thread, which keeps
+// it shut, can still use it.
 // WATCHOUT: the gate and the tables are never destroyed: at exit, a worker thread may still be
 // waiting at the gate while the runtime destroys static objects around it.
-std::recursive_mutex& Gate() {
-    static auto* gate = new std::recursive_mutex;
+std::recursive_timed_mutex& Gate() {
+    static auto* gate = new std::recursive_timed_mutex;
     return *gate;
+}
+
+// Guards the two tables below. Held only for a moment, never across a call that may block, so
+// the end of the program always gets it.
+std::mutex& TableMutex() {
+    static auto* mutex = new std::mutex;
+    return *mutex;
 }
 
 std::unordered_set<std::FILE*>& OpenStreams() {
@@ -33,7 +50,51 @@ std::set<std::string>& UnfinishedFiles() {
     return *files;
 }
 
-using Lock = std::lock_guard<std::recursive_mutex>;
+using TableLock = std::lock_guard<std::mutex>;
+
+// Set once the file work has been stopped; the thread that stopped it goes on alone.
+std::atomic<bool> gStopped{false};
+std::atomic<std::thread::id> gStopper{};
+
+bool StoppedForThisThread() {
+    return gStopped.load() && gStopper.load() != std::this_thread::get_id();
+}
+
+// Where a thread that comes to file work after the stop stays until the process ends.
+[[noreturn]] void HoldForever() {
+    for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
+}
+
+// Whether the stop got the gate (see StopFileWork).
+std::atomic<bool> gGateHeld{false};
+
+// The gate, taken for one call. A thread that arrives once the file work has been stopped (or
+// that was let in before and comes back) never gets through. The thread that stopped it goes
+// through: it holds the gate already, or it gave up waiting for a call that may never end.
+class Lock {
+public:
+    explicit Lock(std::recursive_timed_mutex& gate) : mGate(gate) {
+        if (gStopped.load() && !StoppedForThisThread()) {
+            mLocked = gGateHeld.load() && mGate.try_lock();
+            return;
+        }
+        if (StoppedForThisThread()) HoldForever();
+        mGate.lock();
+        if (StoppedForThisThread()) {
+            mGate.unlock();
+            HoldForever();
+        }
+    }
+    ~Lock() {
+        if (mLocked) mGate.unlock();
+    }
+    Lock(const Lock&) = delete;
+    Lock& operator=(const Lock&) = delete;
+
+private:
+    std::recursive_timed_mutex& mGate;
+    bool mLocked = true;
+};
 
 } // namespace
 
@@ -48,19 +109,31 @@ std::FILE* fopen(const char* path, const char* mode) {
     }
     Lock lock(Gate());
     std::FILE* stream = std::fopen(path, mode);
-    if (stream) {
+    if (!stream) return nullptr;
+    {
+        TableLock tables(TableMutex());
+        // WATCHOUT: an open that waited so long that the program stopped meanwhile (and went on
+        // without it): what it made is taken back at once, and the thread goes no further.
+        if (StoppedForThisThread()) {
+            std::fclose(stream);
+            if (std::strchr(mode, 'x')) std::remove(path);
+            HoldForever();
+        }
         OpenStreams().insert(stream);
         // An exclusive open made this file: it is ours, and unfinished until kept.
         if (std::strchr(mode, 'x')) UnfinishedFiles().insert(path);
-        TestedCall::Opened(stream, path, mode);
     }
+    TestedCall::Opened(stream, path, mode);
     return stream;
 }
 
 int fclose(std::FILE* stream) {
     TestedCall call(Operation::Close, nullptr, stream);
     Lock lock(Gate());
-    OpenStreams().erase(stream);
+    {
+        TableLock tables(TableMutex());
+        OpenStreams().erase(stream);
+    }
     TestedCall::Closed(stream);
     const int result = std::fclose(stream);
     if (call.Fails()) {
@@ -146,45 +219,67 @@ int remove(const char* path) {
     }
     Lock lock(Gate());
     const int result = std::remove(path);
+    const int error = errno;
     // Gone, one way or the other: nothing is left to remove at exit.
-    if (result == 0 || errno == ENOENT || errno == ENOTDIR) UnfinishedFiles().erase(path);
+    if (result == 0 || error == ENOENT || error == ENOTDIR) {
+        TableLock tables(TableMutex());
+        UnfinishedFiles().erase(path);
+    }
+    errno = error;
     return result;
 }
 
 void KeepFiles(std::initializer_list<const char*> paths) {
     TestedCall call(Operation::Keep, paths.size() ? *paths.begin() : nullptr, nullptr);
     Lock lock(Gate());
+    TableLock tables(TableMutex());
     for (const char* path : paths) UnfinishedFiles().erase(path);
 }
 
 void StopFileWork() {
+    if (gStopped.load() && gStopper.load() == std::this_thread::get_id()) return;
+    gStopper.store(std::this_thread::get_id());
+    gStopped.store(true);
     // WATCHOUT: the gate is locked here and never unlocked: from now on only this thread does
     // file work. The process is about to end, which stops any thread left waiting at the gate.
-    Gate().lock();
+    // A call that does not end in time (a FIFO without a writer) is left where it is: the
+    // program ends all the same, and that thread never gets further (see Lock).
+    gGateHeld.store(Gate().try_lock_for(kStopWait));
     detail::NoteFileWorkStopped();
 }
 
 int _fcloseall() {
     StopFileWork();
-    int closed = 0;
-    for (std::FILE* stream : OpenStreams()) {
-        std::fclose(stream);
-        ++closed;
+    std::vector<std::FILE*> streams;
+    std::vector<std::string> unfinished;
+    {
+        TableLock tables(TableMutex());
+        streams.assign(OpenStreams().begin(), OpenStreams().end());
+        OpenStreams().clear();
+        unfinished.assign(UnfinishedFiles().begin(), UnfinishedFiles().end());
+        UnfinishedFiles().clear();
     }
-    OpenStreams().clear();
+    // A stream may be in use by a call still waiting: then none is closed, as the process is
+    // about to end anyway; what matters is below.
+    int closed = 0;
+    if (gGateHeld.load()) {
+        for (std::FILE* stream : streams) {
+            std::fclose(stream);
+            ++closed;
+        }
+    }
     // What the stopped work had created and not finished goes: never a file it did not make.
-    for (const std::string& path : UnfinishedFiles()) std::remove(path.c_str());
-    UnfinishedFiles().clear();
+    for (const std::string& path : unfinished) std::remove(path.c_str());
     return closed;
 }
 
 int OpenStreamCount() {
-    Lock lock(Gate());
+    TableLock tables(TableMutex());
     return static_cast<int>(OpenStreams().size());
 }
 
 bool IsUnfinished(const char* path) {
-    Lock lock(Gate());
+    TableLock tables(TableMutex());
     return UnfinishedFiles().count(path) != 0;
 }
 

@@ -63,18 +63,10 @@ int OpenStreamCount();
 // Whether this run created the file and has neither kept nor removed it yet (for tests).
 bool IsUnfinished(const char* path);
 
-// A test facility: faults and hooks at chosen file calls, to prove that failures of the file
-// system and interruptions lose nothing. It costs one relaxed atomic load per call while it is
-// off, and it is off unless a test turns it on with Reset(), or the environment variable
-// DUDEZ_TEST_SIGNAL_AT is set when the first file call is made:
-//
-//     DUDEZ_TEST_SIGNAL_AT="<signal>:before:<n>"   (or "<signal>:after:<n>")
-//
-// sends <signal> to the process just before (after) its n-th file call of any kind (counting
-// from 1 over all threads), then holds the calling thread there until the file work has been
-// stopped, so an interruption lands at exactly that point. It writes the line
-// "test hook: signal <signal> at file call <n>\n" to standard error when it fires, and does not
-// fire once the file work has been stopped. The program reads no other setting.
+// A test facility: faults, hooks and a signal at chosen file calls, to prove that failures of
+// the file system and interruptions lose nothing. It costs one relaxed atomic load per call
+// while it is off, and it is off unless a test turns it on (Reset, ArmSignal). The program
+// itself never does: it reads no setting that could.
 //
 //     crt::testing::Reset();                                              // on, counting from 0
 //     crt::testing::ArmFault({crt::testing::Operation::Write, 3, ""}, ENOSPC);  // 3rd fwrite fails
@@ -115,6 +107,13 @@ struct CallRecord {
 
 // Turns the facility on with no faults and no hooks, and starts a new call log.
 void Reset();
+
+// Turns the facility on and sends signal to the process just before (after, when after is set)
+// its nth file call of any kind, counting from 1 over all threads; then holds the calling
+// thread there until the file work has been stopped (10 s at most), so an interruption lands
+// at exactly that point. It writes "test hook: signal <signal> at file call <nth>\n" to
+// standard error when it fires, and does not fire once the file work has been stopped.
+void ArmSignal(int signal, bool after, long nth);
 // Turns it off; faults and hooks are forgotten.
 void Disable();
 // Every call since Reset, in order.

@@ -29,6 +29,11 @@ void BlockStopSignals() {
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
+void KeepWriteFailuresAsErrors() {
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
+}
+
 void ForwardStopSignals(HWND* window) {
     std::thread([window] {
         const sigset_t set = StopSignals();

@@ -17,6 +17,11 @@ namespace platform {
 // Blocks the stop signals in the calling thread and every thread it starts later.
 void BlockStopSignals();
 
+// A write to a pipe whose reader has gone (`dudez ... | head -1`), and one past the file-size
+// limit (`ulimit -f`), fail with EPIPE and EFBIG like any failed write, instead of ending the
+// program with SIGPIPE or SIGXFSZ in the middle of a file.
+void KeepWriteFailuresAsErrors();
+
 // Starts the thread that turns each stop signal into WM_CLOSE for *window (read when the signal
 // comes, so it may be set later; a signal before the window exists waits for it).
 void ForwardStopSignals(HWND* window);

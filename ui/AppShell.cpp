@@ -6,6 +6,7 @@
 #include "ui/PicturePanel.h"
 
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -60,7 +61,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCom
     ShowWindow(gMainWindow, showCommand);
     UpdateWindow(gMainWindow);
 
-    _beginthread(ConvertBatch, 0, commandLine);
+    if (_beginthread(ConvertBatch, 0, commandLine) == static_cast<std::uintptr_t>(-1)) {
+        // Nothing would ever run the batch or turn the button into Done: say so and end.
+        std::perror("dudez: cannot start the conversion");
+        DestroyWindow(gMainWindow);
+        DeletePictures();
+        if (HasLongNames()) UnregisterClassA("DUDEZ", instance);
+        return 1;
+    }
 
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0)) {

@@ -16,8 +16,10 @@
 #include "resources/ProgramResources.h"
 #include "ui/Globals.h"
 
+#include <cstdio>
 #include <memory>
 #include <string>
+#include <system_error>
 
 namespace {
 
@@ -35,9 +37,9 @@ std::unique_ptr<platform::display::Backend> OpenDisplay() {
 
 } // namespace
 
-int main(int argc, char** argv) {
-    // Before any thread starts, so that only the signal thread ever takes them.
-    platform::BlockStopSignals();
+namespace {
+
+int Run(int argc, char** argv) {
     RegisterDialogAndKeys();
     RegisterPictures();
     RegisterIcons();
@@ -52,6 +54,21 @@ int main(int argc, char** argv) {
     // Never destroyed: the batch thread splits it in place and may still be at it while the
     // program's static objects go at exit.
     static std::string* const commandLine = new std::string(platform::CommandLineText(argc, argv));
-    WinMain(GetModuleHandleA(nullptr), nullptr, commandLine->data(), SW_SHOWDEFAULT);
-    return 0;   // on every path, as the program always has
+    return WinMain(GetModuleHandleA(nullptr), nullptr, commandLine->data(), SW_SHOWDEFAULT) == 0 ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Before any thread starts, so that only the signal thread ever takes them.
+    platform::BlockStopSignals();
+    platform::KeepWriteFailuresAsErrors();
+    try {
+        return Run(argc, argv);
+    } catch (const std::system_error& error) {
+        // A thread of the platform's that could not be started (a limit on processes or on
+        // memory): nothing would ever run the batch or end the program.
+        std::fprintf(stderr, "dudez: cannot start: %s\n", error.code().message().c_str());
+        return 1;
+    }
 }

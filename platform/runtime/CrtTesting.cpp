@@ -1,4 +1,4 @@
-// The file-call test facility: call log, armed faults, hooks, and the environment's signal.
+// The file-call test facility: call log, armed faults, hooks, and the armed signal.
 #include "platform/runtime/CrtTesting.h"
 
 #include <signal.h>
@@ -13,7 +13,7 @@
 
 namespace crt::detail {
 
-std::atomic<int> gTestingState{0};
+std::atomic<bool> gTestingOn{false};
 
 namespace {
 
@@ -37,8 +37,8 @@ struct StreamInfo {
     std::string mode;
 };
 
-// The signal asked for by the environment.
-struct EnvironmentSignal {
+// The signal armed by ArmSignal.
+struct ArmedSignal {
     int signal = 0;
     bool after = false;
     long nth = 0;
@@ -52,7 +52,7 @@ struct State {
     std::vector<testing::CallRecord> log;
     std::map<std::FILE*, StreamInfo> streams;
     long calls = 0;   // every call since Reset or the start
-    EnvironmentSignal environment;
+    ArmedSignal armed;
 };
 
 // WATCHOUT: never destroyed, like the gate: file calls may come from threads still running
@@ -73,29 +73,6 @@ bool Matches(const testing::Trigger& at, Operation operation, const std::string&
 }
 
 } // namespace
-
-bool LookAtEnvironment() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        const char* text = std::getenv("DUDEZ_TEST_SIGNAL_AT");
-        EnvironmentSignal wanted;
-        char when[16] = {};
-        if (text && std::sscanf(text, "%d:%15[a-z]:%ld", &wanted.signal, when, &wanted.nth) == 3 &&
-            wanted.signal > 0 && wanted.nth > 0 &&
-            (std::strcmp(when, "before") == 0 || std::strcmp(when, "after") == 0)) {
-            wanted.after = std::strcmp(when, "after") == 0;
-            State& state = TheState();
-            std::lock_guard<std::mutex> lock(state.mutex);
-            state.environment = wanted;
-            int unknown = 0;
-            gTestingState.compare_exchange_strong(unknown, 2);
-        } else {
-            int unknown = 0;
-            gTestingState.compare_exchange_strong(unknown, 1);
-        }
-    });
-    return gTestingState.load() == 2;
-}
 
 void TestedCall::Begin(Operation operation, const char* path, std::FILE* stream) {
     if (tInHook) return;
@@ -129,11 +106,11 @@ void TestedCall::Begin(Operation operation, const char* path, std::FILE* stream)
         record.failed = mFails;
         state.log.push_back(record);
         ++state.calls;
-        EnvironmentSignal& environment = state.environment;
-        if (environment.signal != 0 && !environment.fired && state.calls == environment.nth &&
+        ArmedSignal& armed = state.armed;
+        if (armed.signal != 0 && !armed.fired && state.calls == armed.nth &&
             !gStopped.load()) {
-            environment.fired = true;
-            (environment.after ? mSignalAfter : signalBefore) = true;
+            armed.fired = true;
+            (armed.after ? mSignalAfter : signalBefore) = true;
         }
     }
     tInHook = true;
@@ -149,8 +126,8 @@ void TestedCall::SignalAndWait() {
     long nth = 0;
     {
         std::lock_guard<std::mutex> lock(state.mutex);
-        signal = state.environment.signal;
-        nth = state.environment.nth;
+        signal = state.armed.signal;
+        nth = state.armed.nth;
     }
     std::fprintf(stderr, "test hook: signal %d at file call %ld\n", signal, nth);
     std::fflush(stderr);
@@ -199,25 +176,30 @@ void OnCall(const Trigger& at, std::function<void()> callback) {
     state.hooks.push_back(detail::Hook{at, std::move(callback)});
 }
 
+void ArmSignal(int signal, bool after, long nth) {
+    detail::State& state = TheState();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    state.armed = detail::ArmedSignal{signal, after, nth, false};
+    detail::gTestingOn.store(true);
+}
+
 void Reset() {
-    detail::LookAtEnvironment();
     detail::State& state = TheState();
     std::lock_guard<std::mutex> lock(state.mutex);
     state.faults.clear();
     state.hooks.clear();
     state.log.clear();
     state.calls = 0;
-    detail::gTestingState.store(2);
+    detail::gTestingOn.store(true);
 }
 
 void Disable() {
-    detail::LookAtEnvironment();
     detail::State& state = TheState();
     std::lock_guard<std::mutex> lock(state.mutex);
     state.faults.clear();
     state.hooks.clear();
     state.streams.clear();
-    detail::gTestingState.store(1);
+    detail::gTestingOn.store(false);
 }
 
 std::vector<CallRecord> CallLog() {

@@ -16,15 +16,11 @@
 
 namespace crt::detail {
 
-// 0: not looked at yet (the environment decides at the first call), 1: off, 2: on.
-extern std::atomic<int> gTestingState;
-bool LookAtEnvironment();
+// Whether a test has turned the facility on.
+extern std::atomic<bool> gTestingOn;
 
 inline bool TestingOn() {
-    const int state = gTestingState.load(std::memory_order_relaxed);
-    if (state == 1) return false;
-    if (state == 2) return true;
-    return LookAtEnvironment();
+    return gTestingOn.load(std::memory_order_relaxed);
 }
 
 class TestedCall {
@@ -51,7 +47,7 @@ private:
 
     bool mFails = false;        // an armed fault makes this call fail
     int mError = 0;             // the errno it fails with
-    bool mSignalAfter = false;  // the environment's signal is due once the call is done
+    bool mSignalAfter = false;  // the armed signal is due once the call is done
 };
 
 // Called by StopFileWork once the gate is shut.

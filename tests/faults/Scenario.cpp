@@ -127,10 +127,13 @@ std::vector<Stretch> ParseListing(const std::string& text) {
         at += n;
         return true;
     };
+    // Items stand bare, one after another: a number ends where the next item begins ("128/1",
+    // or the line end), not at its last digit, as the next item starts with digits too.
     auto number = [&](long& value) {
         const std::size_t start = at;
-        while (at < text.size() && (std::isdigit(static_cast<unsigned char>(text[at])) || text[at] == '-')) ++at;
-        if (at == start) return false;
+        const std::size_t end = std::min({text.find("128/1", start + 1), text.find('\r', start), text.size()});
+        while (at < end && (std::isdigit(static_cast<unsigned char>(text[at])) || text[at] == '-')) ++at;
+        if (at == start || at != end) return false;
         value = std::stol(text.substr(start, at - start));
         return true;
     };
@@ -192,9 +195,15 @@ State Workspace::EntryState(const Entry& entry) const {
             ADD_FAILURE() << entry.wave << ": the fallback output is not the complete output";
             return State::Broken;
         }
-        // A listing started for a failed entry stays with the lines it got.
-        if (hasListing && !StartsWith(wantListed, listed) && ParseListing(std::string(listed.begin(), listed.end())).empty()) {
-            ADD_FAILURE() << entry.wave << " is gone, but its listing is no part of a listing";
+        // A listing started for a failed entry stays with the whole lines it got, and only
+        // then: one that got none (a full disk) tells nothing and must not stay.
+        if (hasListing && ParseListing(std::string(listed.begin(), listed.end())).empty()) {
+            ADD_FAILURE() << entry.wave << " is gone, and its listing stayed without a single line: \""
+                          << std::string(listed.begin(), listed.end()) << "\"";
+            return State::Broken;
+        }
+        if (hasListing && !StartsWith(wantListed, listed)) {
+            ADD_FAILURE() << entry.wave << " is gone, but its listing is no part of its listing";
             return State::Broken;
         }
         return State::Absent;

@@ -4,8 +4,9 @@
 // as a full run writes it, no listing without its output, no probe file, and the user's files
 // as they were.
 //
-// The stop is placed by the program's test hook DUDEZ_TEST_SIGNAL_AT, which sends the signal at
-// the chosen file call and holds the worker there until the file work has been stopped.
+// The stop is placed by the test build of the program (dudez-hooked): its hook
+// DUDEZ_TEST_SIGNAL_AT sends the signal at the chosen file call and holds the worker there until
+// the file work has been stopped. The installed program has no such hook.
 #include "tests/support/FileBytes.h"
 #include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
@@ -56,7 +57,7 @@ struct Result {
 Result RunDudez(const std::string& dir, const std::string& hook) {
     TempDir logs;
     testsupport::Launch launch;
-    launch.argv = {testsupport::DudezBinary(), dir + "/a.kob", dir + "/b.kob"};
+    launch.argv = {testsupport::HookedDudezBinary(), dir + "/a.kob", dir + "/b.kob"};
     launch.stdoutPath = logs.Path() + "/out";
     launch.stderrPath = logs.Path() + "/err";
     if (hook.empty())
@@ -149,6 +150,20 @@ protected:
 };
 
 } // namespace
+
+TEST_F(Interrupt, TheInstalledProgramHasNoHook) {
+    TempDir dir;
+    Prepare(dir.Path());
+    TempDir logs;
+    testsupport::Launch launch;
+    launch.argv = {testsupport::DudezBinary(), dir.File("a.kob"), dir.File("b.kob")};
+    launch.stderrPath = logs.File("err");
+    launch.environment = {{"DUDEZ_TEST_SIGNAL_AT", "15:before:3"}};
+    launch.workingDirectory = dir.Path();
+    EXPECT_EQ(testsupport::WaitForExit(testsupport::StartProcess(launch), 30000), 0);
+    EXPECT_EQ(testsupport::ReadFileText(logs.File("err")), "");
+    for (const auto& [name, bytes] : reference) EXPECT_TRUE(ReadFileBytes(dir.File(name)) == bytes) << name;
+}
 
 TEST_F(Interrupt, AStopAtAnyFileCallLeavesOnlyCompleteOutputs) {
     const int signals[] = {SIGTERM, SIGINT, SIGHUP};

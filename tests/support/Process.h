@@ -26,6 +26,16 @@ inline std::string DudezBinary() {
 #endif
 }
 
+// The same program with the interruption tests' hook (DUDEZ_TEST_SIGNAL_AT); empty when it was
+// not built.
+inline std::string HookedDudezBinary() {
+#ifdef DUDEZ_HOOKED_BINARY
+    return DUDEZ_HOOKED_BINARY;
+#else
+    return "";
+#endif
+}
+
 struct Launch {
     std::vector<std::string> argv;   // argv[0] is the program; without a '/' it is looked up in PATH
     std::string stdoutPath;          // where its standard output goes; empty: /dev/null

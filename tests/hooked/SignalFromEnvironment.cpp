@@ -1,0 +1,33 @@
+// The dudez program as the interruption tests run it: the program itself, plus a stop placed by
+// the environment at a chosen file call. Only this test build reads it; the installed program
+// reads no environment variable of its own.
+//
+//     DUDEZ_TEST_SIGNAL_AT="<signal>:before:<n>"   (or "<signal>:after:<n>")
+//
+// sends <signal> to the process just before (after) its n-th file call and holds the calling
+// thread there until the file work has been stopped (crt::testing::ArmSignal).
+#include "platform/Crt.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+bool ArmFromEnvironment() {
+    const char* text = std::getenv("DUDEZ_TEST_SIGNAL_AT");
+    int signal = 0;
+    long nth = 0;
+    char when[16] = {};
+    if (!text || std::sscanf(text, "%d:%15[a-z]:%ld", &signal, when, &nth) != 3 || signal <= 0 || nth <= 0)
+        return false;
+    const bool after = std::strcmp(when, "after") == 0;
+    if (!after && std::strcmp(when, "before") != 0) return false;
+    crt::testing::ArmSignal(signal, after, nth);
+    return true;
+}
+
+// Before main, so before the first file call.
+[[maybe_unused]] const bool gArmed = ArmFromEnvironment();
+
+} // namespace
