@@ -39,9 +39,16 @@ pid_t StartProcess(const Launch& launch) {
     for (const auto& name : launch.unsetEnvironment) unsetenv(name.c_str());
     for (const auto& [name, value] : launch.environment) setenv(name.c_str(), value.c_str(), 1);
     Redirect("", 0, O_RDONLY);
-    Redirect(launch.stdoutPath, 1, O_WRONLY | O_CREAT | O_TRUNC);
-    Redirect(launch.stderrPath, 2, O_WRONLY | O_CREAT | O_TRUNC);
+    if (launch.outputFd >= 0) {
+        dup2(launch.outputFd, 1);
+        dup2(launch.outputFd, 2);
+        close(launch.outputFd);
+    } else {
+        Redirect(launch.stdoutPath, 1, O_WRONLY | O_CREAT | O_TRUNC);
+        Redirect(launch.stderrPath, 2, O_WRONLY | O_CREAT | O_TRUNC);
+    }
     if (!launch.workingDirectory.empty() && chdir(launch.workingDirectory.c_str()) != 0) _exit(126);
+    if (launch.inChild) launch.inChild();
     execvp(argv[0], argv.data());
     _exit(127);
 }

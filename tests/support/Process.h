@@ -10,6 +10,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -44,6 +45,9 @@ struct Launch {
     std::vector<std::pair<std::string, std::string>> environment;   // set for it
     std::vector<std::string> unsetEnvironment;                       // removed for it
     std::string workingDirectory;    // empty: the test's own
+    int outputFd = -1;               // when set: standard output and error both go here (a pipe)
+    std::function<void()> inChild;   // run in the child just before it becomes the program
+                                     // (limits, another user); only system calls belong here
 };
 
 // Starts the program in a session of its own (so without a controlling terminal), with standard

@@ -1,0 +1,230 @@
+// The dudez program where people really run it: output piped into a reader that goes away, a
+// file-size limit, an input that never delivers, inputs that cannot be opened for every kind of
+// reason, limits that keep its threads from starting. Each test runs the real program as its
+// own process and checks what it left behind.
+#include "tests/harness/KobFiles.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/Process.h"
+#include "tests/support/Slowdown.h"
+#include "tests/support/TempDir.h"
+#include "tools/kobenc/Damage.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <thread>
+
+using testsupport::Bytes;
+using testsupport::ListDir;
+using testsupport::ReadFileBytes;
+using testsupport::ReadFileText;
+using testsupport::TempDir;
+
+namespace {
+
+constexpr std::uint32_t kFrames = 20000;   // 80 KB of stereo WAVE
+
+// A KOB file of one stereo recording in dir; returns its path.
+std::string MakeKob(const TempDir& dir, const std::string& name, const std::string& stored, std::uint32_t frames,
+                    std::uint32_t seed) {
+    return kobtest::WriteKob(dir.File(name), kobenc::Encode({kobtest::Music(stored, 2, frames, seed)}));
+}
+
+Bytes WaveOf(const std::string& stored, std::uint32_t frames, std::uint32_t seed) {
+    return kobtest::ExpectedWave(2, 44100, kobtest::Music(stored, 2, frames, seed).samples);
+}
+
+struct Outcome {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs dudez headless on names, in dir, and waits for it (killed after the timeout: code -1).
+Outcome RunDudez(const TempDir& dir, const std::vector<std::string>& names, testsupport::Launch launch = {},
+             int timeoutMs = 60000) {
+    TempDir logs;
+    launch.argv = {testsupport::DudezBinary()};
+    launch.argv.insert(launch.argv.end(), names.begin(), names.end());
+    if (launch.outputFd < 0) {
+        launch.stdoutPath = logs.File("out");
+        launch.stderrPath = logs.File("err");
+    }
+    launch.workingDirectory = dir.Path();
+    const pid_t pid = testsupport::StartProcess(launch);
+    if (launch.outputFd >= 0) close(launch.outputFd);
+    Outcome run;
+    run.code = testsupport::WaitForExit(pid, timeoutMs * int{testsupport::kSlowdown});
+    if (launch.outputFd < 0) {
+        run.out = ReadFileText(logs.File("out"));
+        run.err = ReadFileText(logs.File("err"));
+    }
+    return run;
+}
+
+class Field : public testing::Test {
+protected:
+    void SetUp() override {
+        if (testsupport::DudezBinary().empty()) GTEST_SKIP() << "the dudez program was not built";
+    }
+    TempDir dir;
+};
+
+} // namespace
+
+TEST_F(Field, AReaderThatGoesAwayNeitherEndsTheProgramNorCostsAFile) {
+    // `dudez bad.kob other.kob good.kob 2>&1 | head -1`: the reader is gone before the program
+    // writes its first line (the report of bad.kob).
+    testsupport::WriteFileText(dir.File("bad.kob"), "not a KOB file");
+    MakeKob(dir, "other.kob", "Other.aif", kFrames, 1);
+    MakeKob(dir, "good.kob", "Good.aif", kFrames, 2);
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    close(ends[0]);
+    testsupport::Launch launch;
+    launch.outputFd = ends[1];
+    const Outcome run = RunDudez(dir, {"bad.kob", "other.kob", "good.kob"}, launch);
+    ASSERT_NE(run.code, -1) << "the program did not end";
+    EXPECT_LT(run.code, 128) << "ended by signal " << run.code - 128;
+    EXPECT_TRUE(ReadFileBytes(dir.File("other.wav")) == WaveOf("Other.aif", kFrames, 1));
+    EXPECT_TRUE(ReadFileBytes(dir.File("good.wav")) == WaveOf("Good.aif", kFrames, 2));
+    EXPECT_EQ(ListDir(dir.Path()), (std::vector<std::string>{"bad.kob", "good.kob", "good.wav", "other.kob", "other.wav"}));
+}
+
+TEST_F(Field, AFileSizeLimitFailsTheEntryThatPassesItAndTheBatchGoesOn) {
+    // `ulimit -f`: the big recording cannot be written whole; the small ones before and after
+    // it are, and nothing of the big one stays.
+    MakeKob(dir, "small.kob", "Small.aif", 5000, 1);
+    MakeKob(dir, "big.kob", "Big.aif", 200000, 2);   // 800 KB of WAVE
+    MakeKob(dir, "after.kob", "After.aif", 5000, 3);
+    testsupport::Launch launch;
+    launch.inChild = [] {
+        const rlimit limit{256 * 1024, 256 * 1024};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    };
+    const Outcome run = RunDudez(dir, {"small.kob", "big.kob", "after.kob"}, launch);
+    ASSERT_NE(run.code, -1) << "the program did not end";
+    EXPECT_LT(run.code, 128) << "ended by signal " << run.code - 128;
+    EXPECT_NE(run.err.find("Error: big.kob is not a KOB file or corrupted\n"), std::string::npos) << run.err;
+    EXPECT_TRUE(ReadFileBytes(dir.File("small.wav")) == WaveOf("Small.aif", 5000, 1));
+    EXPECT_TRUE(ReadFileBytes(dir.File("after.wav")) == WaveOf("After.aif", 5000, 3));
+    EXPECT_EQ(ListDir(dir.Path()),
+              (std::vector<std::string>{"after.kob", "after.wav", "big.kob", "small.kob", "small.wav"}));
+}
+
+TEST_F(Field, EveryStopSignalEndsTheProgramWhileAnInputNeverOpens) {
+    // A FIFO that nobody writes to: opening it waits for ever. A stop must end the program all
+    // the same, soon, leaving the finished output of the name before it.
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE("signal " + std::to_string(signal));
+        TempDir work;
+        MakeKob(work, "first.kob", "First.aif", 5000, 1);
+        ASSERT_EQ(mkfifo(work.File("never.kob").c_str(), 0600), 0);
+        TempDir logs;
+        testsupport::Launch launch;
+        launch.argv = {testsupport::DudezBinary(), "first.kob", "never.kob"};
+        launch.workingDirectory = work.Path();
+        launch.stderrPath = logs.File("err");
+        const pid_t pid = testsupport::StartProcess(launch);
+        // Once first.wav is there and complete, the program is on its way to the FIFO.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30 * testsupport::kSlowdown);
+        while (std::chrono::steady_clock::now() < deadline &&
+               !(testsupport::FileExists(work.File("first.wav")) && !testsupport::FileExists(work.File("first.wav.err")) &&
+                 ReadFileBytes(work.File("first.wav")).size() == 44 + 5000 * 4))
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        kill(pid, signal);
+        // Waiting for ever is the fault; this bound only keeps a broken program from hanging
+        // the suite.
+        const int code = testsupport::WaitForExit(pid, 5000 * int{testsupport::kSlowdown});
+        ASSERT_NE(code, -1) << "the stop did not end the program";
+        EXPECT_LT(code, 128) << "ended by the signal itself, not by the program's own way out";
+        EXPECT_TRUE(ReadFileBytes(work.File("first.wav")) == WaveOf("First.aif", 5000, 1));
+        EXPECT_EQ(ListDir(work.Path()), (std::vector<std::string>{"first.kob", "first.wav", "never.kob"}));
+    }
+}
+
+TEST_F(Field, AnInputThatCannotBeOpenedIsReportedWithItsOwnReason) {
+    MakeKob(dir, "plain.kob", "Plain.aif", 1000, 1);
+    std::filesystem::create_symlink("loop-b.kob", dir.File("loop-a.kob"));
+    std::filesystem::create_symlink("loop-a.kob", dir.File("loop-b.kob"));
+    struct Case {
+        std::string name;
+        std::string reason;
+    };
+    for (const Case& c : std::vector<Case>{{"missing.kob", "No such file or directory"},
+                                           {"plain.kob/inner.kob", "Not a directory"},
+                                           {"loop-a.kob", "Too many levels of symbolic links"}}) {
+        SCOPED_TRACE(c.name);
+        const Outcome run = RunDudez(dir, {c.name});
+        EXPECT_EQ(run.err, "LFile::OpenDataFork...fopen: " + c.reason + "\nCaught Error: : " + c.reason + "\n");
+    }
+
+    // A file the user may not read: as root, the program runs as nobody for it.
+    testsupport::WriteFileText(dir.File("secret.kob"), "KOB1");
+    chmod(dir.File("secret.kob").c_str(), 0600);
+    chmod(dir.Path().c_str(), 0755);
+    testsupport::Launch launch;
+    if (geteuid() == 0) {
+        chown(dir.File("secret.kob").c_str(), 0, 0);
+        launch.inChild = [] {
+            setgroups(0, nullptr);
+            if (setgid(65534) != 0 || setuid(65534) != 0) _exit(125);
+        };
+    } else {
+        chmod(dir.File("secret.kob").c_str(), 0);
+    }
+    const Outcome run = RunDudez(dir, {"secret.kob"}, launch);
+    EXPECT_EQ(run.err, "LFile::OpenDataFork...fopen: Permission denied\nCaught Error: : Permission denied\n");
+}
+
+TEST_F(Field, AThreadThatCannotStartIsReportedAndTheProgramEnds) {
+    if (geteuid() != 0) GTEST_SKIP() << "a limit on one user's threads needs a user of its own (root runs it as nobody)";
+    // Limits on the number of threads, from none beyond the first to enough: the program
+    // either runs or says it cannot start and ends with 1; it never waits for a batch that
+    // never runs, nor ends through an exception. Which thread fails first depends on how many
+    // the build itself starts (sanitizers start their own).
+    MakeKob(dir, "a.kob", "A.aif", 1000, 1);
+    chmod(dir.Path().c_str(), 0777);
+    bool sawNoWorker = false;
+    bool sawNoPlatformThread = false;
+    bool sawRun = false;
+    for (rlim_t threads = 1; threads <= 8 && !sawRun; ++threads) {
+        SCOPED_TRACE(std::to_string(threads) + " threads");
+        std::filesystem::remove(dir.File("a.wav"));
+        testsupport::Launch launch;
+        launch.inChild = [threads] {
+            setgroups(0, nullptr);
+            if (setgid(65534) != 0 || setuid(65534) != 0) _exit(125);
+            const rlimit limit{threads, threads};
+            setrlimit(RLIMIT_NPROC, &limit);
+        };
+        const Outcome run = RunDudez(dir, {"a.kob"}, launch, 20000);
+        ASSERT_NE(run.code, -1) << "the program waited for ever";
+        ASSERT_LT(run.code, 128) << "ended by signal " << run.code - 128 << "\n" << run.err;
+        if (run.code == 0) {
+            sawRun = true;
+            EXPECT_TRUE(testsupport::FileExists(dir.File("a.wav")));
+            continue;
+        }
+        EXPECT_EQ(run.code, 1);
+        EXPECT_FALSE(testsupport::FileExists(dir.File("a.wav")));
+        if (run.err == "dudez: cannot start the conversion: Resource temporarily unavailable\n") {
+            sawNoWorker = true;
+        } else {
+            EXPECT_EQ(run.err, "dudez: cannot start: Resource temporarily unavailable\n");
+            sawNoPlatformThread = true;
+        }
+    }
+    EXPECT_TRUE(sawNoPlatformThread);
+    EXPECT_TRUE(sawNoWorker);
+    EXPECT_TRUE(sawRun);
+}
