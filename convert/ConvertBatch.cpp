@@ -1,15 +1,22 @@
 #include "convert/ConvertBatch.h"
 
+#include "convert/BatchReport.h"
 #include "convert/ConvertFile.h"
+#include "platform/Startup.h"
 #include "platform/Windows.h"
 #include "stream/FileSpec.h"
 #include "stream/LFileCachedStream.h"
 #include "ui/Globals.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -34,28 +41,67 @@ void ReportFailure(const char* token) {
     MessageBoxA(gMainWindow, message, nullptr, MB_ICONHAND | MB_SETFOREGROUND);
 }
 
+// Splits one argument's text in place: at spaces (only spaces: no quoting), unless the whole
+// text names something that exists, which is then one name, spaces and all.
+void SplitArgument(char* text, std::vector<char*>& names) {
+    struct stat status {};
+    if (std::strchr(text, ' ') && ::lstat(text, &status) == 0) {
+        names.push_back(text);
+        return;
+    }
+    for (char* token = crt::strtok(text, " "); token; token = crt::strtok(nullptr, " ")) names.push_back(token);
+}
+
+// The names of the command line, in order, all split before the first is converted, so that
+// what the batch writes cannot change how a later argument is read. The start-up's own text is
+// split argument by argument; any other text counts as one argument.
+std::vector<char*> SplitNames(char* text) {
+    std::vector<char*> names;
+    const std::vector<std::size_t>* lengths = platform::ArgumentLengths(text);
+    if (!lengths) {
+        SplitArgument(text, names);
+        return names;
+    }
+    char* at = text;
+    for (const std::size_t length : *lengths) {
+        char* end = at + length;
+        const bool last = *end == '\0';
+        *end = '\0';
+        SplitArgument(at, names);
+        if (last) break;
+        at = end + 1;
+    }
+    return names;
+}
+
 void ConvertNames(char* text) {
-    char* token = crt::strtok(text, " ");
-    if (!token) return;
+    const std::vector<char*> names = text ? SplitNames(text) : std::vector<char*>{};
+    BatchReport& report = TheBatchReport();
+    report.Begin(std::vector<std::string>(names.begin(), names.end()));
     std::optional<LFileCachedStream> input;
     try {
-        while (token) {
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            const char* token = names[i];
+            report.Start(i);
             const FileSpec spec = SpecForToken(token);
             input.emplace(spec, kCacheSize);
             input->OpenDataFork(0);
             try {
                 ConvertFile(*input, spec);
+                report.End(BatchReport::Outcome::Converted);
             } catch (std::int32_t) {
+                report.End(BatchReport::Outcome::NotKob);
                 ReportFailure(token);   // the whole name from the command line, not the 254 kept
             }
             input.reset();
-            token = crt::strtok(nullptr, " ");
         }
     } catch (std::int32_t) {
         // The reason is that of the call that failed. A failed open keeps its own; anything
         // since (its trace, the stream's destruction) may have left another number in errno.
         const int error = input && input->GetOpenError() != 0 ? input->GetOpenError() : errno;
         input.reset();
+        report.End(BatchReport::Outcome::CannotOpen, error);
+        report.EndList();
         errno = error;
         std::perror("Caught Error: ");
     }
@@ -66,7 +112,8 @@ void ConvertNames(char* text) {
 void ConvertBatch(void* commandLine) {
     // WATCHOUT: split in place. The program may end while this thread is still between two
     // names, so the text it is handed must outlive the program's static objects.
-    if (commandLine) ConvertNames(static_cast<char*>(commandLine));
+    ConvertNames(static_cast<char*>(commandLine));
+    TheBatchReport().Finish();
     PostMessageA(gMainWindow, UM_BATCHDONE, 0, 0);
     _endthread();
 }

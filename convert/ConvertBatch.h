@@ -4,8 +4,10 @@
 //
 //     _beginthread(ConvertBatch, 0, commandLineText);
 //
-// The text is split at spaces (only spaces: no quoting) and is written into while it is split, so
-// it belongs to the worker once the thread has started. A file that cannot even be opened stops
+// The text is split at spaces (only spaces: no quoting), except that an argument of the program
+// that names an existing file as a whole stays one name; it is written into while it is split,
+// so it belongs to the worker once the thread has started. What became of each name goes into
+// TheBatchReport(). A file that cannot even be opened stops
 // the batch (a trace on standard error, no message box). The thread ends itself with _endthread.
 #pragma once
 

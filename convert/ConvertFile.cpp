@@ -1,5 +1,6 @@
 #include "convert/ConvertFile.h"
 
+#include "convert/BatchReport.h"
 #include "convert/DamageListing.h"
 #include "convert/KobFormat.h"
 #include "convert/OutputNames.h"
@@ -231,6 +232,9 @@ void ConvertEntry(LStream& input, const FileSpec& inputSpec, const KOBEntryHeade
     }
     // Both at once: a stop of the file work never keeps one without the other.
     const std::string listingPath = listing.Path();
+    // Told before it is kept: a stop in between removes the file, and the report, read once the
+    // file work has stopped, leaves out what is still unfinished.
+    TheBatchReport().Wrote({wavePath, listing.Stretches(), listing.Stretches() > 0 ? listingPath : ""});
     crt::KeepFiles({wavePath.c_str(), listingPath.c_str()});
     writer.reset();
 }

@@ -91,4 +91,5 @@ void DamageListing::AddStretch(std::int32_t firstFrame, std::int32_t endFrame, s
     const char end[2] = {kLineEnd, '\0'};
     PutText(end);
     if (mFirstLineEnd == 0) mFirstLineEnd = static_cast<LStream&>(*mStream).GetMarker();
+    ++mStretches;
 }

@@ -35,6 +35,9 @@ public:
     // out the last lines is thrown as the error number.
     void Finish();
 
+    // How many stretches it lists.
+    long Stretches() const { return mStretches; }
+
     // The listing's path: the name it was made under once it exists.
     std::string Path() const { return FileSpecPath(mSpec); }
 
@@ -48,4 +51,5 @@ private:
     std::unique_ptr<LFileStream> mStream;   // open once the first line has been asked for
     std::int64_t mFirstLineEnd = 0;         // file size once the first stretch's line is in
     bool mFinished = false;                 // written and closed whole
+    long mStretches = 0;                    // lines added
 };

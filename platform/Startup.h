@@ -1,17 +1,19 @@
 // The program's entry point and what the start-up code hands it.
 //
-// The program defines WinMain; the executable's main() builds the command-line text from its
+// The program defines WinMain; the executable's main() builds the command line from its
 // arguments and calls it with the module instance and SW_SHOWDEFAULT:
 //
 //     int main(int argc, char** argv) {
-//         static std::string text = platform::CommandLineText(argc, argv);
-//         return WinMain(GetModuleHandleA(nullptr), nullptr, text.data(), SW_SHOWDEFAULT);
+//         platform::CommandLine& line = platform::MakeCommandLine(argc, argv);
+//         return WinMain(GetModuleHandleA(nullptr), nullptr, line.text.data(), SW_SHOWDEFAULT);
 //     }
 #pragma once
 
 #include "platform/WinTypes.h"
 
+#include <cstddef>
 #include <string>
+#include <vector>
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand);
 
@@ -20,5 +22,21 @@ namespace platform {
 // The text behind the program's name: the arguments after the first, joined with single
 // spaces (empty when there are none). Arguments are taken as they are, spaces inside included.
 std::string CommandLineText(int argc, const char* const* argv);
+
+// The command line as the start-up code keeps it: the text WinMain is handed, and the length of
+// each argument in it (they follow one another, one space apart). The shell or the file manager
+// has already separated the names, so a name with spaces in it can still be told from two names.
+struct CommandLine {
+    std::string text;
+    std::vector<std::size_t> argumentLengths;
+};
+
+// Makes the program's command line from its arguments. It is never destroyed: the worker splits
+// its text in place and may still be at it while static objects go at exit.
+CommandLine& MakeCommandLine(int argc, const char* const* argv);
+
+// Where the arguments lie in text, when text is the command-line text MakeCommandLine made (null
+// for any other text, which then counts as one argument).
+const std::vector<std::size_t>* ArgumentLengths(const char* text);
 
 } // namespace platform

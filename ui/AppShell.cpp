@@ -1,5 +1,6 @@
 #include "ui/AppShell.h"
 
+#include "convert/BatchReport.h"
 #include "convert/ConvertBatch.h"
 #include "ui/Globals.h"
 #include "ui/MainWindow.h"
@@ -31,6 +32,14 @@ void ExitCleanup() {
     // deleted: by name alone it could hit someone else's file, as an entry that failed has
     // removed its output already and the name may have been taken since.
     crt::_fcloseall();
+}
+
+int FinishRun(int winMainResult) {
+    crt::StopFileWork();
+    const BatchReport& report = TheBatchReport();
+    std::fputs(report.Text().c_str(), stdout);
+    std::fflush(stdout);
+    return winMainResult == 0 && report.Succeeded() ? 0 : 1;
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCommand) {

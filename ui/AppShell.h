@@ -10,3 +10,8 @@
 #include "platform/Windows.h"
 
 void ExitCleanup();
+
+// After WinMain has returned (its result given): stops the worker's file work, so that what the
+// report says is what stays, prints the report of every name on standard output and returns the
+// program's exit status: 0 when every name was converted and the batch ran to its end, else 1.
+int FinishRun(int winMainResult);

@@ -14,7 +14,13 @@
 #define DUDEZ_HAVE_TERMINAL 1
 #endif
 #include "resources/ProgramResources.h"
+#include "ui/AppShell.h"
 #include "ui/Globals.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <memory>
@@ -23,9 +29,62 @@
 
 namespace {
 
-// The display the window is shown on: an X11 display when one can be opened, else the
-// controlling terminal, else none. Null means headless.
+constexpr char kVersion[] = "dudez 1.0.1\n";
+
+constexpr char kUsage[] =
+    "Usage: dudez FILE.kob...\n"
+    "Restores the recordings held in KOB files as WAVE files (16-bit PCM).\n"
+    "\n"
+    "Each recording is written into the folder of its KOB file, named after the name stored\n"
+    "in it (Take.AIF gives take.wav); an existing file is never replaced (take.1.wav, ...).\n"
+    "Damaged blocks become silence and are listed in a .err file beside the WAVE file.\n"
+    "When that folder takes no new file (read-only media), the outputs go into the current\n"
+    "directory under the same names. A name with spaces is one name when it names a file.\n"
+    "\n"
+    "A window shows the progress (on X11, else in the terminal); a run whose input is not\n"
+    "its terminal (a script, xargs) shows none. Keys: Left/Right and Page Up/Page Down page\n"
+    "the pictures; Escape ends at once (the unfinished file is removed); Return closes the\n"
+    "window once the button reads Done.\n"
+    "\n"
+    "At the end, one line per WAVE file written or file not converted, then a summary, go\n"
+    "to standard output. Exit status: 0 when every file was converted; 1 when a file was\n"
+    "not a KOB file or corrupted, could not be opened, or the program was ended before Done.\n"
+    "\n"
+    "  -h, --help     this text\n"
+    "      --version  the version\n"
+    "\n"
+    "More in man dudez.\n";
+
+// `dudez --help`, `-h` or `--version` alone, when no file of that name exists, answers at once:
+// no window, no file touched. Returns false for any other command line.
+bool AnswerAlone(int argc, char** argv) {
+    if (argc != 2) return false;
+    const std::string argument = argv[1];
+    const char* answer = argument == "--version" ? kVersion
+                       : argument == "--help" || argument == "-h" ? kUsage
+                       : nullptr;
+    struct stat status {};
+    if (!answer || ::lstat(argv[1], &status) == 0) return false;
+    std::fputs(answer, stdout);
+    return true;
+}
+
+// Started from a terminal but with standard input elsewhere (a shell loop with </dev/null,
+// xargs, find -exec, a script): nobody is there to press a key, so the run shows no window and
+// never waits. A desktop launch has no terminal at all and keeps its window.
+bool InputIsNotItsTerminal() {
+    const int terminal = ::open("/dev/tty", O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    if (terminal < 0) return false;
+    ::close(terminal);
+    // Only the controlling terminal has a foreground process group to tell.
+    return !(::isatty(0) && ::tcgetpgrp(0) != -1);
+}
+
+// The display the window is shown on: none for a run whose input is not its terminal; else an
+// X11 display when one can be opened, else the controlling terminal, else none. Null means
+// headless.
 std::unique_ptr<platform::display::Backend> OpenDisplay() {
+    if (InputIsNotItsTerminal()) return nullptr;
 #ifdef DUDEZ_HAVE_X11
     if (auto x11 = platform::display::OpenX11Display()) return x11;
 #endif
@@ -34,10 +93,6 @@ std::unique_ptr<platform::display::Backend> OpenDisplay() {
 #endif
     return nullptr;
 }
-
-} // namespace
-
-namespace {
 
 int Run(int argc, char** argv) {
     RegisterDialogAndKeys();
@@ -51,15 +106,14 @@ int Run(int argc, char** argv) {
         platform::StartHeadlessUser(&gMainWindow);
     }
 
-    // Never destroyed: the batch thread splits it in place and may still be at it while the
-    // program's static objects go at exit.
-    static std::string* const commandLine = new std::string(platform::CommandLineText(argc, argv));
-    return WinMain(GetModuleHandleA(nullptr), nullptr, commandLine->data(), SW_SHOWDEFAULT) == 0 ? 0 : 1;
+    platform::CommandLine& commandLine = platform::MakeCommandLine(argc, argv);
+    return FinishRun(WinMain(GetModuleHandleA(nullptr), nullptr, commandLine.text.data(), SW_SHOWDEFAULT));
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    if (AnswerAlone(argc, argv)) return 0;
     // Before any thread starts, so that only the signal thread ever takes them.
     platform::BlockStopSignals();
     platform::KeepWriteFailuresAsErrors();

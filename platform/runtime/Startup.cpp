@@ -2,7 +2,9 @@
 #include "platform/Kernel.h"
 #include "platform/Startup.h"
 
+#include <atomic>
 #include <cstdint>
+#include <cstring>
 
 namespace platform {
 
@@ -14,6 +16,24 @@ std::string CommandLineText(int argc, const char* const* argv) {
         text += argv[i];
     }
     return text;
+}
+
+namespace {
+
+std::atomic<CommandLine*> gCommandLine{nullptr};
+
+} // namespace
+
+CommandLine& MakeCommandLine(int argc, const char* const* argv) {
+    auto* line = new CommandLine{CommandLineText(argc, argv), {}};
+    for (int i = 1; i < argc && argv && argv[i]; ++i) line->argumentLengths.push_back(std::strlen(argv[i]));
+    gCommandLine.store(line);
+    return *line;
+}
+
+const std::vector<std::size_t>* ArgumentLengths(const char* text) {
+    const CommandLine* line = gCommandLine.load();
+    return line && text == line->text.data() ? &line->argumentLengths : nullptr;
 }
 
 } // namespace platform

@@ -65,7 +65,8 @@ TEST_F(Program, HeadlessRunConvertsEverythingAndEndsByItself) {
     const std::string a = MakeKob(dir.File("a.kob"), "First.aif", 30000, true);
     const std::string b = MakeKob(dir.File("b.kob"), "Second.aif", 20000);
     testsupport::WriteFileText(dir.File("c.kob"), "not a kob");
-    EXPECT_EQ(Wait(Start(logs.Path(), {a, dir.File("c.kob"), b})), 0);
+    // A file reported: the run is no success.
+    EXPECT_EQ(Wait(Start(logs.Path(), {a, dir.File("c.kob"), b})), 1);
     EXPECT_EQ(ListDir(dir.Path()), (std::vector<std::string>{"a.kob", "b.kob", "c.kob", "first.wav",
                                                              "first.wav.err", "second.wav"}));
     EXPECT_EQ(testsupport::ReadFileText(logs.File("stderr.txt")),
@@ -75,6 +76,9 @@ TEST_F(Program, HeadlessRunConvertsEverythingAndEndsByItself) {
 
 TEST_F(Program, NothingToDoEndsAtOnce) {
     EXPECT_EQ(Wait(Start(logs.Path(), {}), 20000), 0);
+    EXPECT_EQ(testsupport::ReadFileText(logs.File("stdout.txt")),
+              "dudez: 0 names, 0 converted (0 with damage), 0 not a KOB file or corrupted, 0 could not be opened, "
+              "0 not converted\n");
 }
 
 TEST_F(Program, StopSignalMidFileDeletesTheUnfinishedOutput) {
@@ -97,7 +101,8 @@ TEST_F(Program, StopSignalMidFileDeletesTheUnfinishedOutput) {
             std::this_thread::sleep_for(std::chrono::microseconds(200));
         ASSERT_TRUE(FileExists(work.File("big.wav"))) << "the conversion never started";
         kill(pid, signal);
-        EXPECT_EQ(Wait(pid), 0) << "signal " << signal;
+        // Ended before the list was done: no success.
+        EXPECT_EQ(Wait(pid), 1) << "signal " << signal;
         // What is left is complete: the output being written when the signal came is gone.
         EXPECT_TRUE(FileExists(work.File("done.wav"))) << "signal " << signal;
         std::size_t outputs = 0;
