@@ -196,6 +196,9 @@ void ConvertEntry(LStream& input, const FileSpec& inputSpec, const KOBEntryHeade
         input.SetMarker(static_cast<std::int32_t>(header.blockDataOffset()), 0);
         ConvertBlocks(input, header, *writer, panel, listing);
         CopyTrailingData(input, header, *writer);
+        // The last frames are still in the writer's memory; a failure to write them is the
+        // entry's failure.
+        writer->WriteHeldFrames();
         // WATCHOUT: the window stops naming the file before it is closed, because the name it
         // shows when it closes is deleted at exit, complete or not. From here until the files
         // are kept, the runtime removes them if the program is stopped.
