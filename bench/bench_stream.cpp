@@ -1,6 +1,6 @@
-// The cached input stream under the converter's access patterns: the byte-by-byte signature
-// search (a marker set and two 4-byte reads at every position) and sequential block reads
-// (22-byte headers followed by packed data).
+// The cached input stream under the converter's access patterns: the search for the first entry
+// over a file without one, and sequential block reads (22-byte headers followed by packed data).
+#include "convert/ConvertFile.h"
 #include "stream/FileSpec.h"
 #include "stream/LFileCachedStream.h"
 
@@ -32,20 +32,16 @@ const std::string& TestFile() {
 }
 
 void BM_SignatureSearch(benchmark::State& state) {
-    const std::int32_t span = 1 << 20;
     for (auto _ : state) {
         LFileCachedStream input(MakeFileSpec(TestFile()), 0x40000);
         input.OpenDataFork(0);
-        LStream& stream = input;
-        unsigned char bytes[8];
-        for (std::int32_t p = 0; p < span; ++p) {
-            stream.SetMarker(p, 0);
-            stream.GetBlock(bytes, 4);
-            stream.GetBlock(bytes + 4, 4);
-            benchmark::DoNotOptimize(bytes);
+        try {
+            FindFirstEntry(input);
+            std::abort();   // the file has no entry
+        } catch (std::int32_t) {
         }
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * span);
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * (8 << 20));
 }
 BENCHMARK(BM_SignatureSearch)->Unit(benchmark::kMillisecond);
 

@@ -216,6 +216,9 @@ void ConvertEntry(LStream& input, const FileSpec& inputSpec, const KOBEntryHeade
         input.SetMarker(static_cast<std::int32_t>(header.blockDataOffset()), 0);
         ConvertBlocks(input, header, *writer, panel, listing);
         CopyTrailingData(input, header, *writer);
+        // The last frames are still in the writer's memory; a failure to write them is the
+        // entry's failure.
+        writer->WriteHeldFrames();
         // WATCHOUT: the window stops naming the file before it is closed, because the name it
         // shows when it closes is deleted at exit, complete or not. From here until the files
         // are kept, the runtime removes them if the program is stopped.
@@ -242,12 +245,22 @@ void ConvertEntry(LStream& input, const FileSpec& inputSpec, const KOBEntryHeade
 } // namespace
 
 std::int32_t FindFirstEntry(LStream& input) {
-    for (std::int32_t position = 0;; ++position) {
-        std::uint8_t signature[8];
+    // The input is read a chunk at a time and searched in memory. Chunks overlap by the
+    // signature's length less one, so a signature across two chunks is found in the second.
+    // What comes out is what eight bytes read at every position would give: the first position
+    // whose eight bytes are the signature; otherwise the code of the read that fails first (6 at
+    // the end of the file), as only bytes the input delivered are searched.
+    constexpr std::int32_t kChunk = 32768;
+    constexpr std::int32_t kOverlap = kEntrySignatureSize - 1;
+    std::uint8_t chunk[kChunk];
+    for (std::int32_t position = 0;;) {
         input.SetMarker(position, 0);
-        input.GetBlock(signature, 4);
-        input.GetBlock(signature + 4, 4);
-        if (IsEntryStart(signature)) return position;
+        std::int32_t count = kChunk;
+        const std::int32_t result = input.GetBytes(chunk, count);
+        const std::int32_t found = FindEntryStart(chunk, count);
+        if (found >= 0) return position + found;
+        if (result != 0) throw result;
+        position += std::max(count - kOverlap, 1);
     }
 }
 

@@ -2,8 +2,8 @@
 //
 //     ConvertFile(inputStream, inputSpec);   // throws a 32-bit code when the file is rejected
 //
-// The input is an opened stream over the KOB file (a cached stream, since the search for the
-// first entry reads 8 bytes at every byte position). Each entry of the file's chain becomes one
+// The input is an opened stream over the KOB file: the batch driver's cached stream, which
+// serves the search for the first entry and the small header reads from memory. Each entry of the file's chain becomes one
 // WAVE file in the input's directory, named after the source name stored in the entry and never
 // replacing an existing file. Damaged blocks become silence and are listed in a ".err" file beside
 // the WAVE file. On a failure the output of the entry being written is removed, outputs of earlier
@@ -18,5 +18,7 @@
 void ConvertFile(LStream& input, const FileSpec& inputSpec);
 
 // The position of the first entry header: the first byte position at which "KOB1" "MRFC" stands.
-// Throws the stream's code (6 at the end of the file) when there is none.
+// Throws the stream's code (6 at the end of the file) when there is none. WATCHOUT: it reads
+// 32 KiB at a time, which a cached stream serves from its cache only when the cache is at least
+// that large (the batch driver's holds 256 KiB); a larger read would bypass it.
 std::int32_t FindFirstEntry(LStream& input);

@@ -49,3 +49,12 @@ std::uint16_t BlockHeaderStatus(const KOBBlockHeader& header) {
 bool IsEntryStart(const std::uint8_t* bytes) {
     return kob::Get32(bytes) == kEntryMagic && kob::Get32(bytes + 4) == kEntryFormatTag;
 }
+
+std::int32_t FindEntryStart(const std::uint8_t* bytes, std::int32_t count) {
+    static constexpr std::uint8_t kSignature[kEntrySignatureSize] = {'K', 'O', 'B', '1', 'M', 'R', 'F', 'C'};
+    if (count < kEntrySignatureSize) return -1;
+    // The C library's search runs at memory speed, also through runs of the signature's own
+    // first letter.
+    const void* at = ::memmem(bytes, static_cast<std::size_t>(count), kSignature, sizeof kSignature);
+    return at ? static_cast<std::int32_t>(static_cast<const std::uint8_t*>(at) - bytes) : -1;
+}

@@ -127,3 +127,7 @@ std::uint16_t BlockHeaderStatus(const KOBBlockHeader& header);
 
 // Whether the 8 bytes at bytes are "KOB1" followed by "MRFC", the start of an entry header.
 bool IsEntryStart(const std::uint8_t* bytes);
+// The length of that signature.
+inline constexpr std::int32_t kEntrySignatureSize = 8;
+// The index of the first entry start wholly within count bytes, or -1 when there is none.
+std::int32_t FindEntryStart(const std::uint8_t* bytes, std::int32_t count);

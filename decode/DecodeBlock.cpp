@@ -1,6 +1,6 @@
 #include "decode/DecodeBlock.h"
 
-#include "decode/BitReader.h"
+#include "decode/WordBitReader.h"
 
 namespace {
 
@@ -57,12 +57,14 @@ struct ThirdOrder {
 // residuals of w + 2 bits each; they follow each other with no alignment until `samples` samples
 // are stored.
 template <typename Predictor>
-void DecodeGroups(BitReader& reader, std::uint8_t* output, std::int32_t samples) {
+void DecodeGroups(WordBitReader& reader, std::uint8_t* output, std::int32_t samples) {
     Predictor predictor;
     std::int32_t left = samples;
     while (left > 0) {
-        const auto width = static_cast<std::int32_t>(reader.GetBits(4)) + 2;
-        const auto count = static_cast<std::int32_t>(reader.GetBits(4)) + 1;
+        // The width code (high four bits) and the count code (low four) in one read.
+        const auto codes = static_cast<std::int32_t>(reader.GetBits(8));
+        const std::int32_t width = (codes >> 4) + 2;
+        const std::int32_t count = (codes & 0xF) + 1;
         const std::int32_t stored = count < left ? count : left;
         for (std::int32_t k = 0; k < stored; ++k) {
             const std::int16_t x = predictor.Next(reader.GetSignedBits(width));
@@ -70,12 +72,9 @@ void DecodeGroups(BitReader& reader, std::uint8_t* output, std::int32_t samples)
             output[1] = static_cast<std::uint8_t>(x);
             output += 2;
         }
+        // A last group may declare more residuals than the block has samples left; those are
+        // never needed, and the block is finished.
         left -= stored;
-        // A last group may declare more residuals than the block has samples left. The first
-        // one beyond the end is still read (and dropped) before the block is finished; the rest
-        // are never read.
-        if (stored < count)
-            reader.GetSignedBits(width);
     }
 }
 
@@ -94,15 +93,10 @@ void DecodeBlock(const std::uint8_t* packed, std::uint8_t* output, const std::ui
 
     // WATCHOUT: the reader's window is the packed data plus the byte after it, which the caller
     // keeps readable. The samples of a block whose groups end within its own bytes never depend
-    // on that byte's value: the eager load or a dropped last residual may read it, but no stored
-    // sample uses its bits. Only a block cut short takes bits from it, and only the block's data
+    // on that byte's value; only a block cut short takes bits from it, and only the block's data
     // checksum can tell whether such a block came out right. With no packed data at all the
     // window is empty and packed is not touched.
-    BitReader reader;
-    if (packedLength > 0)
-        reader.Init(packed, packedLength + 1);
-    else
-        reader.Init(nullptr, 0);
+    WordBitReader reader(packed, packedLength > 0 ? packedLength + 1 : 0);
 
     switch (mode) {
     case 1:

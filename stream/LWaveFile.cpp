@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 
 #include "stream/HeapBlock.h"
 
@@ -23,12 +25,20 @@ void PutChars(std::uint8_t* at, const char (&four)[5]) {
 
 } // namespace
 
-LWaveFile::LWaveFile(const FileSpec& spec) : LAudioFile(spec) {}
+LWaveFile::LWaveFile(const FileSpec& spec, std::int32_t heldBytes)
+    : LAudioFile(spec), mHeldLimit(heldBytes) {}
 
-LWaveFile::~LWaveFile() = default;
+LWaveFile::~LWaveFile() {
+    WriteHeldFramesQuietly("LWaveFile::~LWaveFile");
+}
 
 std::uint32_t LWaveFile::GetFileType() {
     return 0x57617665;
+}
+
+void LWaveFile::CloseDataFork() {
+    WriteHeldFramesQuietly("LWaveFile::CloseDataFork");
+    LAudioFile::CloseDataFork();
 }
 
 void LWaveFile::SetFormat(std::int32_t frameCount, std::uint16_t channels,
@@ -40,6 +50,9 @@ void LWaveFile::SetFormat(std::int32_t frameCount, std::uint16_t channels,
     if (frameCount < 0 || kHeaderSize + dataBytes > INT32_MAX)
         throw static_cast<std::int32_t>(kUnsupportedFormat);
 
+    // Frames held for the old format belong to the file as it was.
+    WriteHeldFrames();
+    mHeld.reset();
     LAudioFile::SetFormat(frameCount, channels, bytesPerSample, sampleRate);
 
     // Fields that the format itself cannot hold in their width (frame bytes in 16 bits, the
@@ -62,6 +75,8 @@ void LWaveFile::SetFormat(std::int32_t frameCount, std::uint16_t channels,
 
     SetMarker(0, 0);
     PutBlock(header, kHeaderSize);
+    // The file was created empty (CreateAudioFile), so the header is all it holds.
+    mFileEnd = std::max<std::int64_t>(mFileEnd, kHeaderSize);
 }
 
 void LWaveFile::WriteSamples(std::int32_t firstFrame, std::int32_t frameCount,
@@ -77,41 +92,96 @@ void LWaveFile::WriteSamples(std::int32_t firstFrame, std::int32_t frameCount,
     const std::int64_t stop = std::min<std::int64_t>(first + frameCount, mFrameCount);
     if (start >= stop) return;
 
-    const std::int64_t frameBytes = std::int64_t{mChannels} * 2;
-    const std::int64_t offset64 = kHeaderSize + frameBytes * start;
-    const std::int64_t size64 = frameBytes * (stop - start);
+    const std::int64_t frameBytes = FrameBytes();
     // WATCHOUT: SetFormat refused every sound whose file passes INT32_MAX bytes, so this holds
-    // for every frame below mFrameCount; it stays as the guard of the 32-bit markers below.
-    if (offset64 + size64 > INT32_MAX) throw static_cast<std::int32_t>(kUnsupportedFormat);
-    const auto offset = static_cast<std::int32_t>(offset64);
-    const auto size = static_cast<std::int32_t>(size64);
+    // for every frame below mFrameCount; it stays as the guard of the 32-bit markers.
+    if (kHeaderSize + frameBytes * stop > INT32_MAX) throw static_cast<std::int32_t>(kUnsupportedFormat);
 
-    HeapBlock buffer(size);
-    std::uint8_t* frames = buffer.Bytes();
-    if (channel > 1) {
-        // The earlier channels of these frames are in the file already; read them back.
-        SetMarker(offset, 0);
-        std::int32_t count = size;
+    if (!mHeld) {
+        // No more than the sound has, so a short sound with many channels asks for little.
+        mHeldCapacity = std::clamp<std::int64_t>(mHeldLimit / frameBytes, 1, mFrameCount);
+        mHeld = std::make_unique<HeapBlock>(static_cast<std::int32_t>(mHeldCapacity * frameBytes));
+        mHeldFirst = mHeldEnd = mChangedFirst = mChangedEnd = 0;
+    }
+
+    // A run wider than the held stretch goes through it a slice at a time.
+    for (std::int64_t sliceStart = start; sliceStart < stop;) {
+        const std::int64_t sliceStop = std::min(stop, sliceStart + mHeldCapacity);
+        Hold(sliceStart, sliceStop, channel == 1);
+        std::uint8_t* frames = HeldFrame(sliceStart);
+        const std::int64_t count = sliceStop - sliceStart;
+        if (channel == 1) ZeroBlock(frames, static_cast<std::int32_t>(count * frameBytes));
+        // Sample i of the input is big-endian; in the frame it goes low byte first.
+        const std::uint8_t* in = samples + 2 * (sliceStart - first);
+        std::uint8_t* out = frames + 2 * (channel - 1);
+        for (std::int64_t i = 0; i < count; ++i) {
+            out[i * frameBytes] = in[2 * i + 1];
+            out[i * frameBytes + 1] = in[2 * i];
+        }
+        if (mChangedFirst == mChangedEnd) {
+            mChangedFirst = sliceStart;
+            mChangedEnd = sliceStop;
+        } else {
+            mChangedFirst = std::min(mChangedFirst, sliceStart);
+            mChangedEnd = std::max(mChangedEnd, sliceStop);
+        }
+        sliceStart = sliceStop;
+    }
+}
+
+void LWaveFile::Hold(std::int64_t start, std::int64_t stop, bool overwritten) {
+    const bool anyHeld = mHeldFirst < mHeldEnd;
+    if (anyHeld && start >= mHeldFirst && stop <= mHeldFirst + mHeldCapacity) {
+        // Within reach of the held stretch: it grows up to stop. Frames between its end and
+        // start keep what the file holds.
+        if (stop > mHeldEnd) {
+            Load(mHeldEnd, overwritten ? start : stop);
+            mHeldEnd = stop;
+        }
+        return;
+    }
+    WriteHeldFrames();
+    mHeldFirst = mHeldEnd = start;
+    if (!overwritten) Load(start, stop);
+    mHeldEnd = stop;
+}
+
+void LWaveFile::Load(std::int64_t from, std::int64_t to) {
+    if (from >= to) return;
+    std::uint8_t* frames = HeldFrame(from);
+    const std::int64_t offset = kHeaderSize + from * FrameBytes();
+    const std::int64_t size = (to - from) * FrameBytes();
+    const std::int64_t held = std::clamp<std::int64_t>(mFileEnd - offset, 0, size);
+    if (held > 0) {
+        SetMarker(static_cast<std::int32_t>(offset), 0);
+        std::int32_t count = static_cast<std::int32_t>(held);
         const std::int32_t code = GetBytes(frames, count);
         if (code != 0) throw code;
-        // A read that stops at the end of the file reports success; whatever the file does not
-        // hold yet (here or past a shorter count) becomes zero, never stale heap bytes.
-        const std::int64_t readable = std::max<std::int64_t>(0, std::min(size, count));
-        const std::int64_t held =
-            std::clamp<std::int64_t>(std::int64_t{GetLength()} - offset, 0, readable);
-        ZeroBlock(frames + held, static_cast<std::int32_t>(size - held));
-    } else {
-        ZeroBlock(frames, size);
     }
+    // What the file does not hold yet becomes zero, never stale heap bytes.
+    ZeroBlock(frames + held, static_cast<std::int32_t>(size - held));
+}
 
-    // Sample i of the input is big-endian; in the frame it goes low byte first.
-    const std::uint8_t* in = samples + 2 * (start - first);
-    std::uint8_t* out = frames + 2 * (channel - 1);
-    for (std::int64_t i = 0; i < stop - start; ++i) {
-        out[i * frameBytes] = in[2 * i + 1];
-        out[i * frameBytes + 1] = in[2 * i];
+void LWaveFile::WriteHeldFrames() {
+    if (mChangedFirst >= mChangedEnd) return;
+    // Every frame between the first and the last changed one is held and right, so the
+    // stretch goes out in one piece.
+    const std::int64_t offset = kHeaderSize + mChangedFirst * FrameBytes();
+    const std::int64_t size = (mChangedEnd - mChangedFirst) * FrameBytes();
+    const std::uint8_t* frames = HeldFrame(mChangedFirst);
+    // A write that fails is not tried again: the file is incomplete either way.
+    mChangedFirst = mChangedEnd = 0;
+    SetMarker(static_cast<std::int32_t>(offset), 0);
+    PutBlock(frames, static_cast<std::int32_t>(size));
+    mFileEnd = std::max(mFileEnd, offset + size);
+}
+
+void LWaveFile::WriteHeldFramesQuietly(const char* where) noexcept {
+    try {
+        WriteHeldFrames();
+    } catch (std::int32_t code) {
+        char path[kPathTextSize];
+        std::fprintf(stderr, "%s: the last frames of %s could not be written: %s\n", where,
+                     FileSpecPathText(mSpec, path), code > 0 ? std::strerror(code) : "seek failed");
     }
-
-    SetMarker(offset, 0);
-    PutBlock(frames, size);
 }

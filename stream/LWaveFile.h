@@ -5,12 +5,20 @@
 //     out.CreateAudioFile(creator, out.GetFileType());
 //     out.SetFormat(1000, 2, 2, 44100);        // the header
 //     out.WriteSamples(0, 500, 1, left);       // frames 0..499, channel 2 set to 0
-//     out.WriteSamples(0, 500, 2, right);      // read back, channel 2 filled in, rewritten
+//     out.WriteSamples(0, 500, 2, right);      // channel 2 filled in
+//     out.WriteHeldFrames();                   // before FinishDataFork: a failure is thrown
 //
-// A channel-1 run writes its frames whole with the other channels zero; a later channel reads
-// the frames back and patches its own two bytes in each. Where the file does not hold the
-// frames yet, the other channels read as zero. The header's sizes come from SetFormat, not
-// from the samples written.
+// A channel-1 run sets its frames whole, the other channels zero; a later channel changes only
+// its own two bytes in each frame and keeps what is there (zero where the file holds nothing
+// yet). The header's sizes come from SetFormat, not from the samples written.
+//
+// The writer keeps a stretch of frames in memory, at most heldBytes (one frame at the least),
+// and writes it into the file once it must make room, so the usual order (channel 1 of a run,
+// then the other channels of the same frames) costs one write and no read. A run wider than the
+// stretch goes through it in slices, so memory never grows with the channel count or the run's
+// length. Frames that leave memory before every channel has come are read back when a later
+// channel needs them. Held frames reach the file through WriteHeldFrames, CloseDataFork or the
+// destructor; only the first reports a failure.
 //
 // Nothing is ever written outside the sound: a run for a channel outside 1..channels is not
 // written, and frames below 0 or at or beyond the frame count are dropped. A format whose file
@@ -19,11 +27,19 @@
 // bytes per sample.
 #pragma once
 
+#include <cstdint>
+#include <memory>
+
+#include "stream/HeapBlock.h"
 #include "stream/LAudioFile.h"
 
 class LWaveFile : public LAudioFile {
 public:
-    explicit LWaveFile(const FileSpec& spec);
+    // Most bytes of frames held in memory: 1 MiB, a few hundred thousand stereo frames.
+    static constexpr std::int32_t kHeldBytes = 1 << 20;
+
+    explicit LWaveFile(const FileSpec& spec, std::int32_t heldBytes = kHeldBytes);
+    // Writes the held frames, as CloseDataFork does.
     ~LWaveFile() override;
 
     void SetFormat(std::int32_t frameCount, std::uint16_t channels, std::uint16_t bytesPerSample,
@@ -32,9 +48,44 @@ public:
                       const std::uint8_t* samples) override;
     // 0x57617665, the characters W, a, v, e.
     std::uint32_t GetFileType() override;
+    // Writes the held frames first; a failure is traced on standard error, as a close never
+    // throws.
+    void CloseDataFork() override;
+
+    // Writes the frames held in memory into the file. A failed seek throws -1, a failed write
+    // the runtime's error number; the frames are not tried again.
+    void WriteHeldFrames();
 
     // Size of the header in front of the first frame.
     static constexpr std::int32_t kHeaderSize = 44;
     // Thrown for a format the writer cannot write: the characters W, F, m, t.
     static constexpr std::int32_t kUnsupportedFormat = 0x57466D74;
+
+private:
+    // Makes frames start..stop (stop - start at most mHeldCapacity) part of the held stretch,
+    // writing out what was held before when they do not fit beside it. Frames that the caller
+    // is about to set whole (overwritten) need not be loaded.
+    void Hold(std::int64_t start, std::int64_t stop, bool overwritten);
+    // Fills held frames from..to with what the file holds there, zero beyond its end.
+    void Load(std::int64_t from, std::int64_t to);
+    void WriteHeldFramesQuietly(const char* where) noexcept;
+    std::int64_t FrameBytes() const { return std::int64_t{mChannels} * 2; }
+    std::uint8_t* HeldFrame(std::int64_t frame) const {
+        return mHeld->Bytes() + (frame - mHeldFirst) * FrameBytes();
+    }
+
+    // The held stretch: frames mHeldFirst..mHeldEnd, each as the file must finally hold it;
+    // frames mChangedFirst..mChangedEnd of them differ from the file (none when the two are
+    // equal). mFileEnd is the file's length as this writer made it. WATCHOUT: every frame of
+    // the file that is not held is up to date in the file, so a frame that leaves memory must
+    // be written first, and mFileEnd, not the runtime, tells where the file's bytes end (no
+    // status query per write).
+    std::int32_t mHeldLimit;           // heldBytes from construction
+    std::unique_ptr<HeapBlock> mHeld;  // room for mHeldCapacity frames, made at the first run
+    std::int64_t mHeldCapacity = 0;    // frames the block holds
+    std::int64_t mHeldFirst = 0;       // first frame held
+    std::int64_t mHeldEnd = 0;         // frame behind the last one held
+    std::int64_t mChangedFirst = 0;    // first frame not yet written out
+    std::int64_t mChangedEnd = 0;      // frame behind the last one not yet written out
+    std::int64_t mFileEnd = 0;         // bytes in the file
 };

@@ -124,16 +124,20 @@ TEST_F(Targeted, ALinkPutInPlaceOfANewOutputIsNeverFollowed) {
 }
 
 TEST_F(Targeted, TheOutputFolderGoingAwayLeavesNothingHalfWritten) {
-    // Removed, or replaced by a file, while the first output is being written: before its
-    // first damaged block (whose listing then cannot be made, so the entry fails), or at its
-    // last block (the entry ends, its file gone with the folder).
+    // Removed, or replaced by a file, while the first output is being written: at its first
+    // damaged block, just before its listing is made (which then fails, and so does the
+    // entry), or when its samples go into the file (after the header, the writer's second
+    // write: the entry ends, its file gone with the folder).
     for (const bool replaced : {false, true}) {
-        for (const long write : {3L, 7L}) {
-            SCOPED_TRACE(std::string(replaced ? "replaced by a file" : "removed") + " before write " +
-                         std::to_string(write));
+        for (const bool atListing : {true, false}) {
+            SCOPED_TRACE(std::string(replaced ? "replaced by a file" : "removed") +
+                         (atListing ? " before the listing" : " before the samples"));
             Workspace work(*scenario);
             crt::testing::Reset();
-            crt::testing::OnCall({Operation::Write, write, "/keep.1.wav"}, [&] {
+            const crt::testing::Trigger trigger = atListing
+                ? crt::testing::Trigger{Operation::Open, 1, "/keep.1.wav.err"}
+                : crt::testing::Trigger{Operation::Write, 2, "/keep.1.wav"};
+            crt::testing::OnCall(trigger, [&] {
                 std::filesystem::remove_all(work.Dir());
                 if (replaced) WriteFileText(work.Dir(), "a file now");
             });
@@ -143,7 +147,7 @@ TEST_F(Targeted, TheOutputFolderGoingAwayLeavesNothingHalfWritten) {
             // After the first entry, the next probe finds no folder and falls back to the
             // current directory; the second input cannot be opened any more: the batch stops.
             const std::string stop = "LFile::OpenDataFork...fopen: " + error + "\nCaught Error: : " + error + "\n";
-            if (write == 3) {
+            if (atListing) {
                 EXPECT_EQ(run.stderrText, "LFile::CreateNewFile...fopen: " + error + "\n" + NotAKob(work, "a.kob") + stop);
                 EXPECT_EQ(ListDir(work.Cwd()), Names{});
             } else {

@@ -98,6 +98,7 @@ TEST(WaveFile, ChannelsAreInterleavedLowByteFirst) {
         auto wave = OpenWave(path, 200, 2);
         wave->WriteSamples(0, 3, 1, BigEndian({0x1234, -2, 3}).data());
         // Channel 1 alone: the run written whole, channel 2 zero.
+        wave->WriteHeldFrames();
         wave->SetMarker(0, 0); // flushes the runtime's buffer
         const Bytes file = ReadFileBytes(path);
         ASSERT_EQ(file.size(), 56u);
