@@ -41,6 +41,27 @@ void SetName(FileSpec& spec, const char* text) {
     std::memcpy(spec.mName + 1, text, length);
 }
 
+// For a folder that takes no new file (read-only media): the name the output would have had,
+// in the current directory, so that the recording keeps its name. Only when that name is empty
+// does the old fixed name stand in.
+void FallBackToCurrentDirectory(FileSpec& spec) {
+    const int length = spec.mName[0];
+    int start = 0;
+    for (int i = length; i >= 1; --i) {
+        if (spec.mName[i] == '/') {
+            start = i;
+            break;
+        }
+    }
+    const int filePart = length - start;
+    if (filePart == 0) {
+        SetName(spec, kFallbackName);
+        return;
+    }
+    std::memmove(spec.mName + 1, spec.mName + 1 + start, static_cast<std::size_t>(filePart));
+    spec.mName[0] = static_cast<std::uint8_t>(filePart);
+}
+
 // Tries to create (and at once remove) a file of the output's name, made unique, so that a
 // directory that takes no new files is found before anything is written. A candidate that
 // someone else creates first is no sign of such a directory: the next free name is tried.
@@ -76,7 +97,7 @@ OutputNames ChooseOutputNames(const FileSpec& inputSpec, const KOBEntryHeader& h
     try {
         probed = ProbeWritable(names.wave);
     } catch (std::int32_t) {
-        SetName(names.wave, kFallbackName);
+        FallBackToCurrentDirectory(names.wave);
         // A fallback that takes no file either would be probed for ever: give up with its code.
         probed = ProbeWritable(names.wave);
     }

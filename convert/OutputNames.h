@@ -2,8 +2,8 @@
 //
 // The WAVE file goes into the input file's directory, named after the source name stored in the
 // entry. Before the name is settled, a probe file is created and removed there; when the
-// directory takes no new file, the output falls back to "c:\xyzzy" (a name in the current
-// directory here). The name is stripped of an audio extension, lower-cased and made unique with
+// directory takes no new file (read-only media), the output goes into the current directory
+// under the name it would have had ("c:\xyzzy" there when that name is empty). The name is stripped of an audio extension, lower-cased and made unique with
 // ".wav"; the listing's name is the WAVE file's name with ".err" behind it.
 //
 // A name is only free until someone takes it: other copies of the program may be converting

@@ -191,7 +191,7 @@ void CheckOutputNames(const std::string& dirName, const std::string& stored) {
     const std::string listing = NameOf(names.listing);
     if (wave.size() > 254 || listing.size() > 254) Fail("output name longer than 254 characters", wave);
     // The fallback name stands alone, in the current directory.
-    const bool fallback = wave.compare(0, 8, "c:\\xyzzy") == 0;
+    const bool fallback = wave.find('/') == std::string::npos;
     if (!fallback) CheckSameDirectory(inputName, wave, "ChooseOutputNames");
     if (!fallback && !wave.empty() && Lower(wave.substr(FilePartStart(inputName))) != wave.substr(FilePartStart(inputName)))
         Fail("output file part not lower case", wave);

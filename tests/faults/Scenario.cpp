@@ -18,8 +18,6 @@ void ScenarioTest::TearDown() { crt::testing::Disable(); }
 
 namespace {
 
-constexpr char kFallbackWave[] = "c:\\xyzzy.wav";
-
 kobenc::KobFile SmallFile(const std::vector<kobenc::Recording>& recordings) {
     kobenc::EncodeOptions options;
     options.blockFrames = 1000;   // several blocks per entry: many points to fail at
@@ -78,9 +76,9 @@ Scenario::Scenario(BatchWindow& window) {
     inputs["a.kob"] = kobenc::Serialise(a).bytes;
     inputs["b.kob"] = kobenc::Serialise(b).bytes;
     userFiles = UserFiles();
-    entries = {{"a.kob", "keep.1.wav", "keep.1.wav.err", "Keep.aif"},
-               {"a.kob", "second.wav", "", "Second.snd"},
-               {"b.kob", "third.wav", "", "Third.AIF"}};
+    entries = {{"a.kob", "keep.1.wav", "keep.1.wav.err", "Keep.aif", "keep.wav"},
+               {"a.kob", "second.wav", "", "Second.snd", "second.wav"},
+               {"b.kob", "third.wav", "", "Third.AIF", "third.wav"}};
 
     testsupport::TempDir clean;
     WriteAll(clean.Path(), inputs);
@@ -186,7 +184,7 @@ State Workspace::EntryState(const Entry& entry) const {
     const Bytes wantListed = entry.listing.empty() ? Bytes{} : mScenario.reference.at(entry.listing);
 
     if (!FileExists(wave)) {
-        const std::string fallback = mCwd.File(kFallbackWave);
+        const std::string fallback = mCwd.File(entry.fallback);
         if (FileExists(fallback)) {
             const bool listingRight = entry.listing.empty()
                 ? !FileExists(fallback + ".err")
@@ -237,9 +235,13 @@ std::vector<State> Workspace::Judge(const std::vector<std::string>& allowed) con
     for (const std::string& name : allowed) known.insert(name);
     for (const std::string& name : testsupport::ListDir(mDir.Path()))
         EXPECT_TRUE(known.count(name)) << "a file that should not be there: " << name;
+    std::set<std::string> fallbacks;
+    for (const Entry& entry : mScenario.entries) {
+        fallbacks.insert(entry.fallback);
+        fallbacks.insert(entry.fallback + ".err");
+    }
     for (const std::string& name : testsupport::ListDir(mCwd.Path()))
-        EXPECT_TRUE(name == kFallbackWave || name == std::string(kFallbackWave) + ".err")
-            << "a file that should not be there: " << name << " in the current directory";
+        EXPECT_TRUE(fallbacks.count(name)) << "a file that should not be there: " << name << " in the current directory";
     for (const auto& [name, bytes] : mScenario.userFiles)
         EXPECT_EQ(testsupport::ReadFileBytes(mDir.File(name)), bytes) << "the user's " << name << " changed";
     for (const auto& [name, bytes] : mScenario.inputs)

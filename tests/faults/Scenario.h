@@ -34,6 +34,7 @@ struct Entry {
     std::string wave;     // the output's name
     std::string listing;  // its listing's name, "" when the entry has no damage
     std::string probe;    // the name of the file that tests whether the folder takes new files
+    std::string fallback; // the output's name in the current directory when the folder takes none
 };
 
 // What a run left of one entry.
@@ -41,7 +42,7 @@ enum class State {
     Complete,   // the output (and its listing) byte for byte as in the clean run
     Silenced,   // complete in size, but some samples are silence, each listed in its listing
     Absent,     // no output; a listing started for it may stay with a part of its lines
-    Fallback,   // written whole to the fallback name in the current directory instead
+    Fallback,   // written whole into the current directory instead, under its own name
     Broken,     // none of these: a test failure has been added
 };
 

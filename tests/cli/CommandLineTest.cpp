@@ -1,0 +1,198 @@
+// The command line as people give it: names with spaces (from a shell or a file manager), the
+// usual options, the report of what became of each name, the exit status a script reads, and
+// read-only media. Each test runs the real program headless, as a script would.
+#include "tests/harness/KobFiles.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/Process.h"
+#include "tests/support/Slowdown.h"
+#include "tests/support/TempDir.h"
+#include "tools/kobenc/Damage.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+using testsupport::Bytes;
+using testsupport::ListDir;
+using testsupport::ReadFileBytes;
+using testsupport::ReadFileText;
+using testsupport::TempDir;
+using Names = std::vector<std::string>;
+
+namespace {
+
+constexpr std::uint32_t kFrames = 3000;
+
+std::string MakeKob(const std::string& path, const std::string& stored, std::uint32_t seed, bool damaged = false) {
+    kobenc::EncodeOptions options;
+    options.blockFrames = 1000;
+    kobenc::KobFile file = kobenc::Encode({kobtest::Music(stored, 2, kFrames, seed)}, options);
+    if (damaged) kobenc::Damage(file.entries[0].blocks[1], kobenc::BlockDamage::DataChecksum);
+    return kobtest::WriteKob(path, file);
+}
+
+Bytes WaveOf(const std::string& stored, std::uint32_t seed) {
+    return kobtest::ExpectedWave(2, 44100, kobtest::Music(stored, 2, kFrames, seed).samples);
+}
+
+struct Outcome {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs dudez headless with arguments, in the folder cwd.
+Outcome RunDudez(const std::string& cwd, const Names& arguments) {
+    TempDir logs;
+    testsupport::Launch launch;
+    launch.argv = {testsupport::DudezBinary()};
+    launch.argv.insert(launch.argv.end(), arguments.begin(), arguments.end());
+    launch.stdoutPath = logs.File("out");
+    launch.stderrPath = logs.File("err");
+    launch.workingDirectory = cwd;
+    Outcome outcome;
+    outcome.code = testsupport::WaitForExit(testsupport::StartProcess(launch), 60000 * int{testsupport::kSlowdown});
+    outcome.out = ReadFileText(logs.File("out"));
+    outcome.err = ReadFileText(logs.File("err"));
+    return outcome;
+}
+
+class CommandLine : public testing::Test {
+protected:
+    void SetUp() override {
+        if (testsupport::DudezBinary().empty()) GTEST_SKIP() << "the dudez program was not built";
+    }
+    TempDir dir;
+};
+
+} // namespace
+
+TEST_F(CommandLine, ANameWithSpacesIsOneNameWhenItNamesAFile) {
+    // As a shell or a file manager hands it over: one argument, spaces and all, in a folder
+    // whose name has spaces too.
+    std::filesystem::create_directory(dir.File("Old Tapes"));
+    const std::string tape = MakeKob(dir.File("Old Tapes/My Old Tape.kob"), "Side A.aif", 1);
+    const Outcome run = RunDudez(dir.Path(), {"Old Tapes/My Old Tape.kob"});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_TRUE(ReadFileBytes(dir.File("Old Tapes/side a.wav")) == WaveOf("Side A.aif", 1));
+    EXPECT_EQ(run.out, "Old Tapes/My Old Tape.kob: wrote Old Tapes/side a.wav\n"
+                       "dudez: 1 name, 1 converted (0 with damage), 0 not a KOB file or corrupted, "
+                       "0 could not be opened, 0 not converted\n");
+}
+
+TEST_F(CommandLine, AnArgumentThatNamesNoFileIsStillSplitAtSpaces) {
+    MakeKob(dir.File("a.kob"), "A.aif", 1);
+    MakeKob(dir.File("b.kob"), "B.aif", 2);
+    // "a.kob  b.kob" names nothing: it is two names, as the program has always read it.
+    const Outcome run = RunDudez(dir.Path(), {"a.kob  b.kob"});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_TRUE(ReadFileBytes(dir.File("a.wav")) == WaveOf("A.aif", 1));
+    EXPECT_TRUE(ReadFileBytes(dir.File("b.wav")) == WaveOf("B.aif", 2));
+    EXPECT_NE(run.out.find("dudez: 2 names, 2 converted"), std::string::npos) << run.out;
+
+    // Quotes are no quoting: "\"a.kob" and "b.kob\"" are the names, and neither exists.
+    const Outcome quoted = RunDudez(dir.Path(), {"\"a.kob b.kob\""});
+    EXPECT_EQ(quoted.code, 1);
+    EXPECT_EQ(quoted.out, "\"a.kob: could not be opened: No such file or directory\n"
+                          "b.kob\": not converted: the list ended at a file that could not be opened\n"
+                          "dudez: 2 names, 0 converted (0 with damage), 0 not a KOB file or corrupted, "
+                          "1 could not be opened, 1 not converted\n");
+}
+
+TEST_F(CommandLine, HelpAndVersionAnswerAloneAndTouchNothing) {
+    const Outcome version = RunDudez(dir.Path(), {"--version"});
+    EXPECT_EQ(version.code, 0);
+    EXPECT_EQ(version.out, "dudez 1.0.1\n");
+    EXPECT_EQ(version.err, "");
+    for (const std::string option : {"--help", "-h"}) {
+        SCOPED_TRACE(option);
+        const Outcome help = RunDudez(dir.Path(), {option});
+        EXPECT_EQ(help.code, 0);
+        EXPECT_EQ(help.out.rfind("Usage: dudez FILE.kob...\n", 0), 0u) << help.out;
+        for (const char* said : {"Exit status", "Escape", "man dudez", "current"})
+            EXPECT_NE(help.out.find(said), std::string::npos) << said;
+        EXPECT_EQ(help.err, "");
+    }
+    EXPECT_EQ(ListDir(dir.Path()), Names{}) << "no file touched";
+
+    // Among other names, or as a file that exists, it is a name like any other.
+    MakeKob(dir.File("--help"), "Helpful.aif", 3);
+    const Outcome file = RunDudez(dir.Path(), {"--help"});
+    EXPECT_EQ(file.code, 0) << file.err;
+    EXPECT_TRUE(ReadFileBytes(dir.File("helpful.wav")) == WaveOf("Helpful.aif", 3));
+    const Outcome among = RunDudez(dir.Path(), {"--version", "--help"});
+    EXPECT_EQ(among.code, 1);
+    EXPECT_EQ(among.out.rfind("--version: could not be opened: No such file or directory\n", 0), 0u) << among.out;
+}
+
+TEST_F(CommandLine, TheReportSaysWhatBecameOfEveryNameAndTheStatusFollowsIt) {
+    MakeKob(dir.File("good.kob"), "Good.aif", 1);
+    MakeKob(dir.File("damaged.kob"), "Damaged.aif", 2, true);
+    testsupport::WriteFileText(dir.File("bad.kob"), "not a KOB file");
+    MakeKob(dir.File("later.kob"), "Later.aif", 3);
+
+    // All good: status 0.
+    const Outcome clean = RunDudez(dir.Path(), {"good.kob", "damaged.kob"});
+    EXPECT_EQ(clean.code, 0);
+    EXPECT_EQ(clean.out, "good.kob: wrote good.wav\n"
+                         "damaged.kob: wrote damaged.wav, 1 damaged stretch silenced, listed in damaged.wav.err\n"
+                         "dudez: 2 names, 2 converted (1 with damage), 0 not a KOB file or corrupted, "
+                         "0 could not be opened, 0 not converted\n");
+
+    // A mixed batch: good, damaged, bad, missing, and one never reached.
+    const Outcome mixed = RunDudez(dir.Path(), {"good.kob", "damaged.kob", "bad.kob", "missing.kob", "later.kob"});
+    EXPECT_EQ(mixed.code, 1);
+    EXPECT_EQ(mixed.out, "good.kob: wrote good.1.wav\n"
+                         "damaged.kob: wrote damaged.1.wav, 1 damaged stretch silenced, listed in damaged.1.wav.err\n"
+                         "bad.kob: not a KOB file or corrupted\n"
+                         "missing.kob: could not be opened: No such file or directory\n"
+                         "later.kob: not converted: the list ended at a file that could not be opened\n"
+                         "dudez: 5 names, 2 converted (1 with damage), 1 not a KOB file or corrupted, "
+                         "1 could not be opened, 1 not converted\n");
+    EXPECT_EQ(mixed.err, "Error: bad.kob is not a KOB file or corrupted\n"
+                         "LFile::OpenDataFork...fopen: No such file or directory\n"
+                         "Caught Error: : No such file or directory\n");
+
+    // Only a bad file: status 1 although the list ran to its end.
+    EXPECT_EQ(RunDudez(dir.Path(), {"bad.kob"}).code, 1);
+}
+
+TEST_F(CommandLine, ReadOnlyMediaKeepTheRecordingsNames) {
+    // The KOB file's folder takes no new file: the outputs go into the current directory, each
+    // under the name it would have had.
+    std::filesystem::create_directory(dir.File("disc"));
+    std::filesystem::create_directory(dir.File("here"));
+    bool mounted = false;
+    if (geteuid() == 0) {
+        // Root writes through permissions: only a read-only file system stops it.
+        mounted = ::mount("tmpfs", dir.File("disc").c_str(), "tmpfs", 0, "size=1m") == 0;
+        if (!mounted) GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+    }
+    MakeKob(dir.File("disc/tape1.kob"), "Song One.AIF", 1);
+    MakeKob(dir.File("disc/tape2.kob"), "Song Two.snd", 2);
+    if (mounted) {
+        ASSERT_EQ(::mount("tmpfs", dir.File("disc").c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr), 0);
+    } else {
+        chmod(dir.File("disc").c_str(), 0555);
+    }
+    const Outcome run = RunDudez(dir.File("here"), {dir.File("disc/tape1.kob"), dir.File("disc/tape2.kob")});
+    const Names disc = ListDir(dir.File("disc"));
+    if (mounted) {
+        ::umount2(dir.File("disc").c_str(), MNT_DETACH);
+    } else {
+        chmod(dir.File("disc").c_str(), 0755);
+    }
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(disc, (Names{"tape1.kob", "tape2.kob"}));
+    EXPECT_EQ(ListDir(dir.File("here")), (Names{"song one.wav", "song two.wav"}));
+    EXPECT_TRUE(ReadFileBytes(dir.File("here/song one.wav")) == WaveOf("Song One.AIF", 1));
+    EXPECT_TRUE(ReadFileBytes(dir.File("here/song two.wav")) == WaveOf("Song Two.snd", 2));
+    EXPECT_NE(run.out.find(dir.File("disc/tape1.kob") + ": wrote song one.wav\n"), std::string::npos) << run.out;
+}
