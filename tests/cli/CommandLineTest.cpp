@@ -41,26 +41,13 @@ Bytes WaveOf(const std::string& stored, std::uint32_t seed) {
     return kobtest::ExpectedWave(2, 44100, kobtest::Music(stored, 2, kFrames, seed).samples);
 }
 
-struct Outcome {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
-
 // Runs dudez headless with arguments, in the folder cwd.
-Outcome RunDudez(const std::string& cwd, const Names& arguments) {
-    TempDir logs;
+testsupport::Finished RunDudez(const std::string& cwd, const Names& arguments) {
     testsupport::Launch launch;
     launch.argv = {testsupport::DudezBinary()};
     launch.argv.insert(launch.argv.end(), arguments.begin(), arguments.end());
-    launch.stdoutPath = logs.File("out");
-    launch.stderrPath = logs.File("err");
     launch.workingDirectory = cwd;
-    Outcome outcome;
-    outcome.code = testsupport::WaitForExit(testsupport::StartProcess(launch), 60000 * int{testsupport::kSlowdown});
-    outcome.out = ReadFileText(logs.File("out"));
-    outcome.err = ReadFileText(logs.File("err"));
-    return outcome;
+    return testsupport::RunToEnd(launch, 60000);
 }
 
 class CommandLine : public testing::Test {
@@ -78,7 +65,7 @@ TEST_F(CommandLine, ANameWithSpacesIsOneNameWhenItNamesAFile) {
     // whose name has spaces too.
     std::filesystem::create_directory(dir.File("Old Tapes"));
     const std::string tape = MakeKob(dir.File("Old Tapes/My Old Tape.kob"), "Side A.aif", 1);
-    const Outcome run = RunDudez(dir.Path(), {"Old Tapes/My Old Tape.kob"});
+    const testsupport::Finished run = RunDudez(dir.Path(), {"Old Tapes/My Old Tape.kob"});
     EXPECT_EQ(run.code, 0) << run.err;
     EXPECT_EQ(run.err, "");
     EXPECT_TRUE(ReadFileBytes(dir.File("Old Tapes/side a.wav")) == WaveOf("Side A.aif", 1));
@@ -91,14 +78,14 @@ TEST_F(CommandLine, AnArgumentThatNamesNoFileIsStillSplitAtSpaces) {
     MakeKob(dir.File("a.kob"), "A.aif", 1);
     MakeKob(dir.File("b.kob"), "B.aif", 2);
     // "a.kob  b.kob" names nothing: it is two names, as the program has always read it.
-    const Outcome run = RunDudez(dir.Path(), {"a.kob  b.kob"});
+    const testsupport::Finished run = RunDudez(dir.Path(), {"a.kob  b.kob"});
     EXPECT_EQ(run.code, 0) << run.err;
     EXPECT_TRUE(ReadFileBytes(dir.File("a.wav")) == WaveOf("A.aif", 1));
     EXPECT_TRUE(ReadFileBytes(dir.File("b.wav")) == WaveOf("B.aif", 2));
     EXPECT_NE(run.out.find("dudez: 2 names, 2 converted"), std::string::npos) << run.out;
 
     // Quotes are no quoting: "\"a.kob" and "b.kob\"" are the names, and neither exists.
-    const Outcome quoted = RunDudez(dir.Path(), {"\"a.kob b.kob\""});
+    const testsupport::Finished quoted = RunDudez(dir.Path(), {"\"a.kob b.kob\""});
     EXPECT_EQ(quoted.code, 1);
     EXPECT_EQ(quoted.out, "\"a.kob: could not be opened: No such file or directory\n"
                           "b.kob\": not converted: the list ended at a file that could not be opened\n"
@@ -107,13 +94,13 @@ TEST_F(CommandLine, AnArgumentThatNamesNoFileIsStillSplitAtSpaces) {
 }
 
 TEST_F(CommandLine, HelpAndVersionAnswerAloneAndTouchNothing) {
-    const Outcome version = RunDudez(dir.Path(), {"--version"});
+    const testsupport::Finished version = RunDudez(dir.Path(), {"--version"});
     EXPECT_EQ(version.code, 0);
     EXPECT_EQ(version.out, "dudez 1.0.1\n");
     EXPECT_EQ(version.err, "");
     for (const std::string option : {"--help", "-h"}) {
         SCOPED_TRACE(option);
-        const Outcome help = RunDudez(dir.Path(), {option});
+        const testsupport::Finished help = RunDudez(dir.Path(), {option});
         EXPECT_EQ(help.code, 0);
         EXPECT_EQ(help.out.rfind("Usage: dudez FILE.kob...\n", 0), 0u) << help.out;
         for (const char* said : {"Exit status", "Escape", "man dudez", "current"})
@@ -124,10 +111,10 @@ TEST_F(CommandLine, HelpAndVersionAnswerAloneAndTouchNothing) {
 
     // Among other names, or as a file that exists, it is a name like any other.
     MakeKob(dir.File("--help"), "Helpful.aif", 3);
-    const Outcome file = RunDudez(dir.Path(), {"--help"});
+    const testsupport::Finished file = RunDudez(dir.Path(), {"--help"});
     EXPECT_EQ(file.code, 0) << file.err;
     EXPECT_TRUE(ReadFileBytes(dir.File("helpful.wav")) == WaveOf("Helpful.aif", 3));
-    const Outcome among = RunDudez(dir.Path(), {"--version", "--help"});
+    const testsupport::Finished among = RunDudez(dir.Path(), {"--version", "--help"});
     EXPECT_EQ(among.code, 1);
     EXPECT_EQ(among.out.rfind("--version: could not be opened: No such file or directory\n", 0), 0u) << among.out;
 }
@@ -139,7 +126,7 @@ TEST_F(CommandLine, TheReportSaysWhatBecameOfEveryNameAndTheStatusFollowsIt) {
     MakeKob(dir.File("later.kob"), "Later.aif", 3);
 
     // All good: status 0.
-    const Outcome clean = RunDudez(dir.Path(), {"good.kob", "damaged.kob"});
+    const testsupport::Finished clean = RunDudez(dir.Path(), {"good.kob", "damaged.kob"});
     EXPECT_EQ(clean.code, 0);
     EXPECT_EQ(clean.out, "good.kob: wrote good.wav\n"
                          "damaged.kob: wrote damaged.wav, 1 damaged stretch silenced, listed in damaged.wav.err\n"
@@ -147,7 +134,7 @@ TEST_F(CommandLine, TheReportSaysWhatBecameOfEveryNameAndTheStatusFollowsIt) {
                          "0 could not be opened, 0 not converted\n");
 
     // A mixed batch: good, damaged, bad, missing, and one never reached.
-    const Outcome mixed = RunDudez(dir.Path(), {"good.kob", "damaged.kob", "bad.kob", "missing.kob", "later.kob"});
+    const testsupport::Finished mixed = RunDudez(dir.Path(), {"good.kob", "damaged.kob", "bad.kob", "missing.kob", "later.kob"});
     EXPECT_EQ(mixed.code, 1);
     EXPECT_EQ(mixed.out, "good.kob: wrote good.1.wav\n"
                          "damaged.kob: wrote damaged.1.wav, 1 damaged stretch silenced, listed in damaged.1.wav.err\n"
@@ -182,7 +169,7 @@ TEST_F(CommandLine, ReadOnlyMediaKeepTheRecordingsNames) {
     } else {
         chmod(dir.File("disc").c_str(), 0555);
     }
-    const Outcome run = RunDudez(dir.File("here"), {dir.File("disc/tape1.kob"), dir.File("disc/tape2.kob")});
+    const testsupport::Finished run = RunDudez(dir.File("here"), {dir.File("disc/tape1.kob"), dir.File("disc/tape2.kob")});
     const Names disc = ListDir(dir.File("disc"));
     if (mounted) {
         ::umount2(dir.File("disc").c_str(), MNT_DETACH);

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <iostream>
+#include <optional>
 
 using crt::testing::CallRecord;
 using crt::testing::Operation;
@@ -74,22 +75,32 @@ protected:
         return -1;
     }
 
+    // A run of the batch in work with the nth call of the operation failing with error.
+    struct FaultedRun {
+        BatchRun run;
+        std::optional<CallRecord> hit;   // the call that failed; none when the fault never landed
+    };
+    static FaultedRun RunWithFault(Workspace& work, Operation operation, long nth, int error) {
+        crt::testing::Reset();
+        crt::testing::ArmFault({operation, nth, ""}, error);
+        FaultedRun faulted{work.Run(*window), std::nullopt};
+        const std::vector<CallRecord> log = crt::testing::CallLog();
+        crt::testing::Disable();
+        for (const CallRecord& call : log)
+            if (call.failed) faulted.hit = call;
+        return faulted;
+    }
+
     // Fails the nth call of the operation, checks everything, and returns false when a check
     // failed (so a sweep can stop at its first bad point).
     static void FailOne(Operation operation, long nth, int error) {
         SCOPED_TRACE(std::string(OperationName(operation)) + " call " + std::to_string(nth) +
                      " fails with " + std::strerror(error));
         Workspace work(*scenario);
-        crt::testing::Reset();
-        crt::testing::ArmFault({operation, nth, ""}, error);
-        const BatchRun run = work.Run(*window);
-        const std::vector<CallRecord> log = crt::testing::CallLog();
-        crt::testing::Disable();
-
-        const CallRecord* hit = nullptr;
-        for (const CallRecord& call : log)
-            if (call.failed) hit = &call;
-        ASSERT_NE(hit, nullptr) << "the fault never landed";
+        const FaultedRun faulted = RunWithFault(work, operation, nth, error);
+        ASSERT_TRUE(faulted.hit) << "the fault never landed";
+        const BatchRun& run = faulted.run;
+        const CallRecord* hit = &*faulted.hit;
         bool isProbe = false;
         const int owner = OwnerOf(*hit, isProbe);
         const std::string where = hit->path + " (" + hit->mode + ")";
@@ -160,15 +171,10 @@ TEST_F(Sweep, EveryCreationFindingItsNameTaken) {
     for (long nth = 1; nth <= total; ++nth) {
         SCOPED_TRACE("fopen call " + std::to_string(nth) + " finds its name taken");
         Workspace work(*scenario);
-        crt::testing::Reset();
-        crt::testing::ArmFault({Operation::Open, nth, ""}, EEXIST);
-        const BatchRun run = work.Run(*window);
-        const std::vector<CallRecord> log = crt::testing::CallLog();
-        crt::testing::Disable();
-        const CallRecord* hit = nullptr;
-        for (const CallRecord& call : log)
-            if (call.failed) hit = &call;
-        ASSERT_NE(hit, nullptr) << "the fault never landed";
+        const FaultedRun faulted = RunWithFault(work, Operation::Open, nth, EEXIST);
+        ASSERT_TRUE(faulted.hit) << "the fault never landed";
+        const BatchRun& run = faulted.run;
+        const CallRecord* hit = &*faulted.hit;
         const std::vector<State> states = work.Judge();
         faults::CheckBatchShape(*scenario, work, run, states);
         if (EndsWith(hit->path, ".kob")) continue;   // an input: the batch stops, as checked above

@@ -42,32 +42,13 @@ Bytes WaveOf(const std::string& stored, std::uint32_t frames, std::uint32_t seed
     return kobtest::ExpectedWave(2, 44100, kobtest::Music(stored, 2, frames, seed).samples);
 }
 
-struct Outcome {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
-
 // Runs dudez headless on names, in dir, and waits for it (killed after the timeout: code -1).
-Outcome RunDudez(const TempDir& dir, const std::vector<std::string>& names, testsupport::Launch launch = {},
-             int timeoutMs = 60000) {
-    TempDir logs;
+testsupport::Finished RunDudez(const TempDir& dir, const std::vector<std::string>& names, testsupport::Launch launch = {},
+                               int timeoutMs = 60000) {
     launch.argv = {testsupport::DudezBinary()};
     launch.argv.insert(launch.argv.end(), names.begin(), names.end());
-    if (launch.outputFd < 0) {
-        launch.stdoutPath = logs.File("out");
-        launch.stderrPath = logs.File("err");
-    }
     launch.workingDirectory = dir.Path();
-    const pid_t pid = testsupport::StartProcess(launch);
-    if (launch.outputFd >= 0) close(launch.outputFd);
-    Outcome run;
-    run.code = testsupport::WaitForExit(pid, timeoutMs * int{testsupport::kSlowdown});
-    if (launch.outputFd < 0) {
-        run.out = ReadFileText(logs.File("out"));
-        run.err = ReadFileText(logs.File("err"));
-    }
-    return run;
+    return testsupport::RunToEnd(launch, timeoutMs);
 }
 
 class Field : public testing::Test {
@@ -91,7 +72,7 @@ TEST_F(Field, AReaderThatGoesAwayNeitherEndsTheProgramNorCostsAFile) {
     close(ends[0]);
     testsupport::Launch launch;
     launch.outputFd = ends[1];
-    const Outcome run = RunDudez(dir, {"bad.kob", "other.kob", "good.kob"}, launch);
+    const testsupport::Finished run = RunDudez(dir, {"bad.kob", "other.kob", "good.kob"}, launch);
     ASSERT_NE(run.code, -1) << "the program did not end";
     EXPECT_LT(run.code, 128) << "ended by signal " << run.code - 128;
     EXPECT_TRUE(ReadFileBytes(dir.File("other.wav")) == WaveOf("Other.aif", kFrames, 1));
@@ -110,7 +91,7 @@ TEST_F(Field, AFileSizeLimitFailsTheEntryThatPassesItAndTheBatchGoesOn) {
         const rlimit limit{256 * 1024, 256 * 1024};
         setrlimit(RLIMIT_FSIZE, &limit);
     };
-    const Outcome run = RunDudez(dir, {"small.kob", "big.kob", "after.kob"}, launch);
+    const testsupport::Finished run = RunDudez(dir, {"small.kob", "big.kob", "after.kob"}, launch);
     ASSERT_NE(run.code, -1) << "the program did not end";
     EXPECT_LT(run.code, 128) << "ended by signal " << run.code - 128;
     EXPECT_NE(run.err.find("Error: big.kob is not a KOB file or corrupted\n"), std::string::npos) << run.err;
@@ -164,7 +145,7 @@ TEST_F(Field, AnInputThatCannotBeOpenedIsReportedWithItsOwnReason) {
                                            {"plain.kob/inner.kob", "Not a directory"},
                                            {"loop-a.kob", "Too many levels of symbolic links"}}) {
         SCOPED_TRACE(c.name);
-        const Outcome run = RunDudez(dir, {c.name});
+        const testsupport::Finished run = RunDudez(dir, {c.name});
         EXPECT_EQ(run.err, "LFile::OpenDataFork...fopen: " + c.reason + "\nCaught Error: : " + c.reason + "\n");
     }
 
@@ -182,7 +163,7 @@ TEST_F(Field, AnInputThatCannotBeOpenedIsReportedWithItsOwnReason) {
     } else {
         chmod(dir.File("secret.kob").c_str(), 0);
     }
-    const Outcome run = RunDudez(dir, {"secret.kob"}, launch);
+    const testsupport::Finished run = RunDudez(dir, {"secret.kob"}, launch);
     EXPECT_EQ(run.err, "LFile::OpenDataFork...fopen: Permission denied\nCaught Error: : Permission denied\n");
 }
 
@@ -207,7 +188,7 @@ TEST_F(Field, AThreadThatCannotStartIsReportedAndTheProgramEnds) {
             const rlimit limit{threads, threads};
             setrlimit(RLIMIT_NPROC, &limit);
         };
-        const Outcome run = RunDudez(dir, {"a.kob"}, launch, 20000);
+        const testsupport::Finished run = RunDudez(dir, {"a.kob"}, launch, 20000);
         ASSERT_NE(run.code, -1) << "the program waited for ever";
         ASSERT_LT(run.code, 128) << "ended by signal " << run.code - 128 << "\n" << run.err;
         if (run.code == 0) {

@@ -1,5 +1,9 @@
 #include "tests/support/Process.h"
 
+#include "tests/support/FileBytes.h"
+#include "tests/support/Slowdown.h"
+#include "tests/support/TempDir.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -67,6 +71,24 @@ int WaitForExit(pid_t pid, int timeoutMs, bool killOnTimeout) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+Finished RunToEnd(Launch launch, int timeoutMs) {
+    TempDir logs;
+    const bool piped = launch.outputFd >= 0;
+    if (!piped) {
+        launch.stdoutPath = logs.File("out");
+        launch.stderrPath = logs.File("err");
+    }
+    const pid_t pid = StartProcess(launch);
+    if (piped) close(launch.outputFd);
+    Finished finished;
+    finished.code = WaitForExit(pid, timeoutMs * int{kSlowdown});
+    if (!piped) {
+        finished.out = ReadFileText(logs.File("out"));
+        finished.err = ReadFileText(logs.File("err"));
+    }
+    return finished;
 }
 
 } // namespace testsupport

@@ -58,4 +58,17 @@ pid_t StartProcess(const Launch& launch);
 // running after the timeout; it is then killed and reaped when killOnTimeout is set.
 int WaitForExit(pid_t pid, int timeoutMs, bool killOnTimeout = true);
 
+// What a program that ran to its end left: its exit code (as WaitForExit gives it) and what it
+// wrote to standard output and standard error.
+struct Finished {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+// Starts the program with its output streams in files of their own (unless launch.outputFd is
+// set: then out and err stay empty), waits for it (timeoutMs scaled for slow builds) and reads
+// what it wrote.
+Finished RunToEnd(Launch launch, int timeoutMs);
+
 } // namespace testsupport
