@@ -59,6 +59,7 @@ std::optional<PageText> ParsePageText(std::string_view bytes, int id) {
     std::int32_t* colours[] = {&page.top, &page.bottom, &page.titleColour, &page.bodyColour, &page.accent};
     std::size_t at = 0;
     for (std::int32_t* colour : colours) {
+        if (at > lines[1].size()) return std::nullopt;   // fewer colours than five
         const std::size_t end = std::min(lines[1].find(' ', at), lines[1].size());
         if (!ParseColour(lines[1].substr(at, end - at), colour)) return std::nullopt;
         at = end + 1;
