@@ -41,6 +41,8 @@ TEST(CellFrame, HalfAWideCharacterNeverStaysAlone) {
     EXPECT_EQ(Glyph(frame, 0), " ");
     frame.Text(1, 0, "\xE5\x90\x8D", kDefaultColour, kDefaultColour);   // over the second one's left half
     EXPECT_EQ(Glyph(frame, 3), " ");
+    frame.Put(1, 0, "y", kDefaultColour, kDefaultColour);   // over the left half of the new one
+    EXPECT_EQ(Glyph(frame, 2), " ");
 }
 
 TEST(CellFrame, AWideCharacterIsSentOnceAndTheCursorMovesPastBoth) {
@@ -60,6 +62,9 @@ TEST(CellFrame, ColourSequencesFollowTheMode) {
     EXPECT_EQ(after.Difference(before, ColourMode::Palette256), "\x1b[1;1H\x1b[0;1;38;5;196;48;5;21mx\x1b[0m");
     EXPECT_EQ(after.Difference(before, ColourMode::Basic16), "\x1b[1;1H\x1b[0;1;91;44mx\x1b[0m");
     EXPECT_EQ(after.Difference(before, ColourMode::None), "\x1b[1;1H\x1b[0;1mx\x1b[0m");
+    // Without colours not even the terminal's own are named.
+    after.Put(0, 0, "y", kDefaultColour, kDefaultColour);
+    EXPECT_EQ(after.Difference(before, ColourMode::None), "\x1b[1;1H\x1b[0my\x1b[0m");
 }
 
 } // namespace

@@ -26,7 +26,8 @@ TEST(DisplayCharacters, MarksEveryByteThatIsNotUtf8) {
     EXPECT_EQ(DisplayCharacters("a\xA4z"), std::u32string(U"a") + R + U"z");           // stray continuation
     EXPECT_EQ(DisplayCharacters("Gro\xDF"), std::u32string(U"Gro") + R);               // Latin-1, cut off
     EXPECT_EQ(DisplayCharacters("\xC3z"), std::u32string(1, R) + U"z");                // lead without its byte
-    EXPECT_EQ(DisplayCharacters("\xC0\xAF"), std::u32string(2, R));                    // overlong '/'
+    EXPECT_EQ(DisplayCharacters("\xC0\xAF"), std::u32string(2, R));                    // overlong "/"
+    EXPECT_EQ(DisplayCharacters("\xE0\x80\xAF"), std::u32string(3, R));                // the same in three
     EXPECT_EQ(DisplayCharacters("\xED\xA0\x80"), std::u32string(3, R));                // a surrogate
     EXPECT_EQ(DisplayCharacters("\xF4\x90\x80\x80"), std::u32string(4, R));            // beyond U+10FFFF
     EXPECT_EQ(DisplayCharacters("\xE2\x80" "a"), std::u32string(2, R) + U"a");         // three-byte lead cut

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 
 namespace {
@@ -65,6 +66,10 @@ TEST(PageCatalog, FindsTheWordsOfThePictureShown) {
     platform::SurfaceView grey = Drawn(120);
     std::fill(grey.pixels.begin(), grey.pixels.end(), 0xC0C0C0u);
     EXPECT_EQ(pages.Shown(grey), nullptr);
+    // Half of a picture is not the picture.
+    platform::SurfaceView half = Drawn(120);
+    for (int y = 0; y < 120; ++y) std::fill_n(half.pixels.begin() + y * 400 + 200, 200, 0xC0C0C0u);
+    EXPECT_EQ(pages.Shown(half), nullptr);
 }
 
 } // namespace
