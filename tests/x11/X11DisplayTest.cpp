@@ -149,11 +149,6 @@ TEST_F(X11Display, WindowShowsTitleFixedSizeAndPagesByKeyAndClick) {
     EXPECT_EQ(server->PixelAt(window, kPictureX + 399, kPictureY + 119), ResourcePixel(120, 399, 119));
     EXPECT_EQ(server->PixelAt(window, kPictureX + 400, kPictureY + 60), 0xC0C0C0u);
 
-    if (const char* path = std::getenv("DUDEZ_SCREENSHOT")) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        EXPECT_TRUE(server->SaveScreenshot(window, path));
-    }
-
     const Probe probe = Distinguishing();
     ASSERT_EQ(server->Xdotool("key Right"), 0);
     EXPECT_TRUE(Shows(window, 116, probe)) << "Right did not step forward";
