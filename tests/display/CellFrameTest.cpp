@@ -68,3 +68,16 @@ TEST(CellFrame, ColourSequencesFollowTheMode) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(NearestPaletteColour, TintedColoursKeepAHueGreysStayGrey) {
+    // The green of a page's background is no grey in 256 colours; a grey is.
+    EXPECT_LT(NearestPaletteColour(0x24623E), 232);
+    EXPECT_LT(NearestPaletteColour(0x7C2F0E), 232);
+    EXPECT_EQ(NearestPaletteColour(0x808080), 232 + 12);
+    EXPECT_EQ(NearestPaletteColour(0x767A78), 232 + 11);
+    EXPECT_EQ(NearestPaletteColour(0xFF0000), 196);
+}
+
+} // namespace

@@ -206,7 +206,11 @@ int NearestPaletteColour(std::uint32_t rgb) {
     const int average = (r + g + b) / 3;
     const int greyIndex = std::clamp((average - 8 + 5) / 10, 0, 23);
     const int grey = 8 + 10 * greyIndex;
-    const int greyDistance = Distance(r, g, b, grey, grey, grey);
+    // A grey loses the colour's hue altogether, which the distance alone does not weigh: dark
+    // tinted colours (the pages' backgrounds) would all come out grey. The loss is counted as
+    // the colour's chroma, so a grey wins only for colours that are nearly grey themselves.
+    const int chroma = std::max({r, g, b}) - std::min({r, g, b});
+    const int greyDistance = Distance(r, g, b, grey, grey, grey) + chroma * chroma;
     return greyDistance < cubeDistance ? 232 + greyIndex : cube;
 }
 
