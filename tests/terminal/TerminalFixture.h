@@ -5,10 +5,8 @@
 #include "tests/support/FileBytes.h"
 #include "tests/support/Process.h"
 #include "tests/support/Slowdown.h"
+#include "tests/support/StereoKob.h"
 #include "tests/support/TempDir.h"
-#include "tools/kobenc/KobEncoder.h"
-#include "tools/kobenc/KobSerialiser.h"
-#include "tools/kobenc/SyntheticMusic.h"
 
 #include <gtest/gtest.h>
 
@@ -46,11 +44,7 @@ inline std::string Shell(const std::string& command) {
 }
 
 inline void MakeKob(const std::string& path, const std::string& stored, std::uint32_t frames) {
-    kobenc::Recording recording;
-    recording.storedName = stored;
-    recording.channelCount = 2;
-    recording.samples = kobenc::SyntheticMusic(frames, 2, 44100, 3);
-    kobenc::WriteBytes(path, kobenc::Serialise(kobenc::Encode({recording})).bytes);
+    testsupport::MakeStereoKob(path, stored, frames);
 }
 
 // A batch that keeps the program busy for seconds: one ten-second file named `count` times over

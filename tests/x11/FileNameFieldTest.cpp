@@ -5,10 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/Process.h"
+#include "tests/support/StereoKob.h"
 #include "tests/support/TempDir.h"
-#include "tools/kobenc/KobEncoder.h"
-#include "tools/kobenc/KobSerialiser.h"
-#include "tools/kobenc/SyntheticMusic.h"
 
 // Xlib's macros (None, Bool, Status) come after every other header.
 #include "tests/x11/ServerFixture.h"
@@ -103,12 +101,7 @@ TEST_F(FileNameField, ShowsTheEndOfALongUtf8PathWithItsAccentsAndAMarkForABadByt
     // A folder as old archives have them: accented letters, and one byte from another encoding.
     const std::string folder = dir.File("Archive/Bänder_Großmutter/\xff");
     std::filesystem::create_directories(folder);
-    kobenc::Recording recording;
-    recording.storedName = "Konzert.aif";
-    recording.channelCount = 2;
-    recording.samples = kobenc::SyntheticMusic(kFrames, 2, 44100, 3);
-    const std::string kob = folder + "/konzert.kob";
-    kobenc::WriteBytes(kob, kobenc::Serialise(kobenc::Encode({recording})).bytes);
+    const std::string kob = testsupport::MakeStereoKob(folder + "/konzert.kob", "Konzert.aif", kFrames);
 
     testsupport::Launch launch;
     launch.argv = {testsupport::DudezBinary()};

@@ -5,10 +5,8 @@
 
 #include "tests/support/Process.h"
 #include "tests/support/Slowdown.h"
+#include "tests/support/StereoKob.h"
 #include "tests/support/TempDir.h"
-#include "tools/kobenc/KobEncoder.h"
-#include "tools/kobenc/KobSerialiser.h"
-#include "tools/kobenc/SyntheticMusic.h"
 
 // Xlib's macros (None, Bool, Status) come after every other header.
 #include "tests/x11/ServerFixture.h"
@@ -67,12 +65,8 @@ TEST_F(TerminalInXterm, DrawsThePageInColourAndEndsOnEscape) {
     // A batch in a folder with accented letters, long enough to be looked at while it runs.
     const std::string folder = dir.File("Archive/Bänder_Großmutter/Kassetten_1987");
     std::filesystem::create_directories(folder);
-    kobenc::Recording recording;
-    recording.storedName = "Konzert.aif";
-    recording.channelCount = 2;
-    recording.samples = kobenc::SyntheticMusic(44100 * 10, 2, 44100, 3);
-    kobenc::WriteBytes(folder + "/konzert.kob", kobenc::Serialise(kobenc::Encode({recording})).bytes);
-    StartInXterm(std::vector<std::string>(300, folder + "/konzert.kob"));
+    const std::string kob = testsupport::MakeStereoKob(folder + "/konzert.kob", "Konzert.aif", 44100 * 10);
+    StartInXterm(std::vector<std::string>(300, kob));
     const Window xterm = server->WaitForWindow(kXtermTitle);
     ASSERT_NE(xterm, 0u) << "no xterm came up";
 
