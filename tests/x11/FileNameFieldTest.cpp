@@ -88,9 +88,11 @@ protected:
             for (char32_t c : text) codes.push_back(XChar2b{static_cast<unsigned char>(c >> 8), static_cast<unsigned char>(c)});
             return XTextWidth16(font, codes.data(), static_cast<int>(codes.size()));
         };
+        // Appended, not added: GCC 12 at -O3 takes a literal + a string for an overlapping copy.
+        const auto ellipsisAnd = [&](std::size_t from) { return std::u32string(U"\u2026").append(characters, from); };
         std::size_t start = characters.size();
-        while (start > 0 && width(U"\u2026" + characters.substr(start - 1)) <= kFieldW) --start;
-        return U"\u2026" + characters.substr(start);
+        while (start > 0 && width(ellipsisAnd(start - 1)) <= kFieldW) --start;
+        return ellipsisAnd(start);
     }
 
     XFontStruct* font = nullptr;

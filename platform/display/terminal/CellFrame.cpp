@@ -40,7 +40,9 @@ void AppendColour(std::string& out, bool foreground, std::int32_t colour, Colour
     case ColourMode::Basic16: {
         const int basic = NearestBasicColour(rgb);
         const int base = basic < 8 ? (foreground ? 30 : 40) : (foreground ? 90 : 100);
-        out += ";" + std::to_string(base + basic % 8);
+        // Two appends, not ";" + a number: GCC 12 at -O3 takes that for an overlapping copy.
+        out += ';';
+        out += std::to_string(base + basic % 8);
         return;
     }
     case ColourMode::None: return;
