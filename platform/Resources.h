@@ -19,6 +19,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 // A number used where a resource or type name is expected.
 inline LPSTR MAKEINTRESOURCEA(unsigned id) {
@@ -41,6 +42,7 @@ inline constexpr ResourceType RT_BITMAP{2};
 inline constexpr ResourceType RT_ICON{3};
 inline constexpr ResourceType RT_DIALOG{5};
 inline constexpr ResourceType RT_ACCELERATOR{9};
+inline constexpr ResourceType RT_RCDATA{10};
 inline constexpr ResourceType RT_GROUP_ICON{14};
 
 struct HRSRC__;
@@ -60,6 +62,10 @@ struct ResourceEntry {
 
 // Adds the entries to the program's resource table. Safe from any thread.
 void RegisterResources(const ResourceEntry* entries, std::size_t count);
+
+// The numbers of the resources of type `type` that are named by a number, in registration
+// order, each once. For displays that look for the resources that belong together by number.
+std::vector<int> NumberedResources(int type);
 
 } // namespace platform
 

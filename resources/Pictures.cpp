@@ -1,4 +1,5 @@
-// The nine pictures as bitmap resources 116 to 124.
+// The nine pictures as bitmap resources 116 to 124, and their words as data resources of the same
+// numbers: a display that cannot show a picture's small print shows these instead.
 #include "platform/Resources.h"
 #include "resources/EmbeddedData.h"
 #include "resources/ProgramResources.h"
@@ -27,6 +28,15 @@ void RegisterPictures() {
             {RT_BITMAP, nullptr, 122, kLanguage, embedded::kPicture122, embedded::kPicture122Size},
             {RT_BITMAP, nullptr, 123, kLanguage, embedded::kPicture123, embedded::kPicture123Size},
             {RT_BITMAP, nullptr, 124, kLanguage, embedded::kPicture124, embedded::kPicture124Size},
+            {RT_RCDATA, nullptr, 116, kLanguage, embedded::kPageText116, embedded::kPageText116Size},
+            {RT_RCDATA, nullptr, 117, kLanguage, embedded::kPageText117, embedded::kPageText117Size},
+            {RT_RCDATA, nullptr, 118, kLanguage, embedded::kPageText118, embedded::kPageText118Size},
+            {RT_RCDATA, nullptr, 119, kLanguage, embedded::kPageText119, embedded::kPageText119Size},
+            {RT_RCDATA, nullptr, 120, kLanguage, embedded::kPageText120, embedded::kPageText120Size},
+            {RT_RCDATA, nullptr, 121, kLanguage, embedded::kPageText121, embedded::kPageText121Size},
+            {RT_RCDATA, nullptr, 122, kLanguage, embedded::kPageText122, embedded::kPageText122Size},
+            {RT_RCDATA, nullptr, 123, kLanguage, embedded::kPageText123, embedded::kPageText123Size},
+            {RT_RCDATA, nullptr, 124, kLanguage, embedded::kPageText124, embedded::kPageText124Size},
         };
         platform::RegisterResources(entries, std::size(entries));
     });

@@ -14,7 +14,8 @@ void RegisterDialogAndKeys();
 void RegisterDialogTemplate();
 // The accelerator table "DUDEZ", language 1031: the six keys of the main window.
 void RegisterAccelerators();
-// Bitmap resources 116 to 124, language 1031: the nine pictures of the picture panel.
+// Bitmap resources 116 to 124, language 1031: the nine pictures of the picture panel; and data
+// resources 116 to 124: each picture's words as text.
 void RegisterPictures();
 // Icon images 1 and 2 and the icon group "DUDEZ", language 1031.
 void RegisterIcons();

@@ -8,6 +8,8 @@
 #include "platform/display/terminal/CellFrame.h"
 #include "platform/display/terminal/HeldOutput.h"
 #include "platform/display/terminal/KeyReader.h"
+#include "platform/display/terminal/PageText.h"
+#include "platform/display/terminal/TerminalKind.h"
 #include "platform/display/terminal/TerminalLayout.h"
 
 #include <atomic>
@@ -38,13 +40,19 @@ constexpr auto kFrameInterval = std::chrono::milliseconds(33);   // at most ~30 
 constexpr auto kEscapeWait = std::chrono::milliseconds(40);      // a lone Escape is a key
 constexpr auto kIdleRefresh = std::chrono::milliseconds(500);
 
-constexpr char kEnterScreen[] = "\x1b[?1049h\x1b[?25l\x1b[?1000h\x1b[?1006h\x1b[0m\x1b[2J";
-constexpr char kLeaveScreen[] = "\x1b[0m\x1b[?1006l\x1b[?1000l\x1b[2J\x1b[?25h\x1b[?1049l";
+// Entering and leaving the window's screen. An xterm-like terminal has an alternate screen
+// (what was on the terminal comes back afterwards), a cursor that can be hidden and mouse
+// reports; others get the screen cleared before and after.
+constexpr char kEnterRich[] = "\x1b[?1049h\x1b[?25l\x1b[?1000h\x1b[?1006h\x1b[0m\x1b[2J";
+constexpr char kLeaveRich[] = "\x1b[0m\x1b[?1006l\x1b[?1000l\x1b[2J\x1b[?25h\x1b[?1049l";
+constexpr char kEnterPlain[] = "\x1b[0m\x1b[H\x1b[2J";
+constexpr char kLeavePlain[] = "\x1b[0m\x1b[H\x1b[2J";
 
 // What restoring the terminal needs, kept in plain globals so that a fault signal's handler can
 // use them (only async-signal-safe calls there).
 int gTty = -1;
 struct termios gSavedMode;
+const char* gLeaveScreen = kLeavePlain;
 std::atomic<bool> gScreenTaken{false};
 int gWakeWrite = -1;   // the display thread's wake-up pipe; never closed
 std::atomic<bool> gResized{false};
@@ -72,7 +80,7 @@ void Wake() {
 // when flushStdio is false; runs once.
 void RestoreTerminal(bool flushStdio) {
     if (gScreenTaken.exchange(false)) {
-        WriteAll(gTty, kLeaveScreen, sizeof kLeaveScreen - 1);
+        WriteAll(gTty, gLeaveScreen, std::strlen(gLeaveScreen));
         tcsetattr(gTty, TCSADRAIN, &gSavedMode);
     }
     HeldOutput::Release(flushStdio);
@@ -91,25 +99,6 @@ void OnFault(int signal) {
     raise(signal);
 }
 
-bool Utf8Locale() {
-    const char* value = nullptr;
-    for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
-        value = std::getenv(name);
-        if (value && *value) break;
-    }
-    if (!value) return false;
-    std::string text(value);
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text.find("utf-8") != std::string::npos || text.find("utf8") != std::string::npos;
-}
-
-ColourMode ColoursOfTerminal() {
-    const char* colours = std::getenv("COLORTERM");
-    if (colours && (std::strcmp(colours, "truecolor") == 0 || std::strcmp(colours, "24bit") == 0))
-        return ColourMode::TrueColour;
-    return ColourMode::Palette256;
-}
-
 struct PendingBox {
     unsigned long id;
     std::string text;
@@ -118,8 +107,8 @@ struct PendingBox {
 
 class TerminalBackend : public platform::display::Backend {
 public:
-    TerminalBackend(int wakeRead, ColourMode colours, bool utf8)
-        : mWakeRead(wakeRead), mColours(colours), mUtf8(utf8) {
+    TerminalBackend(int wakeRead, const TerminalKind& kind)
+        : mWakeRead(wakeRead), mKind(kind), mLook{kind.rich && kind.utf8, kind.colours != ColourMode::None} {
         mThread = std::thread([this] { Run(); });
     }
     ~TerminalBackend() override { Shutdown(); }
@@ -170,8 +159,8 @@ private:
     void AnswerBox();
 
     int mWakeRead;
-    ColourMode mColours;
-    bool mUtf8;
+    TerminalKind mKind;
+    Look mLook;
     std::thread mThread;
 
     std::atomic<bool> mDirty{true};
@@ -186,6 +175,7 @@ private:
     Clock::time_point mLastInput{};
     Clock::time_point mLastFrame{};
     CellFrame mShown;                   // what the terminal shows now
+    PageCatalog mPages;                 // the words of the pictures
     Layout mLayout;                     // where the last frame put the buttons
     int mPressedTarget = -1;            // button under a mouse press: index into the layout
     bool mInputOpen = true;
@@ -303,9 +293,11 @@ void TerminalBackend::Draw() {
         std::lock_guard<std::mutex> lock(mMutex);
         if (!mBoxes.empty()) box = BoxContent{mBoxes.front().text, mBoxes.front().caption};
     }
-    CellFrame frame(columns, rows);
-    mLayout = DrawScreen(frame, ReadWindowScene(MainWindow()), box, mUtf8);
-    const std::string bytes = frame.Difference(mShown, mColours);
+    CellFrame frame(columns, rows, mKind.utf8);
+    WindowScene scene = ReadWindowScene(MainWindow());
+    scene.page = mPages.Shown(scene.picture);
+    mLayout = DrawScreen(frame, scene, box, mLook);
+    const std::string bytes = frame.Difference(mShown, mKind.colours);
     if (!bytes.empty()) WriteAll(gTty, bytes.data(), bytes.size());
     mShown = std::move(frame);
 }
@@ -320,6 +312,10 @@ void ShutdownAtExit() {
 
 std::unique_ptr<platform::display::Backend> OpenTerminalDisplay() {
     if (gBackend) return nullptr;   // one terminal display per process
+    const TerminalKind kind = KindOfTerminal([](const char* name) { return std::getenv(name); });
+    // A terminal that cannot put the cursor anywhere can show no window: the program runs as
+    // it does without any display.
+    if (!kind.addressable) return nullptr;
     const int tty = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (tty < 0) return nullptr;
     struct termios mode;
@@ -340,8 +336,10 @@ std::unique_ptr<platform::display::Backend> OpenTerminalDisplay() {
     raw.c_cc[VMIN] = 1;
     raw.c_cc[VTIME] = 0;
     tcsetattr(tty, TCSADRAIN, &raw);
+    gLeaveScreen = kind.rich ? kLeaveRich : kLeavePlain;
     gScreenTaken.store(true);
-    WriteAll(tty, kEnterScreen, sizeof kEnterScreen - 1);
+    const char* enter = kind.rich ? kEnterRich : kEnterPlain;
+    WriteAll(tty, enter, std::strlen(enter));
 
     struct sigaction resize{};
     resize.sa_handler = OnResize;
@@ -350,7 +348,7 @@ std::unique_ptr<platform::display::Backend> OpenTerminalDisplay() {
     sigaction(SIGWINCH, &resize, nullptr);
     for (int fault : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) std::signal(fault, OnFault);
 
-    auto backend = std::make_unique<TerminalBackend>(wake[0], ColoursOfTerminal(), Utf8Locale());
+    auto backend = std::make_unique<TerminalBackend>(wake[0], kind);
     gBackend = backend.get();
     // WATCHOUT: registered before the program's own exit handler, so it runs after it: what
     // that handler writes is still held back and comes out with the rest.

@@ -3,9 +3,12 @@
 //
 //     if (auto terminal = OpenTerminalDisplay()) platform::display::Install(std::move(terminal));
 //
-// While it is in use the terminal shows its alternate screen in raw mode: the window with its
-// caption, the picture in colour, the status texts, the progress bar and the buttons. Keys and
-// mouse clicks become input for the window; Ctrl-C closes it. What the program writes to standard
+// While it is in use the terminal is in raw mode and shows the window: its caption, the words of
+// the page shown (on the picture's colours), the status texts, the progress bar and the
+// buttons. Keys and mouse clicks become input for the window; Ctrl-C closes it. What the
+// terminal can do is told by TERM, COLORTERM, NO_COLOR and the locale (terminal/TerminalKind):
+// an xterm-like terminal gets its alternate screen, colours and the mouse, others a plain
+// screen without colours; a dumb terminal gets no window at all. What the program writes to standard
 // output or standard error that would land on this terminal is held back and written out after
 // the window is gone. The terminal is restored when the process exits (also when it dies of a
 // fault signal).
@@ -15,5 +18,6 @@
 
 #include <memory>
 
-// Null when the process has no controlling terminal (or it cannot be set up).
+// Null when the process has no controlling terminal, the terminal cannot address its cursor
+// (TERM unset or dumb), or it cannot be set up.
 std::unique_ptr<platform::display::Backend> OpenTerminalDisplay();

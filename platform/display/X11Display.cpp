@@ -476,7 +476,11 @@ std::unique_ptr<Backend> OpenX11Display() {
     Display* display = XOpenDisplay(nullptr);
     if (!display) return nullptr;
     XSetErrorHandler(IgnoreLateRequest);
-    XFontStruct* font = XLoadQueryFont(display, "-misc-fixed-medium-r-semicondensed--13-*-*-*-*-*-iso8859-1");
+    // The classic fixed font in its ISO 10646 encoding has the characters of the Latin, Greek
+    // and Cyrillic scripts and many more, at the metrics of the 8-bit one; the others are
+    // fallbacks, which draw what they lack as '?'.
+    XFontStruct* font = XLoadQueryFont(display, "-misc-fixed-medium-r-semicondensed--13-*-*-*-*-*-iso10646-1");
+    if (!font) font = XLoadQueryFont(display, "-misc-fixed-medium-r-semicondensed--13-*-*-*-*-*-iso8859-1");
     if (!font) font = XLoadQueryFont(display, "fixed");
     if (!font) {
         XCloseDisplay(display);

@@ -1,6 +1,7 @@
 // The program's resource table and the lookups over it.
 #include "platform/Resources.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <mutex>
 #include <vector>
@@ -76,6 +77,17 @@ void RegisterResources(const ResourceEntry* entries, std::size_t count) {
     Table& table = TheTable();
     std::lock_guard<std::mutex> lock(table.mutex);
     for (std::size_t i = 0; i < count; ++i) table.entries.push_back(&entries[i]);
+}
+
+std::vector<int> NumberedResources(int type) {
+    Table& table = TheTable();
+    std::lock_guard<std::mutex> lock(table.mutex);
+    std::vector<int> numbers;
+    for (const ResourceEntry* entry : table.entries) {
+        if (entry->type != type || entry->name) continue;
+        if (std::find(numbers.begin(), numbers.end(), entry->id) == numbers.end()) numbers.push_back(entry->id);
+    }
+    return numbers;
 }
 
 } // namespace platform

@@ -8,10 +8,8 @@
 #include "tests/support/FileBytes.h"
 #include "tests/support/Process.h"
 #include "tests/support/Slowdown.h"
+#include "tests/support/StereoKob.h"
 #include "tests/support/TempDir.h"
-#include "tools/kobenc/KobEncoder.h"
-#include "tools/kobenc/KobSerialiser.h"
-#include "tools/kobenc/SyntheticMusic.h"
 
 // Xlib's macros (None, Bool, Status) come after every other header.
 #include "tests/x11/ServerFixture.h"
@@ -34,14 +32,7 @@ const std::string kTitle = "MORVIT DuDEZ Version 1.0.1";
 constexpr int kPictureX = 14, kPictureY = 14;
 constexpr int kPreviousX = 306, kNextX = 380, kButtonsY = 176;
 
-std::string MakeKob(const std::string& path, const std::string& stored, std::uint32_t frames) {
-    kobenc::Recording recording;
-    recording.storedName = stored;
-    recording.channelCount = 2;
-    recording.samples = kobenc::SyntheticMusic(frames, 2, 44100, 3);
-    kobenc::WriteBytes(path, kobenc::Serialise(kobenc::Encode({recording})).bytes);
-    return path;
-}
+using testsupport::MakeStereoKob;
 
 constexpr std::uint32_t kLongFrames = 44100 * 10;
 constexpr std::size_t kLongBatchFiles = 600;
@@ -49,7 +40,7 @@ constexpr std::size_t kLongBatchFiles = 600;
 // A batch that keeps the program busy for many seconds (about a gigabyte of output, several
 // seconds even in an optimised build): one file named many times over.
 std::vector<std::string> LongBatch(const TempDir& dir) {
-    const std::string big = MakeKob(dir.File("big.kob"), "Big.aif", kLongFrames);
+    const std::string big = MakeStereoKob(dir.File("big.kob"), "Big.aif", kLongFrames);
     return std::vector<std::string>(kLongBatchFiles, big);
 }
 
@@ -149,11 +140,6 @@ TEST_F(X11Display, WindowShowsTitleFixedSizeAndPagesByKeyAndClick) {
     EXPECT_EQ(server->PixelAt(window, kPictureX + 399, kPictureY + 119), ResourcePixel(120, 399, 119));
     EXPECT_EQ(server->PixelAt(window, kPictureX + 400, kPictureY + 60), 0xC0C0C0u);
 
-    if (const char* path = std::getenv("DUDEZ_SCREENSHOT")) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        EXPECT_TRUE(server->SaveScreenshot(window, path));
-    }
-
     const Probe probe = Distinguishing();
     ASSERT_EQ(server->Xdotool("key Right"), 0);
     EXPECT_TRUE(Shows(window, 116, probe)) << "Right did not step forward";
@@ -180,7 +166,7 @@ TEST_F(X11Display, WindowShowsTitleFixedSizeAndPagesByKeyAndClick) {
 }
 
 TEST_F(X11Display, ReturnClosesOnceTheBatchIsDone) {
-    Start({MakeKob(dir.File("small.kob"), "Small.aif", 2000)});
+    Start({MakeStereoKob(dir.File("small.kob"), "Small.aif", 2000)});
     ASSERT_NE(MainWindow(), 0u);
     // Return closes only once the button reads "Done"; until then it is ignored.
     int code = -1;
@@ -239,7 +225,7 @@ TEST_F(X11Display, LosingTheDisplayMidBatchLeavesOnlyCompleteOutputs) {
 
 TEST_F(X11Display, BadFileRaisesTheBoxAndTheWindowWaitsForIt) {
     testsupport::WriteFileText(dir.File("bad.kob"), "not a kob");
-    Start({dir.File("bad.kob"), MakeKob(dir.File("big.kob"), "Big.aif", kLongFrames)});
+    Start({dir.File("bad.kob"), MakeStereoKob(dir.File("big.kob"), "Big.aif", kLongFrames)});
     const Window window = MainWindow();
     ASSERT_NE(window, 0u);
     const Window box = server->WaitForWindow("Error");

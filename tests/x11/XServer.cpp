@@ -157,6 +157,18 @@ std::uint32_t XServer::PixelAt(Window window, int x, int y) {
     return pixel;
 }
 
+std::vector<std::uint32_t> XServer::Pixels(Drawable drawable, int x, int y, int w, int h) {
+    XImage* image = XGetImage(mDisplay, drawable, x, y, static_cast<unsigned>(w), static_cast<unsigned>(h), AllPlanes,
+                              ZPixmap);
+    if (!image) return {};
+    std::vector<std::uint32_t> pixels;
+    for (int row = 0; row < h; ++row)
+        for (int column = 0; column < w; ++column)
+            pixels.push_back(static_cast<std::uint32_t>(XGetPixel(image, column, row) & 0xFFFFFF));
+    XDestroyImage(image);
+    return pixels;
+}
+
 bool XServer::WaitForPixel(Window window, int x, int y, std::uint32_t rgb, int timeoutMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     do {

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace x11test {
 
@@ -37,6 +38,9 @@ public:
     std::uint32_t PixelAt(Window window, int x, int y);
     // Waits until the pixel reads `rgb`; false if it still does not after the timeout.
     bool WaitForPixel(Window window, int x, int y, std::uint32_t rgb, int timeoutMs = 5000);
+    // 0x00RRGGBB of the w x h pixels at (x, y) of the drawable, row by row; empty when they
+    // cannot be read.
+    std::vector<std::uint32_t> Pixels(Drawable drawable, int x, int y, int w, int h);
     // Writes the whole window as an RGB PNG file.
     bool SaveScreenshot(Window window, const std::string& path);
     // Runs xdotool with these arguments against this server; its exit code.

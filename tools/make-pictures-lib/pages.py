@@ -68,6 +68,7 @@ def draw_marked(c, x, y, line, colour, accent):
 
 
 def text_block(c, theme, title, body, page):
+    c.page_text = page_text(theme, title, body, page)
     c.text(TEXT_X, TITLE_Y, title, theme.title, scale=2, shadow=(theme.shadow, 1, 1))
     if font.text_width(title, 2) > TEXT_RIGHT - TEXT_X:
         raise ValueError("title %r is too wide" % title)
@@ -86,6 +87,16 @@ def text_block(c, theme, title, body, page):
         raise ValueError("text of page %d runs out of the picture" % page)
     number = "%d/9" % page
     c.text(WIDTH - 6 - font.text_width(number), HEIGHT - 11, number, theme.glow)
+
+
+def page_text(theme, title, body, page):
+    """The words of a page as a text resource, for displays that cannot show the picture's
+    small print: the title; the page's colours (background top and bottom, title, body, accent)
+    as #rrggbb; its number as drawn in the corner; an empty line; then the body with its {marks}
+    and line breaks as drawn."""
+    colours = " ".join("#%02x%02x%02x" % colour for colour in
+                       (theme.top, theme.bottom, theme.title, theme.body, theme.accent))
+    return ("%s\n%s\n%d/9\n\n%s\n" % (title, colours, page, body)).encode("utf-8")
 
 
 # Pieces of illustration used on several pages.

@@ -1,6 +1,10 @@
 #include "platform/display/terminal/CellFrame.h"
 
+#include "platform/display/DisplayText.h"
+#include "platform/display/terminal/CellWidth.h"
+
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
@@ -9,19 +13,39 @@ namespace {
 
 const Cell kOutside{};
 
+// The standard colours as xterm shows them, in SGR order (30-37, then 90-97).
+constexpr std::uint32_t kBasic[16] = {0x000000, 0xCD0000, 0x00CD00, 0xCDCD00, 0x0000EE, 0xCD00CD,
+                                      0x00CDCD, 0xE5E5E5, 0x7F7F7F, 0xFF0000, 0x00FF00, 0xFFFF00,
+                                      0x5C5CFF, 0xFF00FF, 0x00FFFF, 0xFFFFFF};
+
 void AppendColour(std::string& out, bool foreground, std::int32_t colour, ColourMode mode) {
+    // Without colours not even the terminal's own are named: a colour sequence of any kind is
+    // what such a terminal (or a user who asked for none) must not get.
+    if (mode == ColourMode::None) return;
     if (colour == kDefaultColour) {
         out += foreground ? ";39" : ";49";
         return;
     }
     const auto rgb = static_cast<std::uint32_t>(colour);
-    if (mode == ColourMode::TrueColour) {
+    switch (mode) {
+    case ColourMode::TrueColour:
         out += foreground ? ";38;2;" : ";48;2;";
         out += std::to_string((rgb >> 16) & 0xFF) + ";" + std::to_string((rgb >> 8) & 0xFF) + ";" +
                std::to_string(rgb & 0xFF);
-    } else {
+        return;
+    case ColourMode::Palette256:
         out += foreground ? ";38;5;" : ";48;5;";
         out += std::to_string(NearestPaletteColour(rgb));
+        return;
+    case ColourMode::Basic16: {
+        const int basic = NearestBasicColour(rgb);
+        const int base = basic < 8 ? (foreground ? 30 : 40) : (foreground ? 90 : 100);
+        // Two appends, not ";" + a number: GCC 12 at -O3 takes that for an overlapping copy.
+        out += ';';
+        out += std::to_string(base + basic % 8);
+        return;
+    }
+    case ColourMode::None: return;
     }
 }
 
@@ -46,38 +70,86 @@ int Distance(int r1, int g1, int b1, int r2, int g2, int b2) {
     return (r1 - r2) * (r1 - r2) + (g1 - g2) * (g1 - g2) + (b1 - b2) * (b1 - b2);
 }
 
+bool IsRightHalf(const Cell& cell) {
+    return cell.glyph[0] == '\0';
+}
+
+void SetGlyph(Cell& cell, std::string_view glyph) {
+    const std::size_t length = std::min<std::size_t>(glyph.size(), sizeof cell.glyph - 1);
+    std::memcpy(cell.glyph, glyph.data(), length);
+    cell.glyph[length] = '\0';
+}
+
 } // namespace
 
 bool Cell::operator==(const Cell& other) const {
     return std::strcmp(glyph, other.glyph) == 0 && SameStyle(*this, other);
 }
 
-CellFrame::CellFrame(int columns, int rows)
-    : mColumns(std::max(columns, 0)), mRows(std::max(rows, 0)),
+CellFrame::CellFrame(int columns, int rows, bool utf8)
+    : mColumns(std::max(columns, 0)), mRows(std::max(rows, 0)), mUtf8(utf8),
       mCells(static_cast<std::size_t>(mColumns) * static_cast<std::size_t>(mRows)) {}
+
+Cell* CellFrame::CellAt(int column, int row) {
+    if (column < 0 || row < 0 || column >= mColumns || row >= mRows) return nullptr;
+    return &mCells[static_cast<std::size_t>(row) * static_cast<std::size_t>(mColumns) +
+                   static_cast<std::size_t>(column)];
+}
 
 void CellFrame::Put(int column, int row, std::string_view glyph, std::int32_t foreground,
                     std::int32_t background, std::uint8_t attributes) {
-    if (column < 0 || row < 0 || column >= mColumns || row >= mRows) return;
-    Cell& cell = mCells[static_cast<std::size_t>(row) * static_cast<std::size_t>(mColumns) +
-                        static_cast<std::size_t>(column)];
-    const std::size_t length = std::min<std::size_t>(glyph.size(), sizeof cell.glyph - 1);
-    std::memcpy(cell.glyph, glyph.data(), length);
-    cell.glyph[length] = '\0';
-    if (length == 0) cell.glyph[0] = ' ', cell.glyph[1] = '\0';
-    cell.foreground = foreground;
-    cell.background = background;
-    cell.attributes = attributes;
+    Cell* cell = CellAt(column, row);
+    if (!cell) return;
+    // WATCHOUT: half of a wide character cannot stay on its own; the terminal would draw the
+    // whole of it, or shift the rest of the row. The other half becomes a blank.
+    if (IsRightHalf(*cell)) {
+        if (Cell* left = CellAt(column - 1, row)) SetGlyph(*left, " ");
+    }
+    Cell* right = CellAt(column + 1, row);
+    if (right && IsRightHalf(*right)) SetGlyph(*right, " ");
+    SetGlyph(*cell, glyph.empty() ? std::string_view(" ") : glyph);
+    cell->foreground = foreground;
+    cell->background = background;
+    cell->attributes = attributes;
 }
 
-void CellFrame::Text(int column, int row, std::string_view text, std::int32_t foreground,
-                     std::int32_t background, std::uint8_t attributes, int width) {
-    const std::size_t limit = width < 0 ? text.size() : std::min<std::size_t>(text.size(), static_cast<std::size_t>(width));
-    for (std::size_t i = 0; i < limit; ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        const char glyph[2] = {c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?', 0};
-        Put(column + static_cast<int>(i), row, glyph, foreground, background, attributes);
+int CellFrame::Text(int column, int row, std::string_view text, std::int32_t foreground,
+                    std::int32_t background, std::uint8_t attributes, int width) {
+    const int limit = width < 0 ? INT_MAX : width;
+    int used = 0;
+    Cell* last = nullptr;   // the cell of the last character written, for marks that follow
+    for (char32_t c : DisplayCharacters(text)) {
+        if (!mUtf8 && c >= 0x80) c = '?';
+        const int cells = mUtf8 ? CellWidth(c) : 1;
+        if (cells == 0) {
+            // A mark joins the character before it while its glyph has room; one without a
+            // character before it in this text stands on a blank.
+            const std::string mark = EncodeUtf8(std::u32string(1, c));
+            if (last && std::strlen(last->glyph) + mark.size() < sizeof last->glyph) {
+                std::strcat(last->glyph, mark.c_str());
+                continue;
+            }
+            if (last || used + 1 > limit) continue;
+            Put(column + used, row, " " + mark, foreground, background, attributes);
+            last = CellAt(column + used, row);
+            ++used;
+            continue;
+        }
+        if (used + cells > limit || (cells == 2 && column + used + 1 >= mColumns)) break;
+        Put(column + used, row, EncodeUtf8(std::u32string(1, c)), foreground, background, attributes);
+        last = CellAt(column + used, row);
+        if (cells == 2) {
+            // The right half is set directly: Put would take it for a stray half and blank the
+            // left one just written. A wide character it cuts in two loses its other half.
+            Cell* right = CellAt(column + used + 1, row);
+            Cell* after = CellAt(column + used + 2, row);
+            if (after && IsRightHalf(*after)) SetGlyph(*after, " ");
+            *right = *last;
+            right->glyph[0] = '\0';
+        }
+        used += cells;
     }
+    return used;
 }
 
 const Cell& CellFrame::At(int column, int row) const {
@@ -95,7 +167,12 @@ std::string CellFrame::Difference(const CellFrame& before, ColourMode mode) cons
     for (int row = 0; row < mRows; ++row) {
         for (int column = 0; column < mColumns; ++column) {
             const Cell& cell = At(column, row);
-            if (!everything && cell == before.At(column, row)) continue;
+            // The right half of a wide character is drawn with its left half.
+            if (IsRightHalf(cell)) continue;
+            const bool wide = column + 1 < mColumns && IsRightHalf(At(column + 1, row));
+            const bool changed = everything || !(cell == before.At(column, row)) ||
+                                 (wide && !(At(column + 1, row) == before.At(column + 1, row)));
+            if (!changed) continue;
             // WATCHOUT: the last cell of the screen is written too; terminals keep the cursor
             // there (pending wrap) rather than scroll, as long as nothing follows on that row.
             if (cursorRow != row || cursorColumn != column) {
@@ -104,7 +181,7 @@ std::string CellFrame::Difference(const CellFrame& before, ColourMode mode) cons
             if (!style || !SameStyle(*style, cell)) out += Style(cell, mode);
             style = &cell;
             out += cell.glyph;
-            cursorColumn = column + 1;
+            cursorColumn = column + (wide ? 2 : 1);
             cursorRow = row;
         }
     }
@@ -131,8 +208,25 @@ int NearestPaletteColour(std::uint32_t rgb) {
     const int average = (r + g + b) / 3;
     const int greyIndex = std::clamp((average - 8 + 5) / 10, 0, 23);
     const int grey = 8 + 10 * greyIndex;
-    const int greyDistance = Distance(r, g, b, grey, grey, grey);
+    // A grey loses the colour's hue altogether, which the distance alone does not weigh: dark
+    // tinted colours (the pages' backgrounds) would all come out grey. The loss is counted as
+    // the colour's chroma, so a grey wins only for colours that are nearly grey themselves.
+    const int chroma = std::max({r, g, b}) - std::min({r, g, b});
+    const int greyDistance = Distance(r, g, b, grey, grey, grey) + chroma * chroma;
     return greyDistance < cubeDistance ? 232 + greyIndex : cube;
+}
+
+int NearestBasicColour(std::uint32_t rgb) {
+    const int r = static_cast<int>((rgb >> 16) & 0xFF);
+    const int g = static_cast<int>((rgb >> 8) & 0xFF);
+    const int b = static_cast<int>(rgb & 0xFF);
+    int best = 0, bestDistance = INT_MAX;
+    for (int i = 0; i < 16; ++i) {
+        const int d = Distance(r, g, b, static_cast<int>(kBasic[i] >> 16), static_cast<int>((kBasic[i] >> 8) & 0xFF),
+                               static_cast<int>(kBasic[i] & 0xFF));
+        if (d < bestDistance) best = i, bestDistance = d;
+    }
+    return best;
 }
 
 } // namespace platform::display::terminal

@@ -1,7 +1,7 @@
 // A picture of the terminal's screen as character cells, and the bytes that bring a terminal
 // from one such picture to the next.
 //
-//     CellFrame frame(columns, rows);
+//     CellFrame frame(columns, rows, utf8);
 //     frame.Text(2, 0, "Caption", kDefaultColour, kDefaultColour, kBold);
 //     std::string bytes = frame.Difference(previous, ColourMode::TrueColour);
 //     previous = frame;
@@ -19,10 +19,14 @@ constexpr std::uint8_t kBold = 1;
 constexpr std::uint8_t kReverse = 2;
 constexpr std::uint8_t kDim = 4;
 
-enum class ColourMode { TrueColour, Palette256 };
+// What colours the terminal takes: none at all (only bold, dim and reverse), the sixteen
+// standard ones, the 256-colour palette, or any.
+enum class ColourMode { None, Basic16, Palette256, TrueColour };
 
 struct Cell {
-    char glyph[5] = {' ', 0, 0, 0, 0};  // one character, UTF-8, terminated
+    // One character and any marks on it, UTF-8, terminated; empty in the right half of a wide
+    // character (the terminal fills it when it draws the left half).
+    char glyph[16] = {' '};
     std::int32_t foreground = kDefaultColour;   // 0x00RRGGBB or kDefaultColour
     std::int32_t background = kDefaultColour;
     std::uint8_t attributes = 0;        // kBold, kReverse, kDim
@@ -33,18 +37,22 @@ struct Cell {
 class CellFrame {
 public:
     CellFrame() = default;
-    CellFrame(int columns, int rows);
+    // `utf8`: the terminal shows UTF-8; without it every character beyond ASCII is drawn as '?'.
+    CellFrame(int columns, int rows, bool utf8 = true);
 
     int Columns() const { return mColumns; }
     int Rows() const { return mRows; }
 
-    // Writes one cell; outside the frame nothing happens.
+    bool Utf8() const { return mUtf8; }
+
+    // Writes one cell with a character one cell wide; outside the frame nothing happens.
     void Put(int column, int row, std::string_view glyph, std::int32_t foreground,
              std::int32_t background, std::uint8_t attributes = 0);
-    // Writes `text` from (column, row) rightwards, at most `width` cells (all when negative);
-    // bytes that are not printable ASCII show as '?'.
-    void Text(int column, int row, std::string_view text, std::int32_t foreground,
-              std::int32_t background, std::uint8_t attributes = 0, int width = -1);
+    // Writes the characters of `text` (bytes, read as DisplayCharacters reads them) from
+    // (column, row) rightwards, at most `width` cells (all when negative); a wide character that
+    // would not fit whole is left out, and what follows with it. Returns the cells written.
+    int Text(int column, int row, std::string_view text, std::int32_t foreground,
+             std::int32_t background, std::uint8_t attributes = 0, int width = -1);
     const Cell& At(int column, int row) const;
 
     // The bytes that turn a screen showing `before` into this frame; everything when the sizes
@@ -52,12 +60,17 @@ public:
     std::string Difference(const CellFrame& before, ColourMode mode) const;
 
 private:
+    Cell* CellAt(int column, int row);
+
     int mColumns = 0;
     int mRows = 0;
+    bool mUtf8 = true;
     std::vector<Cell> mCells;
 };
 
 // The nearest colour of the 256-colour palette (the 6x6x6 cube and the grey ramp).
 int NearestPaletteColour(std::uint32_t rgb);
+// The nearest of the sixteen standard colours, 0 to 15 (8 to 15 the bright ones).
+int NearestBasicColour(std::uint32_t rgb);
 
 } // namespace platform::display::terminal

@@ -1,14 +1,21 @@
-// How the window looks in a terminal: a snapshot of what the window model shows, drawn into a
-// CellFrame with the caption bar, the picture in half-block characters, the status line, the
-// progress bar and the buttons, and a message box over it when one is up.
+// How the window looks in a terminal: the snapshot of a WindowScene drawn into a CellFrame with
+// the caption bar, the picture area, the credit line, the file name and total, the progress bar
+// and the buttons, and a message box over it when one is up.
+//
+// The window takes the terminal's width (up to a limit) and lays its controls out for it: on a
+// wide terminal the status line shares its row with Previous and Next as in the window's own
+// layout; on a narrow one the file name gets a row of its own and the buttons one below the bar.
+// A file name too long for its field shows its end, behind an ellipsis. A terminal too small
+// for every control gets one line saying so, and the file name under it.
 //
 //     WindowScene scene = ReadWindowScene(MainWindow());
-//     Layout layout = DrawScreen(frame, scene, box, utf8);
+//     Layout layout = DrawScreen(frame, scene, box, look);
 //     int hit = layout.Hit(column, row);
 #pragma once
 
-#include "platform/Model.h"
 #include "platform/display/terminal/CellFrame.h"
+#include "platform/display/terminal/PagePanel.h"
+#include "platform/display/terminal/WindowScene.h"
 
 #include <optional>
 #include <string>
@@ -16,24 +23,9 @@
 
 namespace platform::display::terminal {
 
-struct ButtonScene {
-    HWND window = nullptr;
-    std::string text;
-    bool focused = false;
-    bool pushed = false;
-};
-
-struct WindowScene {
-    bool present = false;        // false: there is no window to show
-    bool enabled = true;         // false while a message box is up over it
-    std::string caption;
-    SurfaceView picture;         // empty when nothing has been drawn yet
-    int pictureWidth = 400;      // the picture control's size in pixels
-    int pictureHeight = 120;
-    std::string credit, fileName, total;
-    int rangeLow = 0, rangeHigh = 100, position = 0;
-    ButtonScene previous, next, finish;
-};
+// The smallest terminal that shows every control of the window.
+constexpr int kSmallestColumns = 36;
+constexpr int kSmallestRows = 7;
 
 struct BoxContent {
     std::string text;
@@ -52,10 +44,7 @@ struct Layout {
     int Hit(int column, int row) const;
 };
 
-// The first visible top-level window; null when there is none.
-HWND MainWindow();
-WindowScene ReadWindowScene(HWND main);
 Layout DrawScreen(CellFrame& frame, const WindowScene& scene, const std::optional<BoxContent>& box,
-                  bool utf8);
+                  const Look& look);
 
 } // namespace platform::display::terminal

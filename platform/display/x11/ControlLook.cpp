@@ -3,6 +3,7 @@
 #include "platform/Controls.h"
 #include "platform/UserWindow.h"
 #include "platform/WinMessages.h"
+#include "platform/display/DisplayText.h"
 
 #include <strings.h>
 
@@ -14,6 +15,17 @@ namespace {
 
 bool SameName(const std::string& a, const char* b) {
     return strcasecmp(a.c_str(), b) == 0;
+}
+
+// The text a static shows in `width` pixels. A sunken left-aligned static is a field holding a
+// value, such as the name of the file being written: when the value does not fit, its end is
+// what tells it apart (the file, not the folders every name shares), so that is what is shown,
+// behind an ellipsis. Other texts are cut at the control's edge.
+std::string Shown(const Painter& paint, const WindowView& view, int width) {
+    if (!(view.style & SS_SUNKEN) || (view.style & SS_TYPEMASK) != SS_LEFT) return view.text;
+    const std::u32string shown = KeepEnd(DisplayCharacters(view.text), width, U"\u2026",
+                                         [&paint](char32_t c) { return paint.CharacterWidth(c); });
+    return EncodeUtf8(shown);
 }
 
 void DrawStatic(Painter& paint, Drawable target, const WindowView& view) {
@@ -35,11 +47,12 @@ void DrawStatic(Painter& paint, Drawable target, const WindowView& view) {
     case SS_SIMPLE:
     case SS_LEFTNOWORDWRAP: {
         if (view.text.empty()) return;
-        const int width = paint.TextWidth(view.text);
+        const std::string text = Shown(paint, view, inner.right - inner.left);
+        const int width = paint.TextWidth(text);
         int x = inner.left;
         if ((view.style & SS_TYPEMASK) == SS_RIGHT) x = inner.right - width;
         if ((view.style & SS_TYPEMASK) == SS_CENTER) x = inner.left + (inner.right - inner.left - width) / 2;
-        paint.TextOf(target, view.text, x, inner.top + paint.Ascent(), inner, view.enabled);
+        paint.TextOf(target, text, x, inner.top + paint.Ascent(), inner, view.enabled);
         return;
     }
     default: return;

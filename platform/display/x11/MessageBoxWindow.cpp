@@ -32,9 +32,16 @@ std::vector<std::string> WrapText(const Painter& paint, const std::string& text,
         }
         if (!line.empty()) lines.push_back(line);
         line.clear();
-        while (paint.TextWidth(word) > width && word.size() > 1) {
-            std::size_t fits = 1;
-            while (fits < word.size() && paint.TextWidth(word.substr(0, fits + 1)) <= width) ++fits;
+        // A word wider than a line is cut between characters, never inside one's UTF-8 bytes.
+        const auto nextCharacter = [&word](std::size_t from) {
+            do ++from;
+            while (from < word.size() && (static_cast<unsigned char>(word[from]) & 0xC0) == 0x80);
+            return from;
+        };
+        while (paint.TextWidth(word) > width && nextCharacter(0) < word.size()) {
+            std::size_t fits = nextCharacter(0);
+            while (fits < word.size() && paint.TextWidth(word.substr(0, nextCharacter(fits))) <= width)
+                fits = nextCharacter(fits);
             lines.push_back(word.substr(0, fits));
             word.erase(0, fits);
         }

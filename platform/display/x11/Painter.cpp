@@ -1,5 +1,7 @@
 #include "platform/display/x11/Painter.h"
 
+#include "platform/display/DisplayText.h"
+
 #include <X11/Xutil.h>
 
 #include <algorithm>
@@ -92,14 +94,46 @@ void Painter::Unclip() {
     XSetClipMask(mDisplay, mGc, None);
 }
 
+bool Painter::HasGlyph(char32_t c) const {
+    if (c > 0xFFFF) return false;
+    const unsigned row = c >> 8, column = c & 0xFF;
+    if (row < mFont->min_byte1 || row > mFont->max_byte1 || column < mFont->min_char_or_byte2 ||
+        column > mFont->max_char_or_byte2)
+        return false;
+    if (!mFont->per_char) return true;
+    const unsigned columns = mFont->max_char_or_byte2 - mFont->min_char_or_byte2 + 1;
+    const XCharStruct& glyph =
+        mFont->per_char[(row - mFont->min_byte1) * columns + (column - mFont->min_char_or_byte2)];
+    // A code the font has no glyph for has all its metrics zero.
+    return glyph.width != 0 || glyph.ascent != 0 || glyph.descent != 0 || glyph.lbearing != 0 || glyph.rbearing != 0;
+}
+
+XChar2b Painter::Code(char32_t c) const {
+    if (!HasGlyph(c)) c = HasGlyph(kReplacement) ? kReplacement : U'?';
+    return XChar2b{static_cast<unsigned char>(c >> 8), static_cast<unsigned char>(c & 0xFF)};
+}
+
+std::vector<XChar2b> Painter::Codes(const std::string& text) const {
+    std::vector<XChar2b> codes;
+    for (char32_t c : DisplayCharacters(text)) codes.push_back(Code(c));
+    return codes;
+}
+
 int Painter::TextWidth(const std::string& text) const {
-    return XTextWidth(mFont, text.data(), static_cast<int>(text.size()));
+    const std::vector<XChar2b> codes = Codes(text);
+    return XTextWidth16(mFont, codes.data(), static_cast<int>(codes.size()));
+}
+
+int Painter::CharacterWidth(char32_t c) const {
+    const XChar2b code = Code(c);
+    return XTextWidth16(mFont, &code, 1);
 }
 
 void Painter::Text(Drawable target, const std::string& text, int x, int y, const RECT& clip, std::uint32_t rgb) {
+    const std::vector<XChar2b> codes = Codes(text);
     Clip(clip);
     XSetForeground(mDisplay, mGc, Pixel(rgb));
-    XDrawString(mDisplay, target, mGc, x, y, text.data(), static_cast<int>(text.size()));
+    XDrawString16(mDisplay, target, mGc, x, y, codes.data(), static_cast<int>(codes.size()));
     Unclip();
 }
 

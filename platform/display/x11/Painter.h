@@ -2,6 +2,10 @@
 // the display's font cut at a rectangle, the program's pixels, and the push button every window
 // of the display shares. One painter belongs to the display thread alone.
 //
+// Texts are bytes, read as UTF-8 (DisplayCharacters) and drawn with the 16-bit text calls, so a
+// font in ISO 10646 encoding shows the characters themselves; a character the font lacks, and
+// a byte that is not UTF-8, shows as the font's replacement character (or '?').
+//
 //     x11::Painter paint(display, font);
 //     paint.Fill(pixmap, x11::kFace, 0, 0, width, height);
 //     paint.PushButton(pixmap, rect, "OK", false, true, true);
@@ -15,6 +19,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace platform::display::x11 {
 
@@ -58,6 +63,8 @@ public:
     void Unclip();
 
     int TextWidth(const std::string& text) const;
+    // The width of one character as this font draws it (its replacement when it lacks it).
+    int CharacterWidth(char32_t c) const;
     // Text at baseline y, cut at the edges of `clip`.
     void Text(Drawable target, const std::string& text, int x, int y, const RECT& clip, std::uint32_t rgb);
     // Black text, or grey with a white shadow as disabled controls show it.
@@ -73,6 +80,10 @@ public:
 
 private:
     static unsigned long Channel(std::uint32_t value, unsigned long mask);
+    bool HasGlyph(char32_t c) const;
+    // The font's code for `c`, or for the replacement when the font has no glyph for it.
+    XChar2b Code(char32_t c) const;
+    std::vector<XChar2b> Codes(const std::string& text) const;
 
     Display* mDisplay;
     XFontStruct* mFont;

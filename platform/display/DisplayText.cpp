@@ -1,0 +1,107 @@
+#include "platform/display/DisplayText.h"
+
+#include <cstddef>
+
+namespace platform::display {
+namespace {
+
+bool IsControl(char32_t c) {
+    return c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0);
+}
+
+// The character of the well-formed sequence at `at`, and its length; length 0 when the bytes
+// there are not one.
+char32_t DecodeOne(std::string_view bytes, std::size_t at, std::size_t* length) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[at + i]); };
+    const unsigned char lead = byte(0);
+    *length = 0;
+    if (lead < 0x80) {
+        *length = 1;
+        return lead;
+    }
+    std::size_t count = 0;
+    char32_t value = 0;
+    char32_t least = 0;   // the smallest character a sequence of this length may spell
+    if (lead >= 0xC2 && lead <= 0xDF) count = 2, value = lead & 0x1F, least = 0x80;
+    else if (lead >= 0xE0 && lead <= 0xEF) count = 3, value = lead & 0x0F, least = 0x800;
+    else if (lead >= 0xF0 && lead <= 0xF4) count = 4, value = lead & 0x07, least = 0x10000;
+    else return 0;
+    if (bytes.size() - at < count) return 0;
+    for (std::size_t i = 1; i < count; ++i) {
+        if ((byte(i) & 0xC0) != 0x80) return 0;
+        value = (value << 6) | (byte(i) & 0x3F);
+    }
+    if (value < least || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
+    *length = count;
+    return value;
+}
+
+} // namespace
+
+std::u32string DisplayCharacters(std::string_view bytes) {
+    std::u32string out;
+    out.reserve(bytes.size());
+    for (std::size_t at = 0; at < bytes.size();) {
+        std::size_t length = 0;
+        const char32_t c = DecodeOne(bytes, at, &length);
+        if (length == 0) {
+            out += kReplacement;
+            ++at;
+            continue;
+        }
+        out += IsControl(c) ? kReplacement : c;
+        at += length;
+    }
+    return out;
+}
+
+std::string EncodeUtf8(std::u32string_view characters) {
+    std::string out;
+    out.reserve(characters.size());
+    for (char32_t c : characters) {
+        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = kReplacement;
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::u32string KeepEnd(const std::u32string& text, int width, const std::u32string& ellipsis,
+                       const std::function<int(char32_t)>& widthOf) {
+    int total = 0;
+    for (char32_t c : text) total += widthOf(c);
+    if (total <= width) return text;
+    int room = width;
+    for (char32_t c : ellipsis) room -= widthOf(c);
+    if (room < 0) return std::u32string();
+    // Characters are taken from the end while they fit. A character of no width (a combining
+    // mark) goes with the one before it, so an accent is never shown without its letter.
+    std::size_t start = text.size();
+    while (start > 0) {
+        std::size_t take = start - 1;
+        int needed = widthOf(text[take]);
+        while (take > 0 && widthOf(text[take]) == 0) {
+            --take;
+            needed += widthOf(text[take]);
+        }
+        if (needed > room) break;
+        room -= needed;
+        start = take;
+    }
+    return ellipsis + text.substr(start);
+}
+
+} // namespace platform::display

@@ -1,0 +1,34 @@
+// Text as the displays draw it: the window model holds bytes (file names are whatever the file
+// system holds, mostly UTF-8), a display draws characters. Both displays decode the same way,
+// so a name looks alike on X11 and in a terminal, and both shorten a name that does not fit the
+// same way: from the left, so its end (the file itself) stays in view.
+//
+//     std::u32string shown = DisplayCharacters(view.text);
+//     shown = KeepEnd(shown, fieldWidth, U"\u2026", [&](char32_t c) { return GlyphWidth(c); });
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace platform::display {
+
+// What a display draws for anything it cannot draw as itself.
+constexpr char32_t kReplacement = 0xFFFD;
+
+// The characters `bytes` spell in UTF-8. Every byte that is not part of a well-formed sequence
+// (a stray continuation byte, a cut-off, overlong or surrogate sequence, a byte that never
+// occurs in UTF-8) becomes one kReplacement, so nothing is dropped and no byte is read as
+// something it is not; control characters become kReplacement too, as they would move the
+// terminal's cursor or be drawn as nothing.
+std::u32string DisplayCharacters(std::string_view bytes);
+
+std::string EncodeUtf8(std::u32string_view characters);
+
+// `text` when its width is at most `width`; otherwise `ellipsis` followed by as much of the end
+// of `text` as fits with it (just the ellipsis, or nothing, when there is no room for more).
+// Widths are the sums of `widthOf` over the characters.
+std::u32string KeepEnd(const std::u32string& text, int width, const std::u32string& ellipsis,
+                       const std::function<int(char32_t)>& widthOf);
+
+} // namespace platform::display

@@ -1,0 +1,120 @@
+#include "platform/display/terminal/PageText.h"
+
+#include "platform/Kernel.h"
+#include "platform/Resources.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace platform::display::terminal {
+namespace {
+
+std::vector<std::string> Lines(std::string_view bytes) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        std::size_t end = bytes.find('\n', start);
+        if (end == std::string_view::npos) end = bytes.size();
+        lines.emplace_back(bytes.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+bool ParseColour(const std::string& text, std::int32_t* colour) {
+    if (text.size() != 7 || text[0] != '#') return false;
+    char* end = nullptr;
+    const long value = std::strtol(text.c_str() + 1, &end, 16);
+    if (*end != '\0') return false;
+    *colour = static_cast<std::int32_t>(value);
+    return true;
+}
+
+std::uint32_t Little32(const std::uint8_t* p) {
+    return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[3]} << 24);
+}
+
+// The bitmap resource's pixel at (x, y) from the top, as 0xRRGGBB; the resource is an 8-bit
+// bottom-up picture with a 256-entry colour table behind its header (checked when loaded).
+std::uint32_t BitmapPixel(const std::uint8_t* bitmap, int x, int y) {
+    const std::uint32_t header = Little32(bitmap);
+    const int width = static_cast<int>(Little32(bitmap + 4));
+    const int height = static_cast<int>(Little32(bitmap + 8));
+    const std::uint8_t* table = bitmap + header;
+    const int stride = (width + 3) & ~3;
+    const std::uint8_t index = table[1024 + static_cast<std::size_t>(height - 1 - y) * static_cast<std::size_t>(stride) +
+                                     static_cast<std::size_t>(x)];
+    return (std::uint32_t{table[4 * index + 2]} << 16) | (std::uint32_t{table[4 * index + 1]} << 8) |
+           table[4 * index];
+}
+
+} // namespace
+
+std::optional<PageText> ParsePageText(std::string_view bytes, int id) {
+    const std::vector<std::string> lines = Lines(bytes);
+    if (lines.size() < 4 || lines[0].empty() || !lines[3].empty()) return std::nullopt;
+    PageText page;
+    page.id = id;
+    page.title = lines[0];
+    std::int32_t* colours[] = {&page.top, &page.bottom, &page.titleColour, &page.bodyColour, &page.accent};
+    std::size_t at = 0;
+    for (std::int32_t* colour : colours) {
+        if (at > lines[1].size()) return std::nullopt;   // fewer colours than five
+        const std::size_t end = std::min(lines[1].find(' ', at), lines[1].size());
+        if (!ParseColour(lines[1].substr(at, end - at), colour)) return std::nullopt;
+        at = end + 1;
+    }
+    page.number = lines[2];
+    page.lines.assign(lines.begin() + 4, lines.end());
+    while (!page.lines.empty() && page.lines.back().empty()) page.lines.pop_back();
+    return page;
+}
+
+void PageCatalog::Load() {
+    mLoaded = true;
+    HMODULE module = GetModuleHandleA(nullptr);
+    for (int id : NumberedResources(RT_RCDATA)) {
+        HRSRC words = FindResourceA(module, MAKEINTRESOURCE(id), RT_RCDATA);
+        HRSRC picture = FindResourceA(module, MAKEINTRESOURCE(id), RT_BITMAP);
+        if (!words || !picture) continue;
+        const auto* bitmap = static_cast<const std::uint8_t*>(LockResource(LoadResource(module, picture)));
+        const DWORD size = SizeofResource(module, picture);
+        // Only what BitmapPixel reads: an 8-bit picture, top to bottom, whose pixels are all there.
+        if (!bitmap || size < 40) continue;
+        const std::uint32_t header = Little32(bitmap);
+        const auto width = static_cast<std::int32_t>(Little32(bitmap + 4));
+        const auto height = static_cast<std::int32_t>(Little32(bitmap + 8));
+        if (header < 40 || width <= 0 || height <= 0 || width > 4096 || height > 4096 || bitmap[14] != 8 ||
+            header + 1024 + static_cast<std::uint64_t>((width + 3) & ~3) * static_cast<std::uint64_t>(height) > size)
+            continue;
+        const auto* text = static_cast<const char*>(LockResource(LoadResource(module, words)));
+        std::optional<PageText> page = ParsePageText(std::string_view(text, SizeofResource(module, words)), id);
+        if (page) mEntries.push_back(Entry{std::move(*page), bitmap});
+    }
+}
+
+const PageText* PageCatalog::Shown(const SurfaceView& surface) {
+    if (!mLoaded) Load();
+    if (surface.pixels.empty()) return nullptr;
+    const PageText* best = nullptr;
+    int bestMatches = 0, samples = 0;
+    for (const Entry& entry : mEntries) {
+        const int width = std::min(surface.width, static_cast<int>(Little32(entry.bitmap + 4)));
+        const int height = std::min(surface.height, static_cast<int>(Little32(entry.bitmap + 8)));
+        int matches = 0;
+        samples = 0;
+        // A grid of 24 x 12 points over the picture.
+        for (int gy = 0; gy < 12; ++gy) {
+            for (int gx = 0; gx < 24; ++gx) {
+                const int x = (2 * gx + 1) * width / 48, y = (2 * gy + 1) * height / 24;
+                ++samples;
+                if ((surface.At(x, y) & 0xFFFFFF) == BitmapPixel(entry.bitmap, x, y)) ++matches;
+            }
+        }
+        if (matches > bestMatches) best = &entry.text, bestMatches = matches;
+    }
+    // Nine points in ten: the pictures share a few of them (dark corners), never that many.
+    return samples > 0 && bestMatches * 10 >= samples * 9 ? best : nullptr;
+}
+
+} // namespace platform::display::terminal

@@ -1,0 +1,60 @@
+// The text both displays draw: how bytes become characters, and how a name too long for its
+// field is shortened from the left.
+#include "platform/display/DisplayText.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using platform::display::DisplayCharacters;
+using platform::display::EncodeUtf8;
+using platform::display::KeepEnd;
+
+constexpr char32_t R = platform::display::kReplacement;
+
+TEST(DisplayCharacters, ReadsUtf8OfEveryLength) {
+    EXPECT_EQ(DisplayCharacters("B\xC3\xA4nder Gro\xC3\x9F \xE2\x80\xA6 \xF0\x9F\x8E\xB5"),
+              U"B\u00E4nder Gro\u00DF \u2026 \U0001F3B5");
+    EXPECT_EQ(EncodeUtf8(U"B\u00E4nder Gro\u00DF \u2026 \U0001F3B5"),
+              "B\xC3\xA4nder Gro\xC3\x9F \xE2\x80\xA6 \xF0\x9F\x8E\xB5");
+}
+
+// Each byte that is not part of a well-formed sequence is one replacement, and the text around
+// it is read as it is: nothing dropped, nothing swallowed.
+TEST(DisplayCharacters, MarksEveryByteThatIsNotUtf8) {
+    EXPECT_EQ(DisplayCharacters("a\xFFz"), std::u32string(U"a") + R + U"z");           // never in UTF-8
+    EXPECT_EQ(DisplayCharacters("a\xA4z"), std::u32string(U"a") + R + U"z");           // stray continuation
+    EXPECT_EQ(DisplayCharacters("Gro\xDF"), std::u32string(U"Gro") + R);               // Latin-1, cut off
+    EXPECT_EQ(DisplayCharacters("\xC3z"), std::u32string(1, R) + U"z");                // lead without its byte
+    EXPECT_EQ(DisplayCharacters("\xC0\xAF"), std::u32string(2, R));                    // overlong "/"
+    EXPECT_EQ(DisplayCharacters("\xE0\x80\xAF"), std::u32string(3, R));                // the same in three
+    EXPECT_EQ(DisplayCharacters("\xED\xA0\x80"), std::u32string(3, R));                // a surrogate
+    EXPECT_EQ(DisplayCharacters("\xF4\x90\x80\x80"), std::u32string(4, R));            // beyond U+10FFFF
+    EXPECT_EQ(DisplayCharacters("\xE2\x80" "a"), std::u32string(2, R) + U"a");         // three-byte lead cut
+}
+
+TEST(DisplayCharacters, ControlCharactersAreNotPassedOn) {
+    EXPECT_EQ(DisplayCharacters("a\x1b[2Jb\tc\x7F\xC2\x9B"), std::u32string(U"a") + R + U"[2Jb" + R + U"c" + R + R);
+}
+
+int One(char32_t c) {
+    return c == U'\u0308' ? 0 : 1;   // a combining diaeresis takes no room
+}
+
+TEST(KeepEnd, ShortensFromTheLeftBehindTheEllipsis) {
+    EXPECT_EQ(KeepEnd(U"/a/b.wav", 8, U"\u2026", One), U"/a/b.wav");
+    EXPECT_EQ(KeepEnd(U"/tmp/archive/b.wav", 8, U"\u2026", One), U"\u2026e/b.wav");
+    EXPECT_EQ(KeepEnd(U"/tmp/archive/b.wav", 9, U"...", One), U".../b.wav");
+    EXPECT_EQ(KeepEnd(U"/tmp/archive/b.wav", 1, U"\u2026", One), U"\u2026");
+    EXPECT_EQ(KeepEnd(U"/tmp/archive/b.wav", 2, U"...", One), U"");
+    // Wider characters count as wide.
+    EXPECT_EQ(KeepEnd(U"abcdef", 5, U"\u2026", [](char32_t c) { return c == U'f' ? 3 : 1; }), U"\u2026ef");
+}
+
+TEST(KeepEnd, NeverSeparatesAMarkFromItsLetter) {
+    // "a" + combining diaeresis is one letter of width 1: it goes whole or not at all.
+    EXPECT_EQ(KeepEnd(U"xxa\u0308b", 3, U"\u2026", One), U"\u2026a\u0308b");
+    EXPECT_EQ(KeepEnd(U"xxa\u0308b", 2, U"\u2026", One), U"\u2026b");
+}
+
+} // namespace

@@ -1,0 +1,55 @@
+// What dudez tells in a terminal once its window is gone: the report of every name and the exit
+// status; and a run from a shell loop (standard input elsewhere), which draws nothing and never
+// waits for a key.
+#include "tests/terminal/TerminalFixture.h"
+
+using terminaltest::Quote;
+using terminaltest::Terminal;
+
+TEST_F(Terminal, TheReportComesAfterTheWindowWithTheHeldOutput) {
+    terminaltest::MakeKob(dir.File("good.kob"), "Good.aif", 5000);
+    testsupport::WriteFileText(dir.File("bad.kob"), "not a KOB file");
+    terminaltest::MakeKob(dir.File("later.kob"), "Later.aif", 5000);
+    StartDudez({dir.File("good.kob"), dir.File("bad.kob"), dir.File("missing.kob"), dir.File("later.kob")});
+    ASSERT_TRUE(WaitForText("is not a KOB file or corrupted")) << mLast;
+    Key("Enter");   // the box for bad.kob
+    ASSERT_TRUE(WaitForText("Done")) << mLast;
+    EXPECT_TRUE(AlternateScreen()) << "the report came while the window was up";
+    Key("Enter");
+    ASSERT_TRUE(WaitForShellAgain()) << mLast;
+    // The whole report, after the window, in order, each fact on a line of its own (lines the
+    // pane wrapped are joined again).
+    const std::string shown = Tmux("capture-pane -p -J -S -");
+    const std::string lines[] = {
+        "Caught Error: : No such file or directory",
+        dir.File("good.kob") + ": wrote " + dir.File("good.wav"),
+        dir.File("bad.kob") + ": not a KOB file or corrupted",
+        dir.File("missing.kob") + ": could not be opened: No such file or directory",
+        dir.File("later.kob") + ": not converted: the list ended at a file that could not be opened",
+        "dudez: 4 names, 1 converted (0 with damage), 1 not a KOB file or corrupted, 1 could not be opened, "
+        "1 not converted",
+    };
+    std::size_t at = 0;
+    for (const std::string& line : lines) {
+        const std::size_t found = shown.find(line, at);
+        ASSERT_NE(found, std::string::npos) << "missing or out of order: " << line << "\n" << shown;
+        at = found + line.size();
+    }
+    Type("echo \"status $?\"");
+    EXPECT_TRUE(WaitForText("status 1")) << mLast;
+}
+
+TEST_F(Terminal, ARunWhoseInputIsNotTheTerminalDrawsNothingAndEndsByItself) {
+    // As in `for f in *.kob; do dudez "$f" </dev/null; done`: nobody is there to press Return.
+    terminaltest::MakeKob(dir.File("one.kob"), "One.aif", 5000);
+    terminaltest::MakeKob(dir.File("two.kob"), "Two.aif", 5000);
+    Type("for f in " + Quote(dir.File("one.kob")) + " " + Quote(dir.File("two.kob")) + "; do " +
+         Quote(testsupport::DudezBinary()) + " \"$f\" </dev/null; done; echo \"loop ended $?\"");
+    ASSERT_TRUE(WaitForText("loop ended 0")) << mLast;
+    EXPECT_FALSE(AlternateScreen());
+    EXPECT_TRUE(HoldsAll(mLast, {": wrote " + dir.File("one.wav"), ": wrote " + dir.File("two.wav")})) << mLast;
+    EXPECT_TRUE(testsupport::FileExists(dir.File("one.wav")));
+    EXPECT_TRUE(testsupport::FileExists(dir.File("two.wav")));
+    // Nothing of a window was ever drawn into the shell's screen.
+    EXPECT_EQ(Tmux("capture-pane -p -S -").find("MORVIT"), std::string::npos) << mLast;
+}
