@@ -176,6 +176,11 @@ TEST_F(X11Display, ReturnClosesOnceTheBatchIsDone) {
     }
     EXPECT_EQ(code, 0);
     EXPECT_EQ(std::filesystem::file_size(dir.File("small.wav")), 44u + 2000u * 4u);
+    // The report comes once the window is gone, as in every mode.
+    EXPECT_EQ(testsupport::ReadFileText(logs.File("stdout.txt")),
+              dir.File("small.kob") + ": wrote " + dir.File("small.wav") +
+                  "\ndudez: 1 name, 1 converted (0 with damage), 0 not a KOB file or corrupted, 0 could not be opened, "
+                  "0 not converted\n");
 }
 
 TEST_F(X11Display, WindowManagerCloseEndsTheProgram) {
