@@ -110,18 +110,24 @@ std::FILE* fopen(const char* path, const char* mode) {
     Lock lock(Gate());
     std::FILE* stream = std::fopen(path, mode);
     if (!stream) return nullptr;
+    const bool made = std::strchr(mode, 'x') != nullptr;
+    bool late = false;
     {
         TableLock tables(TableMutex());
-        // WATCHOUT: an open that waited so long that the program stopped meanwhile (and went on
-        // without it): what it made is taken back at once, and the thread goes no further.
-        if (StoppedForThisThread()) {
-            std::fclose(stream);
-            if (std::strchr(mode, 'x')) std::remove(path);
-            HoldForever();
+        late = StoppedForThisThread();
+        if (!late) {
+            OpenStreams().insert(stream);
+            // An exclusive open made this file: it is ours, and unfinished until kept.
+            if (made) UnfinishedFiles().insert(path);
         }
-        OpenStreams().insert(stream);
-        // An exclusive open made this file: it is ours, and unfinished until kept.
-        if (std::strchr(mode, 'x')) UnfinishedFiles().insert(path);
+    }
+    // WATCHOUT: an open that waited so long that the program stopped meanwhile (and went on
+    // without it): what it made is taken back at once, and the thread goes no further. Not
+    // under the tables' lock, which the end of the program needs.
+    if (late) {
+        std::fclose(stream);
+        if (made) std::remove(path);
+        HoldForever();
     }
     TestedCall::Opened(stream, path, mode);
     return stream;
