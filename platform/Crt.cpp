@@ -27,9 +27,21 @@ constexpr auto kStopWait = std::chrono::milliseconds(300);
 // it shut, can still use it.
 // WATCHOUT: the gate and the tables are never destroyed: at exit, a worker thread may still be
 // waiting at the gate while the runtime destroys static objects around it.
-std::recursive_timed_mutex& Gate() {
-    static auto* gate = new std::recursive_timed_mutex;
+std::recursive_mutex& Gate() {
+    static auto* gate = new std::recursive_mutex;
     return *gate;
+}
+
+// Takes the gate unless it stays taken for longer than wait. A polled try_lock rather than a
+// timed lock: ThreadSanitizer does not see the lock a timed wait takes (it would report the
+// exit clean-up racing with the worker it has just shut out).
+bool TryLockFor(std::recursive_mutex& gate, std::chrono::milliseconds wait) {
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    while (!gate.try_lock()) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
 }
 
 // Guards the two tables below. Held only for a moment, never across a call that may block, so
@@ -73,7 +85,7 @@ std::atomic<bool> gGateHeld{false};
 // through: it holds the gate already, or it gave up waiting for a call that may never end.
 class Lock {
 public:
-    explicit Lock(std::recursive_timed_mutex& gate) : mGate(gate) {
+    explicit Lock(std::recursive_mutex& gate) : mGate(gate) {
         if (gStopped.load() && !StoppedForThisThread()) {
             mLocked = gGateHeld.load() && mGate.try_lock();
             return;
@@ -92,7 +104,7 @@ public:
     Lock& operator=(const Lock&) = delete;
 
 private:
-    std::recursive_timed_mutex& mGate;
+    std::recursive_mutex& mGate;
     bool mLocked = true;
 };
 
@@ -250,7 +262,7 @@ void StopFileWork() {
     // file work. The process is about to end, which stops any thread left waiting at the gate.
     // A call that does not end in time (a FIFO without a writer) is left where it is: the
     // program ends all the same, and that thread never gets further (see Lock).
-    gGateHeld.store(Gate().try_lock_for(kStopWait));
+    gGateHeld.store(TryLockFor(Gate(), kStopWait));
     detail::NoteFileWorkStopped();
 }
 
