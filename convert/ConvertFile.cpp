@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <new>
@@ -244,22 +245,27 @@ void ConvertEntry(LStream& input, const FileSpec& inputSpec, const KOBEntryHeade
 
 } // namespace
 
-std::int32_t FindFirstEntry(LStream& input) {
+std::int32_t FindFirstEntry(LStream& input, std::int32_t from) {
     // The input is read a chunk at a time and searched in memory. Chunks overlap by the
     // signature's length less one, so a signature across two chunks is found in the second.
     // What comes out is what eight bytes read at every position would give: the first position
     // whose eight bytes are the signature; otherwise the code of the read that fails first (6 at
     // the end of the file), as only bytes the input delivered are searched.
+    // WATCHOUT: positions are 32-bit. Only bytes at positions below 2^31 are searched; an input
+    // that goes on beyond them (/dev/zero, a huge file) ends the search there as if the file
+    // ended: code 6. The position itself is counted in 64 bits, so it never overflows.
     constexpr std::int32_t kChunk = 32768;
     constexpr std::int32_t kOverlap = kEntrySignatureSize - 1;
+    constexpr std::int64_t kPositionLimit = std::int64_t{INT32_MAX} + 1;
     std::uint8_t chunk[kChunk];
-    for (std::int32_t position = 0;;) {
-        input.SetMarker(position, 0);
-        std::int32_t count = kChunk;
+    for (std::int64_t position = from;;) {
+        input.SetMarker(static_cast<std::int32_t>(position), 0);
+        auto count = static_cast<std::int32_t>(std::min<std::int64_t>(kChunk, kPositionLimit - position));
         const std::int32_t result = input.GetBytes(chunk, count);
         const std::int32_t found = FindEntryStart(chunk, count);
-        if (found >= 0) return position + found;
+        if (found >= 0) return static_cast<std::int32_t>(position + found);
         if (result != 0) throw result;
+        if (position + count >= kPositionLimit) throw kEndOfFile;
         position += std::max(count - kOverlap, 1);
     }
 }

@@ -21,4 +21,6 @@ void ConvertFile(LStream& input, const FileSpec& inputSpec);
 // Throws the stream's code (6 at the end of the file) when there is none. WATCHOUT: it reads
 // 32 KiB at a time, which a cached stream serves from its cache only when the cache is at least
 // that large (the batch driver's holds 256 KiB); a larger read would bypass it.
-std::int32_t FindFirstEntry(LStream& input);
+// Only positions below 2^31 are searched: an input that goes on beyond them throws 6 there.
+// The search starts at `from` (0 for a whole file; the tests start near the limit).
+std::int32_t FindFirstEntry(LStream& input, std::int32_t from = 0);

@@ -1,6 +1,7 @@
 #include "decode/DecodeBlock.h"
 
-#include "decode/WordBitReader.h"
+#include <bit>
+#include <cstring>
 
 namespace {
 
@@ -52,25 +53,79 @@ struct ThirdOrder {
     }
 };
 
+// The packed bits as a window of bytes read most significant bit first, then zeros for ever.
+// Bits are taken by position: a field is cut from eight bytes loaded at once, so taking one
+// costs a load and two shifts, and fields depend on each other only through the position.
+class BitWindow {
+public:
+    BitWindow(const std::uint8_t* bytes, std::int32_t length) : mBytes(bytes), mLength(length) {}
+
+    // Whether the eight bytes loaded for the bit at `position` all lie inside the window.
+    bool Loadable(std::int64_t position) const { return (position >> 3) + 8 <= mLength; }
+
+    // The 57 or more bits from `position` on, first at the top. Loadable(position) must hold.
+    std::uint64_t Load(std::int64_t position) const {
+        std::uint64_t word;
+        std::memcpy(&word, mBytes + (position >> 3), sizeof word);
+        if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
+        return word << (position & 7);
+    }
+
+    // The same near and past the end of the window: bytes outside it count as zeros and are
+    // never read.
+    std::uint64_t LoadNearEnd(std::int64_t position) const {
+        if (Loadable(position)) return Load(position);
+        std::uint64_t word = 0;
+        for (std::int64_t i = position >> 3, k = 0; k < 8 && i < mLength; ++i, ++k)
+            word |= std::uint64_t{mBytes[i]} << (56 - 8 * k);
+        return word << (position & 7);
+    }
+
+private:
+    const std::uint8_t* mBytes;
+    std::int32_t mLength;
+};
+
+// The top `width` bits of bits as a two's-complement number: the arithmetic shift copies the
+// field's first bit into every higher bit.
+inline std::int32_t SignedField(std::uint64_t bits, std::int32_t width) {
+    return static_cast<std::int32_t>(static_cast<std::int64_t>(bits) >> (64 - width));
+}
+
+inline void StoreBigEndian(std::uint8_t* output, std::int16_t x) {
+    output[0] = static_cast<std::uint8_t>(static_cast<std::uint16_t>(x) >> 8);
+    output[1] = static_cast<std::uint8_t>(x);
+}
+
 // The group loop of one mode, run once per block: the mode is chosen before the loop, so no
 // sample pays for a mode test. Groups are a 4-bit width code w, a 4-bit count code c and c + 1
 // residuals of w + 2 bits each; they follow each other with no alignment until `samples` samples
-// are stored.
+// are stored. A group whose loads all lie inside the window takes its residuals without any
+// test of the end; only the last groups of a block go the careful way.
 template <typename Predictor>
-void DecodeGroups(WordBitReader& reader, std::uint8_t* output, std::int32_t samples) {
+void DecodeGroups(const BitWindow& window, std::uint8_t* output, std::int32_t samples) {
     Predictor predictor;
+    std::int64_t position = 0;   // bits taken so far
     std::int32_t left = samples;
     while (left > 0) {
         // The width code (high four bits) and the count code (low four) in one read.
-        const auto codes = static_cast<std::int32_t>(reader.GetBits(8));
+        const auto codes = static_cast<std::int32_t>(window.LoadNearEnd(position) >> 56);
+        position += 8;
         const std::int32_t width = (codes >> 4) + 2;
         const std::int32_t count = (codes & 0xF) + 1;
         const std::int32_t stored = count < left ? count : left;
-        for (std::int32_t k = 0; k < stored; ++k) {
-            const std::int16_t x = predictor.Next(reader.GetSignedBits(width));
-            output[0] = static_cast<std::uint8_t>(static_cast<std::uint16_t>(x) >> 8);
-            output[1] = static_cast<std::uint8_t>(x);
-            output += 2;
+        if (window.Loadable(position + std::int64_t{stored - 1} * width)) {
+            for (std::int32_t k = 0; k < stored; ++k) {
+                StoreBigEndian(output, predictor.Next(SignedField(window.Load(position), width)));
+                position += width;
+                output += 2;
+            }
+        } else {
+            for (std::int32_t k = 0; k < stored; ++k) {
+                StoreBigEndian(output, predictor.Next(SignedField(window.LoadNearEnd(position), width)));
+                position += width;
+                output += 2;
+            }
         }
         // A last group may declare more residuals than the block has samples left; those are
         // never needed, and the block is finished.
@@ -96,21 +151,21 @@ void DecodeBlock(const std::uint8_t* packed, std::uint8_t* output, const std::ui
     // on that byte's value; only a block cut short takes bits from it, and only the block's data
     // checksum can tell whether such a block came out right. With no packed data at all the
     // window is empty and packed is not touched.
-    WordBitReader reader(packed, packedLength > 0 ? packedLength + 1 : 0);
+    const BitWindow window(packed, packedLength > 0 ? packedLength + 1 : 0);
 
     switch (mode) {
     case 1:
     case 4:
-        DecodeGroups<SecondOrder>(reader, output, samples);
+        DecodeGroups<SecondOrder>(window, output, samples);
         break;
     case 2:
-        DecodeGroups<Verbatim>(reader, output, samples);
+        DecodeGroups<Verbatim>(window, output, samples);
         break;
     case 3:
-        DecodeGroups<FirstOrder>(reader, output, samples);
+        DecodeGroups<FirstOrder>(window, output, samples);
         break;
     default:
-        DecodeGroups<ThirdOrder>(reader, output, samples);
+        DecodeGroups<ThirdOrder>(window, output, samples);
         break;
     }
 }

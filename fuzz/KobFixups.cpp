@@ -61,7 +61,20 @@ void FixUpBlocks(std::vector<std::uint8_t>& file, const KOBEntryHeader& header) 
     }
 }
 
+// Lowers the entry's frameCount so that its sample bytes stay within the cap. Returns whether it
+// changed anything.
+bool CapSampleBytes(std::uint8_t* bytes, const KobFixupLimits& limits) {
+    const std::uint64_t frameBytes = std::uint64_t{kob::Get16(bytes + 300)} * 2;
+    if (frameBytes == 0 || kob::Get32(bytes + 296) * frameBytes <= limits.maxSampleBytes) return false;
+    Put32(bytes + 296, static_cast<std::uint32_t>(limits.maxSampleBytes / frameBytes));
+    return true;
+}
+
 } // namespace
+
+std::uint64_t DeclaredSampleBytes(const std::uint8_t* header) {
+    return std::uint64_t{kob::Get32(header + 296)} * kob::Get16(header + 300) * 2;
+}
 
 void FixUpKob(std::vector<std::uint8_t>& file, const KobFixupLimits& limits) {
     if (file.size() < KOBEntryHeader::kSize) return;
@@ -69,18 +82,26 @@ void FixUpKob(std::vector<std::uint8_t>& file, const KobFixupLimits& limits) {
         if (!IsEntryStart(file.data() + at)) continue;
         std::uint8_t* bytes = file.data() + at;
         const bool wasRight = kob::Get16(bytes + 8) == HeaderChecksum(bytes);
+        CapSampleBytes(bytes, limits);
+        if (wasRight || !(bytes[16] & 1)) Put16(bytes + 8, HeaderChecksum(bytes));
+
         KOBEntryHeader header;
         std::memcpy(header.mBytes, bytes, sizeof header.mBytes);
-
-        const std::uint64_t frameBytes = std::uint64_t{header.channelCount()} * 2;
-        if (frameBytes != 0 && header.frameCount() * frameBytes > limits.maxSampleBytes)
-            Put32(bytes + 296, static_cast<std::uint32_t>(limits.maxSampleBytes / frameBytes));
-        if (wasRight || !(bytes[16] & 1)) Put16(bytes + 8, HeaderChecksum(bytes));
-
-        std::memcpy(header.mBytes, bytes, sizeof header.mBytes);
         FixUpBlocks(file, header);
-        // Fixing the blocks may have changed bytes of this very header (blocks placed over it):
-        // put its checksum right again where it is meant to be right.
+        // Fixing the blocks may have changed bytes of this very header (blocks placed over it),
+        // its frameCount included: cap it again and put its checksum right again where it is
+        // meant to be right.
+        CapSampleBytes(bytes, limits);
         if (wasRight || !(bytes[16] & 1)) Put16(bytes + 8, HeaderChecksum(bytes));
+    }
+    // WATCHOUT: what was fixed for one entry (its checksum, its blocks) can still lie over the
+    // size fields of an entry fixed before it, or even spell a new signature. A last round caps
+    // every entry without touching checksums, so nothing here can undo it; rounds repeat only
+    // while a cap made a new entry appear, and a capped entry's size fields are never written
+    // again (two entries' size fields cannot overlap: their signatures would).
+    for (bool changed = true; changed;) {
+        changed = false;
+        for (std::size_t at = 0; at + KOBEntryHeader::kSize <= file.size(); ++at)
+            if (IsEntryStart(file.data() + at)) changed |= CapSampleBytes(file.data() + at, limits);
     }
 }

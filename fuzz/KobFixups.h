@@ -16,7 +16,9 @@
 //
 // It also caps an entry's sample bytes (frameCount x channelCount x 2) at limits.maxSampleBytes
 // by lowering frameCount, keeping the header checksum right when it was right before, so that
-// one small input cannot make the converter write gigabytes of silence. Only these bytes change.
+// one small input cannot make the converter write gigabytes of silence. The cap holds for every
+// entry of the result, also where the fixes of one entry lie over the header of another (its
+// checksum may then be wrong). Only these bytes change.
 #pragma once
 
 #include <cstdint>
@@ -25,5 +27,8 @@
 struct KobFixupLimits {
     std::uint32_t maxSampleBytes = 1u << 18;   // most sample bytes one entry may declare
 };
+
+// frameCount x channelCount x 2 of the entry header at `header` (400 bytes).
+std::uint64_t DeclaredSampleBytes(const std::uint8_t* header);
 
 void FixUpKob(std::vector<std::uint8_t>& file, const KobFixupLimits& limits = {});

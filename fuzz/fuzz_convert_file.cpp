@@ -216,7 +216,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Sandbox& b = Box();
 
     std::vector<std::uint8_t> file(data, data + size);
-    FixUpKob(file);
+    const KobFixupLimits limits;
+    FixUpKob(file, limits);
+    // The cap is what keeps one input from asking for gigabytes: it must hold for every entry.
+    for (std::size_t at = 0; at + KOBEntryHeader::kSize <= file.size(); ++at)
+        if (IsEntryStart(file.data() + at) && DeclaredSampleBytes(file.data() + at) > limits.maxSampleBytes)
+            fuzzcheck::Fail("the fix-ups left an entry over the sample cap", std::to_string(at));
     const std::string inputPath = b.in + "/" + kInputName;
     {
         std::ofstream out(inputPath, std::ios::binary | std::ios::trunc);

@@ -149,21 +149,28 @@ std::string CheckUnique(const std::string& name, const std::string& suffix, bool
         if (!after.empty()) Fail("MakeUniqueName made a name in a directory holding a zero byte", name);
         return after;
     }
+    // The file part the name keeps at most: its printable characters (with short names, those
+    // in front of its last dot).
+    FileSpec printable = SpecOf(name);
+    RemoveUnprintable(printable);
+    std::string kept = NameOf(printable).substr(dirLength);
+    if (shortNames && kept.rfind('.') != std::string::npos) kept.resize(kept.rfind('.'));
     if (after.empty()) {
         // Only a name with no suffix and nothing printable (with short names: nothing in front
-        // of the extension) comes out empty, or one whose directory leaves no room for the
-        // suffix and a counter.
-        FileSpec printable = SpecOf(name);
-        RemoveUnprintable(printable);
-        std::string kept = NameOf(printable);
-        if (shortNames && kept.rfind('.') != std::string::npos) kept.resize(kept.rfind('.'));
+        // of the extension) comes out empty, or one whose directory leaves no room for one
+        // character of the file part, a counter (a dot and at most ten digits) and the suffix
+        // within 253 characters (a cut without a dot loses one character more than it must).
         const bool nothingLeft = kept.empty() && suffix.empty();
-        if (!nothingLeft && dirLength + suffix.size() <= 254 - 12)
+        if (!nothingLeft && dirLength + 1 + 11 + suffix.size() <= 253)
             Fail("MakeUniqueName gave up on a name with room", name);
         return after;
     }
     CheckSameDirectory(name, after, "MakeUniqueName");
     const std::string file = after.substr(dirLength);
+    // A cut keeps at least the first character of the file part: it never leaves the tail
+    // alone (".wav", a hidden file) where the name had characters of its own.
+    if (!kept.empty() && (file.empty() || file[0] != kept[0]))
+        Fail("MakeUniqueName cut away the whole file part", name);
     if (!Printable(file)) Fail("MakeUniqueName left an unprintable character", name);
     if (file.size() < suffix.size() || file.compare(file.size() - suffix.size(), suffix.size(), suffix) != 0)
         Fail("MakeUniqueName lost the suffix", name);

@@ -1,6 +1,7 @@
 #include "stream/LFileCachedStream.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 
@@ -35,8 +36,11 @@ void LFileCachedStream::FlushCache() {
         if (crt::fwrite(mCache.Bytes(), 1, fill, mDataFork) < fill)
             ::perror("LFileCachedStream::FlushCache()...fwrite");
     }
-    // The seek also clears the runtime's end-of-file indicator.
-    LFileStream::SetMarker(mCacheStart + mCacheOffset, 0);
+    // The seek also clears the runtime's end-of-file indicator. WATCHOUT: a cache that reaches
+    // the last 32-bit position can leave the logical position at 2^31, which no marker holds:
+    // the runtime is told it in its own, wider terms.
+    const long position = static_cast<long>(mCacheStart) + mCacheOffset;
+    if (!mDataFork || crt::fseek(mDataFork, position, SEEK_SET) != 0) throw static_cast<std::int32_t>(-1);
     EmptyCache();
 }
 
@@ -63,7 +67,12 @@ void LFileCachedStream::SetMarker(std::int32_t offset, std::int32_t origin) {
 }
 
 std::int32_t LFileCachedStream::GetMarker() const {
-    if (CacheValid()) return mCacheStart + mCacheOffset;
+    if (CacheValid()) {
+        const long position = static_cast<long>(mCacheStart) + mCacheOffset;
+        // As for the runtime's position: one that does not fit must not come back as a wrong one.
+        if (position > INT32_MAX) throw static_cast<std::int32_t>(EOVERFLOW);
+        return static_cast<std::int32_t>(position);
+    }
     return LFileStream::GetMarker();
 }
 
@@ -128,9 +137,10 @@ std::int32_t LFileCachedStream::GetBytes(void* destination, std::int32_t& count)
         mCacheFill = 0;
         std::int32_t result = 0;
         errno = 0;
+        // One request for the whole cache: the runtime reads a request larger than its own
+        // buffer straight into the cache, one system call instead of one per 4 KiB.
         while (mCacheSize > 0 && !crt::feof(mDataFork)) {
-            std::int32_t chunk = mCacheSize - mCacheFill;
-            if (chunk > kFillChunk) chunk = kFillChunk;
+            const std::int32_t chunk = mCacheSize - mCacheFill;
             const std::size_t got = crt::fread(mCache.Bytes() + mCacheFill, 1,
                                                static_cast<std::size_t>(chunk), mDataFork);
             mCacheFill += static_cast<std::int32_t>(got);

@@ -11,8 +11,8 @@
 // GetBytes lowers count to the bytes delivered when the file ends early and returns 0, or 6
 // when it could deliver nothing at the end of the file; a read error is returned as the
 // runtime's error number. Requests larger than the cache bypass it: a short direct read
-// returns 1 with count unchanged. A cache fill asks the runtime for at most 4096 bytes at a
-// time. Marker origins are those of LFileStream (2 counts backwards from the end).
+// returns 1 with count unchanged. A cache fill asks the runtime for the whole cache at once.
+// Marker origins are those of LFileStream (2 counts backwards from the end).
 #pragma once
 
 #include <cstdint>
@@ -38,9 +38,6 @@ public:
     std::int32_t GetLength() const override;
     std::int32_t PutBytes(const void* source, std::int32_t& count) override;
     std::int32_t GetBytes(void* destination, std::int32_t& count) override;
-
-    // Bytes a cache fill asks the runtime for at most, per read.
-    static constexpr std::int32_t kFillChunk = 4096;
 
 private:
     bool CacheValid() const { return mCacheStart != -1; }

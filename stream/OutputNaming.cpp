@@ -139,11 +139,18 @@ void MakeUniqueName(FileSpec& spec, LString255 suffix) {
 
         if (base.Length() > limit) {
             // Cut at the last dot in the file part within the limit, taking the character in
-            // front of it as well; with no dot there, one character short of the limit. The
-            // cut never goes below the directory part.
+            // front of it as well; with no dot there, one character short of the limit. A dot
+            // that is the file part's first or second character would leave nothing of it, and
+            // the recording would lose its name to the tail alone (".wav", a hidden file, or ""
+            // for the probe's first candidate): it is cut as if there were no dot.
             const int dot = LastDot(base.Chars(), dirLength, limit);
-            int keep = dot >= 0 ? dot - 1 : limit - 1;
-            if (keep < dirLength) keep = dirLength;
+            int keep = dot - 1 > dirLength ? dot - 1 : limit - 1;
+            if (keep <= dirLength) {
+                // Not even one character of the file part fits in front of the tail, and a
+                // longer counter only leaves less room: no name here.
+                spec.mName[0] = 0;
+                return;
+            }
             CutTo(base, keep);
         }
 

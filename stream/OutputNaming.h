@@ -33,11 +33,15 @@ void RemoveUnprintable(FileSpec& spec);
 // "pianosol.wav", "pianosol1.wav", ... Names are at most 254 characters; a name that would be
 // longer loses characters at the end of its file part, never of its directory part.
 //
+// A cut never takes the whole file part: where the cut at a dot would leave nothing of it, the
+// cut is made as if there were no dot, so the recording keeps a visible name.
+//
 // WATCHOUT: when the directory part leaves no room for the suffix and counter within 254
-// characters, no name in that directory can be made: the name becomes empty, so that creating
-// it fails and nothing is written outside the directory or over an existing file. A directory
-// part holding a zero byte gives an empty name too: the file system would read it as a shorter,
-// other name.
+// characters, or a name that must be cut cannot keep even one character of its file part in
+// front of them, no name in that directory can be made: the name becomes empty, so that creating
+// it fails and nothing is written outside the directory, over an existing file or under a name
+// that is the tail alone (".wav", a hidden file). A directory part holding a zero byte gives an
+// empty name too: the file system would read it as a shorter, other name.
 void MakeUniqueName(FileSpec& spec, LString255 suffix);
 
 // How often a name is chosen anew when someone else takes it between its choice and its

@@ -224,6 +224,15 @@ TEST_F(Conversion, StoredNameCannotLeaveTheInputsFolder) {
     EXPECT_EQ(ListDir(dir.Path()), (std::vector<std::string>{"sub"}));
 }
 
+TEST_F(Conversion, ALongStoredNameCutToFitKeepsItsOwnName) {
+    // Its only dot is the second character: a cut there would leave the bare ".wav", a hidden
+    // file without a name. The name is cut without regard to that dot instead.
+    const std::string kob = WriteKob(Path("in.kob"), kobenc::Encode({Music("T." + std::string(250, 'a'), 1, 50)}));
+    Convert(kob);
+    const std::size_t kept = 249 - (dir.Path().size() + 1);   // of the file part, in 249 characters
+    EXPECT_EQ(ListDir(dir.Path()), (std::vector<std::string>{"in.kob", "t." + std::string(kept - 2, 'a') + ".wav"}));
+}
+
 TEST_F(Conversion, NameWithoutFolderWritesIntoTheCurrentDirectory) {
     WriteKob(Path("here.kob"), kobenc::Encode({Music("Here.AIF", 1, 50)}));
     const std::string previous = std::filesystem::current_path();

@@ -7,7 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
+
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <random>
 #include <string>
@@ -85,4 +90,91 @@ TEST(EntrySearch, ScansMemoryForTheSignature) {
     Put(bytes, 3, kSignature, 8);
     EXPECT_EQ(FindEntryStart(bytes.data(), 100), 3) << "the first of two";
     EXPECT_EQ(FindEntryStart(bytes.data(), 0), -1);
+}
+
+namespace {
+
+// An input that never ends: 'K' at every position, the signature at one chosen position.
+// It remembers the furthest position it was asked to deliver.
+class EndlessInput : public LStream {
+public:
+    explicit EndlessInput(std::int64_t signatureAt) : mSignatureAt(signatureAt) {}
+    void SetMarker(std::int32_t offset, std::int32_t origin) override {
+        // A position that wrapped round to a negative one fails like the runtime's seek.
+        if (origin != 0 || offset < 0) throw static_cast<std::int32_t>(-1);
+        mPosition = offset;
+    }
+    std::int32_t GetMarker() const override { return static_cast<std::int32_t>(mPosition); }
+    std::int32_t GetBytes(void* destination, std::int32_t& count) override {
+        auto* out = static_cast<std::uint8_t*>(destination);
+        for (std::int32_t i = 0; i < count; ++i) {
+            const std::int64_t at = mPosition + i - mSignatureAt;
+            out[i] = at >= 0 && at < 8 ? static_cast<std::uint8_t>(kSignature[at]) : 'K';
+        }
+        mPosition += count;
+        mFurthest = std::max(mFurthest, mPosition);
+        return 0;
+    }
+    std::int64_t Furthest() const { return mFurthest; }
+
+private:
+    std::int64_t mSignatureAt;
+    std::int64_t mPosition = 0;
+    std::int64_t mFurthest = 0;
+};
+
+constexpr std::int64_t kPositionLimit = std::int64_t{1} << 31;   // the first position past 32 bits
+
+std::int64_t SearchEndless(EndlessInput& input, std::int32_t from) {
+    try {
+        return FindFirstEntry(input, from);
+    } catch (std::int32_t code) {
+        return -code;
+    }
+}
+
+} // namespace
+
+// Positions are 32-bit: an input that goes on for ever (/dev/zero) is searched up to the last
+// position and then given up like a file without an entry, never wrapped round to negative ones.
+TEST(EntrySearch, EndsAtTheLastThirtyTwoBitPosition) {
+    const std::int32_t from = static_cast<std::int32_t>(kPositionLimit - 200000);
+    EndlessInput none(-100);
+    EXPECT_EQ(SearchEndless(none, from), -6);
+    EXPECT_EQ(none.Furthest(), kPositionLimit) << "every position is searched, none past the limit";
+
+    EndlessInput last(kPositionLimit - 8);
+    EXPECT_EQ(SearchEndless(last, from), kPositionLimit - 8) << "the last signature whose bytes all have positions";
+    EndlessInput across(kPositionLimit - 7);
+    EXPECT_EQ(SearchEndless(across, from), -6) << "a signature whose last byte lies past the limit";
+    EXPECT_EQ(across.Furthest(), kPositionLimit);
+}
+
+// The same through the batch driver's cached stream, over a sparse file a little larger than
+// the positions reach: the cache ends beyond the last position, and its logical position may
+// stand at 2^31 itself when the stream is closed.
+TEST(EntrySearch, TheCachedInputReachesTheLimitSafely) {
+    testsupport::TempDir dir;
+    const std::string path = dir.File("huge.kob");
+    FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    ASSERT_EQ(::ftruncate(fileno(file), kPositionLimit + 300000), 0);
+    std::fclose(file);
+    const std::int32_t from = static_cast<std::int32_t>(kPositionLimit - 100000);
+    for (const std::int64_t at : {kPositionLimit - 7, kPositionLimit - 8}) {
+        file = std::fopen(path.c_str(), "r+b");
+        ASSERT_NE(file, nullptr);
+        ASSERT_EQ(::pwrite(fileno(file), kSignature, 8, at), 8);
+        std::fclose(file);
+        LFileCachedStream input(MakeFileSpec(path), 0x40000);
+        input.OpenDataFork(0);
+        std::int64_t found;
+        try {
+            found = FindFirstEntry(input, from);
+        } catch (std::int32_t code) {
+            found = -code;
+        }
+        EXPECT_EQ(found, at == kPositionLimit - 7 ? -6 : at);
+        EXPECT_NO_THROW(input.FlushCache()) << "the stream goes back to where the search stopped";
+    }
 }

@@ -118,7 +118,11 @@ TEST(OutputNaming, LongNamesAreCutToFitTheTail) {
     // With a dot inside the limit the cut is at that dot, taking the character before it too.
     const std::string dotted = std::string(100, 'a') + "." + std::string(151, 'b');
     EXPECT_EQ(Unique(dotted, ".wav"), std::string(99, 'a') + ".wav");
-    EXPECT_EQ(Unique("x." + std::string(251, 'b'), ".wav"), ".wav");
+    // A dot as the first or second character would leave nothing of the name but its tail:
+    // such a dot is no place to cut.
+    EXPECT_EQ(Unique("x." + std::string(251, 'b'), ".wav"), "x." + std::string(247, 'b') + ".wav");
+    EXPECT_EQ(Unique("." + std::string(252, 'b'), ".wav"), "." + std::string(248, 'b') + ".wav");
+    EXPECT_EQ(Unique("xy." + std::string(250, 'b'), ".wav"), "x.wav") << "one character is a name";
 
     // In a folder the same rules count the whole name but look at the file part only.
     TempDir dir;
@@ -143,18 +147,23 @@ TEST(OutputNaming, TheCounterAlsoFitsAtTheLimit) {
 
 TEST(OutputNaming, ALongDirectoryIsNeverCut) {
     TempDir dir;
-    // Room for nothing of the file part but the tail: the directory stays, the file part goes.
+    // Room for nothing of the file part but the tail: no name at all, rather than the
+    // nameless, hidden "<dir>/.wav" or the probe's "<dir>/.1".
+    // (A cut without a dot stops one character short of the limit.)
+    const std::string d248 = DirOfLength(dir, 248);
+    EXPECT_EQ(Unique(d248 + "abc", ".wav"), d248 + "a.wav") << "one character still fits";
+    const std::string d249 = DirOfLength(dir, 249);
+    EXPECT_EQ(Unique(d249 + "abc", ".wav"), "");
     const std::string d250 = DirOfLength(dir, 250);
-    EXPECT_EQ(Unique(d250 + "abc", ".wav"), d250 + ".wav");
-    WriteFileText(d250 + ".wav", "");
-    EXPECT_EQ(Unique(d250 + "abc", ".wav"), "") << "no room for \".1.wav\": an empty name";
+    EXPECT_EQ(Unique(d250 + "abc", ".wav"), "");
     EXPECT_EQ(Unique(d250 + "abc", ""), d250 + "abc") << "the probe's name fits unchanged";
+    EXPECT_EQ(Unique(d250 + "a.bc", ".wav"), "") << "nor does a dot make room";
 
     const std::string d252 = DirOfLength(dir, 252);
     EXPECT_EQ(Unique(d252 + "x", ".wav"), "");
     EXPECT_EQ(Unique(d252 + "x", ""), d252 + "x");
     WriteFileText(d252 + "x", "");
-    EXPECT_EQ(Unique(d252 + "x", ""), d252 + ".1") << "254 characters fit";
+    EXPECT_EQ(Unique(d252 + "x", ""), "") << "\".1\" alone is no name for the probe";
 }
 
 TEST(OutputNaming, AZeroByteInTheDirectoryGivesNoName) {
