@@ -134,6 +134,17 @@ TEST_F(Field, EveryStopSignalEndsTheProgramWhileAnInputNeverOpens) {
     }
 }
 
+TEST_F(Field, AnInputThatNeverEndsIsGivenUpAtThePositionLimit) {
+    // /dev/zero never ends and holds no entry: searched up to the last position a 32-bit
+    // stream can name (2 GiB), it is reported like any file without one, then the batch goes on.
+    MakeKob(dir, "after.kob", "After.aif", 5000, 1);
+    const testsupport::Finished run = RunDudez(dir, {"/dev/zero", "after.kob"}, {}, 300000);
+    ASSERT_NE(run.code, -1) << "the search never ended";
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.err, "Error: /dev/zero is not a KOB file or corrupted\n");
+    EXPECT_TRUE(ReadFileBytes(dir.File("after.wav")) == WaveOf("After.aif", 5000, 1));
+}
+
 TEST_F(Field, AnInputThatCannotBeOpenedIsReportedWithItsOwnReason) {
     MakeKob(dir, "plain.kob", "Plain.aif", 1000, 1);
     std::filesystem::create_symlink("loop-b.kob", dir.File("loop-a.kob"));
