@@ -83,7 +83,10 @@ void LFileCachedStream::SetLength(std::int32_t length) {
 
 std::int32_t LFileCachedStream::GetLength() const {
     const std::int32_t length = LFileStream::GetLength();
-    if (CacheValid() && static_cast<long>(mCacheStart) + mCacheFill > length)
+    // Only bytes written into the cache can lie past the end of the file. WATCHOUT: a cache
+    // that a read left empty stands wherever the read was tried, far past the end perhaps; it
+    // must not make the file look that long (a damaged trailer's length was then believed).
+    if (CacheValid() && mCacheDirty && static_cast<long>(mCacheStart) + mCacheFill > length)
         return mCacheStart + mCacheFill;
     return length;
 }

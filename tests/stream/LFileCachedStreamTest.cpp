@@ -192,6 +192,20 @@ TEST(LFileCachedStream, WritesCollectInTheCacheUntilDestruction) {
     EXPECT_EQ(ReadFileText(path), "01AB456789");
 }
 
+TEST(LFileCachedStream, AReadPastTheEndDoesNotLengthenTheFile) {
+    // A damaged header can send a read far beyond the end: it finds nothing, and the length
+    // stays the file's (the converter trusts it to bound what it reads and allocates).
+    TempDir dir;
+    WriteFileText(dir.File("in"), "0123456789");
+    LFileCachedStream s(MakeFileSpec(dir.File("in")), 100);
+    s.OpenDataFork(0);
+    s.SetMarker(0x7C000000, 0);
+    char out[22];
+    std::int32_t count = 22;
+    EXPECT_EQ(s.GetBytes(out, count), 6);
+    EXPECT_EQ(s.GetLength(), 10);
+}
+
 TEST(LFileCachedStream, WritesThatDoNotFitFlushFirst) {
     TempDir dir;
     const std::string path = dir.File("out");
