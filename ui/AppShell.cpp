@@ -2,6 +2,7 @@
 
 #include "convert/BatchReport.h"
 #include "convert/ConvertBatch.h"
+#include "platform/Windows.h"
 #include "ui/Globals.h"
 #include "ui/MainWindow.h"
 #include "ui/PicturePanel.h"

@@ -2,10 +2,12 @@
 //
 // `gMainWindow` is written once, before the worker thread starts, and only read afterwards (by the
 // batch driver and the progress panel). `gExitDeleteName` is written by the main window when it
-// closes and read by the exit handler, both on the window thread.
+// closes: the name of the output it was showing. Nothing deletes by that name; the exit handler
+// removes every file the run made and had not finished (crt::_fcloseall), that one among them.
 #pragma once
 
-#include "platform/Windows.h"
+#include "platform/WinMessages.h"
+#include "platform/WinTypes.h"
 
 extern HWND gMainWindow;
 extern HINSTANCE gInstance;

@@ -1,5 +1,6 @@
 #include "ui/MainWindow.h"
 
+#include "platform/Windows.h"
 #include "ui/Globals.h"
 #include "ui/PicturePanel.h"
 
