@@ -8,6 +8,7 @@
 
 #include "platform/WinMessages.h"
 #include "platform/WinTypes.h"
+#include "resources/ControlIds.h"
 
 extern HWND gMainWindow;
 extern HINSTANCE gInstance;
@@ -15,13 +16,3 @@ extern char gExitDeleteName[260];
 
 // The program's own window message: the batch has ended (posted once by the worker).
 constexpr UINT UM_BATCHDONE = WM_USER + 2;
-
-// Control ids of the main window.
-constexpr int IDC_ABORT = 3;
-constexpr int IDC_PROGRESS = 1000;
-constexpr int IDC_TOTAL = 1001;
-constexpr int IDC_FILENAME = 1002;
-constexpr int IDC_PREVIOUS = 1003;
-constexpr int IDC_NEXT = 1004;
-constexpr int IDC_PICTURE = 1005;
-constexpr int IDC_CREDIT = 1007;

@@ -2,6 +2,7 @@
 // own place of the scene, so a swapped pair of buttons fails here rather than only under tmux.
 #include "platform/Windows.h"
 #include "platform/display/terminal/WindowScene.h"
+#include "resources/ControlIds.h"
 
 #include <gtest/gtest.h>
 
@@ -23,12 +24,12 @@ TEST(WindowScene, EachControlOfTheWindowLandsInItsOwnPlace) {
     HWND top = CreateWindowExA(0, "static", "MORVIT DuDEZ", WS_POPUP | WS_VISIBLE, 0, 0, 430, 238, nullptr,
                                nullptr, nullptr, nullptr);
     ASSERT_NE(top, nullptr);
-    HWND previous = Child(top, "button", 1003, "Previous");
-    HWND next = Child(top, "button", 1004, "Next");
-    HWND finish = Child(top, "button", 3, "Abort");
-    Child(top, "static", 1007, "(c) MORVIT");
-    Child(top, "static", 1002, "take.wav");
-    Child(top, "static", 1001, "1764000044");
+    HWND previous = Child(top, "button", IDC_PREVIOUS, "Previous");
+    HWND next = Child(top, "button", IDC_NEXT, "Next");
+    HWND finish = Child(top, "button", IDC_ABORT, "Abort");
+    Child(top, "static", IDC_CREDIT, "(c) MORVIT");
+    Child(top, "static", IDC_FILENAME, "take.wav");
+    Child(top, "static", IDC_TOTAL, "1764000044");
 
     const WindowScene scene = ReadWindowScene(top);
     EXPECT_TRUE(scene.present);
