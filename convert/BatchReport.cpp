@@ -1,6 +1,7 @@
 #include "convert/BatchReport.h"
 
 #include "platform/Crt.h"
+#include "platform/runtime/NeverDestroyed.h"
 
 #include <cstring>
 
@@ -119,6 +120,6 @@ bool BatchReport::Succeeded() const {
 
 BatchReport& TheBatchReport() {
     // WATCHOUT: never destroyed: the worker may still record while static objects go at exit.
-    static auto* report = new BatchReport;
-    return *report;
+    static platform::NeverDestroyed<BatchReport> object;
+    return object.get();
 }

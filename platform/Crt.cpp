@@ -1,6 +1,7 @@
 #include "platform/Crt.h"
 
 #include "platform/runtime/CrtTesting.h"
+#include "platform/runtime/NeverDestroyed.h"
 
 #include <atomic>
 #include <cerrno>
@@ -28,8 +29,8 @@ constexpr auto kStopWait = std::chrono::milliseconds(300);
 // WATCHOUT: the gate and the tables are never destroyed: at exit, a worker thread may still be
 // waiting at the gate while the runtime destroys static objects around it.
 std::recursive_mutex& Gate() {
-    static auto* gate = new std::recursive_mutex;
-    return *gate;
+    static platform::NeverDestroyed<std::recursive_mutex> object;
+    return object.get();
 }
 
 // Takes the gate unless it stays taken for longer than wait. A polled try_lock rather than a
@@ -47,19 +48,19 @@ bool TryLockFor(std::recursive_mutex& gate, std::chrono::milliseconds wait) {
 // Guards the two tables below. Held only for a moment, never across a call that may block, so
 // the end of the program always gets it.
 std::mutex& TableMutex() {
-    static auto* mutex = new std::mutex;
-    return *mutex;
+    static platform::NeverDestroyed<std::mutex> object;
+    return object.get();
 }
 
 std::unordered_set<std::FILE*>& OpenStreams() {
-    static auto* streams = new std::unordered_set<std::FILE*>;
-    return *streams;
+    static platform::NeverDestroyed<std::unordered_set<std::FILE*>> object;
+    return object.get();
 }
 
 // Paths of the files this run created and has neither kept nor removed.
 std::set<std::string>& UnfinishedFiles() {
-    static auto* files = new std::set<std::string>;
-    return *files;
+    static platform::NeverDestroyed<std::set<std::string>> object;
+    return object.get();
 }
 
 using TableLock = std::lock_guard<std::mutex>;

@@ -2,6 +2,7 @@
 #include "platform/Resources.h"
 #include "platform/UserAccelerators.h"
 #include "platform/WinMessages.h"
+#include "resources/ControlIds.h"
 #include "resources/ProgramResources.h"
 
 #include <iterator>
@@ -13,14 +14,14 @@ constexpr int kLanguage = 1031;
 
 constexpr BYTE kKey = FVIRTKEY | FNOINVERT;
 
-// 2 closes, 1 closes once the batch is done, 1003 and 1004 page the pictures back and forth.
+// Escape closes, Return closes once the batch is done, the others page the pictures.
 constexpr ACCEL kKeys[] = {
-    {kKey, VK_ESCAPE, 2},
-    {kKey, VK_LEFT, 1003},
-    {kKey, VK_NEXT, 1004},
-    {kKey, VK_PRIOR, 1003},
-    {kKey, VK_RETURN, 1},
-    {kKey, VK_RIGHT, 1004},
+    {kKey, VK_ESCAPE, IDC_ESCAPE},
+    {kKey, VK_LEFT, IDC_PREVIOUS},
+    {kKey, VK_NEXT, IDC_NEXT},
+    {kKey, VK_PRIOR, IDC_PREVIOUS},
+    {kKey, VK_RETURN, IDC_RETURN},
+    {kKey, VK_RIGHT, IDC_NEXT},
 };
 
 constexpr auto kTable = PackAcceleratorTable(kKeys);

@@ -4,6 +4,7 @@
 #include "platform/Resources.h"
 #include "platform/UserDialog.h"
 #include "platform/UserWindow.h"
+#include "resources/ControlIds.h"
 #include "resources/ProgramResources.h"
 
 #include <iterator>
@@ -18,15 +19,15 @@ constexpr DWORD kButton = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
 
 // In creation order; no control has an extended style and no button is a default one.
 const platform::DialogItemSpec kControls[] = {
-    {1000, PROGRESS_CLASSA, WS_CHILD | WS_VISIBLE | WS_BORDER, 7, 98, 122, 14, "Progress"},
-    {1002, "static", WS_CHILD | WS_VISIBLE | WS_GROUP | SS_SUNKEN | SS_LEFT, 7, 84, 90, 8, ""},
-    {1001, "static", WS_CHILD | WS_VISIBLE | WS_GROUP | SS_SUNKEN | SS_RIGHT, 99, 84, 29, 8, ""},
-    {1003, "button", kButton, 136, 81, 34, 14, "Previous"},
-    {1004, "button", kButton, 173, 81, 34, 14, "Next"},
-    {1005, "static", WS_CHILD | WS_VISIBLE | SS_BLACKFRAME, 7, 7, 200, 60, ""},
-    {3, "button", kButton, 173, 98, 34, 14, "Abort"},
+    {IDC_PROGRESS, PROGRESS_CLASSA, WS_CHILD | WS_VISIBLE | WS_BORDER, 7, 98, 122, 14, "Progress"},
+    {IDC_FILENAME, "static", WS_CHILD | WS_VISIBLE | WS_GROUP | SS_SUNKEN | SS_LEFT, 7, 84, 90, 8, ""},
+    {IDC_TOTAL, "static", WS_CHILD | WS_VISIBLE | WS_GROUP | SS_SUNKEN | SS_RIGHT, 99, 84, 29, 8, ""},
+    {IDC_PREVIOUS, "button", kButton, 136, 81, 34, 14, "Previous"},
+    {IDC_NEXT, "button", kButton, 173, 81, 34, 14, "Next"},
+    {IDC_PICTURE, "static", WS_CHILD | WS_VISIBLE | SS_BLACKFRAME, 7, 7, 200, 60, ""},
+    {IDC_ABORT, "button", kButton, 173, 98, 34, 14, "Abort"},
     // One line: 41 characters of 4 dialog units on average fit the 200 units.
-    {1007, "static", WS_CHILD | WS_VISIBLE | SS_LEFT, 7, 71, 200, 8,
+    {IDC_CREDIT, "static", WS_CHILD | WS_VISIBLE | SS_LEFT, 7, 71, 200, 8,
      "(c) MORVIT: restores your KOB recordings"},
 };
 

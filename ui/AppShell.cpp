@@ -2,6 +2,8 @@
 
 #include "convert/BatchReport.h"
 #include "convert/ConvertBatch.h"
+#include "platform/Windows.h"
+#include "stream/OutputNaming.h"
 #include "ui/Globals.h"
 #include "ui/MainWindow.h"
 #include "ui/PicturePanel.h"
@@ -16,11 +18,6 @@ namespace {
 constexpr UINT kClassStyle = CS_VREDRAW | CS_HREDRAW;
 constexpr int kDialogWindowExtra = 30;
 constexpr INT_PTR kMenuBackground = 5;   // COLOR_MENU + 1
-
-bool HasLongNames() {
-    const DWORD version = GetVersion();
-    return (version & 0x80000000u) == 0 || (version & 0xFF) >= 4;
-}
 
 } // namespace
 
@@ -75,7 +72,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCom
         std::perror("dudez: cannot start the conversion");
         DestroyWindow(gMainWindow);
         DeletePictures();
-        if (HasLongNames()) UnregisterClassA("DUDEZ", instance);
+        if (HasLongFileNames(GetVersion())) UnregisterClassA("DUDEZ", instance);
         return 1;
     }
 
@@ -87,6 +84,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCom
     }
 
     DeletePictures();
-    if (HasLongNames()) UnregisterClassA("DUDEZ", instance);
+    if (HasLongFileNames(GetVersion())) UnregisterClassA("DUDEZ", instance);
     return static_cast<int>(msg.wParam);
 }

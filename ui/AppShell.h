@@ -7,7 +7,7 @@
 // program in mid-file leaves no partial output behind.
 #pragma once
 
-#include "platform/Windows.h"
+#include "platform/WinTypes.h"
 
 void ExitCleanup();
 

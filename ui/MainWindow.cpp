@@ -1,5 +1,6 @@
 #include "ui/MainWindow.h"
 
+#include "platform/Windows.h"
 #include "ui/Globals.h"
 #include "ui/PicturePanel.h"
 
@@ -9,13 +10,13 @@ namespace {
 
 void OnCommand(HWND window, int id) {
     switch (id) {
-    case IDOK: {   // Return: closes only once the button says the batch is done
+    case IDC_RETURN: {   // closes only once the button says the batch is done
         char text[20];
         GetDlgItemTextA(window, IDC_ABORT, text, sizeof text);
         if (std::strcmp(text, "Done") == 0) PostMessageA(window, WM_DESTROY, 0, 0);
         break;
     }
-    case IDCANCEL:   // Escape
+    case IDC_ESCAPE:   // also the system Close
     case IDC_ABORT:
         PostMessageA(window, WM_DESTROY, 0, 0);
         break;

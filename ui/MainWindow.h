@@ -7,6 +7,6 @@
 // the process ends.
 #pragma once
 
-#include "platform/Windows.h"
+#include "platform/WinTypes.h"
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -6,7 +6,7 @@
 // Everything here runs on the window thread.
 #pragma once
 
-#include "platform/Windows.h"
+#include "platform/Gdi.h"
 
 #include <cstdint>
 

@@ -1,5 +1,6 @@
 #include "ui/ProgressPanel.h"
 
+#include "platform/Windows.h"
 #include "ui/Globals.h"
 
 #include <cstring>

@@ -11,7 +11,7 @@
 // (the name shown when the window closes is the one deleted at exit).
 #pragma once
 
-#include "platform/Windows.h"
+#include "platform/WinTypes.h"
 
 #include <cstdint>
 

@@ -1,6 +1,7 @@
 #include "platform/display/Backend.h"
 
 #include "platform/display/Headless.h"
+#include "platform/runtime/NeverDestroyed.h"
 
 #include <atomic>
 #include <mutex>
@@ -9,8 +10,8 @@ namespace platform::display {
 namespace {
 
 HeadlessBackend& BuiltIn() {
-    static auto* headless = new HeadlessBackend;
-    return *headless;
+    static platform::NeverDestroyed<HeadlessBackend> object;
+    return object.get();
 }
 
 std::atomic<Backend*>& InUse() {

@@ -4,6 +4,8 @@
 //
 // A display never calls the program's code. It reads the model through platform/Model.h and
 // delivers input through platform/Input.h; the window system tells it when something changed.
+// The terminal, which lays the window out anew, knows the main window's controls only by the
+// ids of resources/ControlIds.h, the list the program's dialog and keys use.
 //
 //     platform::display::Install(std::make_unique<MyDisplay>());
 #pragma once

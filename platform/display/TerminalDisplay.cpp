@@ -11,6 +11,7 @@
 #include "platform/display/terminal/PageText.h"
 #include "platform/display/terminal/TerminalKind.h"
 #include "platform/display/terminal/TerminalLayout.h"
+#include "platform/display/terminal/WriteAll.h"
 
 #include <atomic>
 #include <cerrno>
@@ -56,18 +57,6 @@ const char* gLeaveScreen = kLeavePlain;
 std::atomic<bool> gScreenTaken{false};
 int gWakeWrite = -1;   // the display thread's wake-up pipe; never closed
 std::atomic<bool> gResized{false};
-
-void WriteAll(int descriptor, const char* bytes, std::size_t count) {
-    while (count > 0) {
-        const ssize_t written = write(descriptor, bytes, count);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return;
-        }
-        bytes += written;
-        count -= static_cast<std::size_t>(written);
-    }
-}
 
 void Wake() {
     if (gWakeWrite < 0) return;

@@ -1,6 +1,10 @@
 // The X11 display: one thread owns the connection, draws the model when it has changed (at most
 // about 30 frames a second) and turns the server's events into input messages. How controls look
 // is in x11/ControlLook, the message box in x11/MessageBoxWindow.
+//
+// When the server goes away the program ends as if its window had been closed (see
+// LoseConnection): Xlib would otherwise end it on the spot, skipping the report and the removal
+// of the unfinished output.
 #include "platform/display/X11Display.h"
 
 #include "platform/Input.h"
@@ -29,6 +33,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -112,30 +118,80 @@ struct Top {
 class X11Backend : public Backend {
 public:
     X11Backend(Display* display, XFontStruct* font)
-        : mConnection(display), mDisplay(display), mPaint(display, font), mHints(display) {
+        : mConnection(display), mDisplay(display), mPainter(std::make_unique<x11::Painter>(display, font)),
+          mPaint(*mPainter), mHints(display) {
         if (pipe(mWake) == 0) {
             fcntl(mWake[0], F_SETFL, O_NONBLOCK);
             fcntl(mWake[1], F_SETFL, O_NONBLOCK);
         }
-        mThread = std::thread([this] { Run(); });
+        sLive.store(this);
+        mThread = std::thread([this] {
+            Run();
+            std::lock_guard<std::mutex> lock(mMutex);
+            mRunEnded = true;
+            mAnswered.notify_all();
+        });
     }
 
     ~X11Backend() override {
         mStop = true;
         Wake();
-        if (mThread.joinable()) mThread.join();
+        bool lost = false;
+        {
+            // A thread parked in LoseConnection never returns: waiting to join it would hang.
+            std::unique_lock<std::mutex> lock(mMutex);
+            mAnswered.wait(lock, [&] { return mRunEnded || mLost; });
+            lost = mLost;
+        }
+        if (lost) {
+            mThread.detach();
+        } else if (mThread.joinable()) {
+            mThread.join();
+        }
+        sLive.store(nullptr);
         {
             std::lock_guard<std::mutex> lock(mMutex);
             for (auto& box : mBoxes) {
                 box->answered = true;
-                box->shown.reset();
+                if (lost) {
+                    (void)box->shown.release();   // its X window went with the server
+                } else {
+                    box->shown.reset();
+                }
             }
         }
         mAnswered.notify_all();
-        for (auto& [handle, top] : mTops) XFreePixmap(mDisplay, top.back);
+        if (lost) {
+            // Nothing may touch a dead connection: Xlib would call the handler again.
+            for (auto& closing : mClosing) (void)closing.shown.release();
+            (void)mPainter.release();
+            (void)mConnection.release();
+        } else {
+            for (auto& [handle, top] : mTops) XFreePixmap(mDisplay, top.back);
+        }
         close(mWake[0]);
         close(mWake[1]);
     }
+
+    // Called by Xlib on the display thread (the only one that uses the connection) when the
+    // server has gone. Xlib ends the process if this returns, so it never does: the program is
+    // told to close its windows, exactly as if the user had closed them, and this thread waits
+    // here until the process ends. Every box still waiting is let go, so its caller can go on to
+    // the close.
+    [[noreturn]] void LoseConnection() {
+        std::fputs("dudez: the connection to the X display was lost; stopping\n", stderr);
+        {
+            std::lock_guard<std::mutex> lock(mMutex);
+            mLost = true;
+            for (auto& box : mBoxes) box->answered = true;
+        }
+        mAnswered.notify_all();
+        for (HWND handle : TopLevelWindows()) PostMessageA(handle, WM_CLOSE, 0, 0);
+        std::unique_lock<std::mutex> lock(mMutex);
+        for (;;) mParked.wait(lock);
+    }
+
+    static X11Backend* Live() { return sLive.load(); }
 
     const char* Name() const override { return "x11"; }
 
@@ -154,7 +210,7 @@ public:
         lock.unlock();
         Wake();
         lock.lock();
-        mAnswered.wait(lock, [&] { return box->answered || mStop; });
+        mAnswered.wait(lock, [&] { return box->answered || mStop || mLost; });
         return IDOK;
     }
 
@@ -441,7 +497,8 @@ private:
     };
     std::unique_ptr<Display, CloseDisplay> mConnection;
     Display* mDisplay;
-    x11::Painter mPaint;
+    std::unique_ptr<x11::Painter> mPainter;   // left unfreed when the connection is lost
+    x11::Painter& mPaint;
     x11::TopWindowHints mHints;
 
     // Display thread only.
@@ -451,8 +508,11 @@ private:
     HWND mPressedTop = nullptr;
     POINT mPressedOrigin{};       // that control's top-left in its window
 
-    std::mutex mMutex;            // guards mBoxes and each box's answered flag
+    std::mutex mMutex;            // guards mBoxes, each box's answered flag, mLost and mRunEnded
     std::condition_variable mAnswered;
+    std::condition_variable mParked;    // never notified: the lost display thread waits on it
+    bool mLost = false;           // the server has gone; the display thread is parked
+    bool mRunEnded = false;       // the display thread has left Run
     std::vector<std::shared_ptr<Box>> mBoxes;
     std::vector<ClosingBox> mClosing;   // display thread only
 
@@ -461,6 +521,9 @@ private:
     std::atomic<bool> mStop{false};
     int mWake[2] = {-1, -1};
     std::thread mThread;
+
+    // The backend Xlib's connection handler reaches: there is one X connection at a time.
+    static inline std::atomic<X11Backend*> sLive{nullptr};
 };
 
 // An X error is about a request that came too late: most often one on a window that someone else
@@ -470,12 +533,21 @@ int IgnoreLateRequest(Display*, XErrorEvent*) {
     return 0;
 }
 
+// The connection is gone (the server ended or was killed). Never returns.
+int ConnectionLost(Display*) {
+    if (X11Backend* backend = X11Backend::Live()) backend->LoseConnection();
+    // Lost before the display thread ran: nothing is shown yet, and no window can be closed.
+    std::fputs("dudez: the connection to the X display was lost\n", stderr);
+    std::_Exit(1);
+}
+
 } // namespace
 
 std::unique_ptr<Backend> OpenX11Display() {
     Display* display = XOpenDisplay(nullptr);
     if (!display) return nullptr;
     XSetErrorHandler(IgnoreLateRequest);
+    XSetIOErrorHandler(ConnectionLost);
     // The classic fixed font in its ISO 10646 encoding has the characters of the Latin, Greek
     // and Cyrillic scripts and many more, at the metrics of the 8-bit one; the others are
     // fallbacks, which draw what they lack as '?'.

@@ -1,24 +1,22 @@
 #include "platform/gdi/Objects.h"
 
-#include <map>
+#include "platform/runtime/HandleTable.h"
+#include "platform/runtime/NeverDestroyed.h"
 
 namespace platform::gdi {
 namespace {
 
 struct Table {
     std::mutex mutex;
-    std::map<std::uintptr_t, Object> objects;
-    // Handles of drawing objects count on from here in steps of 4, apart from window handles.
-    std::uintptr_t lastHandle = 0x04000000;
+    // Drawing objects count on from here, apart from window handles.
+    HandleTable<Object> objects{0x04000000};
     void* defaultPalette = nullptr;
     void* defaultBitmap = nullptr;
 };
 
-// WATCHOUT: never destroyed, like the window table: other threads may still draw while the
-// process ends.
 Table& TheTable() {
-    static auto* table = new Table;
-    return *table;
+    static NeverDestroyed<Table> table;
+    return table.get();
 }
 
 // The 20 colours the platform keeps in every palette: its default palette.
@@ -37,16 +35,12 @@ std::mutex& GdiMutex() {
 }
 
 void* AddObject(Object object) {
-    Table& table = TheTable();
-    table.lastHandle += 4;
-    table.objects.emplace(table.lastHandle, std::move(object));
-    return reinterpret_cast<void*>(table.lastHandle);
+    return TheTable().objects.Add(std::move(object));
 }
 
 Object* FindObject(const void* handle, Kind kind) {
-    auto& objects = TheTable().objects;
-    auto found = objects.find(reinterpret_cast<std::uintptr_t>(handle));
-    return found == objects.end() || found->second.kind != kind ? nullptr : &found->second;
+    Object* found = TheTable().objects.Find(handle);
+    return found && found->kind == kind ? found : nullptr;
 }
 
 Context* FindContext(HDC dc) {
@@ -55,7 +49,7 @@ Context* FindContext(HDC dc) {
 }
 
 void RemoveObject(const void* handle) {
-    TheTable().objects.erase(reinterpret_cast<std::uintptr_t>(handle));
+    TheTable().objects.Remove(handle);
 }
 
 HPALETTE DefaultPalette() {

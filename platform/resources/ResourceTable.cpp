@@ -1,6 +1,8 @@
 // The program's resource table and the lookups over it.
 #include "platform/Resources.h"
 
+#include "platform/runtime/NeverDestroyed.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <mutex>
@@ -16,8 +18,8 @@ struct Table {
 
 // Never destroyed: lookups may still come from other threads while the process ends.
 Table& TheTable() {
-    static auto* table = new Table;
-    return *table;
+    static platform::NeverDestroyed<Table> object;
+    return object.get();
 }
 
 char Lower(char c) {

@@ -1,6 +1,8 @@
 // The file-call test facility: call log, armed faults, hooks, and the armed signal.
 #include "platform/runtime/CrtTesting.h"
 
+#include "platform/runtime/NeverDestroyed.h"
+
 #include <signal.h>
 #include <unistd.h>
 
@@ -58,8 +60,8 @@ struct State {
 // WATCHOUT: never destroyed, like the gate: file calls may come from threads still running
 // while static objects are destroyed at exit.
 State& TheState() {
-    static auto* state = new State;
-    return *state;
+    static platform::NeverDestroyed<State> object;
+    return object.get();
 }
 
 std::atomic<bool> gStopped{false};

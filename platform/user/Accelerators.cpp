@@ -4,12 +4,13 @@
 #include "platform/Resources.h"
 #include "platform/UserQueue.h"
 #include "platform/UserWindow.h"
+#include "platform/runtime/HandleTable.h"
+#include "platform/runtime/NeverDestroyed.h"
 #include "platform/user/MessageQueue.h"
 #include "platform/user/Window.h"
 
 #include <algorithm>
 #include <cstdint>
-#include <map>
 #include <mutex>
 #include <vector>
 
@@ -19,30 +20,26 @@ namespace {
 
 struct Tables {
     std::mutex mutex;
-    std::map<std::uintptr_t, std::vector<ACCEL>> tables;
-    std::uintptr_t lastHandle = 0x08000000;
+    platform::HandleTable<std::vector<ACCEL>> tables{0x08000000};
 };
 
-// Never destroyed, like the other handle tables.
 Tables& TheTables() {
-    static auto* tables = new Tables;
-    return *tables;
+    static platform::NeverDestroyed<Tables> tables;
+    return tables.get();
 }
 
 HACCEL AddTable(std::vector<ACCEL> entries) {
     Tables& all = TheTables();
     std::lock_guard<std::mutex> lock(all.mutex);
-    all.lastHandle += 4;
-    all.tables.emplace(all.lastHandle, std::move(entries));
-    return reinterpret_cast<HACCEL>(all.lastHandle);
+    return all.tables.Add<HACCEL>(std::move(entries));
 }
 
 bool Entries(HACCEL table, std::vector<ACCEL>* entries) {
     Tables& all = TheTables();
     std::lock_guard<std::mutex> lock(all.mutex);
-    auto found = all.tables.find(reinterpret_cast<std::uintptr_t>(table));
-    if (found == all.tables.end()) return false;
-    *entries = found->second;
+    const std::vector<ACCEL>* found = all.tables.Find(table);
+    if (!found) return false;
+    *entries = *found;
     return true;
 }
 
@@ -91,7 +88,7 @@ HACCEL CreateAcceleratorTableA(const ACCEL* entries, int count) {
 BOOL DestroyAcceleratorTable(HACCEL table) {
     Tables& all = TheTables();
     std::lock_guard<std::mutex> lock(all.mutex);
-    return all.tables.erase(reinterpret_cast<std::uintptr_t>(table)) ? TRUE : FALSE;
+    return all.tables.Remove(table) ? TRUE : FALSE;
 }
 
 int CopyAcceleratorTableA(HACCEL table, ACCEL* entries, int count) {

@@ -2,6 +2,8 @@
 #include "platform/UserIcons.h"
 
 #include "platform/Resources.h"
+#include "platform/runtime/HandleTable.h"
+#include "platform/runtime/NeverDestroyed.h"
 
 #include <map>
 #include <mutex>
@@ -15,15 +17,13 @@ struct IconGroup {
 
 struct Icons {
     std::mutex mutex;
-    std::map<const void*, HICON> byResource;        // one handle per group resource
-    std::map<std::uintptr_t, IconGroup> groups;     // by handle
-    std::uintptr_t lastHandle = 0x0C000000;
+    std::map<const void*, HICON> byResource;                 // one handle per group resource
+    platform::HandleTable<IconGroup> groups{0x0C000000};
 };
 
-// Never destroyed, like the other handle tables.
 Icons& TheIcons() {
-    static auto* icons = new Icons;
-    return *icons;
+    static platform::NeverDestroyed<Icons> object;
+    return object.get();
 }
 
 WORD WordAt(const unsigned char* at) {
@@ -45,10 +45,8 @@ std::uintptr_t Number(LPCSTR name) {
 HICON Handle(Icons& icons, const void* key, IconGroup group) {
     auto found = icons.byResource.find(key);
     if (found != icons.byResource.end()) return found->second;
-    icons.lastHandle += 4;
-    auto handle = reinterpret_cast<HICON>(icons.lastHandle);
+    const auto handle = icons.groups.Add<HICON>(group);
     icons.byResource.emplace(key, handle);
-    icons.groups.emplace(icons.lastHandle, group);
     return handle;
 }
 
@@ -87,10 +85,10 @@ namespace platform {
 bool IconGroupData(HICON icon, const unsigned char** data, std::size_t* size) {
     Icons& icons = TheIcons();
     std::lock_guard<std::mutex> lock(icons.mutex);
-    auto found = icons.groups.find(reinterpret_cast<std::uintptr_t>(icon));
-    if (found == icons.groups.end() || !found->second.data) return false;
-    if (data) *data = found->second.data;
-    if (size) *size = found->second.size;
+    const IconGroup* found = icons.groups.Find(icon);
+    if (!found || !found->data) return false;
+    if (data) *data = found->data;
+    if (size) *size = found->size;
     return true;
 }
 

@@ -11,7 +11,7 @@ namespace platform {
 
 BOOL PostInput(HWND target, UINT message, WPARAM wParam, LPARAM lParam) {
     std::shared_ptr<MessageQueue> queue = OwnerQueue(target);
-    return queue && queue->PostInput(MSG{target, message, wParam, lParam, MessageTime(), {0, 0}})
+    return queue && queue->Post(MSG{target, message, wParam, lParam, MessageTime(), {0, 0}}, MessageQueue::Kind::Input)
                ? TRUE
                : FALSE;
 }

@@ -65,21 +65,11 @@ MessageQueue* MessageQueue::CurrentIfAny() {
     return tHolder.queue.get();
 }
 
-bool MessageQueue::Post(const MSG& msg) {
+bool MessageQueue::Post(const MSG& msg, Kind kind) {
     {
         std::lock_guard<std::mutex> lock(mMutex);
         if (mEnded) return false;
-        mPosted.push_back(msg);
-    }
-    mWake.notify_all();
-    return true;
-}
-
-bool MessageQueue::PostInput(const MSG& msg) {
-    {
-        std::lock_guard<std::mutex> lock(mMutex);
-        if (mEnded) return false;
-        mInput.push_back(msg);
+        (kind == Kind::Input ? mInput : mPosted).push_back(msg);
     }
     mWake.notify_all();
     return true;

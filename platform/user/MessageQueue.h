@@ -38,9 +38,11 @@ public:
     static MessageQueue* CurrentIfAny();
     bool IsCurrent() const { return this == CurrentIfAny(); }
 
+    // Which of the queue's two lists a posted message joins: input (keys and clicks) is taken
+    // after the posted messages, as the window system orders them.
+    enum class Kind { Posted, Input };
     // Append; false when the queue's thread has ended.
-    bool Post(const MSG& msg);
-    bool PostInput(const MSG& msg);
+    bool Post(const MSG& msg, Kind kind = Kind::Posted);
     void PostQuit(int exitCode);
 
     // Runs `call` on this queue's thread and returns its result, or 0 when the thread has ended.

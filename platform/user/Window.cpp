@@ -1,26 +1,23 @@
 #include "platform/user/Window.h"
 
+#include "platform/runtime/HandleTable.h"
+#include "platform/runtime/NeverDestroyed.h"
 #include "platform/user/MessageQueue.h"
 
 #include <algorithm>
 #include <cstdint>
-#include <map>
 
 namespace platform::user {
 namespace {
 
 struct Table {
     std::mutex mutex;
-    // Keyed by handle number; handles grow, so the order is the creation order.
-    std::map<std::uintptr_t, std::unique_ptr<Window>> windows;
-    std::uintptr_t lastHandle = 0x10000;
+    HandleTable<std::unique_ptr<Window>> windows{0x10000};
 };
 
-// WATCHOUT: never destroyed. Other threads may still send or post while the process ends, after
-// static objects have been destroyed; they must find a table, not freed memory.
 Table& TheTable() {
-    static Table* table = new Table;
-    return *table;
+    static NeverDestroyed<Table> table;
+    return table.get();
 }
 
 } // namespace
@@ -30,19 +27,14 @@ std::mutex& ModelMutex() {
 }
 
 Window* Find(HWND window) {
-    auto& windows = TheTable().windows;
-    auto found = windows.find(reinterpret_cast<std::uintptr_t>(window));
-    return found == windows.end() ? nullptr : found->second.get();
+    std::unique_ptr<Window>* found = TheTable().windows.Find(window);
+    return found ? found->get() : nullptr;
 }
 
 HWND Insert(std::unique_ptr<Window> window) {
-    Table& table = TheTable();
-    // Steps of 4, as the platform's handles go; never 0 and never (HWND)-1.
-    table.lastHandle += 4;
-    HWND handle = reinterpret_cast<HWND>(table.lastHandle);
-    window->handle = handle;
-    table.windows.emplace(table.lastHandle, std::move(window));
-    return handle;
+    Window* record = window.get();
+    record->handle = TheTable().windows.Add<HWND>(std::move(window));
+    return record->handle;
 }
 
 void Erase(HWND handle) {
@@ -55,7 +47,7 @@ void Erase(HWND handle) {
         siblings.erase(std::remove(siblings.begin(), siblings.end(), handle), siblings.end());
     }
     if (window->queue && window->queue->focus == handle) window->queue->focus = nullptr;
-    TheTable().windows.erase(reinterpret_cast<std::uintptr_t>(handle));
+    TheTable().windows.Remove(handle);
 }
 
 std::vector<Window*> AllWindows() {

@@ -1,6 +1,7 @@
 #include "platform/user/WindowClass.h"
 
 #include "platform/controls/SystemClasses.h"
+#include "platform/runtime/NeverDestroyed.h"
 #include "platform/user/Window.h"
 
 #include <cstdint>
@@ -12,8 +13,8 @@ namespace {
 
 // Guarded by the model lock. Never destroyed, like the window table.
 std::vector<std::shared_ptr<WindowClass>>& Classes() {
-    static auto* classes = new std::vector<std::shared_ptr<WindowClass>>;
-    return *classes;
+    static platform::NeverDestroyed<std::vector<std::shared_ptr<WindowClass>>> object;
+    return object.get();
 }
 
 char Lower(char c) {

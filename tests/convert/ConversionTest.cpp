@@ -175,6 +175,25 @@ TEST_F(Conversion, CutOffFileIsCompletedWithSilence) {
     EXPECT_EQ(ReadFileText(Path("cut.wav.err")), "128/10\r128/118192128/1212288128/13\r128/1112288128/1216384\r");
 }
 
+TEST_F(Conversion, CutOffEntryIsCompletedFromChannelOnesEndNotTheFurthestChannel) {
+    // Channel 2 runs two stretches ahead of channel 1, and the file ends inside channel 1's
+    // second block: channel 2 reaches frame 12288, but the silence that completes the entry
+    // starts where channel 1 stopped, at 8192 (the end of the cut block).
+    const auto recording = Music("ahead.aif", 2, 4 * 4096, 11);
+    auto file = kobenc::Encode({recording});
+    auto& blocks = file.entries[0].blocks;
+    blocks = {blocks[0], blocks[1], blocks[3], blocks[5], blocks[2], blocks[4], blocks[6], blocks[7]};
+    auto image = kobenc::Serialise(file);
+    const auto& cut = image.layout.entries[0].blocks[4];
+    ASSERT_EQ(cut.channel, 1);
+    ASSERT_EQ(cut.startFrame, 4096u);
+    image.bytes.resize(cut.dataOffset + 10);
+    kobenc::WriteBytes(Path("ahead.kob"), image.bytes);
+    EXPECT_EQ(Convert(Path("ahead.kob")).stderrText, "");
+    // The cut block, then the silent rest of the entry.
+    EXPECT_EQ(ReadFileText(Path("ahead.wav.err")), "128/10\r128/114096128/128192128/13\r128/118192128/1216384\r");
+}
+
 TEST_F(Conversion, CutOffEntryHeaderRejectsTheFile) {
     auto image = kobenc::Serialise(kobenc::Encode({Music("one.aif", 1, 100), Music("two.aif", 1, 100)}));
     image.bytes.resize(image.layout.entries[1].headerOffset + 399);

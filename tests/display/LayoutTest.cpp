@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -72,6 +74,30 @@ TEST(TerminalLayout, EveryControlIsSeenAndCanBeClickedAtEverySize) {
                 }
             }
         }
+    }
+}
+
+TEST(TerminalLayout, EachButtonClicksTheControlItNamesInTheWindowsOrder) {
+    const WindowScene scene = Scene();
+    const std::pair<HWND, std::string> buttons[] = {
+        {scene.previous.window, "Previous"}, {scene.next.window, "Next"}, {scene.finish.window, "Abort"}};
+    for (auto [columns, rows] : {std::pair{36, 7}, {40, 12}, {80, 24}, {120, 40}}) {
+        SCOPED_TRACE(std::to_string(columns) + " x " + std::to_string(rows));
+        CellFrame frame(columns, rows, false);
+        const Layout layout = DrawScreen(frame, scene, std::nullopt, Look{false, true});
+        const std::vector<std::string> lines = Rows(frame);
+        int previousColumn = -1, nextColumn = -1;
+        for (const auto& [window, label] : buttons) {
+            const auto target = std::find_if(layout.targets.begin(), layout.targets.end(),
+                                             [&](const Layout::Target& t) { return t.window == window; });
+            ASSERT_NE(target, layout.targets.end()) << label << " takes no clicks";
+            const std::string under = lines[static_cast<std::size_t>(target->row)].substr(
+                static_cast<std::size_t>(target->column), static_cast<std::size_t>(target->width));
+            EXPECT_NE(under.find(label), std::string::npos) << label << " is not under its own target: " << under;
+            if (label == "Previous") previousColumn = target->column;
+            if (label == "Next") nextColumn = target->column;
+        }
+        EXPECT_LT(previousColumn, nextColumn) << "Previous stands left of Next";
     }
 }
 

@@ -1,5 +1,7 @@
 #include "platform/display/terminal/HeldOutput.h"
 
+#include "platform/display/terminal/WriteAll.h"
+
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -37,18 +39,6 @@ int MakeHoldFile() {
     }
     if (file >= 0) unlink(pattern.c_str());
     return file;
-}
-
-void WriteAll(int descriptor, const char* bytes, std::size_t count) {
-    while (count > 0) {
-        const ssize_t written = write(descriptor, bytes, count);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return;
-        }
-        bytes += written;
-        count -= static_cast<std::size_t>(written);
-    }
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "platform/display/terminal/WindowScene.h"
 
+#include "resources/ControlIds.h"
+
 namespace platform::display::terminal {
 
 HWND MainWindow() {
@@ -22,18 +24,18 @@ WindowScene ReadWindowScene(HWND main) {
         if (!InspectWindow(child, &view)) continue;
         ButtonScene* button = nullptr;
         switch (view.id) {
-        case 1005: ReadSurface(child, &scene.picture); break;
-        case 1007: scene.credit = view.text; break;
-        case 1002: scene.fileName = view.text; break;
-        case 1001: scene.total = view.text; break;
-        case 1000:
+        case IDC_PICTURE: ReadSurface(child, &scene.picture); break;
+        case IDC_CREDIT: scene.credit = view.text; break;
+        case IDC_FILENAME: scene.fileName = view.text; break;
+        case IDC_TOTAL: scene.total = view.text; break;
+        case IDC_PROGRESS:
             scene.rangeLow = view.rangeLow;
             scene.rangeHigh = view.rangeHigh;
             scene.position = view.position;
             break;
-        case 1003: button = &scene.previous; break;
-        case 1004: button = &scene.next; break;
-        case 3: button = &scene.finish; break;
+        case IDC_PREVIOUS: button = &scene.previous; break;
+        case IDC_NEXT: button = &scene.next; break;
+        case IDC_ABORT: button = &scene.finish; break;
         default: break;
         }
         if (button) *button = ButtonScene{child, view.text, view.focused, view.pushed};
