@@ -46,10 +46,21 @@ Bytes WaveOf(const std::string& stored, std::uint32_t frames, std::uint32_t seed
 // Runs dudez headless on names, in dir, and waits for it (killed after the timeout: code -1).
 testsupport::Finished RunDudez(const TempDir& dir, const std::vector<std::string>& names, testsupport::Launch launch = {},
                                int timeoutMs = 60000) {
-    launch.argv = {testsupport::DudezBinary()};
+    // The program is the one built, unless the launch names another copy.
+    launch.argv = {launch.argv.empty() ? testsupport::DudezBinary() : launch.argv.front()};
     launch.argv.insert(launch.argv.end(), names.begin(), names.end());
     launch.workingDirectory = dir.Path();
     return testsupport::RunToEnd(launch, timeoutMs);
+}
+
+// A copy of the program that another user (nobody) may run: the build may lie in a folder only
+// its owner can enter (/root).
+std::string CopyAnyoneMayRun(const TempDir& dir) {
+    const std::string copy = dir.File("dudez");
+    std::filesystem::copy_file(testsupport::DudezBinary(), copy);
+    chmod(copy.c_str(), 0755);
+    chmod(dir.Path().c_str(), 0755);
+    return copy;
 }
 
 class Field : public testing::Test {
@@ -166,7 +177,9 @@ TEST_F(Field, AnInputThatCannotBeOpenedIsReportedWithItsOwnReason) {
     chmod(dir.File("secret.kob").c_str(), 0600);
     chmod(dir.Path().c_str(), 0755);
     testsupport::Launch launch;
+    TempDir bin;
     if (geteuid() == 0) {
+        launch.argv = {CopyAnyoneMayRun(bin)};
         chown(dir.File("secret.kob").c_str(), 0, 0);
         launch.inChild = [] {
             setgroups(0, nullptr);
@@ -187,6 +200,8 @@ TEST_F(Field, AThreadThatCannotStartIsReportedAndTheProgramEnds) {
     // the build itself starts (sanitizers start their own).
     MakeKob(dir, "a.kob", "A.aif", 1000, 1);
     chmod(dir.Path().c_str(), 0777);
+    TempDir bin;
+    const std::string program = CopyAnyoneMayRun(bin);
     bool sawNoWorker = false;
     bool sawNoPlatformThread = false;
     bool sawRun = false;
@@ -194,6 +209,7 @@ TEST_F(Field, AThreadThatCannotStartIsReportedAndTheProgramEnds) {
         SCOPED_TRACE(std::to_string(threads) + " threads");
         std::filesystem::remove(dir.File("a.wav"));
         testsupport::Launch launch;
+        launch.argv = {program};
         // The leak checker of an AddressSanitizer build needs a thread of its own at exit, which
         // the limit would refuse it: it is the build's tool, not the program, so it stays out.
         const char* asan = std::getenv("ASAN_OPTIONS");
