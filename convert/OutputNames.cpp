@@ -15,15 +15,20 @@ constexpr std::int32_t kProbeCreator = 0x68756875;   // "huhu"
 constexpr std::int32_t kProbeType = 0x68616861;      // "haha"
 constexpr char kFallbackName[] = "c:\\xyzzy";
 
+// How many characters of the name belong to its directory: up to and including the last '/'
+// (0 for a name without one).
+int DirectoryLength(const FileSpec& spec) {
+    for (int i = spec.mName[0]; i >= 1; --i)
+        if (spec.mName[i] == '/') return i;
+    return 0;
+}
+
 // The input's directory (everything up to and including the last '/') followed by the stored
 // name. A '/' inside the stored name becomes '_', so a stored name cannot lead the output into
 // another directory.
 void JoinStoredName(FileSpec& spec, const KOBEntryHeader& header) {
     std::uint8_t* name = spec.mName;
-    int k = 0;
-    for (int i = name[0]; i >= 1; --i) {
-        if (name[i] == '/') { k = i; break; }
-    }
+    const int k = DirectoryLength(spec);
     const int room = 254 - k;
     int length = k;
     const std::string stored = header.storedName();
@@ -45,15 +50,8 @@ void SetName(FileSpec& spec, const char* text) {
 // in the current directory, so that the recording keeps its name. Only when that name is empty
 // does the old fixed name stand in.
 void FallBackToCurrentDirectory(FileSpec& spec) {
-    const int length = spec.mName[0];
-    int start = 0;
-    for (int i = length; i >= 1; --i) {
-        if (spec.mName[i] == '/') {
-            start = i;
-            break;
-        }
-    }
-    const int filePart = length - start;
+    const int start = DirectoryLength(spec);
+    const int filePart = spec.mName[0] - start;
     if (filePart == 0) {
         SetName(spec, kFallbackName);
         return;
