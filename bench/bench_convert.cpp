@@ -11,6 +11,7 @@
 #include "tools/kobenc/SyntheticMusic.h"
 #include "tools/kobenc/Wave.h"
 #include "ui/Globals.h"
+#include "ui/HeadlessMainWindow.h"
 
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -34,24 +35,9 @@ LRESULT CALLBACK BenchMainProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-void MakeHeadlessWindow() {
-    InitCommonControls();
-    WNDCLASSA main{};
-    main.lpfnWndProc = BenchMainProc;
-    main.lpszClassName = "BenchMain";
-    RegisterClassA(&main);
-    gMainWindow = CreateWindowExA(0, "BenchMain", "bench", WS_VISIBLE, 0, 0, 430, 240, nullptr, nullptr,
-                                  nullptr, nullptr);
-    const struct { const char* cls; int id; } controls[] = {
-        {PROGRESS_CLASSA, IDC_PROGRESS}, {"static", IDC_FILENAME}, {"static", IDC_TOTAL}, {"button", IDC_ABORT}};
-    for (const auto& c : controls)
-        CreateWindowExA(0, c.cls, "", WS_CHILD | WS_VISIBLE, 0, 0, 50, 20, gMainWindow,
-                        reinterpret_cast<HMENU>(static_cast<intptr_t>(c.id)), nullptr, nullptr);
-}
-
 // Converts one file as the program would and returns the seconds it took.
 double ConvertInProcess(const std::string& kob) {
-    MakeHeadlessWindow();
+    MakeHeadlessMainWindow(BenchMainProc);
     std::vector<char> text(kob.begin(), kob.end());
     text.push_back('\0');
     const auto start = Clock::now();

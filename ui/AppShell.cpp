@@ -13,14 +13,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace {
-
-constexpr UINT kClassStyle = CS_VREDRAW | CS_HREDRAW;
-constexpr int kDialogWindowExtra = 30;
-constexpr INT_PTR kMenuBackground = 5;   // COLOR_MENU + 1
-
-} // namespace
-
 void ExitCleanup() {
     // WATCHOUT: this stops the worker's file work before anything is closed; a worker that is
     // still converting waits at its next file call until the process ends.
@@ -43,18 +35,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCom
     std::atexit(ExitCleanup);
     InitCommonControls();
 
-    WNDCLASSA windowClass{};
-    windowClass.style = kClassStyle;
-    windowClass.lpfnWndProc = MainWndProc;
-    windowClass.cbClsExtra = 0;
-    windowClass.cbWndExtra = kDialogWindowExtra;
-    windowClass.hInstance = instance;
-    windowClass.hIcon = LoadIconA(instance, "DUDEZ");
-    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(kMenuBackground);
-    windowClass.lpszMenuName = nullptr;
-    windowClass.lpszClassName = "DUDEZ";
-    if (!RegisterClassA(&windowClass)) return 0;
+    if (!RegisterMainWindowClass(instance)) return 0;
     gInstance = instance;
 
     HACCEL keys = LoadAcceleratorsA(instance, "DUDEZ");

@@ -62,3 +62,20 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }
+
+bool RegisterMainWindowClass(HINSTANCE instance) {
+    constexpr int kDialogWindowExtra = 30;
+    constexpr INT_PTR kMenuBackground = 5;   // COLOR_MENU + 1
+    WNDCLASSA windowClass{};
+    windowClass.style = CS_VREDRAW | CS_HREDRAW;
+    windowClass.lpfnWndProc = MainWndProc;
+    windowClass.cbClsExtra = 0;
+    windowClass.cbWndExtra = kDialogWindowExtra;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconA(instance, "DUDEZ");
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(kMenuBackground);
+    windowClass.lpszMenuName = nullptr;
+    windowClass.lpszClassName = "DUDEZ";
+    return RegisterClassA(&windowClass) != 0;
+}

@@ -2,6 +2,7 @@
 
 #include "convert/ConvertBatch.h"
 #include "ui/Globals.h"
+#include "ui/HeadlessMainWindow.h"
 
 #include <gtest/gtest.h>
 
@@ -32,42 +33,17 @@ LRESULT CALLBACK LoggedTextProc(HWND window, UINT message, WPARAM wParam, LPARAM
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-void RegisterTestClasses() {
-    static const bool registered = [] {
-        WNDCLASSA main{};
-        main.lpfnWndProc = TestMainProc;
-        main.lpszClassName = "BatchTestMain";
-        WNDCLASSA text{};
-        text.lpfnWndProc = LoggedTextProc;
-        text.lpszClassName = "LoggedText";
-        return RegisterClassA(&main) && RegisterClassA(&text);
-    }();
-    ASSERT_TRUE(registered);
-}
-
 } // namespace
 
 BatchWindow::BatchWindow() {
-    InitCommonControls();
-    RegisterTestClasses();
-    mWindow = CreateWindowExA(0, "BatchTestMain", "test", WS_VISIBLE, 0, 0, 430, 240, nullptr,
-                              nullptr, nullptr, nullptr);
-    CreateWindowExA(0, PROGRESS_CLASSA, "Progress", WS_CHILD | WS_VISIBLE, 14, 196, 244, 28, mWindow,
-                    reinterpret_cast<HMENU>(static_cast<intptr_t>(IDC_PROGRESS)), nullptr, nullptr);
-    CreateWindowExA(0, "LoggedText", "", WS_CHILD | WS_VISIBLE, 14, 168, 180, 16, mWindow,
-                    reinterpret_cast<HMENU>(static_cast<intptr_t>(IDC_FILENAME)), nullptr, nullptr);
-    CreateWindowExA(0, "LoggedText", "", WS_CHILD | WS_VISIBLE, 198, 168, 58, 16, mWindow,
-                    reinterpret_cast<HMENU>(static_cast<intptr_t>(IDC_TOTAL)), nullptr, nullptr);
-    CreateWindowExA(0, "button", "Abort", WS_CHILD | WS_VISIBLE, 346, 196, 68, 28, mWindow,
-                    reinterpret_cast<HMENU>(static_cast<intptr_t>(IDC_ABORT)), nullptr, nullptr);
-    gMainWindow = mWindow;
+    mWindow = MakeHeadlessMainWindow(TestMainProc, LoggedTextProc);
+    EXPECT_NE(mWindow, nullptr);
 }
 
 BatchWindow::~BatchWindow() {
-    DestroyWindow(mWindow);
+    DestroyHeadlessMainWindow(mWindow);
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-    gMainWindow = nullptr;
 }
 
 BatchRun BatchWindow::Run(const std::string& commandLine, int timeoutMs) {

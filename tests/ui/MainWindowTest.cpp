@@ -39,13 +39,7 @@ protected:
         RegisterIcons();
         InitCommonControls();
         gInstance = GetModuleHandleA(nullptr);
-        WNDCLASSA windowClass{};
-        windowClass.style = CS_VREDRAW | CS_HREDRAW;
-        windowClass.lpfnWndProc = MainWndProc;
-        windowClass.cbWndExtra = 30;
-        windowClass.hInstance = gInstance;
-        windowClass.lpszClassName = "DUDEZ";
-        ASSERT_TRUE(RegisterClassA(&windowClass));
+        ASSERT_TRUE(RegisterMainWindowClass(gInstance));
         sKeys = LoadAcceleratorsA(gInstance, "DUDEZ");
         ASSERT_NE(sKeys, nullptr);
         StartPictures();
