@@ -47,7 +47,7 @@ std::uint16_t BlockHeaderStatus(const KOBBlockHeader& header) {
 }
 
 bool IsEntryStart(const std::uint8_t* bytes) {
-    return kob::Get32(bytes) == kEntryMagic && kob::Get32(bytes + 4) == kEntryFormatTag;
+    return byteorder::BE32(bytes) == kEntryMagic && byteorder::BE32(bytes + 4) == kEntryFormatTag;
 }
 
 std::int32_t FindEntryStart(const std::uint8_t* bytes, std::int32_t count) {

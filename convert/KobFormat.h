@@ -16,6 +16,8 @@
 // Nothing here reads files or throws; the converter does both.
 #pragma once
 
+#include "platform/runtime/ByteOrder.h"
+
 #include <cstdint>
 #include <string>
 #include <type_traits>
@@ -43,15 +45,6 @@ constexpr std::uint16_t kBlockGood = 0;
 constexpr std::uint16_t kBlockBadMagic = 1;       // bytes 0-3 are not "KOB!"
 constexpr std::uint16_t kBlockBadHeaderCheck = 2; // headerCheck does not match
 
-namespace kob {
-inline std::uint16_t Get16(const std::uint8_t* bytes) {
-    return static_cast<std::uint16_t>((bytes[0] << 8) | bytes[1]);
-}
-inline std::uint32_t Get32(const std::uint8_t* bytes) {
-    return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) |
-           (std::uint32_t{bytes[2]} << 8) | std::uint32_t{bytes[3]};
-}
-} // namespace kob
 
 // The header of one entry (one recording), as its 400 bytes lie in the file. Bytes 16-19, 28-35
 // and 320-399 have no meaning to the reader but are covered by headerChecksum.
@@ -59,34 +52,34 @@ struct KOBEntryHeader {
     static constexpr std::int32_t kSize = 400;
     std::uint8_t mBytes[kSize];
 
-    std::uint32_t magic() const { return kob::Get32(mBytes + 0); }     // "KOB1"
-    std::uint32_t formatTag() const { return kob::Get32(mBytes + 4); } // "MRFC"
+    std::uint32_t magic() const { return byteorder::BE32(mBytes + 0); }     // "KOB1"
+    std::uint32_t formatTag() const { return byteorder::BE32(mBytes + 4); } // "MRFC"
     // Checksum16 of all 400 bytes taken with bytes 8 and 9 as 0.
-    std::uint16_t headerChecksum() const { return kob::Get16(mBytes + 8); }
+    std::uint16_t headerChecksum() const { return byteorder::BE16(mBytes + 8); }
     // Format version; only its high byte is examined.
-    std::uint16_t version() const { return kob::Get16(mBytes + 10); }
+    std::uint16_t version() const { return byteorder::BE16(mBytes + 10); }
     // File position of the next entry header; 0 at the last entry.
-    std::uint32_t nextEntry() const { return kob::Get32(mBytes + 12); }
+    std::uint32_t nextEntry() const { return byteorder::BE32(mBytes + 12); }
     // Creator code for the restored file (handed on, not used).
-    std::uint32_t creator() const { return kob::Get32(mBytes + 20); }
+    std::uint32_t creator() const { return byteorder::BE32(mBytes + 20); }
     // Value that belongs to the trailing data (handed on with it).
-    std::uint32_t trailerTag() const { return kob::Get32(mBytes + 24); }
+    std::uint32_t trailerTag() const { return byteorder::BE32(mBytes + 24); }
     // The source file's name: the characters from byte 37 up to the first zero byte, at most
     // the 255 the field holds. The length byte at 36 is not trusted and not read.
     std::string storedName() const;
-    std::uint32_t sampleRate() const { return kob::Get32(mBytes + 292); } // per second per channel
-    std::uint32_t frameCount() const { return kob::Get32(mBytes + 296); } // one sample per channel
-    std::uint16_t channelCount() const { return kob::Get16(mBytes + 300); }
+    std::uint32_t sampleRate() const { return byteorder::BE32(mBytes + 292); } // per second per channel
+    std::uint32_t frameCount() const { return byteorder::BE32(mBytes + 296); } // one sample per channel
+    std::uint16_t channelCount() const { return byteorder::BE16(mBytes + 300); }
     // Bytes per sample of the restored audio.
-    std::uint16_t bytesPerSample() const { return kob::Get16(mBytes + 302); }
+    std::uint16_t bytesPerSample() const { return byteorder::BE16(mBytes + 302); }
     // Byte count of the entry's block data (not needed for decoding).
-    std::uint32_t blockDataLength() const { return kob::Get32(mBytes + 304); }
+    std::uint32_t blockDataLength() const { return byteorder::BE32(mBytes + 304); }
     // File position of the entry's first block header.
-    std::uint32_t blockDataOffset() const { return kob::Get32(mBytes + 308); }
+    std::uint32_t blockDataOffset() const { return byteorder::BE32(mBytes + 308); }
     // Byte count of the trailing data; 0 = none.
-    std::uint32_t trailerLength() const { return kob::Get32(mBytes + 312); }
+    std::uint32_t trailerLength() const { return byteorder::BE32(mBytes + 312); }
     // File position of the trailing data.
-    std::uint32_t trailerOffset() const { return kob::Get32(mBytes + 316); }
+    std::uint32_t trailerOffset() const { return byteorder::BE32(mBytes + 316); }
 };
 
 // The header in front of each block's packed data, as its 22 bytes lie in the file. Bytes 7-11
@@ -95,7 +88,7 @@ struct KOBBlockHeader {
     static constexpr std::int32_t kSize = 22;
     std::uint8_t mBytes[kSize];
 
-    std::uint32_t magic() const { return kob::Get32(mBytes + 0); } // "KOB!"
+    std::uint32_t magic() const { return byteorder::BE32(mBytes + 0); } // "KOB!"
     // Low 8 bits of Checksum16 of the 22 bytes taken with byte 4 as 0.
     std::uint8_t headerCheck() const { return mBytes[4]; }
     // Predictor mode, 1 to 5; read by the decoder.
@@ -103,13 +96,13 @@ struct KOBBlockHeader {
     // Channel of the samples, counted from 1.
     std::uint8_t channel() const { return mBytes[6]; }
     // Frame (counted from 0) that receives the block's first sample.
-    std::uint32_t startFrame() const { return kob::Get32(mBytes + 12); }
+    std::uint32_t startFrame() const { return byteorder::BE32(mBytes + 12); }
     // Byte count of the packed data right behind this header.
-    std::uint16_t packedLength() const { return kob::Get16(mBytes + 16); }
+    std::uint16_t packedLength() const { return byteorder::BE16(mBytes + 16); }
     // Byte count of the decoded samples; the block holds unpackedLength / 2 samples.
-    std::uint16_t unpackedLength() const { return kob::Get16(mBytes + 18); }
+    std::uint16_t unpackedLength() const { return byteorder::BE16(mBytes + 18); }
     // Checksum16 of the unpackedLength decoded bytes, samples big-endian.
-    std::uint16_t dataChecksum() const { return kob::Get16(mBytes + 20); }
+    std::uint16_t dataChecksum() const { return byteorder::BE16(mBytes + 20); }
 };
 
 static_assert(sizeof(KOBEntryHeader) == KOBEntryHeader::kSize);

@@ -3,21 +3,15 @@
 #include "convert/KobFormat.h"
 #include "decode/Checksum16.h"
 #include "decode/DecodeBlock.h"
+#include "platform/runtime/ByteOrder.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace {
 
-void Put16(std::uint8_t* at, std::uint16_t value) {
-    at[0] = static_cast<std::uint8_t>(value >> 8);
-    at[1] = static_cast<std::uint8_t>(value);
-}
-
-void Put32(std::uint8_t* at, std::uint32_t value) {
-    Put16(at, static_cast<std::uint16_t>(value >> 16));
-    Put16(at + 2, static_cast<std::uint16_t>(value));
-}
+using byteorder::PutBE16;
+using byteorder::PutBE32;
 
 std::uint16_t HeaderChecksum(const std::uint8_t* header) {
     std::uint8_t copy[KOBEntryHeader::kSize];
@@ -53,7 +47,7 @@ void FixUpBlocks(std::vector<std::uint8_t>& file, const KOBEntryHeader& header) 
             packed[packedLength] = 0;
             std::memset(samples, 0, unpackedLength);
             DecodeBlock(packedLength ? packed : nullptr, samples, block);
-            Put16(block + 20, Checksum16(samples, unpackedLength));
+            PutBE16(block + 20, Checksum16(samples, unpackedLength));
         }
         if (!(block[7] & 1)) block[4] = BlockCheck(block);
         remaining -= unpackedLength / 2;
@@ -64,16 +58,16 @@ void FixUpBlocks(std::vector<std::uint8_t>& file, const KOBEntryHeader& header) 
 // Lowers the entry's frameCount so that its sample bytes stay within the cap. Returns whether it
 // changed anything.
 bool CapSampleBytes(std::uint8_t* bytes, const KobFixupLimits& limits) {
-    const std::uint64_t frameBytes = std::uint64_t{kob::Get16(bytes + 300)} * 2;
-    if (frameBytes == 0 || kob::Get32(bytes + 296) * frameBytes <= limits.maxSampleBytes) return false;
-    Put32(bytes + 296, static_cast<std::uint32_t>(limits.maxSampleBytes / frameBytes));
+    const std::uint64_t frameBytes = std::uint64_t{byteorder::BE16(bytes + 300)} * 2;
+    if (frameBytes == 0 || byteorder::BE32(bytes + 296) * frameBytes <= limits.maxSampleBytes) return false;
+    PutBE32(bytes + 296, static_cast<std::uint32_t>(limits.maxSampleBytes / frameBytes));
     return true;
 }
 
 } // namespace
 
 std::uint64_t DeclaredSampleBytes(const std::uint8_t* header) {
-    return std::uint64_t{kob::Get32(header + 296)} * kob::Get16(header + 300) * 2;
+    return std::uint64_t{byteorder::BE32(header + 296)} * byteorder::BE16(header + 300) * 2;
 }
 
 void FixUpKob(std::vector<std::uint8_t>& file, const KobFixupLimits& limits) {
@@ -81,9 +75,9 @@ void FixUpKob(std::vector<std::uint8_t>& file, const KobFixupLimits& limits) {
     for (std::size_t at = 0; at + KOBEntryHeader::kSize <= file.size(); ++at) {
         if (!IsEntryStart(file.data() + at)) continue;
         std::uint8_t* bytes = file.data() + at;
-        const bool wasRight = kob::Get16(bytes + 8) == HeaderChecksum(bytes);
+        const bool wasRight = byteorder::BE16(bytes + 8) == HeaderChecksum(bytes);
         CapSampleBytes(bytes, limits);
-        if (wasRight || !(bytes[16] & 1)) Put16(bytes + 8, HeaderChecksum(bytes));
+        if (wasRight || !(bytes[16] & 1)) PutBE16(bytes + 8, HeaderChecksum(bytes));
 
         KOBEntryHeader header;
         std::memcpy(header.mBytes, bytes, sizeof header.mBytes);
@@ -92,7 +86,7 @@ void FixUpKob(std::vector<std::uint8_t>& file, const KobFixupLimits& limits) {
         // its frameCount included: cap it again and put its checksum right again where it is
         // meant to be right.
         CapSampleBytes(bytes, limits);
-        if (wasRight || !(bytes[16] & 1)) Put16(bytes + 8, HeaderChecksum(bytes));
+        if (wasRight || !(bytes[16] & 1)) PutBE16(bytes + 8, HeaderChecksum(bytes));
     }
     // WATCHOUT: what was fixed for one entry (its checksum, its blocks) can still lie over the
     // size fields of an entry fixed before it, or even spell a new signature. A last round caps

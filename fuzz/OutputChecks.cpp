@@ -1,5 +1,7 @@
 #include "fuzz/OutputChecks.h"
 
+#include "platform/runtime/ByteOrder.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -22,10 +24,12 @@ std::string ReadAll(const std::string& path) {
 }
 
 std::uint32_t LE16(const std::string& s, std::size_t at) {
-    return static_cast<std::uint8_t>(s[at]) | (std::uint32_t{static_cast<std::uint8_t>(s[at + 1])} << 8);
+    return byteorder::LE16(reinterpret_cast<const std::uint8_t*>(s.data() + at));
 }
 
-std::uint32_t LE32(const std::string& s, std::size_t at) { return LE16(s, at) | (LE16(s, at + 2) << 16); }
+std::uint32_t LE32(const std::string& s, std::size_t at) {
+    return byteorder::LE32(reinterpret_cast<const std::uint8_t*>(s.data() + at));
+}
 
 // Takes the text at `at` when it stands there.
 bool Take(const std::string& s, std::size_t& at, const char* text) {

@@ -5,18 +5,16 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/runtime/ByteOrder.h"
 #include "stream/HeapBlock.h"
 
 namespace {
 
-void PutLE16(std::uint8_t* at, std::uint32_t value) {
-    at[0] = static_cast<std::uint8_t>(value);
-    at[1] = static_cast<std::uint8_t>(value >> 8);
-}
+using byteorder::PutLE32;
 
-void PutLE32(std::uint8_t* at, std::uint32_t value) {
-    PutLE16(at, value);
-    PutLE16(at + 2, value >> 16);
+// The 16-bit fields of the header, from the wider numbers they are computed in.
+void PutLE16(std::uint8_t* at, std::uint32_t value) {
+    byteorder::PutLE16(at, static_cast<std::uint16_t>(value));
 }
 
 void PutChars(std::uint8_t* at, const char (&four)[5]) {

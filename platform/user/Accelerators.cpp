@@ -4,6 +4,7 @@
 #include "platform/Resources.h"
 #include "platform/UserQueue.h"
 #include "platform/UserWindow.h"
+#include "platform/runtime/ByteOrder.h"
 #include "platform/runtime/HandleTable.h"
 #include "platform/runtime/NeverDestroyed.h"
 #include "platform/user/MessageQueue.h"
@@ -43,15 +44,11 @@ bool Entries(HACCEL table, std::vector<ACCEL>* entries) {
     return true;
 }
 
-WORD WordAt(const unsigned char* at) {
-    return static_cast<WORD>(at[0] | (at[1] << 8));
-}
-
 // The resource's entries up to the one marked last; false when no entry is marked.
 bool ReadTable(const unsigned char* bytes, std::size_t size, std::vector<ACCEL>* entries) {
     for (std::size_t at = 0; at + 8 <= size; at += 8) {
-        const WORD flags = WordAt(bytes + at);
-        entries->push_back(ACCEL{static_cast<BYTE>(flags & 0x7F), WordAt(bytes + at + 2), WordAt(bytes + at + 4)});
+        const WORD flags = byteorder::LE16(bytes + at);
+        entries->push_back(ACCEL{static_cast<BYTE>(flags & 0x7F), byteorder::LE16(bytes + at + 2), byteorder::LE16(bytes + at + 4)});
         if (flags & 0x80) return true;
     }
     return false;

@@ -2,6 +2,7 @@
 #include "platform/UserIcons.h"
 
 #include "platform/Resources.h"
+#include "platform/runtime/ByteOrder.h"
 #include "platform/runtime/HandleTable.h"
 #include "platform/runtime/NeverDestroyed.h"
 
@@ -26,14 +27,10 @@ Icons& TheIcons() {
     return object.get();
 }
 
-WORD WordAt(const unsigned char* at) {
-    return static_cast<WORD>(at[0] | (at[1] << 8));
-}
-
 // An icon directory: reserved 0, type 1, a count, and that many 14-byte entries.
 bool IsIconDirectory(const unsigned char* bytes, std::size_t size) {
-    if (!bytes || size < 6 || WordAt(bytes) != 0 || WordAt(bytes + 2) != 1) return false;
-    const std::size_t count = WordAt(bytes + 4);
+    if (!bytes || size < 6 || byteorder::LE16(bytes) != 0 || byteorder::LE16(bytes + 2) != 1) return false;
+    const std::size_t count = byteorder::LE16(bytes + 4);
     return count > 0 && size >= 6 + 14 * count;
 }
 

@@ -1,6 +1,7 @@
 #include "convert/KobFormat.h"
 
 #include "decode/Checksum16.h"
+#include "platform/runtime/ByteOrder.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +11,7 @@
 namespace {
 
 void Put16(std::uint8_t* at, std::uint32_t value) {
-    at[0] = static_cast<std::uint8_t>(value >> 8);
-    at[1] = static_cast<std::uint8_t>(value);
+    byteorder::PutBE16(at, static_cast<std::uint16_t>(value));
 }
 
 // Stores the checksum of the header with bytes 8 and 9 taken as 0.

@@ -1,5 +1,6 @@
 #include "tests/harness/KobFiles.h"
 
+#include "platform/runtime/ByteOrder.h"
 #include "tools/kobenc/SyntheticMusic.h"
 
 namespace kobtest {
@@ -16,12 +17,7 @@ kobenc::Recording Music(const std::string& storedName, std::uint16_t channels, s
 
 namespace {
 void Put16(Bytes& out, std::uint32_t v) {
-    out.push_back(static_cast<std::uint8_t>(v));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-void Put32(Bytes& out, std::uint32_t v) {
-    Put16(out, v & 0xFFFF);
-    Put16(out, v >> 16);
+    byteorder::AppendLE16(out, static_cast<std::uint16_t>(v));
 }
 void PutText(Bytes& out, const char* four) {
     for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(four[i]));
@@ -32,18 +28,18 @@ Bytes ExpectedWave(std::uint16_t channels, std::uint32_t sampleRate, const std::
     const std::uint32_t dataBytes = static_cast<std::uint32_t>(samples.size() * 2);
     Bytes out;
     PutText(out, "RIFF");
-    Put32(out, dataBytes + 36);
+    byteorder::AppendLE32(out, dataBytes + 36);
     PutText(out, "WAVE");
     PutText(out, "fmt ");
-    Put32(out, 16);
+    byteorder::AppendLE32(out, 16);
     Put16(out, 1);
     Put16(out, channels);
-    Put32(out, sampleRate);
-    Put32(out, sampleRate * channels * 2u);
+    byteorder::AppendLE32(out, sampleRate);
+    byteorder::AppendLE32(out, sampleRate * channels * 2u);
     Put16(out, channels * 2u);
     Put16(out, 16);
     PutText(out, "data");
-    Put32(out, dataBytes);
+    byteorder::AppendLE32(out, dataBytes);
     for (std::int16_t s : samples) Put16(out, static_cast<std::uint16_t>(s));
     return out;
 }

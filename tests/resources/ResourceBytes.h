@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/Resources.h"
+#include "platform/runtime/ByteOrder.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -21,11 +22,14 @@ inline Bytes ResourceBytes(LPCSTR type, LPCSTR name) {
     return Bytes(data, data + SizeofResource(nullptr, found));
 }
 
+// Past the end throws, as at() does.
 inline unsigned U16(const Bytes& b, std::size_t at) {
-    return b.at(at) | (b.at(at + 1) << 8);
+    (void)b.at(at + 1);
+    return byteorder::LE16(b.data() + at);
 }
 inline std::uint32_t U32(const Bytes& b, std::size_t at) {
-    return static_cast<std::uint32_t>(U16(b, at)) | (static_cast<std::uint32_t>(U16(b, at + 2)) << 16);
+    (void)b.at(at + 3);
+    return byteorder::LE32(b.data() + at);
 }
 inline std::int32_t S32(const Bytes& b, std::size_t at) {
     return static_cast<std::int32_t>(U32(b, at));

@@ -2,18 +2,22 @@
 
 #include "decode/Checksum16.h"
 #include "decode/DecodeBlock.h"
+#include "platform/runtime/ByteOrder.h"
 
 #include <cstring>
 #include <stdexcept>
 
 namespace kobtest {
 
+// Past the end throws, as at() does.
 std::uint16_t BE16(const Bytes& bytes, std::size_t at) {
-    return static_cast<std::uint16_t>((bytes.at(at) << 8) | bytes.at(at + 1));
+    (void)bytes.at(at + 1);
+    return byteorder::BE16(bytes.data() + at);
 }
 
 std::uint32_t BE32(const Bytes& bytes, std::size_t at) {
-    return (std::uint32_t{BE16(bytes, at)} << 16) | BE16(bytes, at + 2);
+    (void)bytes.at(at + 3);
+    return byteorder::BE32(bytes.data() + at);
 }
 
 bool EntryChecksumValid(const Bytes& bytes, std::size_t at) {

@@ -1,5 +1,7 @@
 #include "tests/x11/XServer.h"
 
+#include "platform/runtime/ByteOrder.h"
+
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <zlib.h>
@@ -33,18 +35,14 @@ void Sleep(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-void Put32(std::vector<unsigned char>& out, std::uint32_t value) {
-    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<unsigned char>(value >> shift));
-}
-
 // One PNG chunk: length, type, data, CRC over type and data.
 void Chunk(std::vector<unsigned char>& out, const char* type, const std::vector<unsigned char>& data) {
-    Put32(out, static_cast<std::uint32_t>(data.size()));
+    byteorder::AppendBE32(out, static_cast<std::uint32_t>(data.size()));
     const std::size_t start = out.size();
     out.insert(out.end(), type, type + 4);
     out.insert(out.end(), data.begin(), data.end());
     const uLong crc = crc32(0L, out.data() + start, static_cast<uInt>(out.size() - start));
-    Put32(out, static_cast<std::uint32_t>(crc));
+    byteorder::AppendBE32(out, static_cast<std::uint32_t>(crc));
 }
 
 } // namespace
@@ -204,8 +202,8 @@ bool XServer::SaveScreenshot(Window window, const std::string& path) {
 
     std::vector<unsigned char> png{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     std::vector<unsigned char> header;
-    Put32(header, static_cast<std::uint32_t>(width));
-    Put32(header, static_cast<std::uint32_t>(height));
+    byteorder::AppendBE32(header, static_cast<std::uint32_t>(width));
+    byteorder::AppendBE32(header, static_cast<std::uint32_t>(height));
     header.insert(header.end(), {8, 2, 0, 0, 0});   // 8 bits, truecolour, deflate, no filter, no interlace
     Chunk(png, "IHDR", header);
     Chunk(png, "IDAT", packed);

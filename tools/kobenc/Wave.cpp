@@ -1,5 +1,6 @@
 #include "tools/kobenc/Wave.h"
 
+#include "platform/runtime/ByteOrder.h"
 #include "tools/kobenc/KobSerialiser.h"
 
 #include <cstdio>
@@ -10,24 +11,10 @@ namespace kobenc {
 
 namespace {
 
-std::uint16_t GetLE16(const std::uint8_t* at) {
-    return static_cast<std::uint16_t>(at[0] | (at[1] << 8));
-}
-
-std::uint32_t GetLE32(const std::uint8_t* at) {
-    return static_cast<std::uint32_t>(at[0]) | (static_cast<std::uint32_t>(at[1]) << 8) |
-           (static_cast<std::uint32_t>(at[2]) << 16) | (static_cast<std::uint32_t>(at[3]) << 24);
-}
-
-void PutLE16(std::vector<std::uint8_t>& out, std::uint16_t value) {
-    out.push_back(static_cast<std::uint8_t>(value));
-    out.push_back(static_cast<std::uint8_t>(value >> 8));
-}
-
-void PutLE32(std::vector<std::uint8_t>& out, std::uint32_t value) {
-    PutLE16(out, static_cast<std::uint16_t>(value));
-    PutLE16(out, static_cast<std::uint16_t>(value >> 16));
-}
+using byteorder::AppendLE16;
+using byteorder::AppendLE32;
+using byteorder::LE16;
+using byteorder::LE32;
 
 void PutTag(std::vector<std::uint8_t>& out, const char* tag) {
     for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(tag[i]));
@@ -48,18 +35,18 @@ WaveAudio ParseWave(const std::vector<std::uint8_t>& bytes) {
     std::size_t at = 12;
     while (at + 8 <= bytes.size()) {
         const std::uint8_t* chunk = &bytes[at];
-        const std::size_t size = GetLE32(chunk + 4);
+        const std::size_t size = LE32(chunk + 4);
         const std::size_t bodyAt = at + 8;
         const std::size_t available = bytes.size() - bodyAt;
         if (IsTag(chunk, "fmt ")) {
             if (size < 16 || size > available) Refuse("fmt chunk too short");
             const std::uint8_t* fmt = chunk + 8;
-            std::uint16_t tag = GetLE16(fmt);
-            if (tag == 0xFFFE && size >= 26) tag = GetLE16(fmt + 24); // sub-format GUID starts at 24
+            std::uint16_t tag = LE16(fmt);
+            if (tag == 0xFFFE && size >= 26) tag = LE16(fmt + 24); // sub-format GUID starts at 24
             if (tag != 1) Refuse("not PCM (format tag " + std::to_string(tag) + ")");
-            audio.channelCount = GetLE16(fmt + 2);
-            audio.sampleRate = GetLE32(fmt + 4);
-            const std::uint16_t bits = GetLE16(fmt + 14);
+            audio.channelCount = LE16(fmt + 2);
+            audio.sampleRate = LE32(fmt + 4);
+            const std::uint16_t bits = LE16(fmt + 14);
             if (bits != 16) Refuse(std::to_string(bits) + " bits per sample, only 16 are read");
             if (audio.channelCount == 0) Refuse("no channels");
             haveFormat = true;
@@ -69,7 +56,7 @@ WaveAudio ParseWave(const std::vector<std::uint8_t>& bytes) {
             const std::size_t usable = (size < available ? size : available) / frameBytes * frameBytes;
             audio.samples.resize(usable / 2);
             for (std::size_t i = 0; i < audio.samples.size(); ++i) {
-                audio.samples[i] = static_cast<std::int16_t>(GetLE16(&bytes[bodyAt + 2 * i]));
+                audio.samples[i] = static_cast<std::int16_t>(LE16(&bytes[bodyAt + 2 * i]));
             }
             return audio;
         }
@@ -101,19 +88,19 @@ std::vector<std::uint8_t> WaveBytes(const WaveAudio& audio) {
     std::vector<std::uint8_t> out;
     out.reserve(44 + dataBytes);
     PutTag(out, "RIFF");
-    PutLE32(out, 36 + dataBytes);
+    AppendLE32(out, 36 + dataBytes);
     PutTag(out, "WAVE");
     PutTag(out, "fmt ");
-    PutLE32(out, 16);
-    PutLE16(out, 1);
-    PutLE16(out, audio.channelCount);
-    PutLE32(out, audio.sampleRate);
-    PutLE32(out, audio.sampleRate * 2u * audio.channelCount); // bytes per second
-    PutLE16(out, static_cast<std::uint16_t>(2u * audio.channelCount)); // bytes per frame
-    PutLE16(out, 16);
+    AppendLE32(out, 16);
+    AppendLE16(out, 1);
+    AppendLE16(out, audio.channelCount);
+    AppendLE32(out, audio.sampleRate);
+    AppendLE32(out, audio.sampleRate * 2u * audio.channelCount); // bytes per second
+    AppendLE16(out, static_cast<std::uint16_t>(2u * audio.channelCount)); // bytes per frame
+    AppendLE16(out, 16);
     PutTag(out, "data");
-    PutLE32(out, dataBytes);
-    for (std::int16_t sample : audio.samples) PutLE16(out, static_cast<std::uint16_t>(sample));
+    AppendLE32(out, dataBytes);
+    for (std::int16_t sample : audio.samples) AppendLE16(out, static_cast<std::uint16_t>(sample));
     return out;
 }
 

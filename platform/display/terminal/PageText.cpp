@@ -2,6 +2,7 @@
 
 #include "platform/Kernel.h"
 #include "platform/Resources.h"
+#include "platform/runtime/ByteOrder.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -30,16 +31,12 @@ bool ParseColour(const std::string& text, std::int32_t* colour) {
     return true;
 }
 
-std::uint32_t Little32(const std::uint8_t* p) {
-    return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[3]} << 24);
-}
-
 // The bitmap resource's pixel at (x, y) from the top, as 0xRRGGBB; the resource is an 8-bit
 // bottom-up picture with a 256-entry colour table behind its header (checked when loaded).
 std::uint32_t BitmapPixel(const std::uint8_t* bitmap, int x, int y) {
-    const std::uint32_t header = Little32(bitmap);
-    const int width = static_cast<int>(Little32(bitmap + 4));
-    const int height = static_cast<int>(Little32(bitmap + 8));
+    const std::uint32_t header = byteorder::LE32(bitmap);
+    const int width = static_cast<int>(byteorder::LE32(bitmap + 4));
+    const int height = static_cast<int>(byteorder::LE32(bitmap + 8));
     const std::uint8_t* table = bitmap + header;
     const int stride = (width + 3) & ~3;
     const std::uint8_t index = table[1024 + static_cast<std::size_t>(height - 1 - y) * static_cast<std::size_t>(stride) +
@@ -81,9 +78,9 @@ void PageCatalog::Load() {
         const DWORD size = SizeofResource(module, picture);
         // Only what BitmapPixel reads: an 8-bit picture, top to bottom, whose pixels are all there.
         if (!bitmap || size < 40) continue;
-        const std::uint32_t header = Little32(bitmap);
-        const auto width = static_cast<std::int32_t>(Little32(bitmap + 4));
-        const auto height = static_cast<std::int32_t>(Little32(bitmap + 8));
+        const std::uint32_t header = byteorder::LE32(bitmap);
+        const auto width = static_cast<std::int32_t>(byteorder::LE32(bitmap + 4));
+        const auto height = static_cast<std::int32_t>(byteorder::LE32(bitmap + 8));
         if (header < 40 || width <= 0 || height <= 0 || width > 4096 || height > 4096 || bitmap[14] != 8 ||
             header + 1024 + static_cast<std::uint64_t>((width + 3) & ~3) * static_cast<std::uint64_t>(height) > size)
             continue;
@@ -99,8 +96,8 @@ const PageText* PageCatalog::Shown(const SurfaceView& surface) {
     const PageText* best = nullptr;
     int bestMatches = 0, samples = 0;
     for (const Entry& entry : mEntries) {
-        const int width = std::min(surface.width, static_cast<int>(Little32(entry.bitmap + 4)));
-        const int height = std::min(surface.height, static_cast<int>(Little32(entry.bitmap + 8)));
+        const int width = std::min(surface.width, static_cast<int>(byteorder::LE32(entry.bitmap + 4)));
+        const int height = std::min(surface.height, static_cast<int>(byteorder::LE32(entry.bitmap + 8)));
         int matches = 0;
         samples = 0;
         // A grid of 24 x 12 points over the picture.

@@ -2,18 +2,15 @@
 
 #include "platform/Resources.h"
 #include "platform/UserIcons.h"
+#include "platform/runtime/ByteOrder.h"
 
 #include <cstdlib>
 
 namespace platform::display::x11 {
 namespace {
 
-std::uint32_t U16(const unsigned char* at) {
-    return static_cast<std::uint32_t>(at[0] | (at[1] << 8));
-}
-std::uint32_t U32(const unsigned char* at) {
-    return U16(at) | (U16(at + 2) << 16);
-}
+using byteorder::LE16;
+using byteorder::LE32;
 
 // Bytes of one row of `width` pixels at `bits` per pixel, padded to whole 32-bit words.
 std::size_t RowBytes(int width, int bits) {
@@ -24,13 +21,13 @@ std::size_t RowBytes(int width, int bits) {
 
 bool DecodeIconImage(const unsigned char* bytes, std::size_t size, IconImage* image) {
     if (!bytes || !image || size < 40) return false;
-    const std::uint32_t headerSize = U32(bytes);
-    const auto width = static_cast<std::int32_t>(U32(bytes + 4));
+    const std::uint32_t headerSize = LE32(bytes);
+    const auto width = static_cast<std::int32_t>(LE32(bytes + 4));
     // The height counts the colour bits and the mask together.
-    const auto doubleHeight = static_cast<std::int32_t>(U32(bytes + 8));
-    const std::uint32_t bits = U16(bytes + 14);
-    const std::uint32_t compression = U32(bytes + 16);
-    std::uint32_t colours = U32(bytes + 32);
+    const auto doubleHeight = static_cast<std::int32_t>(LE32(bytes + 8));
+    const std::uint32_t bits = LE16(bytes + 14);
+    const std::uint32_t compression = LE32(bytes + 16);
+    std::uint32_t colours = LE32(bytes + 32);
     if (headerSize < 40 || headerSize > size || width <= 0 || width > 256 || doubleHeight <= 0 ||
         doubleHeight > 512 || compression != 0 || (bits != 1 && bits != 4 && bits != 8)) {
         return false;
@@ -74,16 +71,16 @@ bool LoadIconImage(HICON icon, HINSTANCE instance, IconImage* image) {
     const unsigned char* group = nullptr;
     std::size_t size = 0;
     if (!IconGroupData(icon, &group, &size) || size < 6) return false;
-    const std::size_t count = U16(group + 4);
+    const std::size_t count = LE16(group + 4);
     // Entries: width, height, colours, reserved, planes, bits per pixel, bytes, id (14 bytes).
     int bestId = -1;
     long bestScore = 0;
     for (std::size_t i = 0; i < count && 6 + 14 * (i + 1) <= size; ++i) {
         const unsigned char* entry = group + 6 + 14 * i;
         const int width = entry[0] ? entry[0] : 256;
-        const long score = 1000L - 10L * std::abs(width - 32) + static_cast<long>(U16(entry + 6));
+        const long score = 1000L - 10L * std::abs(width - 32) + static_cast<long>(LE16(entry + 6));
         if (bestId < 0 || score > bestScore) {
-            bestId = static_cast<int>(U16(entry + 12));
+            bestId = static_cast<int>(LE16(entry + 12));
             bestScore = score;
         }
     }
