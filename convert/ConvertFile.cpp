@@ -1,11 +1,10 @@
 #include "convert/ConvertFile.h"
 
 #include "convert/BatchReport.h"
+#include "convert/BlockQueue.h"
 #include "convert/DamageListing.h"
 #include "convert/KobFormat.h"
 #include "convert/OutputNames.h"
-#include "decode/Checksum16.h"
-#include "decode/DecodeBlock.h"
 #include "platform/Crt.h"
 #include "stream/HeapBlock.h"
 #include "stream/LFile.h"
@@ -17,6 +16,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <exception>
 #include <memory>
 #include <new>
 #include <set>
@@ -61,9 +61,10 @@ std::int32_t ReadEntryHeader(LStream& input, std::int32_t position, KOBEntryHead
 // Writes silence for every frame from `from` up to the entry's end and lists that stretch: the
 // rest of an entry whose blocks stop before its end.
 void CompleteWithSilence(LWaveFile& writer, ProgressPanel& panel, DamageListing& listing,
-                         std::uint8_t* samples, std::int64_t from, std::uint32_t frameCount,
-                         std::uint16_t channelCount) {
+                         std::int64_t from, std::uint32_t frameCount, std::uint16_t channelCount) {
     if (from >= frameCount) return;
+    HeapBlock silence(kBufferLimit);
+    std::uint8_t* samples = silence.Bytes();
     ZeroBlock(samples, kBufferLimit);
     constexpr std::int32_t kChunk = kBufferLimit / 2;
     for (std::int64_t frame = from; frame < frameCount; frame += kChunk) {
@@ -75,83 +76,97 @@ void CompleteWithSilence(LWaveFile& writer, ProgressPanel& panel, DamageListing&
                        DamageListing::kNoChannel);
 }
 
+// Reads the next block header and its packed data into `block`. False when no whole header could
+// be read: the blocks end there, and nothing is taken from a partial or stale header. What the
+// reading throws is kept in the block, to be thrown when the blocks before it are written.
+bool ReadBlock(LStream& input, QueuedBlock& block) {
+    block.failure = nullptr;
+    block.complaint = nullptr;
+    try {
+        std::int32_t count = KOBBlockHeader::kSize;
+        if (input.GetBytes(block.header.mBytes, count) != 0 || count < KOBBlockHeader::kSize) return false;
+        block.status = BlockHeaderStatus(block.header);
+        block.headerGood = block.status == 0;
+        block.shortData = false;
+
+        const std::uint16_t packedLength = block.header.packedLength();
+        if (packedLength != 0) {
+            if (packedLength > kBufferLimit) {
+                block.complaint = "Packed buffer too small\n";
+                throw static_cast<std::int32_t>(2);
+            }
+            std::int32_t got = packedLength;
+            const std::int32_t result = input.GetBytes(block.packed, got);
+            if (block.status == 0) block.status = result;
+            block.shortData = got < packedLength;
+        }
+        if (block.header.unpackedLength() > kBufferLimit) {
+            block.complaint = "Unpacked buffer too small\n";
+            throw static_cast<std::int32_t>(2);
+        }
+    } catch (...) {
+        block.failure = std::current_exception();
+    }
+    return true;
+}
+
 void ConvertBlocks(LStream& input, const KOBEntryHeader& header, LWaveFile& writer,
                    ProgressPanel& panel, DamageListing& listing) {
-    HeapBlock packedBlock(kBufferLimit + 1);   // one spare byte: the decoder may read one byte past
-    HeapBlock sampleBlock(kBufferLimit);
-    std::uint8_t* packed = packedBlock.Bytes();
-    std::uint8_t* samples = sampleBlock.Bytes();
-
+    BlockQueue queue;
     const std::uint32_t frameCount = header.frameCount();
     const std::uint16_t channelCount = header.channelCount();
     const bool listChannels = channelCount > 1;
     Coverage coverage;   // channel-1 blocks
     Coverage written;    // blocks of every channel the entry has
     std::int32_t remaining = static_cast<std::int32_t>(frameCount * channelCount);
+    bool reading = true;   // blocks remain to be read
     bool cutOff = false;
 
-    while (remaining > 0) {
-        KOBBlockHeader block;
-        std::int32_t count = KOBBlockHeader::kSize;
-        // A block header that cannot be read in full ends the blocks: nothing is taken from a
-        // partial or stale header.
-        if (input.GetBytes(block.mBytes, count) != 0 || count < KOBBlockHeader::kSize) {
-            cutOff = true;
-            break;
-        }
-        std::int32_t status = BlockHeaderStatus(block);
-        const bool headerGood = status == 0;
-        bool shortData = false;
-
-        const std::uint16_t packedLength = block.packedLength();
-        if (packedLength != 0) {
-            if (packedLength > kBufferLimit) {
-                std::fputs("Packed buffer too small\n", stderr);
-                throw static_cast<std::int32_t>(2);
+    for (;;) {
+        // Read ahead as far as the queue goes: exactly the blocks, in exactly the order, that
+        // reading one block at a time would take.
+        while (reading && remaining > 0) {
+            QueuedBlock* block = queue.Vacant();
+            if (!block) break;
+            if (!ReadBlock(input, *block)) {
+                cutOff = true;
+                break;
             }
-            std::int32_t got = packedLength;
-            const std::int32_t result = input.GetBytes(packed, got);
-            if (status == 0) status = result;
-            shortData = got < packedLength;
+            if (block->failure) reading = false;
+            else remaining -= block->header.unpackedLength() / 2;
+            queue.Publish();
         }
-        // The byte behind the packed data is part of the decoder's window; keeping it at 0 makes
-        // a block decode the same wherever it stands in the file.
-        packed[packedLength] = 0;
+        if (cutOff) reading = false;
+        if (queue.Empty()) break;
 
-        const std::uint16_t unpackedLength = block.unpackedLength();
-        if (unpackedLength > kBufferLimit) {
-            std::fputs("Unpacked buffer too small\n", stderr);
-            throw static_cast<std::int32_t>(2);
+        QueuedBlock& block = queue.Oldest();
+        if (block.failure) {
+            if (block.complaint) std::fputs(block.complaint, stderr);
+            std::rethrow_exception(block.failure);
         }
-        ZeroBlock(samples, unpackedLength);
-        const std::int32_t frames = unpackedLength / 2;
-        bool damaged = headerGood && shortData;   // data cut off by the end of the file
-        if (status == 0 && !shortData) {
-            DecodeBlock(packedLength ? packed : nullptr, samples, block.mBytes);
-            if (Checksum16(samples, unpackedLength) != block.dataChecksum()) {
-                ZeroBlock(samples, unpackedLength);
-                damaged = true;
-            }
+        const KOBBlockHeader& blockHeader = block.header;
+        const std::int32_t frames = blockHeader.unpackedLength() / 2;
+        if (block.damaged) {
+            listing.AddStretch(static_cast<std::int32_t>(blockHeader.startFrame()),
+                               static_cast<std::int32_t>(blockHeader.startFrame() + static_cast<std::uint32_t>(frames)),
+                               listChannels ? blockHeader.channel() : DamageListing::kNoChannel);
         }
-        if (damaged) {
-            listing.AddStretch(static_cast<std::int32_t>(block.startFrame()),
-                               static_cast<std::int32_t>(block.startFrame() + static_cast<std::uint32_t>(frames)),
-                               listChannels ? block.channel() : DamageListing::kNoChannel);
-        }
-        writer.WriteSamples(static_cast<std::int32_t>(block.startFrame()), frames, block.channel(), samples);
-        if (block.channel() == 1) coverage.Add(block.startFrame(), frames, frameCount);
-        if (block.channel() >= 1 && block.channel() <= channelCount) written.Add(block.startFrame(), frames, frameCount);
-        panel.Update(unpackedLength);
-        remaining -= frames;
+        writer.WriteSamples(static_cast<std::int32_t>(blockHeader.startFrame()), frames, blockHeader.channel(), block.samples);
+        if (blockHeader.channel() == 1) coverage.Add(blockHeader.startFrame(), frames, frameCount);
+        if (blockHeader.channel() >= 1 && blockHeader.channel() <= channelCount)
+            written.Add(blockHeader.startFrame(), frames, frameCount);
+        panel.Update(blockHeader.unpackedLength());
+        queue.Release();
     }
+
     if (cutOff) {
-        CompleteWithSilence(writer, panel, listing, samples, coverage.end, frameCount, channelCount);
+        CompleteWithSilence(writer, panel, listing, coverage.end, frameCount, channelCount);
     } else if (channelCount > 0) {
         // The counter can also run out on blocks that land outside the sound (damaged headers,
         // channels the entry does not have, frames past its end). The frames behind the last
         // one written would then be missing from a file whose header counts them: they become
         // silence and are listed, as for a cut-off entry.
-        CompleteWithSilence(writer, panel, listing, samples, written.end, frameCount, channelCount);
+        CompleteWithSilence(writer, panel, listing, written.end, frameCount, channelCount);
     }
 }
 

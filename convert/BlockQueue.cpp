@@ -1,0 +1,163 @@
+#include "convert/BlockQueue.h"
+
+#include "decode/Checksum16.h"
+#include "decode/DecodeBlock.h"
+#include "platform/runtime/NeverDestroyed.h"
+
+#include <condition_variable>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+using State = QueuedBlock::State;
+
+void DecodeQueuedBlock(QueuedBlock& block) noexcept {
+    const std::uint16_t packedLength = block.header.packedLength();
+    const std::uint16_t unpackedLength = block.header.unpackedLength();
+    // The byte behind the packed data is part of the decoder's window; keeping it at 0 makes a
+    // block decode the same wherever it stands in the file.
+    block.packed[packedLength] = 0;
+    ZeroBlock(block.samples, unpackedLength);
+    // Data cut off by the end of the file damages a block whose header is good.
+    block.damaged = block.headerGood && block.shortData;
+    if (block.status == 0 && !block.shortData) {
+        DecodeBlock(packedLength ? block.packed : nullptr, block.samples, block.header.mBytes);
+        if (Checksum16(block.samples, unpackedLength) != block.header.dataChecksum()) {
+            ZeroBlock(block.samples, unpackedLength);
+            block.damaged = true;
+        }
+    }
+}
+
+// The thread that decodes queued blocks on another core. There is one for the process, started
+// with the first queue and never stopped: it waits while no queue has work for it. It serves one
+// queue at a time; a queue made while it serves another does its decoding alone.
+class DecodeHelper {
+public:
+    static DecodeHelper& Get() {
+        static platform::NeverDestroyed<DecodeHelper> helper;
+        return helper.get();
+    }
+
+    // Whether the helper takes on `queue`'s blocks from now on.
+    bool Join(BlockQueue& queue) {
+        std::lock_guard lock(mutex);
+        if (!mStarted) {
+            mStarted = true;
+            // WATCHOUT: with one core the helper would only take turns with the converter.
+            if (std::thread::hardware_concurrency() > 1) {
+                try {
+                    std::thread([this] { Run(); }).detach();
+                    mRunning = true;
+                } catch (const std::system_error&) {
+                    // A limit on threads: the converter decodes alone, as well as ever.
+                }
+            }
+        }
+        if (!mRunning || mQueue) return false;
+        mQueue = &queue;
+        return true;
+    }
+
+    // Takes the helper off `queue`, once it has finished the block it decodes there.
+    void Leave(BlockQueue& queue) {
+        std::unique_lock lock(mutex);
+        if (mQueue != &queue) return;
+        mQueue = nullptr;
+        done.wait(lock, [this] { return !mBusy; });
+    }
+
+    // Guards the state of every queued block and the queues' counts.
+    std::mutex mutex;
+    std::condition_variable work;   // a block waits to be decoded
+    std::condition_variable done;   // a block is decoded, or the helper left its block
+
+private:
+    [[noreturn]] void Run() {
+        std::unique_lock lock(mutex);
+        for (;;) {
+            QueuedBlock* block = mQueue ? mQueue->FirstWaiting() : nullptr;
+            if (!block) {
+                work.wait(lock);
+                continue;
+            }
+            block->state = State::kTaken;
+            mBusy = true;
+            lock.unlock();
+            DecodeQueuedBlock(*block);
+            lock.lock();
+            block->state = State::kDecoded;
+            mBusy = false;
+            done.notify_all();
+        }
+    }
+
+    bool mStarted = false;          // a start of the thread was tried
+    bool mRunning = false;          // the thread runs
+    BlockQueue* mQueue = nullptr;   // the queue it serves
+    bool mBusy = false;             // it decodes a block of mQueue, outside the lock
+};
+
+BlockQueue::BlockQueue() : mBuffers(kDepth * (2 * kBlockLimit + 1)) {
+    std::uint8_t* bytes = mBuffers.Bytes();
+    for (QueuedBlock& block : mBlocks) {
+        block.packed = bytes;
+        block.samples = bytes + kBlockLimit + 1;
+        bytes += 2 * kBlockLimit + 1;
+    }
+    mHelped = DecodeHelper::Get().Join(*this);
+}
+
+BlockQueue::~BlockQueue() {
+    if (mHelped) DecodeHelper::Get().Leave(*this);
+}
+
+QueuedBlock* BlockQueue::Vacant() {
+    // Only this queue's own thread changes mCount, so it reads it without the lock.
+    return mCount < kDepth ? &At(mCount) : nullptr;
+}
+
+void BlockQueue::Publish() {
+    DecodeHelper& helper = DecodeHelper::Get();
+    {
+        std::lock_guard lock(helper.mutex);
+        QueuedBlock& block = At(mCount);
+        // A block whose reading failed is never decoded: its turn raises the failure.
+        block.state = block.failure ? State::kDecoded : State::kWaiting;
+        ++mCount;
+    }
+    if (mHelped) helper.work.notify_one();
+}
+
+QueuedBlock& BlockQueue::Oldest() {
+    DecodeHelper& helper = DecodeHelper::Get();
+    std::unique_lock lock(helper.mutex);
+    QueuedBlock& oldest = At(0);
+    while (oldest.state != State::kDecoded) {
+        // While the helper decodes the oldest block, a later one is decoded here.
+        if (QueuedBlock* block = FirstWaiting()) {
+            block->state = State::kTaken;
+            lock.unlock();
+            DecodeQueuedBlock(*block);
+            lock.lock();
+            block->state = State::kDecoded;
+        } else {
+            helper.done.wait(lock);
+        }
+    }
+    return oldest;
+}
+
+void BlockQueue::Release() {
+    std::lock_guard lock(DecodeHelper::Get().mutex);
+    At(0).state = State::kFree;
+    At(0).failure = nullptr;
+    mHead = (mHead + 1) % kDepth;
+    --mCount;
+}
+
+QueuedBlock* BlockQueue::FirstWaiting() {
+    for (std::int32_t i = 0; i < mCount; ++i)
+        if (At(i).state == State::kWaiting) return &At(i);
+    return nullptr;
+}

@@ -1,0 +1,84 @@
+// The blocks of one entry between their reading and their writing.
+//
+// The converter reads a few blocks ahead of the one it writes. Each block read is put in the
+// queue; decoding it and checking its samples needs nothing but its own bytes, so a helper thread
+// on another core decodes queued blocks while the converter reads and writes. When the converter
+// comes to write a block nobody has decoded yet, it decodes it itself; while the helper is busy
+// with the oldest block, the converter decodes a later one. The blocks are written in the order
+// they were read, so the output is the same whoever decoded what.
+//
+//     BlockQueue queue;
+//     while (QueuedBlock* block = queue.Vacant()) { read into *block; queue.Publish(); }
+//     QueuedBlock& next = queue.Oldest();   // decoded
+//     write next; queue.Release();
+//
+// WATCHOUT: the helper only ever decodes; every file call, every message to the window and every
+// throw stays on the converter's thread, in the order of the blocks. The helper touches nothing
+// but the bytes of the block it took, and a queue is never destroyed while the helper is in it.
+// When no helper thread can be started (a limit on threads, a single core) the converter decodes
+// every block itself.
+#pragma once
+
+#include "convert/KobFormat.h"
+#include "stream/HeapBlock.h"
+
+#include <array>
+#include <cstdint>
+#include <exception>
+
+struct QueuedBlock {
+    enum class State {
+        kFree,     // no block; the converter may read one into it
+        kWaiting,  // read, to be decoded by whoever takes it first
+        kTaken,    // being decoded by the converter or the helper
+        kDecoded,  // samples ready to be written
+    };
+
+    KOBBlockHeader header;
+    bool headerGood = false;   // the header's magic and check are right
+    std::int32_t status = 0;   // the header's status, else the code of the data's read
+    bool shortData = false;    // the file ended inside the packed data
+    bool damaged = false;      // decoding found it damaged: its samples are silence
+    // Reading it threw this: thrown on the converter's thread when the block's turn comes, so
+    // that the blocks before it are written first, as if nothing had been read ahead.
+    std::exception_ptr failure;
+    const char* complaint = nullptr;  // printed on standard error just before failure is thrown
+    std::uint8_t* packed = nullptr;   // kBlockLimit + 1 bytes: the data and the byte behind it
+    std::uint8_t* samples = nullptr;  // kBlockLimit bytes
+    State state = State::kFree;
+};
+
+// Decodes a block read into `block`: its samples, or silence when its header or its data is bad.
+void DecodeQueuedBlock(QueuedBlock& block) noexcept;
+
+class BlockQueue {
+public:
+    static constexpr std::int32_t kDepth = 8;   // blocks read ahead, at most
+
+    BlockQueue();   // throws 2 when its buffers cannot be had
+    ~BlockQueue();  // waits until the helper is out of it
+    BlockQueue(const BlockQueue&) = delete;
+    BlockQueue& operator=(const BlockQueue&) = delete;
+
+    // The place for the next block read, or nullptr while the queue is full.
+    QueuedBlock* Vacant();
+    // The vacant block has been read into: from now on it may be decoded.
+    void Publish();
+    bool Empty() const { return mCount == 0; }
+    // The oldest block, decoded. The queue must not be empty.
+    QueuedBlock& Oldest();
+    // The oldest block is written: its place is free.
+    void Release();
+
+private:
+    friend class DecodeHelper;
+    // The first block of the queue that waits to be decoded, or nullptr. The helper's lock is held.
+    QueuedBlock* FirstWaiting();
+    QueuedBlock& At(std::int32_t index) { return mBlocks[static_cast<std::size_t>((mHead + index) % kDepth)]; }
+
+    HeapBlock mBuffers;                          // every block's packed data and samples
+    std::array<QueuedBlock, kDepth> mBlocks;     // a ring: mCount blocks from mHead on
+    std::int32_t mHead = 0;                      // the oldest block
+    std::int32_t mCount = 0;                     // blocks published and not yet released
+    bool mHelped = false;                        // the helper works on this queue
+};
