@@ -44,6 +44,22 @@ void InterleaveAny(const std::uint8_t* in, std::uint8_t* out, std::int64_t count
     }
 }
 
+// The same for channel 1, which starts its frames afresh: every other byte of each frame becomes
+// 0. Mono and stereo frames get their zeros in the same store as the sample.
+void InterleaveFirst(const std::uint8_t* in, std::uint8_t* out, std::int64_t count, std::int64_t stride) {
+    if (stride == 2) {
+        Interleave<2>(in, out, count);
+    } else if (stride == 4) {
+        for (std::int64_t i = 0; i < count; ++i) {
+            const std::uint32_t frame = std::uint32_t{in[2 * i + 1]} | (std::uint32_t{in[2 * i]} << 8);
+            byteorder::PutLE32(out + 4 * i, frame);
+        }
+    } else {
+        ZeroBlock(out, static_cast<std::int32_t>(count * stride));
+        InterleaveAny(in, out, count, stride);
+    }
+}
+
 } // namespace
 
 LWaveFile::LWaveFile(const FileSpec& spec, std::int32_t heldBytes)
@@ -131,11 +147,10 @@ void LWaveFile::WriteSamples(std::int32_t firstFrame, std::int32_t frameCount,
         Hold(sliceStart, sliceStop, channel == 1);
         std::uint8_t* frames = HeldFrame(sliceStart);
         const std::int64_t count = sliceStop - sliceStart;
-        if (channel == 1) ZeroBlock(frames, static_cast<std::int32_t>(count * frameBytes));
         // Sample i of the input is big-endian; in the frame it goes low byte first.
         const std::uint8_t* in = samples + 2 * (sliceStart - first);
-        std::uint8_t* out = frames + 2 * (channel - 1);
-        InterleaveAny(in, out, count, frameBytes);
+        if (channel == 1) InterleaveFirst(in, frames, count, frameBytes);
+        else InterleaveAny(in, frames + 2 * (channel - 1), count, frameBytes);
         if (mChangedFirst == mChangedEnd) {
             mChangedFirst = sliceStart;
             mChangedEnd = sliceStop;
