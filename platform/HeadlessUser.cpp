@@ -2,26 +2,63 @@
 
 #include "platform/Input.h"
 #include "platform/WinMessages.h"
+#include "platform/runtime/NeverDestroyed.h"
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 namespace platform {
 
+namespace {
+
+struct Waker {
+    std::mutex mutex;
+    std::condition_variable changed;   // a window's text changed
+    bool pending = false;              // a change not yet answered by a press
+    bool started = false;              // a stand-in runs
+};
+
+Waker& TheWaker() {
+    static NeverDestroyed<Waker> waker;
+    return waker.get();
+}
+
+} // namespace
+
 void StartHeadlessUser(HWND* window) {
-    std::thread([window] {
+    Waker& waker = TheWaker();
+    {
+        std::lock_guard lock(waker.mutex);
+        waker.started = true;
+    }
+    std::thread([window, &waker] {
+        std::unique_lock lock(waker.mutex);
         for (;;) {
-            // How long a finished run waits for its last press: short, so a script that runs
-            // the program once per file is not held up; a press that finds the batch still
-            // running costs the window thread next to nothing.
-            std::this_thread::sleep_for(std::chrono::milliseconds(4));
+            // The button turning to "Done" is a text change, so a finished batch is answered at
+            // once; the regular press is there for anything that changes no text. The deadline
+            // is on the system clock, the wait that every thread checker understands.
+            waker.changed.wait_until(lock, std::chrono::system_clock::now() + std::chrono::milliseconds(25),
+                                     [&] { return waker.pending; });
+            waker.pending = false;
+            lock.unlock();
             HWND target = std::atomic_ref<HWND>(*window).load();
             // Input comes out of the window thread's queue only after what was posted and sent,
             // so a press is seen when the window thread has nothing else to do.
             if (target) PostKeyPress(target, VK_RETURN);
+            lock.lock();
         }
     }).detach();
+}
+
+void WakeHeadlessUser() {
+    Waker& waker = TheWaker();
+    std::lock_guard lock(waker.mutex);
+    if (!waker.started) return;
+    waker.pending = true;
+    waker.changed.notify_one();
 }
 
 } // namespace platform

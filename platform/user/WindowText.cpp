@@ -1,5 +1,6 @@
 // Window and item texts. Every text goes through WM_SETTEXT and WM_GETTEXT, so a window's own
 // procedure (or its thread, for a caller on another thread) handles it.
+#include "platform/HeadlessUser.h"
 #include "platform/UserQueue.h"
 #include "platform/UserWindow.h"
 
@@ -7,7 +8,10 @@
 #include <cstdio>
 
 BOOL SetWindowTextA(HWND window, LPCSTR text) {
-    return SendMessageA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)) ? TRUE : FALSE;
+    const BOOL set = SendMessageA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)) ? TRUE : FALSE;
+    // A headless run ends when the button's text says it may: its stand-in user looks at once.
+    platform::WakeHeadlessUser();
+    return set;
 }
 
 int GetWindowTextA(HWND window, LPSTR buffer, int size) {
