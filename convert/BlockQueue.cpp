@@ -134,8 +134,12 @@ QueuedBlock& BlockQueue::Oldest() {
     std::unique_lock lock(helper.mutex);
     QueuedBlock& oldest = At(0);
     while (oldest.state != State::kDecoded) {
-        // While the helper decodes the oldest block, a later one is decoded here.
-        if (QueuedBlock* block = FirstWaiting()) {
+        // The helper takes the waiting blocks from the oldest on. Its turn come, the oldest is
+        // decoded here if nobody has taken it yet; while the helper decodes it, the newest
+        // waiting block is decoded here when there is work enough for both, else the converter
+        // waits for the oldest.
+        QueuedBlock* block = oldest.state == State::kWaiting ? &oldest : LastWaitingOfMany();
+        if (block) {
             block->state = State::kTaken;
             lock.unlock();
             DecodeQueuedBlock(*block);
@@ -154,6 +158,17 @@ void BlockQueue::Release() {
     At(0).failure = nullptr;
     mHead = (mHead + 1) % kDepth;
     --mCount;
+}
+
+QueuedBlock* BlockQueue::LastWaitingOfMany() {
+    std::int32_t waiting = 0;
+    QueuedBlock* last = nullptr;
+    for (std::int32_t i = 0; i < mCount; ++i) {
+        if (At(i).state != State::kWaiting) continue;
+        ++waiting;
+        last = &At(i);
+    }
+    return waiting >= 2 ? last : nullptr;
 }
 
 QueuedBlock* BlockQueue::FirstWaiting() {

@@ -4,7 +4,7 @@
 // queue; decoding it and checking its samples needs nothing but its own bytes, so a helper thread
 // on another core decodes queued blocks while the converter reads and writes. When the converter
 // comes to write a block nobody has decoded yet, it decodes it itself; while the helper is busy
-// with the oldest block, the converter decodes a later one. The blocks are written in the order
+// with the oldest block and more wait, the converter decodes the newest. The blocks are written in the order
 // they were read, so the output is the same whoever decoded what.
 //
 //     BlockQueue queue;
@@ -53,7 +53,7 @@ void DecodeQueuedBlock(QueuedBlock& block) noexcept;
 
 class BlockQueue {
 public:
-    static constexpr std::int32_t kDepth = 8;   // blocks read ahead, at most
+    static constexpr std::int32_t kDepth = 16;   // blocks read ahead, at most
 
     BlockQueue();   // throws 2 when its buffers cannot be had
     ~BlockQueue();  // waits until the helper is out of it
@@ -74,6 +74,8 @@ private:
     friend class DecodeHelper;
     // The first block of the queue that waits to be decoded, or nullptr. The helper's lock is held.
     QueuedBlock* FirstWaiting();
+    // The last block that waits to be decoded when two or more wait, else nullptr. Same lock.
+    QueuedBlock* LastWaitingOfMany();
     QueuedBlock& At(std::int32_t index) { return mBlocks[static_cast<std::size_t>((mHead + index) % kDepth)]; }
 
     HeapBlock mBuffers;                          // every block's packed data and samples
