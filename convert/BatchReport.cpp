@@ -63,6 +63,20 @@ void BatchReport::Finish() {
 
 std::string BatchReport::Text() const {
     std::lock_guard<std::mutex> lock(mMutex);
+    return TextLocked();
+}
+
+bool BatchReport::Succeeded() const {
+    std::lock_guard<std::mutex> lock(mMutex);
+    return SucceededLocked();
+}
+
+BatchReport::Ending BatchReport::Conclude() const {
+    std::lock_guard<std::mutex> lock(mMutex);
+    return {TextLocked(), SucceededLocked()};
+}
+
+std::string BatchReport::TextLocked() const {
     std::string text;
     int converted = 0, damaged = 0, notKob = 0, cannotOpen = 0, notConverted = 0;
     for (const Entry& entry : mEntries) {
@@ -110,8 +124,7 @@ std::string BatchReport::Text() const {
     return text;
 }
 
-bool BatchReport::Succeeded() const {
-    std::lock_guard<std::mutex> lock(mMutex);
+bool BatchReport::SucceededLocked() const {
     if (!mFinished) return false;
     for (const Entry& entry : mEntries)
         if (entry.outcome != Outcome::Converted) return false;

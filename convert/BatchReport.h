@@ -59,6 +59,13 @@ public:
     // Every name converted and the list done: the program's exit status is 0.
     bool Succeeded() const;
 
+    // Text() and Succeeded() as of one moment, for the end of the program.
+    struct Ending {
+        std::string text;
+        bool succeeded;
+    };
+    Ending Conclude() const;
+
 private:
     struct Entry {
         std::string name;
@@ -66,6 +73,10 @@ private:
         int error = 0;
         std::vector<Output> outputs;
     };
+
+    // The same without the lock, which the caller holds.
+    std::string TextLocked() const;
+    bool SucceededLocked() const;
 
     mutable std::mutex mMutex;
     std::vector<Entry> mEntries;

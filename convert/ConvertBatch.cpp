@@ -55,9 +55,8 @@ void SplitArgument(char* text, std::vector<char*>& names) {
 // The names of the command line, in order, all split before the first is converted, so that
 // what the batch writes cannot change how a later argument is read. The start-up's own text is
 // split argument by argument; any other text counts as one argument.
-std::vector<char*> SplitNames(char* text) {
+std::vector<char*> SplitNames(char* text, const std::vector<std::size_t>* lengths) {
     std::vector<char*> names;
-    const std::vector<std::size_t>* lengths = platform::ArgumentLengths(text);
     if (!lengths) {
         SplitArgument(text, names);
         return names;
@@ -75,7 +74,7 @@ std::vector<char*> SplitNames(char* text) {
 }
 
 void ConvertNames(char* text) {
-    const std::vector<char*> names = text ? SplitNames(text) : std::vector<char*>{};
+    const std::vector<char*> names = text ? SplitNames(text, platform::ArgumentLengths(text)) : std::vector<char*>{};
     BatchReport& report = TheBatchReport();
     report.Begin(std::vector<std::string>(names.begin(), names.end()));
     std::optional<LFileCachedStream> input;
@@ -108,6 +107,13 @@ void ConvertNames(char* text) {
 }
 
 } // namespace
+
+std::vector<std::string> BatchNames(const char* commandLine) {
+    if (!commandLine) return {};
+    std::string copy(commandLine);
+    const std::vector<char*> names = SplitNames(copy.data(), platform::ArgumentLengths(commandLine));
+    return {names.begin(), names.end()};
+}
 
 void ConvertBatch(void* commandLine) {
     // WATCHOUT: split in place. The program may end while this thread is still between two

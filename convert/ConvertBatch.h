@@ -11,4 +11,11 @@
 // the batch (a trace on standard error, no message box). The thread ends itself with _endthread.
 #pragma once
 
+#include <string>
+#include <vector>
+
 void ConvertBatch(void* commandLine);
+
+// The names ConvertBatch will take from `commandLine`, split from a copy, the text left as it is:
+// for the report, which names them all even when the program ends before the worker has begun.
+std::vector<std::string> BatchNames(const char* commandLine);

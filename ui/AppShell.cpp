@@ -25,10 +25,12 @@ void ExitCleanup() {
 
 int FinishRun(int winMainResult) {
     crt::StopFileWork();
-    const BatchReport& report = TheBatchReport();
-    std::fputs(report.Text().c_str(), stdout);
+    // One look at the report for both the text and the status: the worker may still record (the
+    // end of the list) while the program ends, and the status must say what the text says.
+    const BatchReport::Ending ending = TheBatchReport().Conclude();
+    std::fputs(ending.text.c_str(), stdout);
     std::fflush(stdout);
-    return winMainResult == 0 && report.Succeeded() ? 0 : 1;
+    return winMainResult == 0 && ending.succeeded ? 0 : 1;
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCommand) {
@@ -48,6 +50,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCom
     ShowWindow(gMainWindow, showCommand);
     UpdateWindow(gMainWindow);
 
+    // The report knows every name from here on: a program stopped before the worker has split
+    // the names, or whose worker cannot start, still says what became of each.
+    TheBatchReport().Begin(BatchNames(commandLine));
     if (_beginthread(ConvertBatch, 0, commandLine) == static_cast<std::uintptr_t>(-1)) {
         // Nothing would ever run the batch or turn the button into Done: say so and end.
         std::perror("dudez: cannot start the conversion");

@@ -232,6 +232,10 @@ TEST_F(Field, AThreadThatCannotStartIsReportedAndTheProgramEnds) {
         EXPECT_FALSE(testsupport::FileExists(dir.File("a.wav")));
         if (run.err == "dudez: cannot start the conversion: Resource temporarily unavailable\n") {
             sawNoWorker = true;
+            // The report still names what was not converted.
+            EXPECT_EQ(run.out, "a.kob: not converted: the program was stopped before it\n"
+                               "dudez: 1 name, 0 converted (0 with damage), 0 not a KOB file or corrupted, "
+                               "0 could not be opened, 1 not converted; ended before the list was done\n");
         } else {
             EXPECT_EQ(run.err, "dudez: cannot start: Resource temporarily unavailable\n");
             sawNoPlatformThread = true;
