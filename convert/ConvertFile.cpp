@@ -6,7 +6,7 @@
 #include "convert/OutputNames.h"
 #include "decode/Checksum16.h"
 #include "decode/DecodeBlock.h"
-#include "platform/Crt.h"
+#include "platform/runtime/Crt.h"
 #include "stream/HeapBlock.h"
 #include "stream/LFile.h"
 #include "stream/LWaveFile.h"

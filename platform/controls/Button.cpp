@@ -1,9 +1,9 @@
 // The push button. Pressing the left mouse button on it, or Space while it has the focus, shows
 // it pressed; releasing the mouse button over it, or Space, clicks it: its parent gets
 // WM_COMMAND with the button's id and BN_CLICKED. Losing the focus while pressed cancels.
-#include "platform/Controls.h"
-#include "platform/UserQueue.h"
-#include "platform/UserWindow.h"
+#include "platform/controls/Controls.h"
+#include "platform/user/UserQueue.h"
+#include "platform/user/UserWindow.h"
 #include "platform/controls/ControlState.h"
 #include "platform/controls/SystemClasses.h"
 

@@ -1,7 +1,7 @@
 // The progress bar: a range, a position that always lies within it, and a step.
-#include "platform/Controls.h"
-#include "platform/UserQueue.h"
-#include "platform/UserWindow.h"
+#include "platform/controls/Controls.h"
+#include "platform/user/UserQueue.h"
+#include "platform/user/UserWindow.h"
 #include "platform/controls/ControlState.h"
 #include "platform/controls/SystemClasses.h"
 

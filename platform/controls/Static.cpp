@@ -1,7 +1,7 @@
 // The static control: a text, a frame or a filled rectangle, by its SS_* kind. It takes no input;
 // what it shows changes with its text and its enabled state.
-#include "platform/UserQueue.h"
-#include "platform/UserWindow.h"
+#include "platform/user/UserQueue.h"
+#include "platform/user/UserWindow.h"
 #include "platform/controls/SystemClasses.h"
 
 namespace platform::controls {

@@ -1,7 +1,7 @@
 #include "platform/controls/SystemClasses.h"
 
-#include "platform/Controls.h"
-#include "platform/UserDialog.h"
+#include "platform/controls/Controls.h"
+#include "platform/user/UserDialog.h"
 #include "platform/user/WindowClass.h"
 
 namespace platform::controls {

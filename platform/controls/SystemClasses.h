@@ -1,7 +1,7 @@
 // The window procedures of the system's control classes, and their registration.
 #pragma once
 
-#include "platform/WinTypes.h"
+#include "platform/runtime/WinTypes.h"
 
 namespace platform::controls {
 

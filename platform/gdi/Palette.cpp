@@ -1,5 +1,5 @@
 // Logical palettes and their selection into contexts.
-#include "platform/Gdi.h"
+#include "platform/gdi/Gdi.h"
 #include "platform/gdi/Objects.h"
 
 #include <algorithm>

@@ -1,5 +1,5 @@
 // The program's resource table and the lookups over it.
-#include "platform/Resources.h"
+#include "platform/resources/Resources.h"
 
 #include "platform/runtime/NeverDestroyed.h"
 

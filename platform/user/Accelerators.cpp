@@ -1,9 +1,9 @@
 // Accelerator tables and the translation of keys into commands.
-#include "platform/UserAccelerators.h"
+#include "platform/user/UserAccelerators.h"
 
-#include "platform/Resources.h"
-#include "platform/UserQueue.h"
-#include "platform/UserWindow.h"
+#include "platform/resources/Resources.h"
+#include "platform/user/UserQueue.h"
+#include "platform/user/UserWindow.h"
 #include "platform/runtime/ByteOrder.h"
 #include "platform/runtime/HandleTable.h"
 #include "platform/runtime/NeverDestroyed.h"

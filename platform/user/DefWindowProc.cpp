@@ -1,6 +1,6 @@
 // What a window does with a message its own procedure leaves to the system.
-#include "platform/UserQueue.h"
-#include "platform/UserWindow.h"
+#include "platform/user/UserQueue.h"
+#include "platform/user/UserWindow.h"
 #include "platform/display/Backend.h"
 #include "platform/user/Window.h"
 

@@ -1,12 +1,12 @@
 // Windows made from dialog templates, and the system dialog class's default processing.
-#include "platform/UserDialog.h"
+#include "platform/user/UserDialog.h"
 
-#include "platform/Controls.h"
-#include "platform/DialogTemplate.h"
-#include "platform/Resources.h"
-#include "platform/UserMessageBox.h"
-#include "platform/UserQueue.h"
-#include "platform/UserWindow.h"
+#include "platform/controls/Controls.h"
+#include "platform/user/DialogTemplate.h"
+#include "platform/resources/Resources.h"
+#include "platform/user/UserMessageBox.h"
+#include "platform/user/UserQueue.h"
+#include "platform/user/UserWindow.h"
 #include "platform/user/Window.h"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 // Writing and reading dialog template bytes.
-#include "platform/DialogTemplate.h"
+#include "platform/user/DialogTemplate.h"
 
-#include "platform/UserDialog.h"
+#include "platform/user/UserDialog.h"
 
 #include <cstdint>
 

@@ -1,7 +1,7 @@
 #include "platform/user/MessageQueue.h"
 
-#include "platform/UserQueue.h"
-#include "platform/UserWindow.h"
+#include "platform/user/UserQueue.h"
+#include "platform/user/UserWindow.h"
 #include "platform/user/Window.h"
 
 #include <unistd.h>

@@ -8,7 +8,7 @@
 // then waits until the process is gone.
 #pragma once
 
-#include "platform/WinTypes.h"
+#include "platform/runtime/WinTypes.h"
 
 #include <array>
 #include <condition_variable>

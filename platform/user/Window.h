@@ -9,9 +9,9 @@
 // while holding its own lock, never the other way round.
 #pragma once
 
-#include "platform/Model.h"
-#include "platform/UserWindow.h"
-#include "platform/WinTypes.h"
+#include "platform/user/Model.h"
+#include "platform/user/UserWindow.h"
+#include "platform/runtime/WinTypes.h"
 
 #include <cstdint>
 #include <memory>

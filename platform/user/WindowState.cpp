@@ -2,8 +2,8 @@
 //
 // Showing and enabling change what the window's own procedure sees (WM_SHOWWINDOW, WM_ENABLE), so
 // when another thread asks, the owning thread does the work while the caller waits.
-#include "platform/UserQueue.h"
-#include "platform/UserWindow.h"
+#include "platform/user/UserQueue.h"
+#include "platform/user/UserWindow.h"
 #include "platform/display/Backend.h"
 #include "platform/user/MessageQueue.h"
 #include "platform/user/Window.h"

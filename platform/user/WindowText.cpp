@@ -1,7 +1,7 @@
 // Window and item texts. Every text goes through WM_SETTEXT and WM_GETTEXT, so a window's own
 // procedure (or its thread, for a caller on another thread) handles it.
-#include "platform/UserQueue.h"
-#include "platform/UserWindow.h"
+#include "platform/user/UserQueue.h"
+#include "platform/user/UserWindow.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "tests/platform/Recorder.h"
 
-#include "platform/Input.h"
+#include "platform/user/Input.h"
 #include "platform/display/Backend.h"
 #include "resources/ProgramResources.h"
 

@@ -1,7 +1,7 @@
 #include "tests/platform/Recorder.h"
 
-#include "platform/DialogTemplate.h"
-#include "platform/Model.h"
+#include "platform/user/DialogTemplate.h"
+#include "platform/user/Model.h"
 #include "resources/ProgramResources.h"
 
 #include <strings.h>

@@ -1,8 +1,8 @@
 #include "tests/platform/Dib.h"
 #include "tests/platform/Recorder.h"
 
-#include "platform/Input.h"
-#include "platform/Model.h"
+#include "platform/user/Input.h"
+#include "platform/user/Model.h"
 
 #include <iterator>
 

@@ -1,6 +1,6 @@
 #include "tests/platform/Recorder.h"
 
-#include "platform/Model.h"
+#include "platform/user/Model.h"
 
 #include <string>
 

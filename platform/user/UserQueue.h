@@ -21,8 +21,8 @@
 // to a thread that has ended, returns 0 at once.
 #pragma once
 
-#include "platform/WinMessages.h"
-#include "platform/WinTypes.h"
+#include "platform/user/WinMessages.h"
+#include "platform/runtime/WinTypes.h"
 
 // PeekMessageA flags.
 constexpr UINT PM_NOREMOVE = 0x0000;

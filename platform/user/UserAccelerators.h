@@ -16,7 +16,7 @@
 //     }
 #pragma once
 
-#include "platform/WinTypes.h"
+#include "platform/runtime/WinTypes.h"
 
 #include <array>
 #include <cstddef>

@@ -1,7 +1,7 @@
 // Drawing: logical palettes, bitmaps, drawing contexts and the bit-block copy.
 //
 // The display is a true-colour one: every window that has been drawn into has a pixel surface of
-// 32 bits per pixel (0x00RRGGBB, see platform/Model.h), as large as its client area, made when a
+// 32 bits per pixel (0x00RRGGBB, see platform/user/Model.h), as large as its client area, made when a
 // drawing context is first taken on it. A bitmap made from a device-independent bitmap holds the
 // colours its colour table gives (or, with DIB_PAL_COLORS, the entries of the palette selected
 // into the context it was made for); copying it onto a window puts those colours on the surface.
@@ -23,7 +23,7 @@
 //     EndPaint(picture, &ps);
 #pragma once
 
-#include "platform/WinTypes.h"
+#include "platform/runtime/WinTypes.h"
 
 struct HDC__;
 struct HGDIOBJ__ {};

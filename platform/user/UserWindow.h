@@ -15,8 +15,8 @@
 //     SetDlgItemTextA(top, 1002, "piano.wav");
 #pragma once
 
-#include "platform/WinMessages.h"
-#include "platform/WinTypes.h"
+#include "platform/user/WinMessages.h"
+#include "platform/runtime/WinTypes.h"
 
 // Window styles.
 constexpr DWORD WS_OVERLAPPED = 0x00000000;

@@ -2,7 +2,7 @@
 // system exchange. Values are the platform's own, so program code compares them as it would there.
 #pragma once
 
-#include "platform/WinTypes.h"
+#include "platform/runtime/WinTypes.h"
 
 constexpr UINT WM_NULL = 0x0000;
 constexpr UINT WM_CREATE = 0x0001;

@@ -9,7 +9,7 @@
 //     MessageBoxA(gMainWindow, text, nullptr, MB_ICONHAND | MB_SETFOREGROUND);
 #pragma once
 
-#include "platform/WinTypes.h"
+#include "platform/runtime/WinTypes.h"
 
 constexpr UINT MB_OK = 0x00000000;
 constexpr UINT MB_OKCANCEL = 0x00000001;

@@ -9,7 +9,7 @@
 //     wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
 #pragma once
 
-#include "platform/WinTypes.h"
+#include "platform/runtime/WinTypes.h"
 
 #include <cstddef>
 #include <cstdint>

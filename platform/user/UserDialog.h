@@ -1,6 +1,6 @@
 // Windows built from dialog templates.
 //
-// CreateDialogParamA reads the template resource (platform/DialogTemplate.h), creates the window
+// CreateDialogParamA reads the template resource (platform/user/DialogTemplate.h), creates the window
 // of the class the template names (without one, the system's dialog class, which hands messages
 // to the dialog procedure) and then its controls in template order, each with its id, class,
 // style, rectangle and text. Dialog units become pixels through the base units of the template's
@@ -13,7 +13,7 @@
 //     HWND window = CreateDialogParamA(instance, "DUDEZ", nullptr, nullptr, 0);
 #pragma once
 
-#include "platform/WinTypes.h"
+#include "platform/runtime/WinTypes.h"
 
 #include <cstddef>
 #include <cstdint>

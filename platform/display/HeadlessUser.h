@@ -4,7 +4,7 @@
 // headless run converts everything and then ends by itself.
 #pragma once
 
-#include "platform/WinTypes.h"
+#include "platform/runtime/WinTypes.h"
 
 namespace platform {
 

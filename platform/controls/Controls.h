@@ -11,8 +11,8 @@
 //     SendMessageA(bar, PBM_SETPOS, 50, 0);
 #pragma once
 
-#include "platform/WinMessages.h"
-#include "platform/WinTypes.h"
+#include "platform/user/WinMessages.h"
+#include "platform/runtime/WinTypes.h"
 
 // Makes sure the progress bar class exists.
 void InitCommonControls();
