@@ -68,7 +68,3 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
         return 0;
     }
 }
-
-LRESULT CallWindowProcA(WNDPROC procedure, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return procedure ? procedure(window, message, wParam, lParam) : 0;
-}

@@ -56,8 +56,6 @@ struct Window {
     bool hasSurface = false;
     // Set for windows made from a dialog template.
     INT_PTR (*dialogProcedure)(HWND, UINT, WPARAM, LPARAM) = nullptr; // null: none
-    int baseUnitX = 0;                       // the template font's base units, pixels
-    int baseUnitY = 0;
 };
 
 // Needs the model lock. Makes the window's surface, or fits it to the client area again after
