@@ -1,6 +1,6 @@
 #include "convert/BatchReport.h"
 
-#include "platform/Crt.h"
+#include "platform/runtime/Crt.h"
 #include "platform/runtime/NeverDestroyed.h"
 
 #include <cstring>

@@ -2,7 +2,7 @@
 
 #include "convert/BatchReport.h"
 #include "convert/ConvertFile.h"
-#include "platform/Startup.h"
+#include "platform/runtime/Startup.h"
 #include "platform/Windows.h"
 #include "stream/FileSpec.h"
 #include "stream/LFileCachedStream.h"

@@ -5,7 +5,7 @@
 #include "convert/DamageListing.h"
 #include "convert/KobFormat.h"
 #include "convert/OutputNames.h"
-#include "platform/Crt.h"
+#include "platform/runtime/Crt.h"
 #include "stream/HeapBlock.h"
 #include "stream/LFile.h"
 #include "stream/LWaveFile.h"

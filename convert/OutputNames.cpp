@@ -1,6 +1,6 @@
 #include "convert/OutputNames.h"
 
-#include "platform/Crt.h"
+#include "platform/runtime/Crt.h"
 #include "stream/LFile.h"
 #include "stream/LString255.h"
 #include "stream/OutputNaming.h"

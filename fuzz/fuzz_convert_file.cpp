@@ -19,7 +19,7 @@
 #include "fuzz/HeadlessWindow.h"
 #include "fuzz/KobFixups.h"
 #include "fuzz/OutputChecks.h"
-#include "platform/Crt.h"
+#include "platform/runtime/Crt.h"
 #include "stream/FileSpec.h"
 #include "stream/LFileCachedStream.h"
 #include "stream/OutputNaming.h"

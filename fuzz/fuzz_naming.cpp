@@ -13,7 +13,7 @@
 #include "convert/KobFormat.h"
 #include "convert/OutputNames.h"
 #include "fuzz/OutputChecks.h"
-#include "platform/Kernel.h"
+#include "platform/runtime/Kernel.h"
 #include "stream/FileSpec.h"
 #include "stream/LString255.h"
 #include "stream/OutputNaming.h"

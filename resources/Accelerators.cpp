@@ -1,7 +1,7 @@
 // The accelerator table "DUDEZ": the keys that stand for the main window's commands.
-#include "platform/Resources.h"
-#include "platform/UserAccelerators.h"
-#include "platform/WinMessages.h"
+#include "platform/resources/Resources.h"
+#include "platform/user/UserAccelerators.h"
+#include "platform/user/WinMessages.h"
 #include "resources/ControlIds.h"
 #include "resources/ProgramResources.h"
 

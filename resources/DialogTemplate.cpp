@@ -1,9 +1,9 @@
 // The dialog template "DUDEZ": the main window's layout, in dialog units.
-#include "platform/Controls.h"
-#include "platform/DialogTemplate.h"
-#include "platform/Resources.h"
-#include "platform/UserDialog.h"
-#include "platform/UserWindow.h"
+#include "platform/controls/Controls.h"
+#include "platform/user/DialogTemplate.h"
+#include "platform/resources/Resources.h"
+#include "platform/user/UserDialog.h"
+#include "platform/user/UserWindow.h"
 #include "resources/ControlIds.h"
 #include "resources/ProgramResources.h"
 

@@ -1,6 +1,6 @@
 // The program's icon: images 1 (16 colours) and 2 (256 colours) and the group "DUDEZ" that
 // the window class loads.
-#include "platform/Resources.h"
+#include "platform/resources/Resources.h"
 #include "resources/EmbeddedData.h"
 #include "resources/ProgramResources.h"
 

@@ -1,6 +1,6 @@
 // The nine pictures as bitmap resources 116 to 124, and their words as data resources of the same
 // numbers: a display that cannot show a picture's small print shows these instead.
-#include "platform/Resources.h"
+#include "platform/resources/Resources.h"
 #include "resources/EmbeddedData.h"
 #include "resources/ProgramResources.h"
 

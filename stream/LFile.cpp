@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <new>
 
-#include "platform/Crt.h"
+#include "platform/runtime/Crt.h"
 
 LFile::LFile(const FileSpec& spec) : mSpec(spec), mDataFork(nullptr), mAuxFork(nullptr) {}
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/Crt.h"
+#include "platform/runtime/Crt.h"
 
 LFileCachedStream::LFileCachedStream(const FileSpec& spec, std::int32_t cacheSize)
     : LFileStream(spec), mCache(cacheSize), mCacheSize(cacheSize), mCacheStart(-1),

@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <cstdint>
 
-#include "platform/Crt.h"
+#include "platform/runtime/Crt.h"
 
 LFileStream::LFileStream(const FileSpec& spec) : LFile(spec), LStream() {}
 

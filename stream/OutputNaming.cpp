@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/Kernel.h"
+#include "platform/runtime/Kernel.h"
 
 namespace {
 

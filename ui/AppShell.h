@@ -7,7 +7,7 @@
 // program in mid-file leaves no partial output behind.
 #pragma once
 
-#include "platform/WinTypes.h"
+#include "platform/runtime/WinTypes.h"
 
 void ExitCleanup();
 

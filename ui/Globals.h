@@ -6,8 +6,8 @@
 // removes every file the run made and had not finished (crt::_fcloseall), that one among them.
 #pragma once
 
-#include "platform/WinMessages.h"
-#include "platform/WinTypes.h"
+#include "platform/user/WinMessages.h"
+#include "platform/runtime/WinTypes.h"
 #include "resources/ControlIds.h"
 
 extern HWND gMainWindow;

@@ -9,7 +9,7 @@
 // One at a time: the procedures are the process's until the next one is made.
 #pragma once
 
-#include "platform/WinTypes.h"
+#include "platform/runtime/WinTypes.h"
 
 // `procedure` gets the main window's messages, `textProcedure` those of the file name and the
 // total (each passes on to DefWindowProcA for the usual handling).

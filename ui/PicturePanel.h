@@ -6,7 +6,7 @@
 // Everything here runs on the window thread.
 #pragma once
 
-#include "platform/Gdi.h"
+#include "platform/gdi/Gdi.h"
 
 #include <cstdint>
 

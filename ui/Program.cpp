@@ -1,9 +1,9 @@
 // The start-up code of the executable: it prepares the platform (resources, display, the stop
 // signals), builds the command-line text from the arguments and hands over to WinMain. Returning
 // from here runs the exit handler that WinMain registered.
-#include "platform/HeadlessUser.h"
-#include "platform/SessionEnd.h"
-#include "platform/Startup.h"
+#include "platform/display/HeadlessUser.h"
+#include "platform/runtime/SessionEnd.h"
+#include "platform/runtime/Startup.h"
 #include "platform/Windows.h"
 #include "platform/display/Backend.h"
 #ifdef DUDEZ_HAVE_X11

@@ -11,7 +11,7 @@
 // (the name shown when the window closes is the one deleted at exit).
 #pragma once
 
-#include "platform/WinTypes.h"
+#include "platform/runtime/WinTypes.h"
 
 #include <cstdint>
 

@@ -1,9 +1,9 @@
 // The push button. Pressing the left mouse button on it, or Space while it has the focus, shows
 // it pressed; releasing the mouse button over it, or Space, clicks it: its parent gets
 // WM_COMMAND with the button's id and BN_CLICKED. Losing the focus while pressed cancels.
-#include "platform/Controls.h"
-#include "platform/UserQueue.h"
-#include "platform/UserWindow.h"
+#include "platform/controls/Controls.h"
+#include "platform/user/UserQueue.h"
+#include "platform/user/UserWindow.h"
 #include "platform/controls/ControlState.h"
 #include "platform/controls/SystemClasses.h"
 
@@ -26,10 +26,6 @@ bool SetPushed(HWND button, bool pushed) {
     });
     if (before != pushed) InvalidateRect(button, nullptr, TRUE);
     return before;
-}
-
-bool IsPushed(HWND button) {
-    return WithControlState<ButtonState>(button, [](ButtonState& state) { return state.pushed; });
 }
 
 bool InClientArea(HWND button, LPARAM position) {
@@ -69,31 +65,10 @@ LRESULT ButtonProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         InvalidateRect(window, nullptr, TRUE);
         return 0;
     case WM_SETFOCUS:
-    case WM_ENABLE:
         InvalidateRect(window, nullptr, TRUE);
         return 0;
-    case WM_SETTEXT: {
-        const LRESULT result = DefWindowProcA(window, message, wParam, lParam);
-        InvalidateRect(window, nullptr, TRUE);
-        return result;
-    }
-    case BM_GETSTATE:
-        return (IsPushed(window) ? BST_PUSHED : 0) | (GetFocus() == window ? BST_FOCUS : 0);
-    case BM_SETSTATE:
-        SetPushed(window, wParam != 0);
-        return 0;
-    case BM_CLICK: {
-        // As the mouse would, so only a button that may take input clicks.
-        if (!IsWindowEnabled(window)) return 0;
-        RECT client;
-        GetClientRect(window, &client);
-        const LPARAM middle = MAKELPARAM(client.right / 2, client.bottom / 2);
-        SendMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, middle);
-        SendMessageA(window, WM_LBUTTONUP, 0, middle);
-        return 0;
-    }
     default:
-        return DefWindowProcA(window, message, wParam, lParam);
+        return ControlDefault(window, message, wParam, lParam);
     }
 }
 

@@ -1,7 +1,7 @@
 // The progress bar: a range, a position that always lies within it, and a step.
-#include "platform/Controls.h"
-#include "platform/UserQueue.h"
-#include "platform/UserWindow.h"
+#include "platform/controls/Controls.h"
+#include "platform/user/UserQueue.h"
+#include "platform/user/UserWindow.h"
 #include "platform/controls/ControlState.h"
 #include "platform/controls/SystemClasses.h"
 
@@ -68,19 +68,11 @@ LRESULT ProgressProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lPara
             s.step = AsInt(wParam);
             return previous;
         });
-    case PBM_GETRANGE:
-        return WithControlState<ProgressState>(window, [wParam, lParam](ProgressState& s) {
-            if (auto* range = reinterpret_cast<PBRANGE*>(lParam)) *range = PBRANGE{s.low, s.high};
-            return static_cast<LRESULT>(wParam ? s.low : s.high);
-        });
     case PBM_GETPOS:
         return WithControlState<ProgressState>(
             window, [](ProgressState& s) { return static_cast<LRESULT>(s.position); });
-    case WM_ENABLE:
-        InvalidateRect(window, nullptr, TRUE);
-        return 0;
     default:
-        return DefWindowProcA(window, message, wParam, lParam);
+        return ControlDefault(window, message, wParam, lParam);
     }
 }
 

@@ -1,7 +1,9 @@
 #include "platform/controls/SystemClasses.h"
 
-#include "platform/Controls.h"
-#include "platform/UserDialog.h"
+#include "platform/controls/Controls.h"
+#include "platform/user/UserDialog.h"
+#include "platform/user/UserQueue.h"
+#include "platform/user/UserWindow.h"
 #include "platform/user/WindowClass.h"
 
 namespace platform::controls {
@@ -18,8 +20,14 @@ void Register(const char* name, WNDPROC procedure, UINT style, int windowExtra =
 
 } // namespace
 
+LRESULT ControlDefault(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    const LRESULT result = DefWindowProcA(window, message, wParam, lParam);
+    if (message == WM_SETTEXT || message == WM_ENABLE) InvalidateRect(window, nullptr, TRUE);
+    return result;
+}
+
 void RegisterSystemClasses() {
-    Register("Static", StaticProcedure, 0);
+    Register("Static", ControlDefault, 0);
     Register("Button", ButtonProcedure, CS_VREDRAW | CS_HREDRAW);
     Register(PROGRESS_CLASSA, ProgressProcedure, CS_VREDRAW | CS_HREDRAW);
     // The dialog class of templates that name none; the platform knows it by atom 0x8002.

@@ -1,11 +1,14 @@
 // The window procedures of the system's control classes, and their registration.
 #pragma once
 
-#include "platform/WinTypes.h"
+#include "platform/runtime/WinTypes.h"
 
 namespace platform::controls {
 
-LRESULT StaticProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// What every control does: a change of its text or of its enabled state repaints it, as the
+// display shows both; the rest is the default processing. It is the whole of the static control
+// (a text, a frame or a filled rectangle by its SS_* kind), which takes no input.
+LRESULT ControlDefault(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT ButtonProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT ProgressProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 

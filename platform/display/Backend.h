@@ -1,16 +1,16 @@
 // The display: what presents the window model to the user and turns what the user does into
-// input (platform/Input.h). One is in use at a time, chosen at start; until then, and whenever
+// input (platform/user/Input.h). One is in use at a time, chosen at start; until then, and whenever
 // no display can be had, it is the headless one, which presents nothing.
 //
-// A display never calls the program's code. It reads the model through platform/Model.h and
-// delivers input through platform/Input.h; the window system tells it when something changed.
+// A display never calls the program's code. It reads the model through platform/user/Model.h and
+// delivers input through platform/user/Input.h; the window system tells it when something changed.
 // The terminal, which lays the window out anew, knows the main window's controls only by the
 // ids of resources/ControlIds.h, the list the program's dialog and keys use.
 //
 //     platform::display::Install(std::make_unique<MyDisplay>());
 #pragma once
 
-#include "platform/WinTypes.h"
+#include "platform/runtime/WinTypes.h"
 
 #include <memory>
 

@@ -1,6 +1,6 @@
 #include "platform/display/Headless.h"
 
-#include "platform/UserMessageBox.h"
+#include "platform/user/UserMessageBox.h"
 
 #include <cstdio>
 

@@ -7,12 +7,12 @@
 // of the unfinished output.
 #include "platform/display/X11Display.h"
 
-#include "platform/Input.h"
-#include "platform/Model.h"
-#include "platform/UserMessageBox.h"
-#include "platform/UserQueue.h"
-#include "platform/UserWindow.h"
-#include "platform/WinMessages.h"
+#include "platform/user/Input.h"
+#include "platform/user/Model.h"
+#include "platform/user/UserMessageBox.h"
+#include "platform/user/UserQueue.h"
+#include "platform/user/UserWindow.h"
+#include "platform/user/WinMessages.h"
 #include "platform/display/x11/ControlLook.h"
 #include "platform/display/x11/MessageBoxWindow.h"
 #include "platform/display/x11/Painter.h"

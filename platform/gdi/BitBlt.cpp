@@ -1,5 +1,5 @@
 // The bit-block copy between contexts, clipped to both.
-#include "platform/Gdi.h"
+#include "platform/gdi/Gdi.h"
 #include "platform/display/Backend.h"
 #include "platform/gdi/Objects.h"
 #include "platform/user/Window.h"

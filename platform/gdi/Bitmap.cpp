@@ -1,5 +1,5 @@
 // Bitmaps made from device-independent bitmaps: every pixel becomes its colour, 0x00RRGGBB.
-#include "platform/Gdi.h"
+#include "platform/gdi/Gdi.h"
 #include "platform/gdi/Objects.h"
 
 #include <cstdlib>

@@ -1,8 +1,8 @@
 // Contexts: on a window's client area, or in memory around a selected bitmap; and the objects'
 // deletion.
-#include "platform/Gdi.h"
-#include "platform/UserQueue.h"
-#include "platform/UserWindow.h"
+#include "platform/gdi/Gdi.h"
+#include "platform/user/UserQueue.h"
+#include "platform/user/UserWindow.h"
 #include "platform/gdi/Objects.h"
 #include "platform/user/Window.h"
 

@@ -55,12 +55,8 @@ void RemoveObject(const void* handle) {
 HPALETTE DefaultPalette() {
     Table& table = TheTable();
     if (!table.defaultPalette) {
-        Object object;
-        object.kind = Kind::Palette;
-        object.stock = true;
-        object.palette = std::make_shared<Palette>();
-        object.palette->entries.assign(std::begin(kDefaultColours), std::end(kDefaultColours));
-        table.defaultPalette = AddObject(std::move(object));
+        auto palette = std::make_shared<Palette>(Palette{{std::begin(kDefaultColours), std::end(kDefaultColours)}});
+        table.defaultPalette = AddObject(Object{Kind::Palette, true, std::move(palette), nullptr, nullptr});
     }
     return As<HPALETTE>(table.defaultPalette);
 }
@@ -68,14 +64,8 @@ HPALETTE DefaultPalette() {
 HGDIOBJ DefaultBitmap() {
     Table& table = TheTable();
     if (!table.defaultBitmap) {
-        Object object;
-        object.kind = Kind::Bitmap;
-        object.stock = true;
-        object.bitmap = std::make_shared<Bitmap>();
-        object.bitmap->width = 1;
-        object.bitmap->height = 1;
-        object.bitmap->pixels.assign(1, 0);
-        table.defaultBitmap = AddObject(std::move(object));
+        auto bitmap = std::make_shared<Bitmap>(Bitmap{1, 1, {0u}, nullptr});
+        table.defaultBitmap = AddObject(Object{Kind::Bitmap, true, nullptr, std::move(bitmap), nullptr});
     }
     return As<HGDIOBJ>(table.defaultBitmap);
 }

@@ -5,7 +5,7 @@
 // while it is held.
 #pragma once
 
-#include "platform/Gdi.h"
+#include "platform/gdi/Gdi.h"
 
 #include <cstdint>
 #include <memory>

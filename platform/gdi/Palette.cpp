@@ -1,15 +1,8 @@
 // Logical palettes and their selection into contexts.
-#include "platform/Gdi.h"
+#include "platform/gdi/Gdi.h"
 #include "platform/gdi/Objects.h"
 
-#include <algorithm>
-
 using namespace platform::gdi;
-
-HGDIOBJ GetStockObject(int which) {
-    GdiLock lock(GdiMutex());
-    return which == DEFAULT_PALETTE ? DefaultPalette() : nullptr;
-}
 
 HPALETTE CreatePalette(const LOGPALETTE* record) {
     if (!record || record->palVersion != PALETTE_VERSION || record->palNumEntries == 0) return nullptr;
@@ -21,18 +14,6 @@ HPALETTE CreatePalette(const LOGPALETTE* record) {
     object.palette->entries.assign(entries, entries + record->palNumEntries);
     GdiLock lock(GdiMutex());
     return As<HPALETTE>(AddObject(std::move(object)));
-}
-
-UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* entries) {
-    GdiLock lock(GdiMutex());
-    const Object* object = FindObject(palette, Kind::Palette);
-    if (!object) return 0;
-    const std::vector<PALETTEENTRY>& all = object->palette->entries;
-    if (!entries) return static_cast<UINT>(all.size());
-    if (start >= all.size()) return 0;
-    const UINT copied = std::min<UINT>(count, static_cast<UINT>(all.size()) - start);
-    std::copy_n(all.begin() + start, copied, entries);
-    return copied;
 }
 
 HPALETTE SelectPalette(HDC dc, HPALETTE palette, BOOL) {

@@ -1,7 +1,8 @@
 // The program's resource table and the lookups over it.
-#include "platform/Resources.h"
+#include "platform/resources/Resources.h"
 
 #include "platform/runtime/NeverDestroyed.h"
+#include "platform/runtime/SameName.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -22,17 +23,6 @@ Table& TheTable() {
     return object.get();
 }
 
-char Lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameText(const char* a, const char* b) {
-    for (; *a && *b; ++a, ++b) {
-        if (Lower(*a) != Lower(*b)) return false;
-    }
-    return *a == *b;
-}
-
 // A name given to a lookup: a number below 0x10000, or a text ("#116" also names number 116,
 // as on the platform).
 bool Matches(const ResourceEntry& entry, LPCSTR name) {
@@ -50,7 +40,7 @@ bool Matches(const ResourceEntry& entry, LPCSTR name) {
         }
         return !entry.name && entry.id == number;
     }
-    return entry.name && SameText(entry.name, name);
+    return entry.name && platform::SameName(entry.name, name);
 }
 
 bool TypeMatches(const ResourceEntry& entry, LPCSTR type) {

@@ -185,23 +185,32 @@ void ArmSignal(int signal, bool after, long nth) {
     detail::gTestingOn.store(true);
 }
 
-void Reset() {
+namespace {
+
+// Forgets the faults and hooks. Turning on starts a new call log, counting from 0; turning off
+// also forgets the streams it was following.
+void Restart(bool on) {
     detail::State& state = TheState();
     std::lock_guard<std::mutex> lock(state.mutex);
     state.faults.clear();
     state.hooks.clear();
-    state.log.clear();
-    state.calls = 0;
-    detail::gTestingOn.store(true);
+    if (on) {
+        state.log.clear();
+        state.calls = 0;
+    } else {
+        state.streams.clear();
+    }
+    detail::gTestingOn.store(on);
+}
+
+} // namespace
+
+void Reset() {
+    Restart(true);
 }
 
 void Disable() {
-    detail::State& state = TheState();
-    std::lock_guard<std::mutex> lock(state.mutex);
-    state.faults.clear();
-    state.hooks.clear();
-    state.streams.clear();
-    detail::gTestingOn.store(false);
+    Restart(false);
 }
 
 std::vector<CallRecord> CallLog() {

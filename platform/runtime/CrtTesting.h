@@ -9,7 +9,7 @@
 // While the facility is off, making and dropping the object is one relaxed atomic load.
 #pragma once
 
-#include "platform/Crt.h"
+#include "platform/runtime/Crt.h"
 
 #include <atomic>
 #include <cstdio>

@@ -1,6 +1,6 @@
 // What the start-up code hands the program: its instance and its command-line text.
-#include "platform/Kernel.h"
-#include "platform/Startup.h"
+#include "platform/runtime/Kernel.h"
+#include "platform/runtime/Startup.h"
 
 #include <atomic>
 #include <cstdint>

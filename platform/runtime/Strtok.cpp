@@ -1,5 +1,5 @@
 // strtok with its position kept per thread.
-#include "platform/Runtime.h"
+#include "platform/runtime/Runtime.h"
 
 #include <cstring>
 

@@ -1,5 +1,5 @@
 // Threads of the runtime library, on top of POSIX threads.
-#include "platform/Runtime.h"
+#include "platform/runtime/Runtime.h"
 
 #include <pthread.h>
 #include <unistd.h>

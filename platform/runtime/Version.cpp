@@ -1,5 +1,5 @@
 // The version the system reports.
-#include "platform/Kernel.h"
+#include "platform/runtime/Kernel.h"
 
 #include <atomic>
 

@@ -1,16 +1,15 @@
 // Accelerator tables and the translation of keys into commands.
-#include "platform/UserAccelerators.h"
+#include "platform/user/UserAccelerators.h"
 
-#include "platform/Resources.h"
-#include "platform/UserQueue.h"
-#include "platform/UserWindow.h"
+#include "platform/resources/Resources.h"
+#include "platform/user/UserQueue.h"
+#include "platform/user/UserWindow.h"
 #include "platform/runtime/ByteOrder.h"
 #include "platform/runtime/HandleTable.h"
 #include "platform/runtime/NeverDestroyed.h"
 #include "platform/user/MessageQueue.h"
 #include "platform/user/Window.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <mutex>
 #include <vector>
@@ -75,26 +74,6 @@ HACCEL LoadAcceleratorsA(HINSTANCE instance, LPCSTR name) {
     std::vector<ACCEL> entries;
     if (!bytes || !ReadTable(bytes, SizeofResource(instance, found), &entries)) return nullptr;
     return AddTable(std::move(entries));
-}
-
-HACCEL CreateAcceleratorTableA(const ACCEL* entries, int count) {
-    if (!entries || count <= 0) return nullptr;
-    return AddTable(std::vector<ACCEL>(entries, entries + count));
-}
-
-BOOL DestroyAcceleratorTable(HACCEL table) {
-    Tables& all = TheTables();
-    std::lock_guard<std::mutex> lock(all.mutex);
-    return all.tables.Remove(table) ? TRUE : FALSE;
-}
-
-int CopyAcceleratorTableA(HACCEL table, ACCEL* entries, int count) {
-    std::vector<ACCEL> all;
-    if (!Entries(table, &all)) return 0;
-    if (!entries) return static_cast<int>(all.size());
-    const int copied = std::min(count, static_cast<int>(all.size()));
-    if (copied > 0) std::copy_n(all.begin(), copied, entries);
-    return std::max(copied, 0);
 }
 
 int TranslateAcceleratorA(HWND window, HACCEL table, MSG* msg) {

@@ -1,6 +1,6 @@
 // Making and destroying windows.
-#include "platform/UserQueue.h"
-#include "platform/UserWindow.h"
+#include "platform/user/UserQueue.h"
+#include "platform/user/UserWindow.h"
 #include "platform/display/Backend.h"
 #include "platform/user/MessageQueue.h"
 #include "platform/user/Window.h"

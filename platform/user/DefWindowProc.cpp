@@ -1,6 +1,6 @@
 // What a window does with a message its own procedure leaves to the system.
-#include "platform/UserQueue.h"
-#include "platform/UserWindow.h"
+#include "platform/user/UserQueue.h"
+#include "platform/user/UserWindow.h"
 #include "platform/display/Backend.h"
 #include "platform/user/Window.h"
 
@@ -67,8 +67,4 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
     default:
         return 0;
     }
-}
-
-LRESULT CallWindowProcA(WNDPROC procedure, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return procedure ? procedure(window, message, wParam, lParam) : 0;
 }

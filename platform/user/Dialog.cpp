@@ -1,12 +1,12 @@
 // Windows made from dialog templates, and the system dialog class's default processing.
-#include "platform/UserDialog.h"
+#include "platform/user/UserDialog.h"
 
-#include "platform/Controls.h"
-#include "platform/DialogTemplate.h"
-#include "platform/Resources.h"
-#include "platform/UserMessageBox.h"
-#include "platform/UserQueue.h"
-#include "platform/UserWindow.h"
+#include "platform/controls/Controls.h"
+#include "platform/user/DialogTemplate.h"
+#include "platform/resources/Resources.h"
+#include "platform/user/UserMessageBox.h"
+#include "platform/user/UserQueue.h"
+#include "platform/user/UserWindow.h"
 #include "platform/user/Window.h"
 
 #include <cstdint>
@@ -28,13 +28,9 @@ struct Scale {
     int Y(int dialogUnits) const { return MulDiv(dialogUnits, units.y, 8); }
 };
 
-void MarkAsDialog(HWND dialog, DLGPROC procedure, platform::BaseUnits units) {
+void MarkAsDialog(HWND dialog, DLGPROC procedure) {
     ModelLock lock(ModelMutex());
-    if (Window* window = Find(dialog)) {
-        window->dialogProcedure = procedure;
-        window->baseUnitX = units.x;
-        window->baseUnitY = units.y;
-    }
+    if (Window* window = Find(dialog)) window->dialogProcedure = procedure;
 }
 
 bool TakesFocus(const platform::DialogItemLayout& item) {
@@ -61,7 +57,7 @@ HWND CreateDialogIndirectParamA(HINSTANCE instance, const void* dialogTemplate, 
                                   scale.X(layout.width), scale.Y(layout.height), owner, nullptr,
                                   instance, nullptr);
     if (!dialog) return nullptr;
-    MarkAsDialog(dialog, procedure, scale.units);
+    MarkAsDialog(dialog, procedure);
 
     HWND firstFocus = nullptr;
     for (const platform::DialogItemLayout& item : layout.items) {
@@ -92,19 +88,6 @@ HWND CreateDialogParamA(HINSTANCE instance, LPCSTR name, HWND owner, DLGPROC pro
     if (!bytes) return nullptr;
     return CreateDialogIndirectParamA(instance, bytes, SizeofResource(instance, found), owner,
                                       procedure, param);
-}
-
-BOOL MapDialogRect(HWND dialog, RECT* rect) {
-    platform::BaseUnits units{};
-    {
-        ModelLock lock(ModelMutex());
-        const Window* window = Find(dialog);
-        if (!window || !rect || window->baseUnitX == 0) return FALSE;
-        units = platform::BaseUnits{window->baseUnitX, window->baseUnitY};
-    }
-    const Scale scale{units};
-    *rect = RECT{scale.X(rect->left), scale.Y(rect->top), scale.X(rect->right), scale.Y(rect->bottom)};
-    return TRUE;
 }
 
 LRESULT DefDlgProcA(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -1,7 +1,8 @@
 // Writing and reading dialog template bytes.
-#include "platform/DialogTemplate.h"
+#include "platform/user/DialogTemplate.h"
 
-#include "platform/UserDialog.h"
+#include "platform/user/UserDialog.h"
+#include "platform/runtime/SameName.h"
 
 #include <cstdint>
 
@@ -17,17 +18,6 @@ constexpr NumberedClass kNumberedClasses[] = {
     {0x0080, "button"}, {0x0081, "edit"},      {0x0082, "static"},
     {0x0083, "listbox"}, {0x0084, "scrollbar"}, {0x0085, "combobox"},
 };
-
-char Lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameName(const char* a, const char* b) {
-    for (; *a && *b; ++a, ++b) {
-        if (Lower(*a) != Lower(*b)) return false;
-    }
-    return *a == *b;
-}
 
 class Writer {
 public:
@@ -149,7 +139,7 @@ std::vector<unsigned char> WriteDialogTemplate(const DialogSpec& spec) {
         out.Word(static_cast<unsigned>(item.id));
         WORD number = 0;
         for (const NumberedClass& known : kNumberedClasses) {
-            if (item.className && SameName(item.className, known.name)) number = known.number;
+            if (item.className && platform::SameName(item.className, known.name)) number = known.number;
         }
         if (number) {
             out.Word(0xFFFF);

@@ -1,7 +1,7 @@
 // Icons of the module's resources and the system's icons and cursors.
-#include "platform/UserIcons.h"
+#include "platform/user/UserIcons.h"
 
-#include "platform/Resources.h"
+#include "platform/resources/Resources.h"
 #include "platform/runtime/ByteOrder.h"
 #include "platform/runtime/HandleTable.h"
 #include "platform/runtime/NeverDestroyed.h"

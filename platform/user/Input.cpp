@@ -1,7 +1,7 @@
 // Input as the display (or a test) delivers it: queued for the target window's thread.
-#include "platform/Input.h"
+#include "platform/user/Input.h"
 
-#include "platform/UserWindow.h"
+#include "platform/user/UserWindow.h"
 #include "platform/user/MessageQueue.h"
 #include "platform/user/Window.h"
 

@@ -1,7 +1,7 @@
 // The modal message box: the display presents it while its owner is disabled.
-#include "platform/UserMessageBox.h"
+#include "platform/user/UserMessageBox.h"
 
-#include "platform/UserWindow.h"
+#include "platform/user/UserWindow.h"
 #include "platform/display/Backend.h"
 #include "platform/user/Window.h"
 

@@ -1,7 +1,7 @@
 #include "platform/user/MessageQueue.h"
 
-#include "platform/UserQueue.h"
-#include "platform/UserWindow.h"
+#include "platform/user/UserQueue.h"
+#include "platform/user/UserWindow.h"
 #include "platform/user/Window.h"
 
 #include <unistd.h>
@@ -104,17 +104,19 @@ LRESULT MessageQueue::WaitFor(SentCall& sent) {
     while (!sent.done) {
         // The thread we wait for may itself send to us before it answers: answer it, or both
         // would wait for ever.
-        if (!mSent.empty()) {
-            std::shared_ptr<SentCall> next = mSent.front();
-            mSent.pop_front();
-            lock.unlock();
-            Handle(next);
-            lock.lock();
-            continue;
-        }
-        mWake.wait(lock);
+        if (!HandleSent(lock)) mWake.wait(lock);
     }
     return sent.result;
+}
+
+bool MessageQueue::HandleSent(std::unique_lock<std::mutex>& lock) {
+    if (mSent.empty()) return false;
+    std::shared_ptr<SentCall> next = mSent.front();
+    mSent.pop_front();
+    lock.unlock();
+    Handle(next);
+    lock.lock();
+    return true;
 }
 
 void MessageQueue::Complete(SentCall& sent, LRESULT result) {
@@ -134,14 +136,7 @@ void MessageQueue::Handle(const std::shared_ptr<SentCall>& sent) {
 bool MessageQueue::Next(MSG* msg, HWND filterWindow, UINT first, UINT last, bool remove, bool wait) {
     std::unique_lock<std::mutex> lock(mMutex);
     for (;;) {
-        if (!mSent.empty()) {
-            std::shared_ptr<SentCall> next = mSent.front();
-            mSent.pop_front();
-            lock.unlock();
-            Handle(next);
-            lock.lock();
-            continue;
-        }
+        if (HandleSent(lock)) continue;
         if (TakeFrom(mPosted, false, msg, filterWindow, first, last, remove)) return true;
         if (mQuit && (!filterWindow || filterWindow == ThreadOnly()) && InRange(WM_QUIT, first, last)) {
             *msg = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(mQuitCode), 0, MessageTime(), {0, 0}};

@@ -8,7 +8,7 @@
 // then waits until the process is gone.
 #pragma once
 
-#include "platform/WinTypes.h"
+#include "platform/runtime/WinTypes.h"
 
 #include <array>
 #include <condition_variable>
@@ -69,6 +69,9 @@ private:
     LRESULT WaitFor(SentCall& sent);
     void Complete(SentCall& sent, LRESULT result);
     static void Handle(const std::shared_ptr<SentCall>& sent);
+    // Handles the first message another thread has sent, with `lock` (on mMutex) let go
+    // meanwhile; false when none is waiting.
+    bool HandleSent(std::unique_lock<std::mutex>& lock);
     // Need mMutex held.
     bool TakeFrom(std::deque<MSG>& messages, bool isInput, MSG* msg, HWND filterWindow, UINT first,
                   UINT last, bool remove);

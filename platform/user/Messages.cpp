@@ -1,6 +1,6 @@
 // Posting, sending, taking and dispatching messages.
-#include "platform/UserQueue.h"
-#include "platform/UserWindow.h"
+#include "platform/user/UserQueue.h"
+#include "platform/user/UserWindow.h"
 #include "platform/user/MessageQueue.h"
 #include "platform/user/Window.h"
 

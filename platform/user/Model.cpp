@@ -1,5 +1,5 @@
 // The read-only view of the window model.
-#include "platform/Model.h"
+#include "platform/user/Model.h"
 
 #include "platform/user/MessageQueue.h"
 #include "platform/user/Window.h"

@@ -1,7 +1,7 @@
 // Which windows need painting. The flag is all there is for now: a rectangle marks the whole
 // window, and validating clears it.
-#include "platform/UserQueue.h"
-#include "platform/UserWindow.h"
+#include "platform/user/UserQueue.h"
+#include "platform/user/UserWindow.h"
 #include "platform/display/Backend.h"
 #include "platform/user/MessageQueue.h"
 #include "platform/user/Window.h"

@@ -9,9 +9,9 @@
 // while holding its own lock, never the other way round.
 #pragma once
 
-#include "platform/Model.h"
-#include "platform/UserWindow.h"
-#include "platform/WinTypes.h"
+#include "platform/user/Model.h"
+#include "platform/user/UserWindow.h"
+#include "platform/runtime/WinTypes.h"
 
 #include <cstdint>
 #include <memory>
@@ -56,8 +56,6 @@ struct Window {
     bool hasSurface = false;
     // Set for windows made from a dialog template.
     INT_PTR (*dialogProcedure)(HWND, UINT, WPARAM, LPARAM) = nullptr; // null: none
-    int baseUnitX = 0;                       // the template font's base units, pixels
-    int baseUnitY = 0;
 };
 
 // Needs the model lock. Makes the window's surface, or fits it to the client area again after

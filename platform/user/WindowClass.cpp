@@ -3,6 +3,7 @@
 #include "platform/controls/SystemClasses.h"
 #include "platform/runtime/NeverDestroyed.h"
 #include "platform/user/Window.h"
+#include "platform/runtime/SameName.h"
 
 #include <cstdint>
 #include <mutex>
@@ -17,18 +18,6 @@ std::vector<std::shared_ptr<WindowClass>>& Classes() {
     return object.get();
 }
 
-char Lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameName(const std::string& a, const char* b) {
-    std::size_t i = 0;
-    for (; i < a.size(); ++i) {
-        if (b[i] == '\0' || Lower(a[i]) != Lower(b[i])) return false;
-    }
-    return b[i] == '\0';
-}
-
 bool IsAtom(LPCSTR name) {
     return reinterpret_cast<std::uintptr_t>(name) < 0x10000;
 }
@@ -38,7 +27,7 @@ std::vector<std::shared_ptr<WindowClass>>::iterator Lookup(LPCSTR nameOrAtom) {
     auto& classes = Classes();
     for (auto it = classes.begin(); it != classes.end(); ++it) {
         if (IsAtom(nameOrAtom) ? (*it)->atom == reinterpret_cast<std::uintptr_t>(nameOrAtom)
-                               : SameName((*it)->name, nameOrAtom)) {
+                               : platform::SameName((*it)->name.c_str(), nameOrAtom)) {
             return it;
         }
     }

@@ -4,7 +4,7 @@
 // window is made.
 #pragma once
 
-#include "platform/UserWindow.h"
+#include "platform/user/UserWindow.h"
 
 #include <memory>
 #include <string>

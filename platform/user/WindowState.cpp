@@ -1,9 +1,9 @@
-// A window's visible and enabled state, the keyboard focus, and relations and placement.
+// A window's visible and enabled state, the keyboard focus, and relations and rectangles.
 //
 // Showing and enabling change what the window's own procedure sees (WM_SHOWWINDOW, WM_ENABLE), so
 // when another thread asks, the owning thread does the work while the caller waits.
-#include "platform/UserQueue.h"
-#include "platform/UserWindow.h"
+#include "platform/user/UserQueue.h"
+#include "platform/user/UserWindow.h"
 #include "platform/display/Backend.h"
 #include "platform/user/MessageQueue.h"
 #include "platform/user/Window.h"
@@ -172,22 +172,6 @@ BOOL GetWindowRect(HWND handle, RECT* rect) {
         rect->right += above->rect.left;
         rect->top += above->rect.top;
         rect->bottom += above->rect.top;
-    }
-    return TRUE;
-}
-
-BOOL MoveWindow(HWND handle, int x, int y, int width, int height, BOOL repaint) {
-    HWND parent = nullptr;
-    {
-        ModelLock lock(ModelMutex());
-        Window* window = Find(handle);
-        if (!window) return FALSE;
-        window->rect = RECT{x, y, x + width, y + height};
-        parent = window->parent;
-    }
-    if (repaint) {
-        InvalidateRect(handle, nullptr, TRUE);
-        if (parent) InvalidateRect(parent, nullptr, TRUE);
     }
     return TRUE;
 }

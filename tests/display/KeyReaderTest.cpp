@@ -1,6 +1,6 @@
 // The terminal's key table: what each key a terminal sends becomes, whole or in pieces, so that a
 // key mapped to the wrong one fails here rather than only in a terminal under tmux.
-#include "platform/WinMessages.h"
+#include "platform/user/WinMessages.h"
 #include "platform/display/terminal/KeyReader.h"
 
 #include <gtest/gtest.h>

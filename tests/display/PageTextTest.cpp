@@ -1,6 +1,6 @@
 // The pages' words: read from their resources, and found for the picture a surface shows.
-#include "platform/Kernel.h"
-#include "platform/Resources.h"
+#include "platform/runtime/Kernel.h"
+#include "platform/resources/Resources.h"
 #include "platform/display/terminal/PageText.h"
 #include "resources/ProgramResources.h"
 

@@ -1,6 +1,6 @@
 #include "tests/faults/Scenario.h"
 
-#include "platform/Crt.h"
+#include "platform/runtime/Crt.h"
 #include "tests/harness/KobFiles.h"
 #include "tools/kobenc/Damage.h"
 

@@ -1,7 +1,7 @@
 // Every file call of a small batch made to fail, one at a time: whatever fails, no output is
 // left half-written, no file of the user's changes, earlier outputs stay whole, the failure is
 // reported for the file it hit, and the batch goes on (or stops where a missing input stops it).
-#include "platform/Crt.h"
+#include "platform/runtime/Crt.h"
 #include "tests/faults/Scenario.h"
 
 #include <gtest/gtest.h>

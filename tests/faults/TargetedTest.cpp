@@ -1,7 +1,7 @@
 // Chosen failures of the file system under a conversion: a name taken just before the output is
 // created, the output folder going away, a close that cannot write out the last bytes, and a
 // small disk that really fills up.
-#include "platform/Crt.h"
+#include "platform/runtime/Crt.h"
 #include "tests/faults/Scenario.h"
 
 #include <gtest/gtest.h>

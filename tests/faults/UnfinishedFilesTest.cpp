@@ -1,6 +1,6 @@
 // Files the program creates count as unfinished until they are kept or removed, and the exit
 // clean-up removes those still unfinished, never a file the program did not make.
-#include "platform/Crt.h"
+#include "platform/runtime/Crt.h"
 #include "ui/AppShell.h"
 #include "ui/Globals.h"
 #include "tests/support/FileBytes.h"

@@ -6,7 +6,7 @@
 //
 // sends <signal> to the process just before (after) its n-th file call and holds the calling
 // thread there until the file work has been stopped (crt::testing::ArmSignal).
-#include "platform/Crt.h"
+#include "platform/runtime/Crt.h"
 
 #include <cstdio>
 #include <cstdlib>

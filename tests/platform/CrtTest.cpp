@@ -1,4 +1,4 @@
-#include "platform/Crt.h"
+#include "platform/runtime/Crt.h"
 
 #include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"

@@ -5,7 +5,7 @@
 //                                              [](int x, int y) { return 0; });
 #pragma once
 
-#include "platform/Gdi.h"
+#include "platform/gdi/Gdi.h"
 
 #include <cstring>
 #include <functional>

@@ -1,7 +1,7 @@
 #include "tests/platform/Recorder.h"
 
-#include "platform/Input.h"
-#include "platform/Model.h"
+#include "platform/user/Input.h"
+#include "platform/user/Model.h"
 
 #include <atomic>
 #include <chrono>

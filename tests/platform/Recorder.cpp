@@ -71,10 +71,11 @@ bool Saw(HWND window, UINT message) {
 
 } // namespace Recorder
 
-HWND MakeRecorderWindow(const char* text) {
+HWND MakeRecorderWindow(const char* text, RECT place) {
     RegisterRecorderClass();
-    return CreateWindowExA(0, "Recorder", text, WS_POPUP | WS_VISIBLE, 0, 0, 200, 100, nullptr,
-                           nullptr, nullptr, nullptr);
+    return CreateWindowExA(0, "Recorder", text, WS_POPUP | WS_VISIBLE, place.left, place.top,
+                           place.right - place.left, place.bottom - place.top, nullptr, nullptr,
+                           nullptr, nullptr);
 }
 
 HWND MakeChild(HWND parent, const char* className, int id, const char* text, DWORD style) {

@@ -40,8 +40,8 @@ bool Saw(HWND window, UINT message);
 
 } // namespace Recorder
 
-// A top-level window of the class "Recorder", visible, 200 x 100.
-HWND MakeRecorderWindow(const char* text = "");
+// A top-level window of the class "Recorder", visible, at `place` (200 x 100 at the origin).
+HWND MakeRecorderWindow(const char* text = "", RECT place = {0, 0, 200, 100});
 // A child of any class, with control id `id`, 50 x 20 at (10, 10).
 HWND MakeChild(HWND parent, const char* className, int id, const char* text = "",
                DWORD style = WS_VISIBLE);

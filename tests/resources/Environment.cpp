@@ -4,7 +4,7 @@
 // really is in language 1031; lookups in any language still find the program's entries first.
 #include "resources/ProgramResources.h"
 
-#include "platform/Resources.h"
+#include "platform/resources/Resources.h"
 
 #include <gtest/gtest.h>
 

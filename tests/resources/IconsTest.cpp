@@ -2,8 +2,8 @@
 // loading reads them.
 #include "tests/resources/ResourceBytes.h"
 
-#include "platform/Kernel.h"
-#include "platform/UserIcons.h"
+#include "platform/runtime/Kernel.h"
+#include "platform/user/UserIcons.h"
 
 #include <gtest/gtest.h>
 

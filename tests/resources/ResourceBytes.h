@@ -2,7 +2,7 @@
 // through the platform's lookups, and little-endian fields inside them.
 #pragma once
 
-#include "platform/Resources.h"
+#include "platform/resources/Resources.h"
 #include "platform/runtime/ByteOrder.h"
 
 #include <cstddef>

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/Crt.h"
+#include "platform/runtime/Crt.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
 

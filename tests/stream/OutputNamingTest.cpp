@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/Kernel.h"
+#include "platform/runtime/Kernel.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
 

@@ -1,7 +1,7 @@
 // The main window built from its template with the program's own resources, driven headless by
 // posting input and reading texts and pixels back.
-#include "platform/Input.h"
-#include "platform/Model.h"
+#include "platform/user/Input.h"
+#include "platform/user/Model.h"
 #include "platform/Windows.h"
 #include "platform/display/Backend.h"
 #include "resources/ProgramResources.h"

@@ -2,8 +2,8 @@
 // with xdotool, and the message box for a bad file.
 #include <gtest/gtest.h>
 
-#include "platform/Kernel.h"
-#include "platform/Resources.h"
+#include "platform/runtime/Kernel.h"
+#include "platform/resources/Resources.h"
 #include "resources/ProgramResources.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/Process.h"

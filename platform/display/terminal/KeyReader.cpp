@@ -1,6 +1,6 @@
 #include "platform/display/terminal/KeyReader.h"
 
-#include "platform/WinMessages.h"
+#include "platform/user/WinMessages.h"
 
 #include <cctype>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 #include "platform/display/terminal/PageText.h"
 
-#include "platform/Kernel.h"
-#include "platform/Resources.h"
+#include "platform/runtime/Kernel.h"
+#include "platform/resources/Resources.h"
 #include "platform/runtime/ByteOrder.h"
 
 #include <cstdlib>

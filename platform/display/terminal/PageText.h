@@ -13,7 +13,7 @@
 //     if (const PageText* page = pages.Shown(surface)) Draw(page->title, ...);
 #pragma once
 
-#include "platform/Model.h"
+#include "platform/user/Model.h"
 
 #include <cstdint>
 #include <optional>

@@ -4,7 +4,7 @@
 //     WindowScene scene = ReadWindowScene(MainWindow());
 #pragma once
 
-#include "platform/Model.h"
+#include "platform/user/Model.h"
 #include "platform/display/terminal/PageText.h"
 
 #include <string>

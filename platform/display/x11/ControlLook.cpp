@@ -1,8 +1,8 @@
 #include "platform/display/x11/ControlLook.h"
 
-#include "platform/Controls.h"
-#include "platform/UserWindow.h"
-#include "platform/WinMessages.h"
+#include "platform/controls/Controls.h"
+#include "platform/user/UserWindow.h"
+#include "platform/user/WinMessages.h"
 #include "platform/display/DisplayText.h"
 
 #include <strings.h>

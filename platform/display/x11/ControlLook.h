@@ -3,7 +3,7 @@
 // progress bar. Other classes draw nothing of their own.
 #pragma once
 
-#include "platform/Model.h"
+#include "platform/user/Model.h"
 #include "platform/display/x11/Painter.h"
 
 namespace platform::display::x11 {

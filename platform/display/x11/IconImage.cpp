@@ -1,7 +1,7 @@
 #include "platform/display/x11/IconImage.h"
 
-#include "platform/Resources.h"
-#include "platform/UserIcons.h"
+#include "platform/resources/Resources.h"
+#include "platform/user/UserIcons.h"
 #include "platform/runtime/ByteOrder.h"
 
 #include <cstdlib>

@@ -7,7 +7,7 @@
 //     if (platform::display::x11::LoadIconImage(icon, instance, &image)) Publish(image);
 #pragma once
 
-#include "platform/WinTypes.h"
+#include "platform/runtime/WinTypes.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -6,7 +6,7 @@
 //     ... for each event of box.Handle(): if (box.Answers(event)) break;
 #pragma once
 
-#include "platform/WinTypes.h"
+#include "platform/runtime/WinTypes.h"
 #include "platform/display/x11/Painter.h"
 #include "platform/display/x11/TopWindow.h"
 

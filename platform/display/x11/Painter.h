@@ -11,8 +11,8 @@
 //     paint.PushButton(pixmap, rect, "OK", false, true, true);
 #pragma once
 
-#include "platform/Model.h"
-#include "platform/WinTypes.h"
+#include "platform/user/Model.h"
+#include "platform/runtime/WinTypes.h"
 
 #include <X11/Xlib.h>
 

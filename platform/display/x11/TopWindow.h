@@ -6,7 +6,7 @@
 //     hints.SetTitle(window, "Caption");
 #pragma once
 
-#include "platform/WinTypes.h"
+#include "platform/runtime/WinTypes.h"
 
 #include <X11/Xlib.h>
 

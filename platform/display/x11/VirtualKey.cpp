@@ -1,6 +1,6 @@
 #include "platform/display/x11/VirtualKey.h"
 
-#include "platform/WinMessages.h"
+#include "platform/user/WinMessages.h"
 
 #include <X11/keysym.h>
 

@@ -2,7 +2,7 @@
 // the arrows, Page Up and Down, Space, Tab); 0 for any other.
 #pragma once
 
-#include "platform/WinTypes.h"
+#include "platform/runtime/WinTypes.h"
 
 #include <X11/X.h>
 

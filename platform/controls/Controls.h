@@ -11,8 +11,8 @@
 //     SendMessageA(bar, PBM_SETPOS, 50, 0);
 #pragma once
 
-#include "platform/WinMessages.h"
-#include "platform/WinTypes.h"
+#include "platform/user/WinMessages.h"
+#include "platform/runtime/WinTypes.h"
 
 // Makes sure the progress bar class exists.
 void InitCommonControls();
@@ -23,7 +23,6 @@ constexpr const char* PROGRESS_CLASSA = "msctls_progress32";
 constexpr DWORD SS_LEFT = 0x0000;
 constexpr DWORD SS_CENTER = 0x0001;
 constexpr DWORD SS_RIGHT = 0x0002;
-constexpr DWORD SS_ICON = 0x0003;
 constexpr DWORD SS_BLACKRECT = 0x0004;
 constexpr DWORD SS_GRAYRECT = 0x0005;
 constexpr DWORD SS_WHITERECT = 0x0006;
@@ -32,41 +31,17 @@ constexpr DWORD SS_GRAYFRAME = 0x0008;
 constexpr DWORD SS_WHITEFRAME = 0x0009;
 constexpr DWORD SS_SIMPLE = 0x000B;
 constexpr DWORD SS_LEFTNOWORDWRAP = 0x000C;
-constexpr DWORD SS_BITMAP = 0x000E;
 constexpr DWORD SS_TYPEMASK = 0x001F;
-constexpr DWORD SS_NOPREFIX = 0x0080;
-constexpr DWORD SS_NOTIFY = 0x0100;
 constexpr DWORD SS_SUNKEN = 0x1000;
 
-// Button styles; the low four bits are the kind. Every kind behaves as a push button for now.
+// The push button, the one kind of button there is, and its notification (high word of
+// WM_COMMAND's wParam).
 constexpr DWORD BS_PUSHBUTTON = 0x0000;
-constexpr DWORD BS_DEFPUSHBUTTON = 0x0001;
-constexpr DWORD BS_CHECKBOX = 0x0002;
-constexpr DWORD BS_AUTOCHECKBOX = 0x0003;
-constexpr DWORD BS_RADIOBUTTON = 0x0004;
-constexpr DWORD BS_GROUPBOX = 0x0007;
-constexpr DWORD BS_AUTORADIOBUTTON = 0x0009;
-constexpr DWORD BS_OWNERDRAW = 0x000B;
-constexpr DWORD BS_TYPEMASK = 0x000F;
-
-// Button notification (high word of WM_COMMAND's wParam) and messages.
 constexpr WORD BN_CLICKED = 0;
-constexpr UINT BM_GETSTATE = 0x00F2; // BST_* flags
-constexpr UINT BM_SETSTATE = 0x00F3; // wParam: TRUE shows the button pressed
-constexpr UINT BM_CLICK = 0x00F5;    // clicks it, as the mouse would
-constexpr LRESULT BST_PUSHED = 0x0004;
-constexpr LRESULT BST_FOCUS = 0x0008;
 
 // Progress bar messages.
 constexpr UINT PBM_SETRANGE = WM_USER + 1; // lParam: minimum (low word), maximum (high word);
                                            // returns the previous range in the same form
 constexpr UINT PBM_SETPOS = WM_USER + 2;   // wParam: position; returns the previous one
 constexpr UINT PBM_SETSTEP = WM_USER + 4;  // wParam: step; returns the previous one
-constexpr UINT PBM_GETRANGE = WM_USER + 7; // wParam: TRUE for the minimum, FALSE for the
-                                           // maximum; lParam: a PBRANGE to fill, or 0
 constexpr UINT PBM_GETPOS = WM_USER + 8;
-
-struct PBRANGE {
-    int iLow;
-    int iHigh;
-};

@@ -27,7 +27,7 @@
 //         {style, 0, 0, 0, 215, 119, "DUDEZ", "Caption", 10, "MS Sans Serif", items, 1});
 #pragma once
 
-#include "platform/WinTypes.h"
+#include "platform/runtime/WinTypes.h"
 
 #include <cstddef>
 #include <string>

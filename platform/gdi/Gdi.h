@@ -1,7 +1,7 @@
 // Drawing: logical palettes, bitmaps, drawing contexts and the bit-block copy.
 //
 // The display is a true-colour one: every window that has been drawn into has a pixel surface of
-// 32 bits per pixel (0x00RRGGBB, see platform/Model.h), as large as its client area, made when a
+// 32 bits per pixel (0x00RRGGBB, see platform/user/Model.h), as large as its client area, made when a
 // drawing context is first taken on it. A bitmap made from a device-independent bitmap holds the
 // colours its colour table gives (or, with DIB_PAL_COLORS, the entries of the palette selected
 // into the context it was made for); copying it onto a window puts those colours on the surface.
@@ -23,7 +23,7 @@
 //     EndPaint(picture, &ps);
 #pragma once
 
-#include "platform/WinTypes.h"
+#include "platform/runtime/WinTypes.h"
 
 struct HDC__;
 struct HGDIOBJ__ {};
@@ -91,9 +91,6 @@ struct PAINTSTRUCT {
 };
 
 constexpr WORD PALETTE_VERSION = 0x300;
-constexpr BYTE PC_RESERVED = 0x01;
-constexpr BYTE PC_EXPLICIT = 0x02;
-constexpr BYTE PC_NOCOLLAPSE = 0x04;
 
 constexpr DWORD BI_RGB = 0;
 constexpr DWORD CBM_INIT = 4;        // CreateDIBitmap: fill the bitmap from the pixels
@@ -106,21 +103,12 @@ constexpr DWORD SRCCOPY = 0x00CC0020;
 
 constexpr UINT GDI_ERROR = 0xFFFFFFFFu;
 
-// Stock objects (GetStockObject); deleting them does nothing.
-constexpr int DEFAULT_PALETTE = 15;  // the palette every context starts with: the 20 colours
-                                     // the platform keeps in every palette
-
 constexpr COLORREF RGB(BYTE red, BYTE green, BYTE blue) {
     return static_cast<COLORREF>(red | (green << 8) | (blue << 16));
 }
 
-HGDIOBJ GetStockObject(int which);
-
 // Palettes. CreatePalette needs version 0x300 and at least one entry; null otherwise.
 HPALETTE CreatePalette(const LOGPALETTE* palette);
-// Copies up to `count` entries from `start` into `entries`; returns how many. With a null
-// `entries` it returns the number of entries of the palette. 0 for a bad handle.
-UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* entries);
 // Selects the palette into the context and returns the one it replaces; null when the context or
 // the palette does not exist (a null palette included). forceBackground has no effect here.
 HPALETTE SelectPalette(HDC dc, HPALETTE palette, BOOL forceBackground);

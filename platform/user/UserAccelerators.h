@@ -16,7 +16,7 @@
 //     }
 #pragma once
 
-#include "platform/WinTypes.h"
+#include "platform/runtime/WinTypes.h"
 
 #include <array>
 #include <cstddef>
@@ -55,10 +55,6 @@ constexpr std::array<unsigned char, 8 * N> PackAcceleratorTable(const ACCEL (&en
 
 // The table resource `name` of the module; null when there is none or it is malformed.
 HACCEL LoadAcceleratorsA(HINSTANCE instance, LPCSTR name);
-HACCEL CreateAcceleratorTableA(const ACCEL* entries, int count);
-BOOL DestroyAcceleratorTable(HACCEL table);
-// Copies up to `count` entries; with a null `entries`, returns the number of entries.
-int CopyAcceleratorTableA(HACCEL table, ACCEL* entries, int count);
 // Nonzero when the message was a key of the table and the command was sent to `window`.
 int TranslateAcceleratorA(HWND window, HACCEL table, MSG* msg);
 

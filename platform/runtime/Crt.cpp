@@ -1,4 +1,4 @@
-#include "platform/Crt.h"
+#include "platform/runtime/Crt.h"
 
 #include "platform/runtime/CrtTesting.h"
 #include "platform/runtime/NeverDestroyed.h"

@@ -10,7 +10,7 @@
 // interrupts the program, so nothing runs in signal context.
 #pragma once
 
-#include "platform/WinTypes.h"
+#include "platform/runtime/WinTypes.h"
 
 namespace platform {
 

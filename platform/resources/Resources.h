@@ -15,7 +15,7 @@
 //     const void* bytes = LockResource(LoadResource(instance, found));
 #pragma once
 
-#include "platform/WinTypes.h"
+#include "platform/runtime/WinTypes.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
-#include "platform/HeadlessUser.h"
+#include "platform/display/HeadlessUser.h"
 
-#include "platform/Input.h"
-#include "platform/WinMessages.h"
+#include "platform/user/Input.h"
+#include "platform/user/WinMessages.h"
 #include "platform/runtime/NeverDestroyed.h"
 
 #include <atomic>

@@ -9,29 +9,14 @@
 //     MessageBoxA(gMainWindow, text, nullptr, MB_ICONHAND | MB_SETFOREGROUND);
 #pragma once
 
-#include "platform/WinTypes.h"
+#include "platform/runtime/WinTypes.h"
 
 constexpr UINT MB_OK = 0x00000000;
-constexpr UINT MB_OKCANCEL = 0x00000001;
-constexpr UINT MB_YESNO = 0x00000004;
 constexpr UINT MB_ICONHAND = 0x00000010;
-constexpr UINT MB_ICONERROR = MB_ICONHAND;
-constexpr UINT MB_ICONSTOP = MB_ICONHAND;
-constexpr UINT MB_ICONQUESTION = 0x00000020;
-constexpr UINT MB_ICONEXCLAMATION = 0x00000030;
-constexpr UINT MB_ICONWARNING = MB_ICONEXCLAMATION;
-constexpr UINT MB_ICONASTERISK = 0x00000040;
-constexpr UINT MB_ICONINFORMATION = MB_ICONASTERISK;
-constexpr UINT MB_APPLMODAL = 0x00000000;
-constexpr UINT MB_SYSTEMMODAL = 0x00001000;
-constexpr UINT MB_TASKMODAL = 0x00002000;
 constexpr UINT MB_SETFOREGROUND = 0x00010000;
-constexpr UINT MB_TOPMOST = 0x00040000;
 
 // Button ids, also the results of MessageBoxA.
 constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
-constexpr int IDYES = 6;
-constexpr int IDNO = 7;
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style);

@@ -6,7 +6,7 @@
 // NT 6.1, build 7601. Tests can make it report another value.
 #pragma once
 
-#include "platform/WinTypes.h"
+#include "platform/runtime/WinTypes.h"
 
 DWORD GetVersion();
 

@@ -1,7 +1,7 @@
-#include "platform/SessionEnd.h"
+#include "platform/runtime/SessionEnd.h"
 
-#include "platform/UserQueue.h"
-#include "platform/WinMessages.h"
+#include "platform/user/UserQueue.h"
+#include "platform/user/WinMessages.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,6 +1,6 @@
 // Windows built from dialog templates.
 //
-// CreateDialogParamA reads the template resource (platform/DialogTemplate.h), creates the window
+// CreateDialogParamA reads the template resource (platform/user/DialogTemplate.h), creates the window
 // of the class the template names (without one, the system's dialog class, which hands messages
 // to the dialog procedure) and then its controls in template order, each with its id, class,
 // style, rectangle and text. Dialog units become pixels through the base units of the template's
@@ -13,7 +13,7 @@
 //     HWND window = CreateDialogParamA(instance, "DUDEZ", nullptr, nullptr, 0);
 #pragma once
 
-#include "platform/WinTypes.h"
+#include "platform/runtime/WinTypes.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -22,17 +22,10 @@ using DLGPROC = INT_PTR (*)(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
 
 // Dialog template styles.
 constexpr DWORD DS_ABSALIGN = 0x0001;    // the position is on the screen, not the owner
-constexpr DWORD DS_SYSMODAL = 0x0002;
 constexpr DWORD DS_3DLOOK = 0x0004;
-constexpr DWORD DS_FIXEDSYS = 0x0008;
 constexpr DWORD DS_NOFAILCREATE = 0x0010;
-constexpr DWORD DS_LOCALEDIT = 0x0020;
 constexpr DWORD DS_SETFONT = 0x0040;     // the template names a font
 constexpr DWORD DS_MODALFRAME = 0x0080;
-constexpr DWORD DS_NOIDLEMSG = 0x0100;
-constexpr DWORD DS_SETFOREGROUND = 0x0200;
-constexpr DWORD DS_CONTROL = 0x0400;
-constexpr DWORD DS_CENTER = 0x0800;
 
 // Extra window bytes a class of dialog windows reserves.
 constexpr int DLGWINDOWEXTRA = 30;
@@ -50,9 +43,6 @@ HWND CreateDialogParamA(HINSTANCE instance, LPCSTR name, HWND owner, DLGPROC pro
 // The same from a template in memory of `size` bytes.
 HWND CreateDialogIndirectParamA(HINSTANCE instance, const void* dialogTemplate, std::size_t size,
                                 HWND owner, DLGPROC procedure, LPARAM param);
-
-// Dialog units of the window's template to pixels, in place.
-BOOL MapDialogRect(HWND dialog, RECT* rect);
 
 // The default processing of the system dialog class: the dialog procedure first, then
 // DefWindowProcA. WM_CLOSE becomes WM_COMMAND IDCANCEL.

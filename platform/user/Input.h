@@ -9,7 +9,7 @@
 //     platform::PostKeyPress(mainWindow, VK_RETURN);
 #pragma once
 
-#include "platform/WinTypes.h"
+#include "platform/runtime/WinTypes.h"
 
 namespace platform {
 

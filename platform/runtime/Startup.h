@@ -9,7 +9,7 @@
 //     }
 #pragma once
 
-#include "platform/WinTypes.h"
+#include "platform/runtime/WinTypes.h"
 
 #include <cstddef>
 #include <string>

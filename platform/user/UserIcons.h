@@ -9,21 +9,15 @@
 //     wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
 #pragma once
 
-#include "platform/WinTypes.h"
+#include "platform/runtime/WinTypes.h"
 
 #include <cstddef>
 #include <cstdint>
 
 // System icons and cursors, as MAKEINTRESOURCE numbers.
 #define IDI_APPLICATION (reinterpret_cast<LPCSTR>(static_cast<std::uintptr_t>(32512)))
-#define IDI_HAND (reinterpret_cast<LPCSTR>(static_cast<std::uintptr_t>(32513)))
-#define IDI_QUESTION (reinterpret_cast<LPCSTR>(static_cast<std::uintptr_t>(32514)))
-#define IDI_EXCLAMATION (reinterpret_cast<LPCSTR>(static_cast<std::uintptr_t>(32515)))
-#define IDI_ASTERISK (reinterpret_cast<LPCSTR>(static_cast<std::uintptr_t>(32516)))
 #define IDC_ARROW (reinterpret_cast<LPCSTR>(static_cast<std::uintptr_t>(32512)))
-#define IDC_IBEAM (reinterpret_cast<LPCSTR>(static_cast<std::uintptr_t>(32513)))
 #define IDC_WAIT (reinterpret_cast<LPCSTR>(static_cast<std::uintptr_t>(32514)))
-#define IDC_CROSS (reinterpret_cast<LPCSTR>(static_cast<std::uintptr_t>(32515)))
 
 // Null when there is no such icon, or the group resource is not an icon directory.
 HICON LoadIconA(HINSTANCE instance, LPCSTR name);

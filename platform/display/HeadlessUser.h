@@ -4,7 +4,7 @@
 // so a headless run converts everything and then ends by itself, at once.
 #pragma once
 
-#include "platform/WinTypes.h"
+#include "platform/runtime/WinTypes.h"
 
 namespace platform {
 

@@ -15,32 +15,19 @@
 //     SetDlgItemTextA(top, 1002, "piano.wav");
 #pragma once
 
-#include "platform/WinMessages.h"
-#include "platform/WinTypes.h"
+#include "platform/user/WinMessages.h"
+#include "platform/runtime/WinTypes.h"
 
 // Window styles.
-constexpr DWORD WS_OVERLAPPED = 0x00000000;
 constexpr DWORD WS_POPUP = 0x80000000;
 constexpr DWORD WS_CHILD = 0x40000000;
-constexpr DWORD WS_MINIMIZE = 0x20000000;
 constexpr DWORD WS_VISIBLE = 0x10000000;
 constexpr DWORD WS_DISABLED = 0x08000000;
-constexpr DWORD WS_CLIPSIBLINGS = 0x04000000;
-constexpr DWORD WS_CLIPCHILDREN = 0x02000000;
-constexpr DWORD WS_MAXIMIZE = 0x01000000;
 constexpr DWORD WS_BORDER = 0x00800000;
-constexpr DWORD WS_DLGFRAME = 0x00400000;
 constexpr DWORD WS_CAPTION = 0x00C00000; // WS_BORDER | WS_DLGFRAME
-constexpr DWORD WS_VSCROLL = 0x00200000;
-constexpr DWORD WS_HSCROLL = 0x00100000;
 constexpr DWORD WS_SYSMENU = 0x00080000;
-constexpr DWORD WS_THICKFRAME = 0x00040000;
 constexpr DWORD WS_GROUP = 0x00020000;
 constexpr DWORD WS_TABSTOP = 0x00010000;
-constexpr DWORD WS_MINIMIZEBOX = 0x00020000;
-constexpr DWORD WS_MAXIMIZEBOX = 0x00010000;
-constexpr DWORD WS_OVERLAPPEDWINDOW =
-    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
 
 // Class styles.
 constexpr UINT CS_VREDRAW = 0x0001;
@@ -49,15 +36,7 @@ constexpr UINT CS_HREDRAW = 0x0002;
 // Show commands.
 constexpr int SW_HIDE = 0;
 constexpr int SW_SHOWNORMAL = 1;
-constexpr int SW_NORMAL = 1;
-constexpr int SW_SHOWMINIMIZED = 2;
-constexpr int SW_SHOWMAXIMIZED = 3;
-constexpr int SW_SHOWNOACTIVATE = 4;
 constexpr int SW_SHOW = 5;
-constexpr int SW_MINIMIZE = 6;
-constexpr int SW_SHOWMINNOACTIVE = 7;
-constexpr int SW_SHOWNA = 8;
-constexpr int SW_RESTORE = 9;
 constexpr int SW_SHOWDEFAULT = 10;
 
 constexpr int CW_USEDEFAULT = static_cast<int>(0x80000000u);
@@ -113,7 +92,6 @@ HWND GetDlgItem(HWND dialog, int id);     // the first child with that control i
 int GetDlgCtrlID(HWND window);            // 0 for a window that is not a child
 BOOL GetClientRect(HWND window, RECT* rect);
 BOOL GetWindowRect(HWND window, RECT* rect); // in screen coordinates
-BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
 
 // State. IsWindowVisible needs the window and all its ancestors visible.
 BOOL ShowWindow(HWND window, int command);       // TRUE when it was visible before
@@ -123,20 +101,13 @@ BOOL IsWindowEnabled(HWND window);
 HWND SetFocus(HWND window);                      // a window of the calling thread, or null
 HWND GetFocus();                                 // the calling thread's focus window
 
-// Texts. The Get calls copy at most size - 1 characters and a terminator and return how many
-// characters they copied; a missing window or item yields 0 characters (and an empty buffer).
-BOOL SetWindowTextA(HWND window, LPCSTR text);
-int GetWindowTextA(HWND window, LPSTR buffer, int size);
-int GetWindowTextLengthA(HWND window);
+// Item texts. GetDlgItemTextA copies at most size - 1 characters and a terminator and returns how
+// many it copied; a missing item yields 0 characters (and an empty buffer).
 BOOL SetDlgItemTextA(HWND dialog, int id, LPCSTR text);
 UINT GetDlgItemTextA(HWND dialog, int id, LPSTR buffer, int size);
 // Shows the value in decimal; with isSigned it is read as a signed 32-bit number.
 BOOL SetDlgItemInt(HWND dialog, int id, UINT value, BOOL isSigned);
-// Reads a decimal number (blanks around it allowed); *translated tells whether it was one.
-UINT GetDlgItemInt(HWND dialog, int id, BOOL* translated, BOOL isSigned);
-LRESULT SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Default processing: WM_NCCREATE sets the text, WM_SETTEXT/WM_GETTEXT/WM_GETTEXTLENGTH work on
 // it, WM_CLOSE and the system Close destroy the window, WM_PAINT validates it.
 LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-LRESULT CallWindowProcA(WNDPROC procedure, HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -2,13 +2,10 @@
 // system exchange. Values are the platform's own, so program code compares them as it would there.
 #pragma once
 
-#include "platform/WinTypes.h"
+#include "platform/runtime/WinTypes.h"
 
-constexpr UINT WM_NULL = 0x0000;
 constexpr UINT WM_CREATE = 0x0001;
 constexpr UINT WM_DESTROY = 0x0002;
-constexpr UINT WM_MOVE = 0x0003;
-constexpr UINT WM_SIZE = 0x0005;
 constexpr UINT WM_SETFOCUS = 0x0007;   // wParam: the window that lost the focus
 constexpr UINT WM_KILLFOCUS = 0x0008;  // wParam: the window that gets the focus
 constexpr UINT WM_ENABLE = 0x000A;     // wParam: TRUE when enabled
@@ -18,7 +15,6 @@ constexpr UINT WM_GETTEXTLENGTH = 0x000E;
 constexpr UINT WM_PAINT = 0x000F;
 constexpr UINT WM_CLOSE = 0x0010;
 constexpr UINT WM_QUIT = 0x0012;
-constexpr UINT WM_ERASEBKGND = 0x0014;
 constexpr UINT WM_SHOWWINDOW = 0x0018; // wParam: TRUE when shown
 constexpr UINT WM_NCCREATE = 0x0081;
 constexpr UINT WM_NCDESTROY = 0x0082;
@@ -31,12 +27,9 @@ constexpr UINT WM_SYSKEYUP = 0x0105;
 constexpr UINT WM_KEYLAST = 0x0109;
 constexpr UINT WM_COMMAND = 0x0111;    // wParam: id (low word), notification (high word)
 constexpr UINT WM_SYSCOMMAND = 0x0112;
-constexpr UINT WM_TIMER = 0x0113;
-constexpr UINT WM_MOUSEFIRST = 0x0200;
 constexpr UINT WM_MOUSEMOVE = 0x0200;
 constexpr UINT WM_LBUTTONDOWN = 0x0201; // lParam: client x (low word), y (high word)
 constexpr UINT WM_LBUTTONUP = 0x0202;
-constexpr UINT WM_MOUSELAST = 0x020E;
 constexpr UINT WM_USER = 0x0400;
 
 // System commands (WM_SYSCOMMAND wParam).

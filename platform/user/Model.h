@@ -10,7 +10,7 @@
 //     if (platform::ReadSurface(picture, &pixels)) Show(pixels.At(0, 0));
 #pragma once
 
-#include "platform/WinTypes.h"
+#include "platform/runtime/WinTypes.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -21,26 +21,20 @@
 // to a thread that has ended, returns 0 at once.
 #pragma once
 
-#include "platform/WinMessages.h"
-#include "platform/WinTypes.h"
+#include "platform/user/WinMessages.h"
+#include "platform/runtime/WinTypes.h"
 
 // PeekMessageA flags.
 constexpr UINT PM_NOREMOVE = 0x0000;
 constexpr UINT PM_REMOVE = 0x0001;
-constexpr UINT PM_NOYIELD = 0x0002;
 
 // GetQueueStatus flags: what kind of message is waiting.
 constexpr UINT QS_KEY = 0x0001;
 constexpr UINT QS_MOUSEMOVE = 0x0002;
 constexpr UINT QS_MOUSEBUTTON = 0x0004;
-constexpr UINT QS_MOUSE = QS_MOUSEMOVE | QS_MOUSEBUTTON;
-constexpr UINT QS_INPUT = QS_MOUSE | QS_KEY;
 constexpr UINT QS_POSTMESSAGE = 0x0008;
-constexpr UINT QS_TIMER = 0x0010;
 constexpr UINT QS_PAINT = 0x0020;
 constexpr UINT QS_SENDMESSAGE = 0x0040;
-constexpr UINT QS_ALLEVENTS = QS_INPUT | QS_POSTMESSAGE | QS_TIMER | QS_PAINT;
-constexpr UINT QS_ALLINPUT = QS_ALLEVENTS | QS_SENDMESSAGE;
 
 // A null window posts to the calling thread itself. FALSE when the window does not exist or its
 // thread has ended.
