@@ -134,10 +134,10 @@ QueuedBlock& BlockQueue::Oldest() {
     std::unique_lock lock(helper.mutex);
     QueuedBlock& oldest = At(0);
     while (oldest.state != State::kDecoded) {
-        // The helper takes the waiting blocks from the oldest on. Its turn come, the oldest is
-        // decoded here if nobody has taken it yet; while the helper decodes it, the newest
-        // waiting block is decoded here when there is work enough for both, else the converter
-        // waits for the oldest.
+        // The helper takes the waiting blocks from the oldest on. When the oldest block's turn
+        // comes and nobody has taken it yet, it is decoded here. While the helper decodes it,
+        // the newest waiting block is decoded here if there is work enough for both; otherwise
+        // the converter waits for the oldest.
         QueuedBlock* block = oldest.state == State::kWaiting ? &oldest : LastWaitingOfMany();
         if (block) {
             block->state = State::kTaken;
