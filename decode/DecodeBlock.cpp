@@ -1,5 +1,6 @@
 #include "decode/DecodeBlock.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -98,19 +99,21 @@ inline void StoreBigEndian(std::uint8_t* output, std::uint32_t x) {
 
 // Most residuals a group holds (a 4-bit count code, plus one).
 constexpr std::int32_t kGroupLimit = 16;
-// Most samples a block holds: its byte count is 16 bits.
-constexpr std::int32_t kSampleLimit = 0xFFFF / 2;
+// Residuals taken at a time: the block is decoded a stretch at a time, so the stack holds a few
+// kilobytes whatever the block's length (a thread's stack may be small under a tight limit).
+constexpr std::int32_t kStretch = 1024;
 
-// The residuals of a block, in order, from its groups. Groups are a 4-bit width code w, a 4-bit
-// count code c and c + 1 residuals of w + 2 bits each; they follow each other with no alignment
-// until `samples` residuals are taken. Every group takes all sixteen fields its width allows,
-// needed or not, and the next group starts behind its own count: a group's length then costs no
-// loop of its own, whose end the processor could not foresee. Fields past a group's count are
-// overwritten by the next group or lie past the block's samples, so no one reads them. Returns
-// nothing; residuals[0, samples) are set, and up to kGroupLimit - 1 entries behind them may be.
-void TakeResiduals(const BitWindow& window, std::int32_t* residuals, std::int32_t samples) {
-    std::int64_t position = 0;   // bits taken so far
-    for (std::int32_t taken = 0; taken < samples;) {
+// Residuals from the groups starting at bit `position`, whole groups until at least `wanted` are
+// taken; returns how many were, and leaves `position` behind the last group. Groups are a 4-bit
+// width code w, a 4-bit count code c and c + 1 residuals of w + 2 bits each, with no alignment.
+// Every group takes all sixteen fields its width allows, needed or not, and the next group starts
+// behind its own count: a group's length then costs no loop of its own, whose end the processor
+// could not foresee. Fields past a group's count are overwritten by the next group or lie past
+// what is returned, so no one reads them: residuals must have room for wanted + kGroupLimit - 1.
+std::int32_t TakeResiduals(const BitWindow& window, std::int64_t& position, std::int32_t* residuals,
+                           std::int32_t wanted) {
+    std::int32_t taken = 0;
+    while (taken < wanted) {
         // The width code (high four bits) and the count code (low four) in one read.
         const auto codes = static_cast<std::int32_t>(window.LoadNearEnd(position) >> 56);
         position += 8;
@@ -127,19 +130,26 @@ void TakeResiduals(const BitWindow& window, std::int32_t* residuals, std::int32_
         }
         const std::int32_t count = (codes & 0xF) + 1;
         position += std::int64_t{count} * width;
-        // A last group may declare more residuals than the block has samples left; those are
-        // never needed, and the block is finished.
         taken += count;
     }
+    return taken;
 }
 
-// The samples of one mode from the residuals, run once per block: the mode is chosen before the
-// loop, so no sample pays for a mode test.
+// The samples of one mode, run once per block: the mode is chosen before the loops, so no sample
+// pays for a mode test. A stretch of residuals is taken, then predicted; a last group may declare
+// more residuals than the block has samples left, and those are never used.
 template <typename Predictor>
-void Predict(const std::int32_t* residuals, std::uint8_t* output, std::int32_t samples) {
+void DecodeStretches(const BitWindow& window, std::uint8_t* output, std::int32_t samples) {
     Predictor predictor;
-    for (std::int32_t i = 0; i < samples; ++i)
-        StoreBigEndian(output + 2 * i, predictor.Next(static_cast<std::uint32_t>(residuals[i])));
+    std::int64_t position = 0;   // bits taken so far
+    std::int32_t residuals[kStretch + kGroupLimit - 1];
+    for (std::int32_t done = 0; done < samples;) {
+        const std::int32_t taken = TakeResiduals(window, position, residuals, std::min(kStretch, samples - done));
+        const std::int32_t used = std::min(taken, samples - done);
+        for (std::int32_t i = 0; i < used; ++i)
+            StoreBigEndian(output + 2 * (done + i), predictor.Next(static_cast<std::uint32_t>(residuals[i])));
+        done += used;
+    }
 }
 
 std::int32_t ReadBigEndian16(const std::uint8_t* bytes) {
@@ -162,21 +172,19 @@ void DecodeBlock(const std::uint8_t* packed, std::uint8_t* output, const std::ui
     // window is empty and packed is not touched.
     const BitWindow window(packed, packedLength > 0 ? packedLength + 1 : 0);
 
-    std::int32_t residuals[kSampleLimit + kGroupLimit];
-    TakeResiduals(window, residuals, samples);
     switch (mode) {
     case 1:
     case 4:
-        Predict<SecondOrder>(residuals, output, samples);
+        DecodeStretches<SecondOrder>(window, output, samples);
         break;
     case 2:
-        Predict<Verbatim>(residuals, output, samples);
+        DecodeStretches<Verbatim>(window, output, samples);
         break;
     case 3:
-        Predict<FirstOrder>(residuals, output, samples);
+        DecodeStretches<FirstOrder>(window, output, samples);
         break;
     default:
-        Predict<ThirdOrder>(residuals, output, samples);
+        DecodeStretches<ThirdOrder>(window, output, samples);
         break;
     }
 }

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <pthread.h>
+
 #include <random>
 #include <vector>
 
@@ -167,5 +169,39 @@ TEST(DecodeBlock, RestoresPackedSamplesOfLargestBlocks) {
             expected.resize(n, kUntouched);
             EXPECT_EQ(Decode(mode, packed, 0xFF, n), expected) << "mode " << int{mode} << ", N " << n;
         }
+    }
+}
+
+// A tight stack limit (ulimit -s) gives every thread a small stack. The longest block a header can
+// declare must still decode on one of 64 KiB, with every mode.
+TEST(DecodeBlock, TheLongestBlockDecodesOnASmallStack) {
+    struct Job {
+        std::uint8_t mode;
+        Bytes packed;
+        Bytes got;
+    };
+    std::mt19937 random(7);
+    for (std::uint8_t mode = 1; mode <= 5; ++mode) {
+        std::vector<std::int16_t> samples(65534 / 2);
+        for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<std::int16_t>(random() % 41 - 20);
+        Job job{mode, Pack(mode, samples, random), {}};
+        ASSERT_LT(job.packed.size(), 65536u) << "P must fit its 16 bits";
+        pthread_attr_t attributes;
+        pthread_attr_init(&attributes);
+        ASSERT_EQ(pthread_attr_setstacksize(&attributes, 64 * 1024), 0);
+        pthread_t thread;
+        ASSERT_EQ(pthread_create(&thread, &attributes, [](void* argument) -> void* {
+            auto* work = static_cast<Job*>(argument);
+            work->got = Decode(work->mode, work->packed, 0, 65534);
+            return nullptr;
+        }, &job), 0);
+        pthread_join(thread, nullptr);
+        pthread_attr_destroy(&attributes);
+        Bytes expected;
+        for (std::int16_t x : samples) {
+            expected.push_back(static_cast<std::uint8_t>(static_cast<std::uint16_t>(x) >> 8));
+            expected.push_back(static_cast<std::uint8_t>(x));
+        }
+        EXPECT_EQ(job.got, expected) << "mode " << int{mode};
     }
 }
