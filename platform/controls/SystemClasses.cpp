@@ -9,11 +9,9 @@
 namespace platform::controls {
 namespace {
 
-void Register(const char* name, WNDPROC procedure, UINT style, int windowExtra = 0, ATOM atom = 0) {
+void Register(const char* name, WNDPROC procedure, ATOM atom = 0) {
     WNDCLASSA record{};
-    record.style = style;
     record.lpfnWndProc = procedure;
-    record.cbWndExtra = windowExtra;
     record.lpszClassName = name;
     user::AddClass(record, true, atom);
 }
@@ -27,11 +25,11 @@ LRESULT ControlDefault(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
 }
 
 void RegisterSystemClasses() {
-    Register("Static", ControlDefault, 0);
-    Register("Button", ButtonProcedure, CS_VREDRAW | CS_HREDRAW);
-    Register(PROGRESS_CLASSA, ProgressProcedure, CS_VREDRAW | CS_HREDRAW);
+    Register("Static", ControlDefault);
+    Register("Button", ButtonProcedure);
+    Register(PROGRESS_CLASSA, ProgressProcedure);
     // The dialog class of templates that name none; the platform knows it by atom 0x8002.
-    Register("#32770", DefDlgProcA, 0, DLGWINDOWEXTRA, 0x8002);
+    Register("#32770", DefDlgProcA, 0x8002);
 }
 
 } // namespace platform::controls

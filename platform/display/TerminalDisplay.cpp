@@ -13,6 +13,7 @@
 #include "platform/display/terminal/TerminalLayout.h"
 #include "platform/display/terminal/WriteAll.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -116,11 +117,8 @@ public:
         mDirty.store(true);
         Wake();
         mBoxAnswered.wait(lock, [&] {
-            if (mStopping) return true;
-            for (const PendingBox& box : mBoxes) {
-                if (box.id == id) return false;
-            }
-            return true;
+            return mStopping ||
+                   std::none_of(mBoxes.begin(), mBoxes.end(), [id](const PendingBox& box) { return box.id == id; });
         });
         return IDOK;
     }

@@ -60,31 +60,22 @@ LPARAM Position(int x, int y) {
                                (static_cast<std::uint32_t>(static_cast<std::uint16_t>(y)) << 16));
 }
 
+// The window's class; null when the window is gone. A class record never changes once
+// registered, so it is read without the model lock.
+std::shared_ptr<const user::WindowClass> ClassOf(HWND window) {
+    user::ModelLock lock(user::ModelMutex());
+    const user::Window* record = user::Find(window);
+    return record ? record->windowClass : nullptr;
+}
+
 // The colour a window class's background brush stands for: a system colour number plus one.
 std::uint32_t BackgroundColour(HWND window) {
-    std::uintptr_t brush = 0;
-    {
-        user::ModelLock lock(user::ModelMutex());
-        if (const user::Window* record = user::Find(window))
-            brush = reinterpret_cast<std::uintptr_t>(record->windowClass->background);
-    }
-    switch (brush) {
+    const auto windowClass = ClassOf(window);
+    switch (windowClass ? reinterpret_cast<std::uintptr_t>(windowClass->background) : 0) {
     case 6: return 0xFFFFFF;      // the window colour
     case 9: return x11::kBlack;   // the window frame
     default: return x11::kFace;   // menu, button face, dialog: the light grey
     }
-}
-
-struct TopIcon {
-    HICON icon = nullptr;
-    HINSTANCE instance = nullptr;
-};
-
-TopIcon ClassIcon(HWND window) {
-    user::ModelLock lock(user::ModelMutex());
-    const user::Window* record = user::Find(window);
-    if (!record) return {};
-    return {record->windowClass->icon, record->windowClass->instance};
 }
 
 // A message box waiting to be answered; shared by the caller's thread and the display thread.
@@ -274,16 +265,20 @@ private:
             Top& top = Ensure(handle, view);
             DrawTop(handle, top, view);
         }
-        for (auto it = mTops.begin(); it != mTops.end();) {
-            if (std::find(shown.begin(), shown.end(), it->first) == shown.end()) {
-                XFreePixmap(mDisplay, it->second.back);
-                XDestroyWindow(mDisplay, it->second.window);
-                if (mPressedTop == it->first) mPressed = nullptr;
-                it = mTops.erase(it);
-            } else {
-                ++it;
-            }
+        std::vector<HWND> gone;
+        for (const auto& [handle, top] : mTops)
+            if (std::find(shown.begin(), shown.end(), handle) == shown.end()) gone.push_back(handle);
+        for (HWND handle : gone) {
+            XDestroyWindow(mDisplay, mTops[handle].window);
+            Forget(handle);
         }
+    }
+
+    // The X window of a top-level window is gone or going: its back pixmap and a press in it go too.
+    void Forget(HWND handle) {
+        XFreePixmap(mDisplay, mTops[handle].back);
+        if (mPressedTop == handle) mPressed = nullptr;
+        mTops.erase(handle);
     }
 
     Top& Ensure(HWND handle, const WindowView& view) {
@@ -295,8 +290,7 @@ private:
         top.window = mHints.Create(view.rect, mPaint.Pixel(BackgroundColour(handle)));
         top.back = XCreatePixmap(mDisplay, top.window, static_cast<unsigned>(top.width),
                                  static_cast<unsigned>(top.height), static_cast<unsigned>(mPaint.Depth()));
-        const TopIcon icon = ClassIcon(handle);
-        mHints.SetIcon(top.window, icon.icon, icon.instance);
+        if (const auto windowClass = ClassOf(handle)) mHints.SetIcon(top.window, windowClass->icon, windowClass->instance);
         XMapWindow(mDisplay, top.window);
         return mTops.emplace(handle, top).first->second;
     }
@@ -360,9 +354,7 @@ private:
             // Destroyed by someone else (the window manager, another client; our own windows
             // leave mTops before they go): the program ends as if it had been closed. The
             // window is neither drawn into nor made anew.
-            XFreePixmap(mDisplay, top.back);
-            if (mPressedTop == handle) mPressed = nullptr;
-            mTops.erase(handle);
+            Forget(handle);
             mDestroyedOutside.insert(handle);
             PostMessageA(handle, WM_CLOSE, 0, 0);
             break;

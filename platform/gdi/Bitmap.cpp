@@ -32,7 +32,7 @@ bool Drawable(const BITMAPINFOHEADER& header) {
 }
 
 // The colours of a colour table: RGB values, or indices into the context's palette.
-bool ColourTable(const BITMAPINFO* info, const BITMAPINFOHEADER& header, UINT usage,
+void ColourTable(const BITMAPINFO* info, const BITMAPINFOHEADER& header, UINT usage,
                  const Palette& palette, std::vector<std::uint32_t>* colours) {
     const std::size_t possible = std::size_t{1} << header.biBitCount;
     const std::size_t count =
@@ -52,7 +52,6 @@ bool ColourTable(const BITMAPINFO* info, const BITMAPINFOHEADER& header, UINT us
             }
         }
     }
-    return true;
 }
 
 // Fills `bitmap` from the pixels, as `info` describes them. False when they cannot be read.
@@ -109,8 +108,5 @@ HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* headerAt, DWORD init, con
             context ? context->paletteData : FindObject(DefaultPalette(), Kind::Palette)->palette;
         if (!Decode(*bitmap, pixels, info, usage, *palette)) return nullptr;
     }
-    Object object;
-    object.kind = Kind::Bitmap;
-    object.bitmap = std::move(bitmap);
-    return As<HBITMAP>(AddObject(std::move(object)));
+    return As<HBITMAP>(AddObject(Object{Kind::Bitmap, false, nullptr, std::move(bitmap), nullptr}));
 }

@@ -8,6 +8,17 @@
 
 using namespace platform::gdi;
 
+namespace {
+
+// Needs the drawing lock. The context's bitmap is no longer selected into it.
+void ReleaseBitmap(const Context& context, HDC dc) {
+    if (Object* bitmap = FindObject(context.bitmap, Kind::Bitmap)) {
+        if (bitmap->bitmap->selectedInto == dc) bitmap->bitmap->selectedInto = nullptr;
+    }
+}
+
+} // namespace
+
 HDC CreateCompatibleDC(HDC dc) {
     GdiLock lock(GdiMutex());
     if (dc && !FindContext(dc)) return nullptr;
@@ -23,9 +34,7 @@ BOOL DeleteDC(HDC dc) {
     Context* context = FindContext(dc);
     // A window's context goes back with ReleaseDC or EndPaint.
     if (!context || !context->memory) return FALSE;
-    if (Object* bitmap = FindObject(context->bitmap, Kind::Bitmap)) {
-        if (bitmap->bitmap->selectedInto == dc) bitmap->bitmap->selectedInto = nullptr;
-    }
+    ReleaseBitmap(*context, dc);
     RemoveObject(dc);
     return TRUE;
 }
@@ -37,9 +46,7 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
     if (!context || !context->memory || !bitmap) return nullptr;
     if (object == context->bitmap) return object;
     if (!bitmap->stock && bitmap->bitmap->selectedInto) return nullptr; // in another context
-    if (Object* previous = FindObject(context->bitmap, Kind::Bitmap)) {
-        if (previous->bitmap->selectedInto == dc) previous->bitmap->selectedInto = nullptr;
-    }
+    ReleaseBitmap(*context, dc);
     const HGDIOBJ previousHandle = context->bitmap;
     if (!bitmap->stock) bitmap->bitmap->selectedInto = dc;
     context->bitmap = object;

@@ -73,10 +73,8 @@ HGDIOBJ DefaultBitmap() {
 HDC AddContext(Context context) {
     context.palette = DefaultPalette();
     context.paletteData = FindObject(context.palette, Kind::Palette)->palette;
-    Object object;
-    object.kind = Kind::Context;
-    object.context = std::make_shared<Context>(std::move(context));
-    return As<HDC>(AddObject(std::move(object)));
+    auto shared = std::make_shared<Context>(std::move(context));
+    return As<HDC>(AddObject(Object{Kind::Context, false, nullptr, nullptr, std::move(shared)}));
 }
 
 } // namespace platform::gdi

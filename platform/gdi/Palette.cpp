@@ -6,14 +6,11 @@ using namespace platform::gdi;
 
 HPALETTE CreatePalette(const LOGPALETTE* record) {
     if (!record || record->palVersion != PALETTE_VERSION || record->palNumEntries == 0) return nullptr;
-    Object object;
-    object.kind = Kind::Palette;
-    object.palette = std::make_shared<Palette>();
     // The entries run on behind the record's first one, as many as it says.
     const PALETTEENTRY* entries = record->palPalEntry;
-    object.palette->entries.assign(entries, entries + record->palNumEntries);
+    auto palette = std::make_shared<Palette>(Palette{{entries, entries + record->palNumEntries}});
     GdiLock lock(GdiMutex());
-    return As<HPALETTE>(AddObject(std::move(object)));
+    return As<HPALETTE>(AddObject(Object{Kind::Palette, false, std::move(palette), nullptr, nullptr}));
 }
 
 HPALETTE SelectPalette(HDC dc, HPALETTE palette, BOOL) {

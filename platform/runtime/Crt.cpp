@@ -116,10 +116,7 @@ private:
 
 std::FILE* fopen(const char* path, const char* mode) {
     TestedCall call(Operation::Open, path, nullptr);
-    if (call.Fails()) {
-        errno = call.Error();
-        return nullptr;
-    }
+    if (call.Refused()) return nullptr;
     Lock lock(Gate());
     std::FILE* stream = std::fopen(path, mode);
     if (!stream) return nullptr;
@@ -155,19 +152,13 @@ int fclose(std::FILE* stream) {
     }
     TestedCall::Closed(stream);
     const int result = std::fclose(stream);
-    if (call.Fails()) {
-        errno = call.Error();
-        return EOF;
-    }
+    if (call.Refused()) return EOF;
     return result;
 }
 
 std::size_t fread(void* destination, std::size_t size, std::size_t count, std::FILE* stream) {
     TestedCall call(Operation::Read, nullptr, stream);
-    if (call.Fails()) {
-        errno = call.Error();
-        return 0;
-    }
+    if (call.Refused()) return 0;
     Lock lock(Gate());
     return std::fread(destination, size, count, stream);
 }
@@ -186,30 +177,21 @@ std::size_t fwrite(const void* source, std::size_t size, std::size_t count, std:
 
 int fflush(std::FILE* stream) {
     TestedCall call(Operation::Write, nullptr, stream);
-    if (call.Fails()) {
-        errno = call.Error();
-        return EOF;
-    }
+    if (call.Refused()) return EOF;
     Lock lock(Gate());
     return std::fflush(stream);
 }
 
 int fseek(std::FILE* stream, long offset, int origin) {
     TestedCall call(Operation::Seek, nullptr, stream);
-    if (call.Fails()) {
-        errno = call.Error();
-        return -1;
-    }
+    if (call.Refused()) return -1;
     Lock lock(Gate());
     return std::fseek(stream, offset, origin);
 }
 
 long ftell(std::FILE* stream) {
     TestedCall call(Operation::Tell, nullptr, stream);
-    if (call.Fails()) {
-        errno = call.Error();
-        return -1;
-    }
+    if (call.Refused()) return -1;
     Lock lock(Gate());
     return std::ftell(stream);
 }
@@ -222,20 +204,14 @@ int feof(std::FILE* stream) {
 
 int fstat(std::FILE* stream, struct stat* status) {
     TestedCall call(Operation::Stat, nullptr, stream);
-    if (call.Fails()) {
-        errno = call.Error();
-        return -1;
-    }
+    if (call.Refused()) return -1;
     Lock lock(Gate());
     return ::fstat(fileno(stream), status);
 }
 
 int remove(const char* path) {
     TestedCall call(Operation::Remove, path, nullptr);
-    if (call.Fails()) {
-        errno = call.Error();
-        return -1;
-    }
+    if (call.Refused()) return -1;
     Lock lock(Gate());
     const int result = std::remove(path);
     const int error = errno;

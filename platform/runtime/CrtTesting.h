@@ -2,7 +2,7 @@
 // object per call, made before the call takes the gate and gone after it has left it.
 //
 //     detail::TestedCall call(Operation::Open, path, nullptr);
-//     if (call.Fails()) { errno = call.Error(); return nullptr; }
+//     if (call.Refused()) return nullptr;
 //     Lock lock(Gate());
 //     ...
 //
@@ -12,6 +12,7 @@
 #include "platform/runtime/Crt.h"
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 
 namespace crt::detail {
@@ -36,6 +37,11 @@ public:
 
     bool Fails() const { return mFails; }
     int Error() const { return mError; }
+    // Fails, with errno set to the armed error: the call reports its failure at once.
+    bool Refused() const {
+        if (mFails) errno = mError;
+        return mFails;
+    }
 
     // A stream was opened or is being closed: its path is known from now on, or forgotten.
     static void Opened(std::FILE* stream, const char* path, const char* mode);

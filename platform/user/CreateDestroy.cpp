@@ -3,6 +3,7 @@
 #include "platform/user/UserWindow.h"
 #include "platform/display/Backend.h"
 #include "platform/user/MessageQueue.h"
+#include "platform/user/Model.h"
 #include "platform/user/Window.h"
 #include "platform/user/WindowClass.h"
 
@@ -29,21 +30,15 @@ void MarkDestroying(HWND handle) {
     for (HWND child : window->children) MarkDestroying(child);
 }
 
-std::vector<HWND> ChildrenOf(HWND handle) {
-    ModelLock lock(ModelMutex());
-    Window* window = Find(handle);
-    return window ? window->children : std::vector<HWND>{};
-}
-
 // The parent hears first, while all its children still exist.
 void SendDestroy(HWND window) {
     CallProcedure(window, WM_DESTROY, 0, 0);
-    for (HWND child : ChildrenOf(window)) SendDestroy(child);
+    for (HWND child : platform::ChildWindows(window)) SendDestroy(child);
 }
 
 // The children go first, so a window's last message finds nothing left below it.
 void SendFinalDestroy(HWND window) {
-    for (HWND child : ChildrenOf(window)) SendFinalDestroy(child);
+    for (HWND child : platform::ChildWindows(window)) SendFinalDestroy(child);
     CallProcedure(window, WM_NCDESTROY, 0, 0);
     ModelLock lock(ModelMutex());
     Erase(window);
@@ -65,7 +60,6 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     window->queue = MessageQueue::Current();
     // The window starts hidden and is shown once its procedure has accepted it.
     window->style = style & ~WS_VISIBLE;
-    window->exStyle = exStyle;
     window->rect = RECT{OrZero(x), OrZero(y), OrZero(x) + OrZero(width), OrZero(y) + OrZero(height)};
     window->needsPaint = true;
     const bool child = (style & WS_CHILD) != 0;

@@ -77,12 +77,9 @@ public:
     }
     // A number (0xFFFF and the number) or a text. *number is -1 for a text.
     bool TextOrNumber(std::string* text, int* number) {
-        WORD first = 0;
         *number = -1;
         text->clear();
-        if (mAt + 2 > mSize) return false;
-        first = static_cast<WORD>(mData[mAt] | (mData[mAt + 1] << 8));
-        if (first == 0xFFFF) {
+        if (mAt + 2 <= mSize && mData[mAt] == 0xFF && mData[mAt + 1] == 0xFF) {
             WORD value = 0;
             mAt += 2;
             if (!Word(&value)) return false;
@@ -117,11 +114,7 @@ std::vector<unsigned char> WriteDialogTemplate(const DialogSpec& spec) {
     out.Short(spec.width);
     out.Short(spec.height);
     out.Word(0); // no menu
-    if (spec.className) {
-        out.Text(spec.className);
-    } else {
-        out.Word(0);
-    }
+    out.Text(spec.className);   // none: the empty text, the dialog class
     out.Text(spec.caption);
     if (spec.font) {
         out.Word(static_cast<unsigned>(spec.pointSize));

@@ -38,8 +38,9 @@ std::uintptr_t Number(LPCSTR name) {
     return reinterpret_cast<std::uintptr_t>(name);
 }
 
-// Needs the icons' lock.
-HICON Handle(Icons& icons, const void* key, IconGroup group) {
+HICON Handle(const void* key, IconGroup group) {
+    Icons& icons = TheIcons();
+    std::lock_guard<std::mutex> lock(icons.mutex);
     auto found = icons.byResource.find(key);
     if (found != icons.byResource.end()) return found->second;
     const auto handle = icons.groups.Add<HICON>(group);
@@ -50,20 +51,17 @@ HICON Handle(Icons& icons, const void* key, IconGroup group) {
 } // namespace
 
 HICON LoadIconA(HINSTANCE instance, LPCSTR name) {
-    Icons& icons = TheIcons();
     if (!instance) {
         if (!name || !IS_INTRESOURCE(name) || Number(name) < 32512 || Number(name) > 32516) return nullptr;
         // Each system icon is keyed by a byte of its own.
         static const char systemIcons[5] = {};
-        std::lock_guard<std::mutex> lock(icons.mutex);
-        return Handle(icons, &systemIcons[Number(name) - 32512], IconGroup{});
+        return Handle(&systemIcons[Number(name) - 32512], IconGroup{});
     }
     HRSRC found = FindResourceA(instance, name, RT_GROUP_ICON);
     const auto* bytes = static_cast<const unsigned char*>(LockResource(LoadResource(instance, found)));
     const std::size_t size = SizeofResource(instance, found);
     if (!IsIconDirectory(bytes, size)) return nullptr;
-    std::lock_guard<std::mutex> lock(icons.mutex);
-    return Handle(icons, bytes, IconGroup{bytes, size});
+    return Handle(bytes, IconGroup{bytes, size});
 }
 
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
@@ -72,9 +70,7 @@ HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
     }
     // The system's cursors are fixed handles of their own.
     static const char systemCursors[4] = {};
-    Icons& icons = TheIcons();
-    std::lock_guard<std::mutex> lock(icons.mutex);
-    return reinterpret_cast<HCURSOR>(Handle(icons, &systemCursors[Number(name) - 32512], IconGroup{}));
+    return reinterpret_cast<HCURSOR>(Handle(&systemCursors[Number(name) - 32512], IconGroup{}));
 }
 
 namespace platform {

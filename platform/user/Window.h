@@ -42,7 +42,6 @@ struct Window {
     std::vector<HWND> children;              // in creation order
     int id = 0;                              // control id of a child
     DWORD style = 0;                         // WS_VISIBLE and WS_DISABLED are the live state
-    DWORD exStyle = 0;
     RECT rect{};                             // in the parent's client coordinates
     std::string text;
     bool needsPaint = false;                 // invalidated, not yet validated

@@ -61,13 +61,9 @@ ATOM AddClass(const WNDCLASSA& record, bool system, ATOM atom) {
     if (!atom && lastAtom == 0xFFFF) return 0;
     auto entry = std::make_shared<WindowClass>();
     entry->name = record.lpszClassName;
-    entry->style = record.style;
     entry->procedure = record.lpfnWndProc;
-    entry->classExtra = record.cbClsExtra;
-    entry->windowExtra = record.cbWndExtra;
     entry->instance = record.hInstance;
     entry->icon = record.hIcon;
-    entry->cursor = record.hCursor;
     entry->background = record.hbrBackground;
     entry->atom = atom ? atom : ++lastAtom;
     entry->system = system;

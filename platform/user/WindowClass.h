@@ -13,13 +13,9 @@ namespace platform::user {
 
 struct WindowClass {
     std::string name;          // as registered; looked up without regard to case
-    UINT style = 0;            // CS_* flags
     WNDPROC procedure = nullptr;
-    int classExtra = 0;        // bytes
-    int windowExtra = 0;       // bytes
     HINSTANCE instance = nullptr;
     HICON icon = nullptr;
-    HCURSOR cursor = nullptr;
     HBRUSH background = nullptr;
     ATOM atom = 0;
     bool system = false;       // one of the system's classes; cannot be unregistered

@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 namespace platform::display::terminal {
 namespace {
@@ -66,8 +67,18 @@ bool SameStyle(const Cell& a, const Cell& b) {
            a.attributes == b.attributes;
 }
 
-int Distance(int r1, int g1, int b1, int r2, int g2, int b2) {
-    return (r1 - r2) * (r1 - r2) + (g1 - g2) * (g1 - g2) + (b1 - b2) * (b1 - b2);
+// The squared distance between two 0xRRGGBB colours.
+int Distance(std::uint32_t a, std::uint32_t b) {
+    int sum = 0;
+    for (int shift : {16, 8, 0}) {
+        const int d = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
+        sum += d * d;
+    }
+    return sum;
+}
+
+std::uint32_t Rgb(int r, int g, int b) {
+    return static_cast<std::uint32_t>(r << 16 | g << 8 | b);
 }
 
 bool IsRightHalf(const Cell& cell) {
@@ -94,6 +105,11 @@ Cell* CellFrame::CellAt(int column, int row) {
     if (column < 0 || row < 0 || column >= mColumns || row >= mRows) return nullptr;
     return &mCells[static_cast<std::size_t>(row) * static_cast<std::size_t>(mColumns) +
                    static_cast<std::size_t>(column)];
+}
+
+const Cell& CellFrame::At(int column, int row) const {
+    const Cell* cell = const_cast<CellFrame*>(this)->CellAt(column, row);
+    return cell ? *cell : kOutside;
 }
 
 void CellFrame::Put(int column, int row, std::string_view glyph, std::int32_t foreground,
@@ -152,12 +168,6 @@ int CellFrame::Text(int column, int row, std::string_view text, std::int32_t for
     return used;
 }
 
-const Cell& CellFrame::At(int column, int row) const {
-    if (column < 0 || row < 0 || column >= mColumns || row >= mRows) return kOutside;
-    return mCells[static_cast<std::size_t>(row) * static_cast<std::size_t>(mColumns) +
-                  static_cast<std::size_t>(column)];
-}
-
 std::string CellFrame::Difference(const CellFrame& before, ColourMode mode) const {
     const bool everything = before.mColumns != mColumns || before.mRows != mRows;
     std::string out;
@@ -203,7 +213,7 @@ int NearestPaletteColour(std::uint32_t rgb) {
     };
     const int ri = nearestLevel(r), gi = nearestLevel(g), bi = nearestLevel(b);
     const int cube = 16 + 36 * ri + 6 * gi + bi;
-    const int cubeDistance = Distance(r, g, b, kLevels[ri], kLevels[gi], kLevels[bi]);
+    const int cubeDistance = Distance(rgb, Rgb(kLevels[ri], kLevels[gi], kLevels[bi]));
     // The grey ramp 232..255 runs 8, 18, ..., 238.
     const int average = (r + g + b) / 3;
     const int greyIndex = std::clamp((average - 8 + 5) / 10, 0, 23);
@@ -212,21 +222,13 @@ int NearestPaletteColour(std::uint32_t rgb) {
     // tinted colours (the pages' backgrounds) would all come out grey. The loss is counted as
     // the colour's chroma, so a grey wins only for colours that are nearly grey themselves.
     const int chroma = std::max({r, g, b}) - std::min({r, g, b});
-    const int greyDistance = Distance(r, g, b, grey, grey, grey) + chroma * chroma;
+    const int greyDistance = Distance(rgb, Rgb(grey, grey, grey)) + chroma * chroma;
     return greyDistance < cubeDistance ? 232 + greyIndex : cube;
 }
 
 int NearestBasicColour(std::uint32_t rgb) {
-    const int r = static_cast<int>((rgb >> 16) & 0xFF);
-    const int g = static_cast<int>((rgb >> 8) & 0xFF);
-    const int b = static_cast<int>(rgb & 0xFF);
-    int best = 0, bestDistance = INT_MAX;
-    for (int i = 0; i < 16; ++i) {
-        const int d = Distance(r, g, b, static_cast<int>(kBasic[i] >> 16), static_cast<int>((kBasic[i] >> 8) & 0xFF),
-                               static_cast<int>(kBasic[i] & 0xFF));
-        if (d < bestDistance) best = i, bestDistance = d;
-    }
-    return best;
+    const auto nearer = [rgb](std::uint32_t a, std::uint32_t b) { return Distance(rgb, a) < Distance(rgb, b); };
+    return static_cast<int>(std::min_element(std::begin(kBasic), std::end(kBasic), nearer) - std::begin(kBasic));
 }
 
 } // namespace platform::display::terminal

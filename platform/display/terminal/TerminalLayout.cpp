@@ -90,10 +90,15 @@ void Total(CellFrame& frame, int column, int row, int width, const std::string& 
     frame.Text(column + width - shown, row, total, kDefaultColour, kDefaultColour, 0, shown);
 }
 
-void Bar(CellFrame& frame, int column, int row, int width, const WindowScene& scene, const Glyphs& g) {
+// How far the bar has come, as `whole` parts of the whole.
+long long Done(const WindowScene& scene, long long whole) {
     const long long span = static_cast<long long>(scene.rangeHigh) - scene.rangeLow;
     const long long done = std::clamp<long long>(static_cast<long long>(scene.position) - scene.rangeLow, 0, std::max(span, 0LL));
-    const int filled = span > 0 ? static_cast<int>(done * width / span) : 0;
+    return span > 0 ? done * whole / span : 0;
+}
+
+void Bar(CellFrame& frame, int column, int row, int width, const WindowScene& scene, const Glyphs& g) {
+    const int filled = static_cast<int>(Done(scene, width));
     for (int x = 0; x < width; ++x) {
         if (x < filled) frame.Put(column + x, row, g.full, kBarColour, kDefaultColour);
         else frame.Put(column + x, row, g.light, kDefaultColour, kDefaultColour, kDim);
@@ -160,9 +165,7 @@ void TooSmall(CellFrame& frame, const WindowScene& scene) {
     note += std::to_string(kSmallestRows);
     frame.Text(0, 0, note, kDefaultColour, kDefaultColour, kReverse, frame.Columns());
     FileName(frame, 0, 1, frame.Columns(), scene.fileName);
-    const long long span = static_cast<long long>(scene.rangeHigh) - scene.rangeLow;
-    const long long done = std::clamp<long long>(static_cast<long long>(scene.position) - scene.rangeLow, 0, std::max(span, 0LL));
-    const std::string state = std::to_string(span > 0 ? done * 100 / span : 0) + "% " + scene.finish.text;
+    const std::string state = std::to_string(Done(scene, 100)) + "% " + scene.finish.text;
     frame.Text(0, 2, state, kDefaultColour, kDefaultColour, 0, frame.Columns());
 }
 

@@ -4,18 +4,13 @@
 #include "platform/user/UserWindow.h"
 #include "platform/user/WinMessages.h"
 #include "platform/display/DisplayText.h"
-
-#include <strings.h>
+#include "platform/runtime/SameName.h"
 
 #include <algorithm>
 #include <string>
 
 namespace platform::display::x11 {
 namespace {
-
-bool SameName(const std::string& a, const char* b) {
-    return strcasecmp(a.c_str(), b) == 0;
-}
 
 // The text a static shows in `width` pixels. A sunken left-aligned static is a field holding a
 // value, such as the name of the file being written: when the value does not fit, its end is
@@ -84,11 +79,12 @@ void DrawProgress(Painter& paint, Drawable target, const WindowView& view) {
 } // namespace
 
 void DrawControl(Painter& paint, Drawable target, const WindowView& view) {
-    if (SameName(view.className, "static")) {
+    const char* name = view.className.c_str();
+    if (SameName(name, "static")) {
         DrawStatic(paint, target, view);
-    } else if (SameName(view.className, "button")) {
+    } else if (SameName(name, "button")) {
         paint.PushButton(target, view.rect, view.text, view.pushed, view.focused, view.enabled);
-    } else if (SameName(view.className, PROGRESS_CLASSA)) {
+    } else if (SameName(name, PROGRESS_CLASSA)) {
         DrawProgress(paint, target, view);
     }
 }

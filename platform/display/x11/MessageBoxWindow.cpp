@@ -126,13 +126,13 @@ bool MessageBoxWindow::Answers(const XEvent& event) {
     }
     case ButtonPress:
         if (event.xbutton.button == Button1 && Inside(mOk, event.xbutton.x, event.xbutton.y)) {
-            mArmed = mPressed = true;
+            mPressed = true;
             Draw();
         }
         return false;
     case ButtonRelease:
-        if (event.xbutton.button != Button1 || !mArmed) return false;
-        mArmed = mPressed = false;
+        if (event.xbutton.button != Button1 || !mPressed) return false;
+        mPressed = false;
         // Released outside OK: the press is taken back.
         if (Inside(mOk, event.xbutton.x, event.xbutton.y)) return true;
         Draw();

@@ -44,8 +44,7 @@ private:
     int mHeight = 0;
     std::vector<std::string> mLines;
     RECT mOk{};
-    bool mPressed = false;
-    bool mArmed = false;   // the mouse went down on OK
+    bool mPressed = false;   // the mouse went down on OK: shown pressed until it comes up
 };
 
 } // namespace platform::display::x11
