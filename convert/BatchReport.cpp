@@ -16,6 +16,15 @@ std::string WroteLine(const std::string& name, const BatchReport::Output& output
     return line + "\n";
 }
 
+// Why a name that was neither converted nor refused was not converted.
+const char* NotConvertedBecause(BatchReport::Outcome outcome) {
+    switch (outcome) {
+    case BatchReport::Outcome::ListEnded: return "the list ended at a file that could not be opened";
+    case BatchReport::Outcome::Converting: return "the program was stopped during it; its unfinished file is removed";
+    default: return "the program was stopped before it";
+    }
+}
+
 } // namespace
 
 void BatchReport::Begin(std::vector<std::string> names) {
@@ -61,22 +70,12 @@ void BatchReport::Finish() {
     mFinished = true;
 }
 
-std::string BatchReport::Text() const {
-    std::lock_guard<std::mutex> lock(mMutex);
-    return TextLocked();
-}
-
-bool BatchReport::Succeeded() const {
-    std::lock_guard<std::mutex> lock(mMutex);
-    return SucceededLocked();
-}
-
 BatchReport::Ending BatchReport::Conclude() const {
     std::lock_guard<std::mutex> lock(mMutex);
-    return {TextLocked(), SucceededLocked()};
+    return {Text(), Succeeded()};
 }
 
-std::string BatchReport::TextLocked() const {
+std::string BatchReport::Text() const {
     std::string text;
     int converted = 0, damaged = 0, notKob = 0, cannotOpen = 0, notConverted = 0;
     for (const Entry& entry : mEntries) {
@@ -103,16 +102,10 @@ std::string BatchReport::TextLocked() const {
             text += entry.name + ": could not be opened: " + std::strerror(entry.error) + "\n";
             break;
         case Outcome::ListEnded:
-            ++notConverted;
-            text += entry.name + ": not converted: the list ended at a file that could not be opened\n";
-            break;
         case Outcome::Converting:
-            ++notConverted;
-            text += entry.name + ": not converted: the program was stopped during it; its unfinished file is removed\n";
-            break;
         case Outcome::NotReached:
             ++notConverted;
-            text += entry.name + ": not converted: the program was stopped before it\n";
+            text += entry.name + ": not converted: " + NotConvertedBecause(entry.outcome) + "\n";
             break;
         }
     }
@@ -124,7 +117,7 @@ std::string BatchReport::TextLocked() const {
     return text;
 }
 
-bool BatchReport::SucceededLocked() const {
+bool BatchReport::Succeeded() const {
     if (!mFinished) return false;
     for (const Entry& entry : mEntries)
         if (entry.outcome != Outcome::Converted) return false;

@@ -10,7 +10,7 @@
 //     report.End(BatchReport::Outcome::Converted);
 //     ...
 //     report.Finish();                       // the list is done
-//     std::fputs(report.Text().c_str(), stdout);
+//     std::fputs(report.Conclude().text.c_str(), stdout);
 //
 // The worker records; the window thread reads at the end while the worker may still be at work
 // (a stopped program never waits for it), so every call takes the report's lock. Calls about a
@@ -52,16 +52,14 @@ public:
     // The driver got to the end of the list.
     void Finish();
 
-    // One line per WAVE file written and one for each name that did not convert whole, in
-    // command-line order, then a summary line with the counts. Read it once the file work has
-    // stopped: a WAVE file still unfinished then is removed at exit and is left out.
-    std::string Text() const;
-    // Every name converted and the list done: the program's exit status is 0.
-    bool Succeeded() const;
-
-    // Text() and Succeeded() as of one moment, for the end of the program.
+    // What the program prints and the status it ends with, both as of one moment: the worker
+    // may still record (the end of the list) while the program ends. Read it once the file
+    // work has stopped: a WAVE file still unfinished then is removed at exit and is left out.
     struct Ending {
+        // One line per WAVE file written and one for each name that did not convert whole, in
+        // command-line order, then a summary line with the counts.
         std::string text;
+        // Every name converted and the list done: the program's exit status is 0.
         bool succeeded;
     };
     Ending Conclude() const;
@@ -74,9 +72,9 @@ private:
         std::vector<Output> outputs;
     };
 
-    // The same without the lock, which the caller holds.
-    std::string TextLocked() const;
-    bool SucceededLocked() const;
+    // The two halves of Conclude(); the caller holds the lock.
+    std::string Text() const;
+    bool Succeeded() const;
 
     mutable std::mutex mMutex;
     std::vector<Entry> mEntries;

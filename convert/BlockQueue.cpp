@@ -17,15 +17,19 @@ void DecodeQueuedBlock(QueuedBlock& block) noexcept {
     // The byte behind the packed data is part of the decoder's window; keeping it at 0 makes a
     // block decode the same wherever it stands in the file.
     block.packed[packedLength] = 0;
-    ZeroBlock(block.samples, unpackedLength);
     // Data cut off by the end of the file damages a block whose header is good.
     block.damaged = block.headerGood && block.shortData;
-    if (block.status == 0 && !block.shortData) {
+    const bool checked = block.status == 0 && !block.shortData;
+    if (checked && DecodesMode(block.header.mode())) {
+        // The decoder writes every whole sample; only an odd last byte is left to clear.
+        if (unpackedLength & 1) block.samples[unpackedLength - 1] = 0;
         DecodeBlock(packedLength ? block.packed : nullptr, block.samples, block.header.mBytes);
-        if (Checksum16(block.samples, unpackedLength) != block.header.dataChecksum()) {
-            ZeroBlock(block.samples, unpackedLength);
-            block.damaged = true;
-        }
+    } else {
+        ZeroBlock(block.samples, unpackedLength);
+    }
+    if (checked && Checksum16(block.samples, unpackedLength) != block.header.dataChecksum()) {
+        ZeroBlock(block.samples, unpackedLength);
+        block.damaged = true;
     }
 }
 

@@ -130,13 +130,13 @@ void ConvertBlocks(LStream& input, const KOBEntryHeader& header, LWaveFile& writ
             if (!block) break;
             if (!ReadBlock(input, *block)) {
                 cutOff = true;
+                reading = false;
                 break;
             }
             if (block->failure) reading = false;
             else remaining -= block->header.unpackedLength() / 2;
             queue.Publish();
         }
-        if (cutOff) reading = false;
         if (queue.Empty()) break;
 
         QueuedBlock& block = queue.Oldest();

@@ -1,5 +1,7 @@
 #include "decode/DecodeBlock.h"
 
+#include "platform/runtime/ByteOrder.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -92,11 +94,6 @@ inline std::int32_t SignedField(std::uint64_t bits, std::int32_t width) {
     return static_cast<std::int32_t>(static_cast<std::int64_t>(bits) >> (64 - width));
 }
 
-inline void StoreBigEndian(std::uint8_t* output, std::uint32_t x) {
-    output[0] = static_cast<std::uint8_t>(x >> 8);
-    output[1] = static_cast<std::uint8_t>(x);
-}
-
 // Most residuals a group holds (a 4-bit count code, plus one).
 constexpr std::int32_t kGroupLimit = 16;
 // Residuals taken at a time: the block is decoded a stretch at a time, so the stack holds a few
@@ -147,23 +144,19 @@ void DecodeStretches(const BitWindow& window, std::uint8_t* output, std::int32_t
         const std::int32_t taken = TakeResiduals(window, position, residuals, std::min(kStretch, samples - done));
         const std::int32_t used = std::min(taken, samples - done);
         for (std::int32_t i = 0; i < used; ++i)
-            StoreBigEndian(output + 2 * (done + i), predictor.Next(static_cast<std::uint32_t>(residuals[i])));
+            byteorder::PutBE16(output + 2 * (done + i), static_cast<std::uint16_t>(predictor.Next(static_cast<std::uint32_t>(residuals[i]))));
         done += used;
     }
-}
-
-std::int32_t ReadBigEndian16(const std::uint8_t* bytes) {
-    return (static_cast<std::int32_t>(bytes[0]) << 8) | bytes[1];
 }
 
 } // namespace
 
 void DecodeBlock(const std::uint8_t* packed, std::uint8_t* output, const std::uint8_t* header) {
     const std::uint8_t mode = header[5];
-    if (mode < 1 || mode > 5)
+    if (!DecodesMode(mode))
         return;
-    const std::int32_t packedLength = ReadBigEndian16(header + 16);
-    const std::int32_t samples = ReadBigEndian16(header + 18) / 2;
+    const std::int32_t packedLength = byteorder::BE16(header + 16);
+    const std::int32_t samples = byteorder::BE16(header + 18) / 2;
 
     // WATCHOUT: the reader's window is the packed data plus the byte after it, which the caller
     // keeps readable. The samples of a block whose groups end within its own bytes never depend

@@ -19,3 +19,6 @@
 #include <cstdint>
 
 void DecodeBlock(const std::uint8_t* packed, std::uint8_t* output, const std::uint8_t* header);
+
+// Whether DecodeBlock decodes a block of this mode, writing every whole sample of its output.
+constexpr bool DecodesMode(std::uint8_t mode) { return mode >= 1 && mode <= 5; }

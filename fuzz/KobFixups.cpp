@@ -36,8 +36,8 @@ void FixUpBlocks(std::vector<std::uint8_t>& file, const KOBEntryHeader& header) 
     std::size_t position = header.blockDataOffset();
     while (remaining > 0 && position + KOBBlockHeader::kSize <= file.size()) {
         std::uint8_t* block = file.data() + position;
-        const std::uint16_t packedLength = static_cast<std::uint16_t>((block[16] << 8) | block[17]);
-        const std::uint16_t unpackedLength = static_cast<std::uint16_t>((block[18] << 8) | block[19]);
+        const std::uint16_t packedLength = byteorder::BE16(block + 16);
+        const std::uint16_t unpackedLength = byteorder::BE16(block + 18);
         if (packedLength > kBlockLimit || unpackedLength > kBlockLimit) return;   // the file ends here
         const std::size_t dataStart = position + KOBBlockHeader::kSize;
         const std::size_t available = std::min<std::size_t>(packedLength, file.size() - dataStart);

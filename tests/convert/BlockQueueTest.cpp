@@ -3,6 +3,7 @@
 // converter's side now faster and now slower than the helper, so that the helper is at times
 // ahead, at times on the very block the converter waits for.
 #include "convert/BlockQueue.h"
+#include "decode/Checksum16.h"
 #include "tools/kobenc/BlockEncoder.h"
 #include "tools/kobenc/KobSerialiser.h"
 #include "tools/kobenc/SyntheticMusic.h"
@@ -14,6 +15,8 @@
 #include <vector>
 
 namespace {
+
+using Bytes = std::vector<std::uint8_t>;
 
 struct Expected {
     kobenc::BlockModel block;
@@ -134,3 +137,27 @@ TEST(BlockQueue, AFailedReadComesOutInItsTurnUndecoded) {
 }
 
 } // namespace
+
+// A block of an odd byte count: its last byte belongs to no sample and must come out 0, whatever
+// the place held before, so its data checksum (over that byte too) still matches.
+TEST(BlockQueue, AnOddLastByteIsClearedWhateverThePlaceHeld) {
+    const std::vector<Expected> blocks = MakeBlocks(6);
+    kobenc::BlockModel block = blocks[0].block;
+    Bytes expected;
+    for (const std::int16_t sample : block.samples) {
+        expected.push_back(static_cast<std::uint8_t>(static_cast<std::uint16_t>(sample) >> 8));
+        expected.push_back(static_cast<std::uint8_t>(sample));
+    }
+    expected.push_back(0);
+    block.unpackedLength = static_cast<std::uint16_t>(expected.size());
+    block.dataChecksum = Checksum16(expected.data(), static_cast<std::int32_t>(expected.size()));
+    BlockQueue queue;
+    QueuedBlock* slot = queue.Vacant();
+    Fill(*slot, block);
+    std::memset(slot->samples, 0xA5, kBlockLimit);
+    queue.Publish();
+    QueuedBlock& got = queue.Oldest();
+    EXPECT_FALSE(got.damaged);
+    EXPECT_EQ(Bytes(got.samples, got.samples + expected.size()), expected);
+    queue.Release();
+}
