@@ -29,11 +29,15 @@ namespace {
 
 // Mode 2: the residual is the sample.
 struct Verbatim {
+    // How many running sums make the samples from the residuals: sixteen samples are then
+    // predicted at once on processors that can. -1: no such form (mode 5 weighs its history).
+    static constexpr int kScans = 0;
     std::uint32_t Next(std::uint32_t v) { return v; }
 };
 
 // Mode 3: x = x1 + v.
 struct FirstOrder {
+    static constexpr int kScans = 1;
     std::uint32_t x1 = 0;
     std::uint32_t Next(std::uint32_t v) { return x1 += v; }
 };
@@ -42,6 +46,7 @@ struct FirstOrder {
 // the residual, then the sample takes the difference. Modulo 2^16 that is exactly
 // x1 + (x1 - x2) + v, so both modes give the same samples from the same packed data.
 struct SecondOrder {
+    static constexpr int kScans = 2;
     std::uint32_t x1 = 0;
     std::uint32_t d = 0;
     std::uint32_t Next(std::uint32_t v) {
@@ -54,6 +59,7 @@ struct SecondOrder {
 // WATCHOUT: minus x3. The textbook third-order predictor adds x3 (3 * x1 - 3 * x2 + x3); the
 // format's predictor subtracts it, and the data checksums only match with the minus.
 struct ThirdOrder {
+    static constexpr int kScans = -1;
     std::uint32_t x1 = 0;
     std::uint32_t x2 = 0;
     std::uint32_t x3 = 0;
@@ -161,7 +167,7 @@ std::int32_t TakeResiduals(const BitWindow& window, std::int64_t& position, std:
 // outside the window are masked off at the load and come in as zeros, exactly as LoadNearEnd
 // makes them. Each field's four bytes are permuted into a 32-bit lane, most significant first,
 // then shifted up past the bits before it and arithmetically down to its width.
-__attribute__((target("avx512f,avx512bw,avx512vbmi,bmi2")))
+__attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi,bmi2")))
 std::int32_t TakeResidualsWide(const BitWindow& window, std::int64_t& position, std::int32_t* residuals,
                                std::int32_t wanted) {
     const __m512i lanes = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
@@ -190,45 +196,113 @@ std::int32_t TakeResidualsWide(const BitWindow& window, std::int64_t& position, 
 
 #endif
 
-using TakeResidualsFunction = std::int32_t (*)(const BitWindow&, std::int64_t&, std::int32_t*, std::int32_t);
-
-TakeResidualsFunction ChooseTakeResiduals(ResidualReader reader) {
-#if defined(__x86_64__)
-    if (reader == ResidualReader::kFastest && HasWideResidualReader()) return TakeResidualsWide;
-#endif
-    return TakeResiduals;
+// The samples of `count` residuals, big-endian, one at a time.
+template <typename Predictor>
+void Predict(Predictor& predictor, const std::int32_t* residuals, std::int32_t count, std::uint8_t* out) {
+    for (std::int32_t i = 0; i < count; ++i)
+        byteorder::PutBE16(out + 2 * i, static_cast<std::uint16_t>(predictor.Next(static_cast<std::uint32_t>(residuals[i]))));
 }
 
-// The samples of one mode, run once per block: the mode is chosen before the loops, so no sample
-// pays for a mode test. A stretch of residuals is taken, then predicted; a last group may declare
-// more residuals than the block has samples left, and those are never used.
-template <typename Predictor>
-void DecodeStretches(const BitWindow& window, std::uint8_t* output, std::int32_t samples, TakeResidualsFunction take) {
+// The samples of one mode, run once per block: the mode and the way are chosen before the loops,
+// so no sample pays for a test. A stretch of residuals is taken, then predicted; a last group may
+// declare more residuals than the block has samples left, and those are never used.
+template <typename Predictor, typename Take, typename Put>
+[[gnu::always_inline]] inline void DecodeStretches(const BitWindow& window, std::uint8_t* output, std::int32_t samples,
+                                                   Take take, Put put) {
     Predictor predictor;
     std::int64_t position = 0;   // bits taken so far
     std::int32_t residuals[kStretch + kGroupLimit - 1];
     for (std::int32_t done = 0; done < samples;) {
         const std::int32_t taken = take(window, position, residuals, std::min(kStretch, samples - done));
         const std::int32_t used = std::min(taken, samples - done);
-        for (std::int32_t i = 0; i < used; ++i)
-            byteorder::PutBE16(output + 2 * (done + i), static_cast<std::uint16_t>(predictor.Next(static_cast<std::uint32_t>(residuals[i]))));
+        put(predictor, residuals, used, output + 2 * done);
         done += used;
     }
 }
 
+using DecodeFunction = void (*)(const BitWindow&, std::uint8_t*, std::int32_t);
+
+template <typename Predictor>
+void DecodePlain(const BitWindow& window, std::uint8_t* output, std::int32_t samples) {
+    DecodeStretches<Predictor>(window, output, samples, TakeResiduals, Predict<Predictor>);
+}
+
+#if defined(__x86_64__)
+#define DUDEZ_WIDE __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi,bmi2")))
+
+// The running sums of the sixteen lanes: lane k holds lanes 0 to k added, in four steps that each
+// add the lanes 1, 2, 4 and 8 places before (zeros shifted in at the front).
+DUDEZ_WIDE inline __m512i RunningSums(__m512i v) {
+    const __m512i zero = _mm512_setzero_si512();
+    v = _mm512_add_epi32(v, _mm512_alignr_epi32(v, zero, 15));
+    v = _mm512_add_epi32(v, _mm512_alignr_epi32(v, zero, 14));
+    v = _mm512_add_epi32(v, _mm512_alignr_epi32(v, zero, 12));
+    return _mm512_add_epi32(v, _mm512_alignr_epi32(v, zero, 8));
+}
+
+// The same samples as Predict, sixteen at a time where the mode allows: a first-order sample is
+// the last one plus the running sum of the residuals, a second-order one the last one plus the
+// running sum of the differences, themselves the last difference plus the running sum of the
+// residuals. Each lane's low 16 bits are the sample, cut, swapped to big-endian and stored.
+template <typename Predictor>
+DUDEZ_WIDE void PredictWide(Predictor& predictor, const std::int32_t* residuals, std::int32_t count, std::uint8_t* out) {
+    std::int32_t i = 0;
+    if constexpr (Predictor::kScans >= 0) {
+        const __m512i lastLane = _mm512_set1_epi32(15);
+        const __m256i bigEndian = _mm256_setr_epi8(1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14,
+                                                   1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14);
+        __m512i sample = _mm512_setzero_si512();       // the last sample in every lane
+        __m512i difference = _mm512_setzero_si512();   // the last difference in every lane
+        if constexpr (Predictor::kScans >= 1) sample = _mm512_set1_epi32(static_cast<std::int32_t>(predictor.x1));
+        if constexpr (Predictor::kScans == 2) difference = _mm512_set1_epi32(static_cast<std::int32_t>(predictor.d));
+        for (; i + 16 <= count; i += 16) {
+            __m512i v = _mm512_loadu_si512(residuals + i);
+            if constexpr (Predictor::kScans == 2) {
+                v = _mm512_add_epi32(RunningSums(v), difference);
+                difference = _mm512_permutexvar_epi32(lastLane, v);
+            }
+            if constexpr (Predictor::kScans >= 1) {
+                v = _mm512_add_epi32(RunningSums(v), sample);
+                sample = _mm512_permutexvar_epi32(lastLane, v);
+            }
+            const __m256i samples = _mm256_shuffle_epi8(_mm512_cvtepi32_epi16(v), bigEndian);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 2 * i), samples);
+        }
+        if constexpr (Predictor::kScans >= 1) predictor.x1 = static_cast<std::uint32_t>(_mm512_cvtsi512_si32(sample));
+        if constexpr (Predictor::kScans == 2) predictor.d = static_cast<std::uint32_t>(_mm512_cvtsi512_si32(difference));
+    }
+    Predict(predictor, residuals + i, count - i, out + 2 * i);
+}
+
+template <typename Predictor>
+DUDEZ_WIDE void DecodeWide(const BitWindow& window, std::uint8_t* output, std::int32_t samples) {
+    DecodeStretches<Predictor>(window, output, samples, TakeResidualsWide, PredictWide<Predictor>);
+}
+#undef DUDEZ_WIDE
+#endif
+
+template <typename Predictor>
+DecodeFunction ChooseDecoder(DecodeWay way) {
+#if defined(__x86_64__)
+    if (way == DecodeWay::kFastest && HasWideDecoder()) return DecodeWide<Predictor>;
+#endif
+    return DecodePlain<Predictor>;
+}
+
 } // namespace
 
-bool HasWideResidualReader() {
+bool HasWideDecoder() {
 #if defined(__x86_64__)
     static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-                            __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("bmi2");
+                            __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi") &&
+                            __builtin_cpu_supports("bmi2");
     return has;
 #else
     return false;
 #endif
 }
 
-void DecodeBlock(const std::uint8_t* packed, std::uint8_t* output, const std::uint8_t* header, ResidualReader reader) {
+void DecodeBlock(const std::uint8_t* packed, std::uint8_t* output, const std::uint8_t* header, DecodeWay way) {
     const std::uint8_t mode = header[5];
     if (!DecodesMode(mode))
         return;
@@ -241,21 +315,20 @@ void DecodeBlock(const std::uint8_t* packed, std::uint8_t* output, const std::ui
     // checksum can tell whether such a block came out right. With no packed data at all the
     // window is empty and packed is not touched.
     const BitWindow window(packed, packedLength > 0 ? packedLength + 1 : 0);
-    const TakeResidualsFunction take = ChooseTakeResiduals(reader);
 
     switch (mode) {
     case 1:
     case 4:
-        DecodeStretches<SecondOrder>(window, output, samples, take);
+        ChooseDecoder<SecondOrder>(way)(window, output, samples);
         break;
     case 2:
-        DecodeStretches<Verbatim>(window, output, samples, take);
+        ChooseDecoder<Verbatim>(way)(window, output, samples);
         break;
     case 3:
-        DecodeStretches<FirstOrder>(window, output, samples, take);
+        ChooseDecoder<FirstOrder>(way)(window, output, samples);
         break;
     default:
-        DecodeStretches<ThirdOrder>(window, output, samples, take);
+        ChooseDecoder<ThirdOrder>(way)(window, output, samples);
         break;
     }
 }

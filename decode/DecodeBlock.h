@@ -18,17 +18,17 @@
 
 #include <cstdint>
 
-// How the packed residuals are taken. Both ways give the same samples from the same bytes: the
-// wide one takes a group's sixteen fields at once and needs a processor with 512-bit byte
-// permutes (where it has none, kFastest is kPlain); the plain one cuts each field from a 64-bit
-// load. The tests decode both ways.
-enum class ResidualReader { kFastest, kPlain };
+// How a block is decoded. Both ways give the same samples from the same bytes. The wide way takes
+// a group's sixteen residuals at once and predicts sixteen samples at once where the mode
+// allows; it needs a processor with 512-bit vectors and byte permutes, and where there is none
+// kFastest is kPlain. The plain way takes and predicts one at a time. The tests decode both ways.
+enum class DecodeWay { kFastest, kPlain };
 
 void DecodeBlock(const std::uint8_t* packed, std::uint8_t* output, const std::uint8_t* header,
-                 ResidualReader reader = ResidualReader::kFastest);
+                 DecodeWay way = DecodeWay::kFastest);
 
-// Whether kFastest takes the residuals the wide way on this processor.
-bool HasWideResidualReader();
+// Whether kFastest is the wide way on this processor.
+bool HasWideDecoder();
 
 // Whether DecodeBlock decodes a block of this mode, writing every whole sample of its output.
 constexpr bool DecodesMode(std::uint8_t mode) { return mode >= 1 && mode <= 5; }

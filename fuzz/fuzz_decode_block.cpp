@@ -115,10 +115,10 @@ void DecodeAndCheck(const std::uint8_t* header, const std::vector<std::uint8_t>&
     GuardedBytes out(unpacked, guardInFront);
     std::memcpy(in.Data(), packed.data(), packed.size());
 
-    // Each way of taking the residuals, the same output.
-    for (const ResidualReader reader : {ResidualReader::kFastest, ResidualReader::kPlain}) {
+    // Each way of decoding, the same output.
+    for (const DecodeWay way : {DecodeWay::kFastest, DecodeWay::kPlain}) {
         std::memset(out.Data(), 0xA5, unpacked);
-        DecodeBlock(packedLength ? in.Data() : nullptr, out.Data(), header, reader);
+        DecodeBlock(packedLength ? in.Data() : nullptr, out.Data(), header, way);
         if (std::memcmp(in.Data(), packed.data(), packed.size()) != 0) std::abort(); // input is read-only
         if (unpacked && std::memcmp(out.Data(), expected.data(), unpacked) != 0) std::abort();
     }

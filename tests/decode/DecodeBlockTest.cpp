@@ -28,18 +28,18 @@ Bytes BlockHeader(std::uint8_t mode, std::size_t packedLength, std::size_t unpac
 // output each end at a guard page: the decoder may read P + 1 bytes and write N, nothing more.
 // The output starts filled with kUntouched and is returned whole.
 Bytes Decode(std::uint8_t mode, const Bytes& packed, std::uint8_t after, std::size_t n,
-             ResidualReader reader = ResidualReader::kFastest) {
+             DecodeWay way = DecodeWay::kFastest) {
     Bytes window = packed;
     window.push_back(after);
     GuardedBuffer input(packed.empty() ? Bytes{} : window);
     GuardedBuffer output(Bytes(n, kUntouched));
     const Bytes header = BlockHeader(mode, packed.size(), n);
-    DecodeBlock(packed.empty() ? nullptr : input.data(), output.data(), header.data(), reader);
+    DecodeBlock(packed.empty() ? nullptr : input.data(), output.data(), header.data(), way);
     return output.Bytes();
 }
 
 // Every test decodes each way of taking the residuals.
-constexpr ResidualReader kReaders[] = {ResidualReader::kFastest, ResidualReader::kPlain};
+constexpr DecodeWay kWays[] = {DecodeWay::kFastest, DecodeWay::kPlain};
 
 struct Row {
     std::uint8_t mode;
@@ -86,21 +86,21 @@ TEST(DecodeBlock, RebuildsSamplesOfEveryMode) {
     };
     // The rows run one after the other in one process, so history left over from one block
     // would show in the next.
-    for (const ResidualReader reader : kReaders) {
+    for (const DecodeWay way : kWays) {
         for (std::size_t r = 0; r < rows.size(); ++r) {
             const Row& row = rows[r];
             Bytes expected = row.written;
             expected.resize(row.n, kUntouched);
-            EXPECT_EQ(Decode(row.mode, row.packed, row.after, row.n, reader), expected)
-                << "row " << r << (reader == ResidualReader::kPlain ? ", plain" : ", fastest");
+            EXPECT_EQ(Decode(row.mode, row.packed, row.after, row.n, way), expected)
+                << "row " << r << (way == DecodeWay::kPlain ? ", plain" : ", fastest");
         }
     }
 }
 
 // Arbitrary bytes make groups of every width and count that end anywhere, and windows of every
 // length, so fields are cut across the window's end at every bit. Both ways give the same samples.
-TEST(DecodeBlock, BothResidualReadersAgreeOnArbitraryBytes) {
-    if (!HasWideResidualReader()) GTEST_SKIP() << "this processor takes residuals one way only";
+TEST(DecodeBlock, BothWaysAgreeOnArbitraryBytes) {
+    if (!HasWideDecoder()) GTEST_SKIP() << "this processor decodes one way only";
     std::mt19937 random(99);
     for (std::size_t length = 0; length < 160; ++length) {
         for (std::uint8_t mode = 1; mode <= 5; ++mode) {
@@ -108,8 +108,8 @@ TEST(DecodeBlock, BothResidualReadersAgreeOnArbitraryBytes) {
             for (std::uint8_t& byte : packed) byte = static_cast<std::uint8_t>(random());
             const auto after = static_cast<std::uint8_t>(random());
             const std::size_t n = random() % 700;
-            EXPECT_EQ(Decode(mode, packed, after, n, ResidualReader::kFastest),
-                      Decode(mode, packed, after, n, ResidualReader::kPlain))
+            EXPECT_EQ(Decode(mode, packed, after, n, DecodeWay::kFastest),
+                      Decode(mode, packed, after, n, DecodeWay::kPlain))
                 << "length " << length << ", mode " << int{mode} << ", N " << n;
         }
     }
@@ -192,8 +192,8 @@ TEST(DecodeBlock, RestoresPackedSamplesOfLargestBlocks) {
                 expected.push_back(static_cast<std::uint8_t>(x));
             }
             expected.resize(n, kUntouched);
-            for (const ResidualReader reader : kReaders)
-                EXPECT_EQ(Decode(mode, packed, 0xFF, n, reader), expected) << "mode " << int{mode} << ", N " << n;
+            for (const DecodeWay way : kWays)
+                EXPECT_EQ(Decode(mode, packed, 0xFF, n, way), expected) << "mode " << int{mode} << ", N " << n;
         }
     }
 }
