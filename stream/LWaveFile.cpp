@@ -38,10 +38,16 @@ void Interleave(const std::uint8_t* in, std::uint8_t* out, std::int64_t count, s
 void InterleaveAny(const std::uint8_t* in, std::uint8_t* out, std::int64_t count, std::int64_t stride) {
     switch (stride) {
     case 2: Interleave<2>(in, out, count); break;
-    case 4: Interleave<4>(in, out, count); break;
     case 12: Interleave<12>(in, out, count); break;
     default: Interleave<0>(in, out, count, stride); break;
     }
+}
+
+// A big-endian sample as the low byte first, in the low half of a 32-bit number.
+inline std::uint32_t LittleEndianSample(const std::uint8_t* in) {
+    std::uint16_t value;
+    std::memcpy(&value, in, sizeof value);
+    return static_cast<std::uint16_t>((value << 8) | (value >> 8));
 }
 
 // The same for channel 1, which starts its frames afresh: every other byte of each frame becomes
@@ -51,12 +57,31 @@ void InterleaveFirst(const std::uint8_t* in, std::uint8_t* out, std::int64_t cou
         Interleave<2>(in, out, count);
     } else if (stride == 4) {
         for (std::int64_t i = 0; i < count; ++i) {
-            const std::uint32_t frame = std::uint32_t{in[2 * i + 1]} | (std::uint32_t{in[2 * i]} << 8);
-            byteorder::PutLE32(out + 4 * i, frame);
+            const std::uint32_t frame = LittleEndianSample(in + 2 * i);
+            std::memcpy(out + 4 * i, &frame, sizeof frame);
         }
     } else {
         ZeroBlock(out, static_cast<std::int32_t>(count * stride));
         InterleaveAny(in, out, count, stride);
+    }
+}
+
+// Channel `channel`'s samples into the frames from `frames` on. The second channel of stereo
+// frames goes into the high half of each whole frame, loaded and stored as one 32-bit number:
+// that form the compiler turns into vector code, where two-byte stores four bytes apart it cannot.
+void InterleaveChannel(const std::uint8_t* in, std::uint8_t* frames, std::int64_t count, std::int64_t stride,
+                       std::uint16_t channel) {
+    if (channel == 1) {
+        InterleaveFirst(in, frames, count, stride);
+    } else if (channel == 2 && stride == 4) {
+        for (std::int64_t i = 0; i < count; ++i) {
+            std::uint32_t frame;
+            std::memcpy(&frame, frames + 4 * i, sizeof frame);
+            frame = (frame & 0xFFFFu) | (LittleEndianSample(in + 2 * i) << 16);
+            std::memcpy(frames + 4 * i, &frame, sizeof frame);
+        }
+    } else {
+        InterleaveAny(in, frames + 2 * (channel - 1), count, stride);
     }
 }
 
@@ -149,8 +174,7 @@ void LWaveFile::WriteSamples(std::int32_t firstFrame, std::int32_t frameCount,
         const std::int64_t count = sliceStop - sliceStart;
         // Sample i of the input is big-endian; in the frame it goes low byte first.
         const std::uint8_t* in = samples + 2 * (sliceStart - first);
-        if (channel == 1) InterleaveFirst(in, frames, count, frameBytes);
-        else InterleaveAny(in, frames + 2 * (channel - 1), count, frameBytes);
+        InterleaveChannel(in, frames, count, frameBytes, channel);
         if (mChangedFirst == mChangedEnd) {
             mChangedFirst = sliceStart;
             mChangedEnd = sliceStop;
