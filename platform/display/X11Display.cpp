@@ -1,6 +1,6 @@
 // The X11 display: one thread owns the connection, draws the model when it has changed (at most
 // about 30 frames a second) and turns the server's events into input messages. How controls look
-// is in x11/ControlLook, the message box in x11/MessageBoxWindow.
+// is in x11/Painter, the message box in x11/MessageBoxWindow.
 //
 // When the server goes away the program ends as if its window had been closed (see
 // LoseConnection): Xlib would otherwise end it on the spot, skipping the report and the removal
@@ -13,16 +13,15 @@
 #include "platform/user/UserQueue.h"
 #include "platform/user/UserWindow.h"
 #include "platform/user/WinMessages.h"
-#include "platform/display/x11/ControlLook.h"
 #include "platform/display/x11/MessageBoxWindow.h"
 #include "platform/display/x11/Painter.h"
 #include "platform/display/x11/TopWindow.h"
-#include "platform/display/x11/VirtualKey.h"
 #include "platform/user/Window.h"
 #include "platform/user/WindowClass.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/keysym.h>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -41,6 +40,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace platform::display {
@@ -52,6 +52,14 @@ constexpr auto kFrameInterval = std::chrono::milliseconds(33);
 constexpr auto kClosingLimit = std::chrono::milliseconds(500);
 // How often a box that is closing looks whether its owner is enabled yet.
 constexpr int kClosingPollMs = 2;
+
+// The keys the window model knows (Escape, Return, the arrows, Page Up and Down, Space, Tab) by
+// their X key symbols; any other key is not passed on.
+constexpr std::pair<KeySym, UINT> kKeys[] = {
+    {XK_Escape, VK_ESCAPE}, {XK_Return, VK_RETURN}, {XK_KP_Enter, VK_RETURN}, {XK_Left, VK_LEFT},
+    {XK_KP_Left, VK_LEFT},  {XK_Right, VK_RIGHT},   {XK_KP_Right, VK_RIGHT},  {XK_Up, VK_UP},
+    {XK_Down, VK_DOWN},     {XK_Prior, VK_PRIOR},   {XK_KP_Prior, VK_PRIOR},  {XK_Next, VK_NEXT},
+    {XK_KP_Next, VK_NEXT},  {XK_space, VK_SPACE},   {XK_Tab, VK_TAB},         {XK_ISO_Left_Tab, VK_TAB}};
 
 // Client coordinates for an input message: x in the low word, y in the high word, each as a
 // signed 16-bit number so a release outside the control stays outside.
@@ -370,8 +378,10 @@ private:
             top.mapped = false;
             break;
         case KeyPress: {
-            const UINT key = x11::VirtualKey(XLookupKeysym(&event.xkey, 0));
-            if (key) PostKeyPress(handle, key);
+            const KeySym symbol = XLookupKeysym(&event.xkey, 0);
+            const auto key = std::find_if(std::begin(kKeys), std::end(kKeys),
+                                          [&](const auto& known) { return known.first == symbol; });
+            if (key != std::end(kKeys)) PostKeyPress(handle, key->second);
             break;
         }
         case ButtonPress:

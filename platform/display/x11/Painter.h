@@ -1,6 +1,7 @@
 // Drawing on one X connection in the classic look: colours given as 0xRRGGBB, edges, text in
-// the display's font cut at a rectangle, the program's pixels, and the push button every window
-// of the display shares. One painter belongs to the display thread alone.
+// the display's font cut at a rectangle, the program's pixels, the push button every window of
+// the display shares, and the controls of the model. One painter belongs to the display thread
+// alone.
 //
 // Texts are bytes, read as UTF-8 (DisplayCharacters) and drawn with the 16-bit text calls, so a
 // font in ISO 10646 encoding shows the characters themselves; a character the font lacks, and
@@ -93,5 +94,10 @@ private:
     GC mGc = nullptr;
     std::map<std::uint32_t, unsigned long> mColours;   // for visuals without fixed colour masks
 };
+
+// A control of the model: statics (frames, filled rectangles, sunken edges and text cut at the
+// control's edge), push buttons and the segmented progress bar. Other classes draw nothing of
+// their own.
+void DrawControl(Painter& paint, Drawable target, const WindowView& view);
 
 } // namespace platform::display::x11

@@ -1,5 +1,8 @@
 // What the display tells the window manager about its top-level X windows: the fixed size and
 // place, the title in Latin-1 and UTF-8, the icon, the close protocol and the window class.
+// The icon is the program's icon group's image closest to 32 x 32 with the most colours, read
+// from its device-independent bitmap (colour bits, then the one-bit transparency mask), 1, 4 or
+// 8 bits per pixel with a colour table.
 //
 //     x11::TopWindowHints hints(display);
 //     const Window window = hints.Create(rect, background);
