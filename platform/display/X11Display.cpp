@@ -86,22 +86,17 @@ std::uint32_t BackgroundColour(HWND window) {
     }
 }
 
-// A message box waiting to be answered; shared by the caller's thread and the display thread.
+// A message box; shared by the caller's thread and the display thread. Once answered it stays on
+// the screen until its caller has enabled the owner again: were it gone at once, keys typed in
+// that moment would reach a disabled window and be lost without anything on the screen to show
+// why.
 struct Box {
     std::string text;
     std::string caption;
     HWND owner = nullptr;
     bool answered = false;                          // under the backend's mutex
     std::unique_ptr<x11::MessageBoxWindow> shown;   // the display thread's alone
-};
-
-// A box that has been answered but stays on the screen until its caller has enabled the owner
-// again: were it gone at once, keys typed in that moment would reach a disabled window and be
-// lost without anything on the screen to show why.
-struct ClosingBox {
-    std::unique_ptr<x11::MessageBoxWindow> shown;
-    HWND owner = nullptr;
-    Clock::time_point limit;
+    Clock::time_point limit;                        // answered: the longest it waits for its owner
 };
 
 // An X window standing for one top-level window of the model.
@@ -150,19 +145,21 @@ public:
         sLive.store(nullptr);
         {
             std::lock_guard<std::mutex> lock(mMutex);
-            for (auto& box : mBoxes) {
-                box->answered = true;
-                if (lost) {
-                    (void)box->shown.release();   // its X window went with the server
-                } else {
-                    box->shown.reset();
+            for (auto& box : mBoxes) box->answered = true;
+            // A caller may still hold its box: the X windows go here, while the connection is open.
+            for (auto* boxes : {&mBoxes, &mClosing}) {
+                for (auto& box : *boxes) {
+                    if (lost) {
+                        (void)box->shown.release();   // its X window went with the server
+                    } else {
+                        box->shown.reset();
+                    }
                 }
             }
         }
         mAnswered.notify_all();
         if (lost) {
             // Nothing may touch a dead connection: Xlib would call the handler again.
-            for (auto& closing : mClosing) (void)closing.shown.release();
             (void)mPainter.release();
             (void)mConnection.release();
         } else {
@@ -347,7 +344,7 @@ private:
 
     void Handle(XEvent& event) {
         if (std::shared_ptr<Box> box = BoxOf(event.xany.window)) {
-            if (box->shown->Answers(event)) Answer(*box);
+            if (box->shown->Answers(event)) Answer(box);
             return;
         }
         HWND handle = TopOf(event.xany.window);
@@ -459,20 +456,15 @@ private:
     }
 
     // OK: the caller goes on; the box goes once the caller has enabled its owner again.
-    void Answer(Box& box) {
-        ClosingBox closing;
-        closing.owner = box.owner;
-        closing.limit = Clock::now() + kClosingLimit;
+    void Answer(const std::shared_ptr<Box>& box) {
+        box->limit = Clock::now() + kClosingLimit;
         {
             std::lock_guard<std::mutex> lock(mMutex);
-            box.answered = true;
-            closing.shown = std::move(box.shown);
-            mBoxes.erase(std::remove_if(mBoxes.begin(), mBoxes.end(),
-                                        [&](const auto& entry) { return entry.get() == &box; }),
-                         mBoxes.end());
+            box->answered = true;
+            std::erase(mBoxes, box);
         }
         mAnswered.notify_all();
-        mClosing.push_back(std::move(closing));
+        mClosing.push_back(box);
     }
 
     // Takes down the answered boxes whose owner takes input again (or is gone, or has waited
@@ -480,14 +472,16 @@ private:
     void FinishClosingBoxes() {
         const Clock::time_point now = Clock::now();
         for (auto it = mClosing.begin(); it != mClosing.end();) {
-            if (it->owner && IsWindowEnabled(it->owner) == FALSE && now < it->limit && IsWindow(it->owner)) {
+            const Box& box = **it;
+            if (box.owner && IsWindowEnabled(box.owner) == FALSE && now < box.limit && IsWindow(box.owner)) {
                 ++it;
                 continue;
             }
             // The owner takes the keyboard before the box goes, so no key falls in between.
-            auto found = mTops.find(it->owner);
+            auto found = mTops.find(box.owner);
             if (found != mTops.end() && found->second.mapped && !AnyBoxShown() && mClosing.size() == 1)
                 XSetInputFocus(mDisplay, found->second.window, RevertToParent, CurrentTime);
+            (*it)->shown.reset();   // here, on the display thread, whoever holds the box last
             it = mClosing.erase(it);
             mDirty = true;
         }
@@ -516,7 +510,7 @@ private:
     bool mLost = false;           // the server has gone; the display thread is parked
     bool mRunEnded = false;       // the display thread has left Run
     std::vector<std::shared_ptr<Box>> mBoxes;
-    std::vector<ClosingBox> mClosing;   // display thread only
+    std::vector<std::shared_ptr<Box>> mClosing;   // answered, still shown; display thread only
 
     std::atomic<bool> mDirty{true};
     std::atomic<bool> mWakePending{false};
