@@ -1,6 +1,6 @@
 // The X11 display: one thread owns the connection, draws the model when it has changed (at most
 // about 30 frames a second) and turns the server's events into input messages. How controls look
-// is in x11/Painter, the message box in x11/MessageBoxWindow.
+// is in x11/Painter.
 //
 // When the server goes away the program ends as if its window had been closed (see
 // LoseConnection): Xlib would otherwise end it on the spot, skipping the report and the removal
@@ -13,7 +13,6 @@
 #include "platform/user/UserQueue.h"
 #include "platform/user/UserWindow.h"
 #include "platform/user/WinMessages.h"
-#include "platform/display/x11/MessageBoxWindow.h"
 #include "platform/display/x11/Painter.h"
 #include "platform/display/x11/TopWindow.h"
 #include "platform/user/Window.h"
@@ -52,6 +51,13 @@ constexpr auto kFrameInterval = std::chrono::milliseconds(33);
 constexpr auto kClosingLimit = std::chrono::milliseconds(500);
 // How often a box that is closing looks whether its owner is enabled yet.
 constexpr int kClosingPollMs = 2;
+// A message box's layout.
+constexpr int kMargin = 12;
+constexpr int kIcon = 32;
+constexpr int kButtonWidth = 75;
+constexpr int kButtonHeight = 23;
+constexpr int kMaxTextWidth = 480;
+constexpr int kMinWidth = 160;
 
 // The keys the window model knows (Escape, Return, the arrows, Page Up and Down, Space, Tab) by
 // their X key symbols; any other key is not passed on.
@@ -86,17 +92,62 @@ std::uint32_t BackgroundColour(HWND window) {
     }
 }
 
-// A message box; shared by the caller's thread and the display thread. Once answered it stays on
-// the screen until its caller has enabled the owner again: were it gone at once, keys typed in
-// that moment would reach a disabled window and be lost without anything on the screen to show
-// why.
+// Greedy word wrap at spaces to lines no wider than `width`; a word wider than a line is broken
+// where it must. Always at least one line.
+std::vector<std::string> WrapText(const x11::Painter& paint, const std::string& text, int width) {
+    std::vector<std::string> lines;
+    std::string line;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find(' ', at);
+        if (end == std::string::npos) end = text.size();
+        std::string word = text.substr(at, end - at);
+        at = end + 1;
+        const std::string joined = line.empty() ? word : line + " " + word;
+        if (paint.TextWidth(joined) <= width) {
+            line = joined;
+            continue;
+        }
+        if (!line.empty()) lines.push_back(line);
+        line.clear();
+        // A word wider than a line is cut between characters, never inside one's UTF-8 bytes.
+        const auto nextCharacter = [&word](std::size_t from) {
+            do ++from;
+            while (from < word.size() && (static_cast<unsigned char>(word[from]) & 0xC0) == 0x80);
+            return from;
+        };
+        while (paint.TextWidth(word) > width && nextCharacter(0) < word.size()) {
+            std::size_t fits = nextCharacter(0);
+            while (fits < word.size() && paint.TextWidth(word.substr(0, nextCharacter(fits))) <= width)
+                fits = nextCharacter(fits);
+            lines.push_back(word.substr(0, fits));
+            word.erase(0, fits);
+        }
+        line = word;
+    }
+    if (!line.empty() || lines.empty()) lines.push_back(line);
+    return lines;
+}
+
+// A message box; shared by the caller's thread and the display thread. On the screen it is a
+// small fixed-size window over its owner (transient for it, when it has one) with a stop sign,
+// the text wrapped to fit, and an OK button; Return, Escape, Space, a click on OK or the window
+// manager's close answer it. Once answered it stays on the screen until its caller has enabled
+// the owner again: were it gone at once, keys typed in that moment would reach a disabled window
+// and be lost without anything on the screen to show why.
 struct Box {
     std::string text;
     std::string caption;
     HWND owner = nullptr;
-    bool answered = false;                          // under the backend's mutex
-    std::unique_ptr<x11::MessageBoxWindow> shown;   // the display thread's alone
-    Clock::time_point limit;                        // answered: the longest it waits for its owner
+    bool answered = false;      // under the backend's mutex
+    // The display thread's alone.
+    Window window = 0;          // 0 until shown
+    int width = 0;
+    int height = 0;
+    std::vector<std::string> lines;
+    RECT ok{};
+    bool pressed = false;       // the mouse went down on OK: shown pressed until it comes up
+    Clock::time_point limit;    // answered: the longest it waits for its owner
 };
 
 // An X window standing for one top-level window of the model.
@@ -146,16 +197,6 @@ public:
         {
             std::lock_guard<std::mutex> lock(mMutex);
             for (auto& box : mBoxes) box->answered = true;
-            // A caller may still hold its box: the X windows go here, while the connection is open.
-            for (auto* boxes : {&mBoxes, &mClosing}) {
-                for (auto& box : *boxes) {
-                    if (lost) {
-                        (void)box->shown.release();   // its X window went with the server
-                    } else {
-                        box->shown.reset();
-                    }
-                }
-            }
         }
         mAnswered.notify_all();
         if (lost) {
@@ -164,6 +205,9 @@ public:
             (void)mConnection.release();
         } else {
             for (auto& [handle, top] : mTops) XFreePixmap(mDisplay, top.back);
+            for (auto* boxes : {&mBoxes, &mClosing})
+                for (auto& box : *boxes)
+                    if (box->window) XDestroyWindow(mDisplay, box->window);
         }
         close(mWake[0]);
         close(mWake[1]);
@@ -344,7 +388,7 @@ private:
 
     void Handle(XEvent& event) {
         if (std::shared_ptr<Box> box = BoxOf(event.xany.window)) {
-            if (box->shown->Answers(event)) Answer(box);
+            if (Answers(*box, event)) Answer(box);
             return;
         }
         HWND handle = TopOf(event.xany.window);
@@ -413,13 +457,13 @@ private:
     std::shared_ptr<Box> BoxOf(Window window) {
         std::lock_guard<std::mutex> lock(mMutex);
         for (auto& box : mBoxes)
-            if (box->shown && box->shown->Handle() == window) return box;
+            if (box->window == window) return box;
         return nullptr;
     }
 
     bool AnyBoxShown() {
         std::lock_guard<std::mutex> lock(mMutex);
-        return std::any_of(mBoxes.begin(), mBoxes.end(), [](const auto& box) { return box->shown != nullptr; });
+        return std::any_of(mBoxes.begin(), mBoxes.end(), [](const auto& box) { return box->window != 0; });
     }
 
     void ServeBoxes() {
@@ -427,13 +471,13 @@ private:
         {
             std::lock_guard<std::mutex> lock(mMutex);
             for (auto& box : mBoxes)
-                if (!box->shown) waiting.push_back(box);
+                if (!box->window) waiting.push_back(box);
         }
         for (auto& box : waiting) OpenBox(*box);
     }
 
+    // Makes and maps the box over the middle of its owner, or of the screen.
     void OpenBox(Box& box) {
-        // Over the middle of its owner, or of the screen.
         Window owner = 0;
         POINT centre{DisplayWidth(mDisplay, DefaultScreen(mDisplay)) / 2,
                      DisplayHeight(mDisplay, DefaultScreen(mDisplay)) / 2};
@@ -450,9 +494,90 @@ private:
                 mDirty = true;
             }
         }
-        auto shown = std::make_unique<x11::MessageBoxWindow>(mPaint, mHints, box.text, box.caption, owner, centre);
+        box.lines = WrapText(mPaint, box.text, kMaxTextWidth);
+        int textWidth = 0;
+        for (const auto& line : box.lines) textWidth = std::max(textWidth, mPaint.TextWidth(line));
+        const int textHeight = mPaint.LineHeight() * static_cast<int>(box.lines.size());
+        box.width = std::max({kMargin * 3 + kIcon + textWidth + kMargin, kButtonWidth + 2 * kMargin, kMinWidth});
+        box.height = kMargin + std::max(kIcon, textHeight) + kMargin + kButtonHeight + kMargin;
+        const int okLeft = (box.width - kButtonWidth) / 2;
+        const int okTop = box.height - kMargin - kButtonHeight;
+        box.ok = RECT{okLeft, okTop, okLeft + kButtonWidth, okTop + kButtonHeight};
+        const int x = std::max(0, static_cast<int>(centre.x) - box.width / 2);
+        const int y = std::max(0, static_cast<int>(centre.y) - box.height / 2);
+        const Window window = mHints.Create(RECT{x, y, x + box.width, y + box.height}, mPaint.Pixel(x11::kFace));
+        if (owner) XSetTransientForHint(mDisplay, window, owner);
+        mHints.SetTitle(window, box.caption);
+        XMapRaised(mDisplay, window);
         std::lock_guard<std::mutex> lock(mMutex);
-        box.shown = std::move(shown);
+        box.window = window;
+    }
+
+    void DrawBox(const Box& box) {
+        GC gc = mPaint.Context();
+        const Pixmap back = XCreatePixmap(mDisplay, box.window, static_cast<unsigned>(box.width),
+                                          static_cast<unsigned>(box.height), static_cast<unsigned>(mPaint.Depth()));
+        mPaint.Fill(back, x11::kFace, 0, 0, box.width, box.height);
+        // The stop sign: a red disc with a white cross.
+        XSetForeground(mDisplay, gc, mPaint.Pixel(x11::kStop));
+        XFillArc(mDisplay, back, gc, kMargin, kMargin, kIcon, kIcon, 0, 360 * 64);
+        XSetForeground(mDisplay, gc, mPaint.Pixel(x11::kBlack));
+        XDrawArc(mDisplay, back, gc, kMargin, kMargin, kIcon - 1, kIcon - 1, 0, 360 * 64);
+        XSetForeground(mDisplay, gc, mPaint.Pixel(x11::kHighlight));
+        XSetLineAttributes(mDisplay, gc, 3, LineSolid, CapRound, JoinRound);
+        XDrawLine(mDisplay, back, gc, kMargin + 10, kMargin + 10, kMargin + 21, kMargin + 21);
+        XDrawLine(mDisplay, back, gc, kMargin + 21, kMargin + 10, kMargin + 10, kMargin + 21);
+        XSetLineAttributes(mDisplay, gc, 0, LineSolid, CapButt, JoinMiter);
+
+        const int lineHeight = mPaint.LineHeight();
+        const int textHeight = lineHeight * static_cast<int>(box.lines.size());
+        int y = kMargin + std::max(0, (kIcon - textHeight) / 2) + mPaint.Ascent();
+        const RECT all{0, 0, box.width, box.height};
+        for (const auto& line : box.lines) {
+            mPaint.Text(back, line, kMargin * 2 + kIcon, y, all, x11::kBlack);
+            y += lineHeight;
+        }
+        mPaint.PushButton(back, box.ok, "OK", box.pressed, true, true);
+        XCopyArea(mDisplay, back, box.window, gc, 0, 0, static_cast<unsigned>(box.width),
+                  static_cast<unsigned>(box.height), 0, 0);
+        XFreePixmap(mDisplay, back);
+    }
+
+    // Takes one event of the box's window; true when it answers the box.
+    bool Answers(Box& box, const XEvent& event) {
+        if (mHints.IsCloseRequest(event)) return true;
+        switch (event.type) {
+        case Expose:
+            if (event.xexpose.count == 0) DrawBox(box);
+            return false;
+        case MapNotify:
+            XSetInputFocus(mDisplay, box.window, RevertToParent, CurrentTime);
+            return false;
+        case KeyPress: {
+            XKeyEvent key = event.xkey;
+            switch (XLookupKeysym(&key, 0)) {
+            case XK_Return:
+            case XK_KP_Enter:
+            case XK_Escape:
+            case XK_space: return true;
+            default: return false;
+            }
+        }
+        case ButtonPress:
+            if (event.xbutton.button == Button1 && x11::Inside(box.ok, event.xbutton.x, event.xbutton.y)) {
+                box.pressed = true;
+                DrawBox(box);
+            }
+            return false;
+        case ButtonRelease:
+            if (event.xbutton.button != Button1 || !box.pressed) return false;
+            box.pressed = false;
+            // Released outside OK: the press is taken back.
+            if (x11::Inside(box.ok, event.xbutton.x, event.xbutton.y)) return true;
+            DrawBox(box);
+            return false;
+        default: return false;
+        }
     }
 
     // OK: the caller goes on; the box goes once the caller has enabled its owner again.
@@ -481,7 +606,7 @@ private:
             auto found = mTops.find(box.owner);
             if (found != mTops.end() && found->second.mapped && !AnyBoxShown() && mClosing.size() == 1)
                 XSetInputFocus(mDisplay, found->second.window, RevertToParent, CurrentTime);
-            (*it)->shown.reset();   // here, on the display thread, whoever holds the box last
+            XDestroyWindow(mDisplay, box.window);
             it = mClosing.erase(it);
             mDirty = true;
         }
