@@ -511,13 +511,13 @@ private:
             top.title = view.text;
             mHints.SetTitle(top.window, top.title);
         }
-        mPaint.Fill(top.back, BackgroundColour(handle), 0, 0, top.width, top.height);
+        mPaint.Fill(top.back, BackgroundColour(handle), RECT{0, 0, top.width, top.height});
         SurfaceView surface;
         if (view.painted && ReadSurface(handle, &surface)) mPaint.PutPixels(top.back, surface, 0, 0, top.width, top.height);
         for (HWND child : ChildWindows(handle)) {
             WindowView control;
             if (!InspectWindow(child, &control) || !control.visible) continue;
-            x11::DrawControl(mPaint, top.back, control);
+            mPaint.Control(top.back, control);
             // What the program drew into the control lies over its own look, cut at its edges.
             if (control.painted && ReadSurface(child, &surface)) {
                 mPaint.PutPixels(top.back, surface, control.rect.left, control.rect.top,
@@ -675,7 +675,7 @@ private:
         GC gc = mPaint.Context();
         const Pixmap back = XCreatePixmap(mDisplay, box.window, static_cast<unsigned>(box.width),
                                           static_cast<unsigned>(box.height), static_cast<unsigned>(mPaint.Depth()));
-        mPaint.Fill(back, x11::kFace, 0, 0, box.width, box.height);
+        mPaint.Fill(back, x11::kFace, RECT{0, 0, box.width, box.height});
         // The stop sign: a red disc with a white cross.
         XSetForeground(mDisplay, gc, mPaint.Pixel(x11::kStop));
         XFillArc(mDisplay, back, gc, kMargin, kMargin, kIcon, kIcon, 0, 360 * 64);
