@@ -306,10 +306,10 @@ struct Box {
     Window window = 0;          // 0 until shown
     int width = 0;
     int height = 0;
-    std::vector<std::string> lines;
+    std::vector<std::string> lines{};
     RECT ok{};
     bool pressed = false;       // the mouse went down on OK: shown pressed until it comes up
-    Clock::time_point limit;    // answered: the longest it waits for its owner
+    Clock::time_point limit{};  // answered: the longest it waits for its owner
 };
 
 // An X window standing for one top-level window of the model.
@@ -325,7 +325,7 @@ struct Top {
 class X11Backend : public Backend {
 public:
     X11Backend(Display* display, XFontStruct* font)
-        : mConnection(display), mDisplay(display), mPainter(std::make_unique<x11::Painter>(display, font)),
+        : mDisplay(display), mPainter(std::make_unique<x11::Painter>(display, font)),
           mPaint(*mPainter), mHints(display) {
         if (pipe(mWake) == 0) {
             fcntl(mWake[0], F_SETFL, O_NONBLOCK);
@@ -356,20 +356,18 @@ public:
             mThread.join();
         }
         sLive.store(nullptr);
-        {
-            std::lock_guard<std::mutex> lock(mMutex);
-            for (auto& box : mBoxes) box->answered = true;
-        }
-        mAnswered.notify_all();
+        LetCallersGo(false);
         if (lost) {
             // Nothing may touch a dead connection: Xlib would call the handler again.
             (void)mPainter.release();
-            (void)mConnection.release();
         } else {
             for (auto& [handle, top] : mTops) XFreePixmap(mDisplay, top.back);
             for (auto* boxes : {&mBoxes, &mClosing})
                 for (auto& box : *boxes)
                     if (box->window) XDestroyWindow(mDisplay, box->window);
+            // The connection is closed last, after everything made on it.
+            mPainter.reset();
+            XCloseDisplay(mDisplay);
         }
         close(mWake[0]);
         close(mWake[1]);
@@ -382,12 +380,7 @@ public:
     // the close.
     [[noreturn]] void LoseConnection() {
         std::fputs("dudez: the connection to the X display was lost; stopping\n", stderr);
-        {
-            std::lock_guard<std::mutex> lock(mMutex);
-            mLost = true;
-            for (auto& box : mBoxes) box->answered = true;
-        }
-        mAnswered.notify_all();
+        LetCallersGo(true);
         for (HWND handle : TopLevelWindows()) PostMessageA(handle, WM_CLOSE, 0, 0);
         std::unique_lock<std::mutex> lock(mMutex);
         for (;;) mParked.wait(lock);
@@ -403,10 +396,7 @@ public:
     }
 
     int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT) override {
-        auto box = std::make_shared<Box>();
-        box->text = text;
-        box->caption = caption;
-        box->owner = owner;
+        auto box = std::make_shared<Box>(Box{.text = text, .caption = caption, .owner = owner});
         std::unique_lock<std::mutex> lock(mMutex);
         mBoxes.push_back(box);
         lock.unlock();
@@ -417,6 +407,17 @@ public:
     }
 
 private:
+    // Counts every box still waiting as answered, so its caller goes on; `lost` also marks the
+    // server as gone.
+    void LetCallersGo(bool lost) {
+        {
+            std::lock_guard<std::mutex> lock(mMutex);
+            if (lost) mLost = true;
+            for (auto& box : mBoxes) box->answered = true;
+        }
+        mAnswered.notify_all();
+    }
+
     void Wake() {
         if (!mWakePending.exchange(true)) {
             const char byte = 1;
@@ -764,11 +765,6 @@ private:
         }
     }
 
-    // Closed last, after everything made on it.
-    struct CloseDisplay {
-        void operator()(Display* display) const { XCloseDisplay(display); }
-    };
-    std::unique_ptr<Display, CloseDisplay> mConnection;
     Display* mDisplay;
     std::unique_ptr<x11::Painter> mPainter;   // left unfreed when the connection is lost
     x11::Painter& mPaint;
