@@ -187,72 +187,62 @@ std::vector<unsigned long> LoadIconImage(HICON icon, HINSTANCE instance) {
 }
 
 // What the display tells the window manager about its top-level X windows: the fixed size and
-// place, the title in Latin-1 and UTF-8, the icon, the close protocol and the window class.
-class TopWindowHints {
-public:
-    explicit TopWindowHints(Display* display)
-        : mDisplay(display), mProtocols(XInternAtom(display, "WM_PROTOCOLS", False)),
-          mDeleteWindow(XInternAtom(display, "WM_DELETE_WINDOW", False)),
-          mNetName(XInternAtom(display, "_NET_WM_NAME", False)), mNetIcon(XInternAtom(display, "_NET_WM_ICON", False)),
-          mUtf8(XInternAtom(display, "UTF8_STRING", False)) {}
+// place, the title in Latin-1 and UTF-8, the icon, the close protocol and the window class. Xlib
+// keeps the atoms it has interned, so a name is asked of the server once.
+Atom AtomOf(Display* display, const char* name) {
+    return XInternAtom(display, name, False);
+}
 
-    // A new, unmapped top-level window at the rectangle's screen place and size, which the
-    // window manager may neither move nor resize, that takes the events the display handles
-    // and asks to be told of the close rather than be killed.
-    Window Create(const RECT& rect, unsigned long background) {
-        const int width = std::max(1, static_cast<int>(rect.right - rect.left));
-        const int height = std::max(1, static_cast<int>(rect.bottom - rect.top));
-        const Window window = XCreateSimpleWindow(mDisplay, DefaultRootWindow(mDisplay), rect.left, rect.top,
-                                                  static_cast<unsigned>(width), static_cast<unsigned>(height), 0,
-                                                  BlackPixel(mDisplay, DefaultScreen(mDisplay)), background);
-        XSizeHints size{};
-        size.flags = USPosition | PPosition | PSize | PMinSize | PMaxSize;
-        size.x = rect.left;
-        size.y = rect.top;
-        size.width = size.min_width = size.max_width = width;
-        size.height = size.min_height = size.max_height = height;
-        XSetWMNormalHints(mDisplay, window, &size);
-        XSelectInput(mDisplay, window,
-                     ExposureMask | KeyPressMask | ButtonPressMask | ButtonReleaseMask | StructureNotifyMask);
-        XSetWMProtocols(mDisplay, window, &mDeleteWindow, 1);
-        XClassHint hint{const_cast<char*>("dudez"), const_cast<char*>("Dudez")};
-        XSetClassHint(mDisplay, window, &hint);
-        return window;
-    }
+// A new, unmapped top-level window at the rectangle's screen place and size, which the window
+// manager may neither move nor resize, that takes the events the display handles and asks to be
+// told of the close rather than be killed.
+Window MakeTopWindow(Display* display, const RECT& rect, unsigned long background) {
+    const int width = std::max(1, static_cast<int>(rect.right - rect.left));
+    const int height = std::max(1, static_cast<int>(rect.bottom - rect.top));
+    const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), rect.left, rect.top,
+                                              static_cast<unsigned>(width), static_cast<unsigned>(height), 0,
+                                              BlackPixel(display, DefaultScreen(display)), background);
+    XSizeHints size{};
+    size.flags = USPosition | PPosition | PSize | PMinSize | PMaxSize;
+    size.x = rect.left;
+    size.y = rect.top;
+    size.width = size.min_width = size.max_width = width;
+    size.height = size.min_height = size.max_height = height;
+    XSetWMNormalHints(display, window, &size);
+    XSelectInput(display, window,
+                 ExposureMask | KeyPressMask | ButtonPressMask | ButtonReleaseMask | StructureNotifyMask);
+    Atom deleteWindow = AtomOf(display, "WM_DELETE_WINDOW");
+    XSetWMProtocols(display, window, &deleteWindow, 1);
+    XClassHint hint{const_cast<char*>("dudez"), const_cast<char*>("Dudez")};
+    XSetClassHint(display, window, &hint);
+    return window;
+}
 
-    void SetTitle(Window window, const std::string& title) {
-        XStoreName(mDisplay, window, title.c_str());
-        // Window texts are single bytes (Latin-1); the window manager's name wants UTF-8.
-        std::u32string latin1;
-        for (unsigned char c : title) latin1 += c;
-        const std::string utf8 = EncodeUtf8(latin1);
-        XChangeProperty(mDisplay, window, mNetName, mUtf8, 8, PropModeReplace,
-                        reinterpret_cast<const unsigned char*>(utf8.data()), static_cast<int>(utf8.size()));
-    }
+void SetTitle(Display* display, Window window, const std::string& title) {
+    XStoreName(display, window, title.c_str());
+    // Window texts are single bytes (Latin-1); the window manager's name wants UTF-8.
+    std::u32string latin1;
+    for (unsigned char c : title) latin1 += c;
+    const std::string utf8 = EncodeUtf8(latin1);
+    XChangeProperty(display, window, AtomOf(display, "_NET_WM_NAME"), AtomOf(display, "UTF8_STRING"), 8,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(utf8.data()),
+                    static_cast<int>(utf8.size()));
+}
 
-    // The icon group's image as the window's icon; nothing when it cannot be read.
-    void SetIcon(Window window, HICON icon, HINSTANCE instance) {
-        // A null icon is no icon group's: nothing to load.
-        const std::vector<unsigned long> data = LoadIconImage(icon, instance);
-        if (data.empty()) return;
-        XChangeProperty(mDisplay, window, mNetIcon, XA_CARDINAL, 32, PropModeReplace,
-                        reinterpret_cast<const unsigned char*>(data.data()), static_cast<int>(data.size()));
-    }
+// The icon group's image as the window's icon; nothing when it cannot be read (a null icon is
+// no icon group's).
+void SetIcon(Display* display, Window window, HICON icon, HINSTANCE instance) {
+    const std::vector<unsigned long> data = LoadIconImage(icon, instance);
+    if (data.empty()) return;
+    XChangeProperty(display, window, AtomOf(display, "_NET_WM_ICON"), XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(data.data()), static_cast<int>(data.size()));
+}
 
-    // Whether the event is the window manager's request to close a window.
-    bool IsCloseRequest(const XEvent& event) const {
-        return event.type == ClientMessage && event.xclient.message_type == mProtocols &&
-               static_cast<Atom>(event.xclient.data.l[0]) == mDeleteWindow;
-    }
-
-private:
-    Display* mDisplay;
-    Atom mProtocols;
-    Atom mDeleteWindow;
-    Atom mNetName;
-    Atom mNetIcon;
-    Atom mUtf8;
-};
+// Whether the event is the window manager's request to close a window.
+bool IsCloseRequest(Display* display, const XEvent& event) {
+    return event.type == ClientMessage && event.xclient.message_type == AtomOf(display, "WM_PROTOCOLS") &&
+           static_cast<Atom>(event.xclient.data.l[0]) == AtomOf(display, "WM_DELETE_WINDOW");
+}
 
 // Greedy word wrap at spaces to lines no wider than `width`; a word wider than a line is broken
 // where it must. Always at least one line.
@@ -326,7 +316,7 @@ class X11Backend : public Backend {
 public:
     X11Backend(Display* display, XFontStruct* font)
         : mDisplay(display), mPainter(std::make_unique<x11::Painter>(display, font)),
-          mPaint(*mPainter), mHints(display) {
+          mPaint(*mPainter) {
         if (pipe(mWake) == 0) {
             fcntl(mWake[0], F_SETFL, O_NONBLOCK);
             fcntl(mWake[1], F_SETFL, O_NONBLOCK);
@@ -499,10 +489,11 @@ private:
         Top top;
         top.width = std::max(1, static_cast<int>(view.rect.right - view.rect.left));
         top.height = std::max(1, static_cast<int>(view.rect.bottom - view.rect.top));
-        top.window = mHints.Create(view.rect, mPaint.Pixel(BackgroundColour(handle)));
+        top.window = MakeTopWindow(mDisplay, view.rect, mPaint.Pixel(BackgroundColour(handle)));
         top.back = XCreatePixmap(mDisplay, top.window, static_cast<unsigned>(top.width),
                                  static_cast<unsigned>(top.height), static_cast<unsigned>(mPaint.Depth()));
-        if (const auto windowClass = ClassOf(handle)) mHints.SetIcon(top.window, windowClass->icon, windowClass->instance);
+        if (const auto windowClass = ClassOf(handle))
+            SetIcon(mDisplay, top.window, windowClass->icon, windowClass->instance);
         XMapWindow(mDisplay, top.window);
         return mTops.emplace(handle, top).first->second;
     }
@@ -510,7 +501,7 @@ private:
     void DrawTop(HWND handle, Top& top, const WindowView& view) {
         if (top.title != view.text || top.title.empty()) {
             top.title = view.text;
-            mHints.SetTitle(top.window, top.title);
+            SetTitle(mDisplay, top.window, top.title);
         }
         mPaint.Fill(top.back, BackgroundColour(handle), RECT{0, 0, top.width, top.height});
         SurfaceView surface;
@@ -556,7 +547,7 @@ private:
         }
         HWND handle = TopOf(event.xany.window);
         if (!handle) return;
-        if (mHints.IsCloseRequest(event)) {
+        if (IsCloseRequest(mDisplay, event)) {
             PostMessageA(handle, WM_CLOSE, 0, 0);
             return;
         }
@@ -664,9 +655,10 @@ private:
         box.ok = RECT{okLeft, okTop, okLeft + kButtonWidth, okTop + kButtonHeight};
         const int x = std::max(0, static_cast<int>(centre.x) - box.width / 2);
         const int y = std::max(0, static_cast<int>(centre.y) - box.height / 2);
-        const Window window = mHints.Create(RECT{x, y, x + box.width, y + box.height}, mPaint.Pixel(x11::kFace));
+        const Window window =
+            MakeTopWindow(mDisplay, RECT{x, y, x + box.width, y + box.height}, mPaint.Pixel(x11::kFace));
         if (owner) XSetTransientForHint(mDisplay, window, owner);
-        mHints.SetTitle(window, box.caption);
+        SetTitle(mDisplay, window, box.caption);
         XMapRaised(mDisplay, window);
         std::lock_guard<std::mutex> lock(mMutex);
         box.window = window;
@@ -704,7 +696,7 @@ private:
 
     // Takes one event of the box's window; true when it answers the box.
     bool Answers(Box& box, const XEvent& event) {
-        if (mHints.IsCloseRequest(event)) return true;
+        if (IsCloseRequest(mDisplay, event)) return true;
         switch (event.type) {
         case Expose:
             if (event.xexpose.count == 0) DrawBox(box);
@@ -768,7 +760,6 @@ private:
     Display* mDisplay;
     std::unique_ptr<x11::Painter> mPainter;   // left unfreed when the connection is lost
     x11::Painter& mPaint;
-    TopWindowHints mHints;
 
     // Display thread only.
     std::map<HWND, Top> mTops;
