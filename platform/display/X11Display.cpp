@@ -34,6 +34,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <iterator>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -76,13 +77,6 @@ UINT VirtualKey(XKeyEvent key) {
     const auto known = std::find_if(std::begin(kKeys), std::end(kKeys),
                                     [&](const auto& entry) { return entry.first == symbol; });
     return known == std::end(kKeys) ? 0 : known->second;
-}
-
-// Client coordinates for an input message: x in the low word, y in the high word, each as a
-// signed 16-bit number so a release outside the control stays outside.
-LPARAM Position(int x, int y) {
-    return static_cast<LPARAM>(static_cast<std::uint32_t>(static_cast<std::uint16_t>(x)) |
-                               (static_cast<std::uint32_t>(static_cast<std::uint16_t>(y)) << 16));
 }
 
 // The window's class; null when the window is gone. A class record never changes once
@@ -130,8 +124,7 @@ std::vector<unsigned long> DecodeIconImage(const unsigned char* bytes, std::size
     }
     const int height = doubleHeight / 2;
     if (colours == 0 || colours > (1u << bits)) colours = 1u << bits;
-    const std::size_t tableAt = headerSize;
-    const std::size_t pixelsAt = tableAt + 4u * colours;
+    const std::size_t pixelsAt = headerSize + 4u * colours;   // after the colour table
     const std::size_t colourRow = RowBytes(width, static_cast<int>(bits));
     const std::size_t maskRow = RowBytes(width, 1);
     const std::size_t maskAt = pixelsAt + colourRow * static_cast<std::size_t>(height);
@@ -150,7 +143,7 @@ std::vector<unsigned long> DecodeIconImage(const unsigned char* bytes, std::size
             const bool transparent = (mask[x / 8] >> (7 - x % 8)) & 1;
             std::uint32_t argb = 0;
             if (!transparent && index < colours) {
-                const unsigned char* entry = bytes + tableAt + 4u * index;
+                const unsigned char* entry = bytes + headerSize + 4u * index;
                 argb = 0xFF000000u | (std::uint32_t{entry[2]} << 16) | (std::uint32_t{entry[1]} << 8) |
                        entry[0];
             }
@@ -581,7 +574,7 @@ private:
         case ButtonRelease:
             if (event.xbutton.button == Button1 && mPressed) {
                 PostInput(mPressed, WM_LBUTTONUP, 0,
-                          Position(event.xbutton.x - mPressedOrigin.x, event.xbutton.y - mPressedOrigin.y));
+                          MAKELPARAM(event.xbutton.x - mPressedOrigin.x, event.xbutton.y - mPressedOrigin.y));
                 mPressed = nullptr;
             }
             break;
@@ -591,7 +584,8 @@ private:
     }
 
     // The left button goes down on the control under it (or the window itself); the release
-    // goes to the same one, in its own coordinates, wherever the mouse is by then.
+    // goes to the same one, in its own coordinates, wherever the mouse is by then. Each
+    // coordinate is a signed 16-bit word, so a release outside the control stays outside.
     void Press(HWND handle, int x, int y) {
         HWND target = ControlAt(handle, x, y);
         mPressed = target ? target : handle;
@@ -599,7 +593,7 @@ private:
         mPressedOrigin = {0, 0};
         WindowView view;
         if (target && InspectWindow(target, &view)) mPressedOrigin = {view.rect.left, view.rect.top};
-        PostInput(mPressed, WM_LBUTTONDOWN, MK_LBUTTON, Position(x - mPressedOrigin.x, y - mPressedOrigin.y));
+        PostInput(mPressed, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x - mPressedOrigin.x, y - mPressedOrigin.y));
     }
 
     // --- message boxes --------------------------------------------------------------------------
@@ -620,8 +614,8 @@ private:
         std::vector<std::shared_ptr<Box>> waiting;
         {
             std::lock_guard<std::mutex> lock(mMutex);
-            for (auto& box : mBoxes)
-                if (!box->window) waiting.push_back(box);
+            std::copy_if(mBoxes.begin(), mBoxes.end(), std::back_inserter(waiting),
+                         [](const auto& box) { return !box->window; });
         }
         for (auto& box : waiting) OpenBox(*box);
     }
