@@ -410,7 +410,6 @@ private:
 
     void Run() {
         Clock::time_point lastFrame = Clock::now() - kFrameInterval;
-        mDirty = true;
         while (!mStop) {
             while (XPending(mDisplay)) {
                 XEvent event;
@@ -770,7 +769,7 @@ private:
     std::vector<std::shared_ptr<Box>> mBoxes;
     std::vector<std::shared_ptr<Box>> mClosing;   // answered, still shown; display thread only
 
-    std::atomic<bool> mDirty{true};
+    std::atomic<bool> mDirty{true};     // the first frame is drawn at once
     std::atomic<bool> mWakePending{false};
     std::atomic<bool> mStop{false};
     int mWake[2] = {-1, -1};
