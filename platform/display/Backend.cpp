@@ -1,9 +1,11 @@
 #include "platform/display/Backend.h"
 
 #include "platform/display/Headless.h"
+#include "platform/user/UserMessageBox.h"
 #include "platform/runtime/NeverDestroyed.h"
 
 #include <atomic>
+#include <cstdio>
 #include <mutex>
 
 namespace platform::display {
@@ -20,6 +22,13 @@ std::atomic<Backend*>& InUse() {
 }
 
 } // namespace
+
+int HeadlessBackend::ShowMessageBox(HWND, const char* text, const char* caption, UINT) {
+    // One write, so that lines of boxes from two threads never mix.
+    std::fprintf(stderr, "%s: %s\n", caption, text);
+    std::fflush(stderr);
+    return IDOK;
+}
 
 Backend& Current() {
     return *InUse().load(std::memory_order_acquire);

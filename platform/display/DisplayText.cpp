@@ -1,5 +1,6 @@
 #include "platform/display/DisplayText.h"
 
+#include <algorithm>
 #include <cstddef>
 
 namespace platform::display {
@@ -9,16 +10,13 @@ bool IsControl(char32_t c) {
     return c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0);
 }
 
-// The character of the well-formed sequence at `at`, and its length; length 0 when the bytes
-// there are not one.
-char32_t DecodeOne(std::string_view bytes, std::size_t at, std::size_t* length) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[at + i]); };
+// The character of the well-formed sequence that `bytes` start with, and its length; length 0
+// when they do not start with one.
+char32_t DecodeOne(std::string_view bytes, std::size_t* length) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
     const unsigned char lead = byte(0);
-    *length = 0;
-    if (lead < 0x80) {
-        *length = 1;
-        return lead;
-    }
+    *length = lead < 0x80 ? 1 : 0;
+    if (lead < 0x80) return lead;
     std::size_t count = 0;
     char32_t value = 0;
     char32_t least = 0;   // the smallest character a sequence of this length may spell
@@ -26,7 +24,7 @@ char32_t DecodeOne(std::string_view bytes, std::size_t at, std::size_t* length) 
     else if (lead >= 0xE0 && lead <= 0xEF) count = 3, value = lead & 0x0F, least = 0x800;
     else if (lead >= 0xF0 && lead <= 0xF4) count = 4, value = lead & 0x07, least = 0x10000;
     else return 0;
-    if (bytes.size() - at < count) return 0;
+    if (bytes.size() < count) return 0;
     for (std::size_t i = 1; i < count; ++i) {
         if ((byte(i) & 0xC0) != 0x80) return 0;
         value = (value << 6) | (byte(i) & 0x3F);
@@ -43,14 +41,10 @@ std::u32string DisplayCharacters(std::string_view bytes) {
     out.reserve(bytes.size());
     for (std::size_t at = 0; at < bytes.size();) {
         std::size_t length = 0;
-        const char32_t c = DecodeOne(bytes, at, &length);
-        if (length == 0) {
-            out += kReplacement;
-            ++at;
-            continue;
-        }
-        out += IsControl(c) ? kReplacement : c;
-        at += length;
+        const char32_t c = DecodeOne(bytes.substr(at), &length);
+        // A byte that starts no character stands for itself alone.
+        out += length == 0 || IsControl(c) ? kReplacement : c;
+        at += std::max<std::size_t>(length, 1);
     }
     return out;
 }
@@ -60,21 +54,11 @@ std::string EncodeUtf8(std::u32string_view characters) {
     out.reserve(characters.size());
     for (char32_t c : characters) {
         if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = kReplacement;
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
+        // The lead byte tells how many continuation bytes follow, six bits in each.
+        constexpr char32_t kLead[] = {0x00, 0xC0, 0xE0, 0xF0};
+        const int following = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+        out += static_cast<char>(kLead[following] | (c >> (6 * following)));
+        for (int i = following - 1; i >= 0; --i) out += static_cast<char>(0x80 | ((c >> (6 * i)) & 0x3F));
     }
     return out;
 }

@@ -18,7 +18,7 @@ struct Waker {
     std::mutex mutex;
     std::condition_variable changed;   // a window's text changed
     bool pending = false;              // a change not yet answered by a press
-    bool started = false;              // a stand-in runs
+    std::atomic<bool> started{false};  // a stand-in runs
 };
 
 Waker& TheWaker() {
@@ -30,10 +30,7 @@ Waker& TheWaker() {
 
 void StartHeadlessUser(HWND* window) {
     Waker& waker = TheWaker();
-    {
-        std::lock_guard lock(waker.mutex);
-        waker.started = true;
-    }
+    waker.started = true;
     std::thread([window, &waker] {
         std::unique_lock lock(waker.mutex);
         for (;;) {
@@ -55,8 +52,8 @@ void StartHeadlessUser(HWND* window) {
 
 void WakeHeadlessUser() {
     Waker& waker = TheWaker();
-    std::lock_guard lock(waker.mutex);
     if (!waker.started) return;
+    std::lock_guard lock(waker.mutex);
     waker.pending = true;
     waker.changed.notify_one();
 }

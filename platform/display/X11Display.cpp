@@ -1,28 +1,30 @@
 // The X11 display: one thread owns the connection, draws the model when it has changed (at most
 // about 30 frames a second) and turns the server's events into input messages. How controls look
-// is in x11/ControlLook, the message box in x11/MessageBoxWindow.
+// is in x11/Painter.
 //
 // When the server goes away the program ends as if its window had been closed (see
 // LoseConnection): Xlib would otherwise end it on the spot, skipping the report and the removal
 // of the unfinished output.
 #include "platform/display/X11Display.h"
 
+#include "platform/display/DisplayText.h"
+#include "platform/resources/Resources.h"
 #include "platform/user/Input.h"
+#include "platform/user/UserIcons.h"
 #include "platform/user/Model.h"
 #include "platform/user/UserMessageBox.h"
 #include "platform/user/UserQueue.h"
 #include "platform/user/UserWindow.h"
 #include "platform/user/WinMessages.h"
-#include "platform/display/x11/ControlLook.h"
-#include "platform/display/x11/MessageBoxWindow.h"
 #include "platform/display/x11/Painter.h"
-#include "platform/display/x11/TopWindow.h"
-#include "platform/display/x11/VirtualKey.h"
 #include "platform/user/Window.h"
 #include "platform/user/WindowClass.h"
+#include "platform/runtime/ByteOrder.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/keysym.h>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -32,6 +34,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <iterator>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -41,6 +44,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace platform::display {
@@ -52,12 +56,27 @@ constexpr auto kFrameInterval = std::chrono::milliseconds(33);
 constexpr auto kClosingLimit = std::chrono::milliseconds(500);
 // How often a box that is closing looks whether its owner is enabled yet.
 constexpr int kClosingPollMs = 2;
+// A message box's layout.
+constexpr int kMargin = 12;
+constexpr int kIcon = 32;
+constexpr int kButtonWidth = 75;
+constexpr int kButtonHeight = 23;
+constexpr int kMaxTextWidth = 480;
+constexpr int kMinWidth = 160;
 
-// Client coordinates for an input message: x in the low word, y in the high word, each as a
-// signed 16-bit number so a release outside the control stays outside.
-LPARAM Position(int x, int y) {
-    return static_cast<LPARAM>(static_cast<std::uint32_t>(static_cast<std::uint16_t>(x)) |
-                               (static_cast<std::uint32_t>(static_cast<std::uint16_t>(y)) << 16));
+// The keys the window model knows (Escape, Return, the arrows, Page Up and Down, Space, Tab) by
+// their X key symbols; any other key is not passed on.
+constexpr std::pair<KeySym, UINT> kKeys[] = {
+    {XK_Escape, VK_ESCAPE}, {XK_Return, VK_RETURN}, {XK_KP_Enter, VK_RETURN}, {XK_Left, VK_LEFT},
+    {XK_KP_Left, VK_LEFT},  {XK_Right, VK_RIGHT},   {XK_KP_Right, VK_RIGHT},  {XK_Up, VK_UP},
+    {XK_Down, VK_DOWN},     {XK_Prior, VK_PRIOR},   {XK_KP_Prior, VK_PRIOR},  {XK_Next, VK_NEXT},
+    {XK_KP_Next, VK_NEXT},  {XK_space, VK_SPACE},   {XK_Tab, VK_TAB},         {XK_ISO_Left_Tab, VK_TAB}};
+
+UINT VirtualKey(XKeyEvent key) {
+    const KeySym symbol = XLookupKeysym(&key, 0);
+    const auto known = std::find_if(std::begin(kKeys), std::end(kKeys),
+                                    [&](const auto& entry) { return entry.first == symbol; });
+    return known == std::end(kKeys) ? 0 : known->second;
 }
 
 // The window's class; null when the window is gone. A class record never changes once
@@ -78,22 +97,202 @@ std::uint32_t BackgroundColour(HWND window) {
     }
 }
 
-// A message box waiting to be answered; shared by the caller's thread and the display thread.
+using byteorder::LE16;
+using byteorder::LE32;
+
+// Bytes of one row of `width` pixels at `bits` per pixel, padded to whole 32-bit words.
+std::size_t RowBytes(int width, int bits) {
+    return (static_cast<std::size_t>(width) * static_cast<std::size_t>(bits) + 31) / 32 * 4;
+}
+
+// One icon image resource (header, colour table, colour bits, mask) as the window manager wants
+// an icon: its width, its height, then its pixels as 0xAARRGGBB, rows from the top. Empty for
+// anything it does not understand or that is cut short. Format 32 properties travel as longs on
+// the client side, whatever their size.
+std::vector<unsigned long> DecodeIconImage(const unsigned char* bytes, std::size_t size) {
+    if (!bytes || size < 40) return {};
+    const std::uint32_t headerSize = LE32(bytes);
+    const auto width = static_cast<std::int32_t>(LE32(bytes + 4));
+    // The height counts the colour bits and the mask together.
+    const auto doubleHeight = static_cast<std::int32_t>(LE32(bytes + 8));
+    const std::uint32_t bits = LE16(bytes + 14);
+    const std::uint32_t compression = LE32(bytes + 16);
+    std::uint32_t colours = LE32(bytes + 32);
+    if (headerSize < 40 || headerSize > size || width <= 0 || width > 256 || doubleHeight <= 0 ||
+        doubleHeight > 512 || compression != 0 || (bits != 1 && bits != 4 && bits != 8)) {
+        return {};
+    }
+    const int height = doubleHeight / 2;
+    if (colours == 0 || colours > (1u << bits)) colours = 1u << bits;
+    const std::size_t pixelsAt = headerSize + 4u * colours;   // after the colour table
+    const std::size_t colourRow = RowBytes(width, static_cast<int>(bits));
+    const std::size_t maskRow = RowBytes(width, 1);
+    const std::size_t maskAt = pixelsAt + colourRow * static_cast<std::size_t>(height);
+    if (maskAt + maskRow * static_cast<std::size_t>(height) > size) return {};
+
+    std::vector<unsigned long> data{static_cast<unsigned long>(width), static_cast<unsigned long>(height)};
+    for (int y = 0; y < height; ++y) {
+        // Rows are stored bottom row first.
+        const std::size_t stored = static_cast<std::size_t>(height - 1 - y);
+        const unsigned char* row = bytes + pixelsAt + stored * colourRow;
+        const unsigned char* mask = bytes + maskAt + stored * maskRow;
+        for (int x = 0; x < width; ++x) {
+            const std::size_t bit = static_cast<std::size_t>(x) * bits;
+            const unsigned shift = static_cast<unsigned>(8 - bits - bit % 8);
+            const std::uint32_t index = (row[bit / 8] >> shift) & ((1u << bits) - 1);
+            const bool transparent = (mask[x / 8] >> (7 - x % 8)) & 1;
+            std::uint32_t argb = 0;
+            if (!transparent && index < colours) {
+                const unsigned char* entry = bytes + headerSize + 4u * index;
+                argb = 0xFF000000u | (std::uint32_t{entry[2]} << 16) | (std::uint32_t{entry[1]} << 8) |
+                       entry[0];
+            }
+            data.push_back(argb);
+        }
+    }
+    return data;
+}
+
+// The image of the icon group behind `icon`, its images looked up in `instance`: the one closest
+// to 32 x 32 with the most colours.
+std::vector<unsigned long> LoadIconImage(HICON icon, HINSTANCE instance) {
+    const unsigned char* group = nullptr;
+    std::size_t size = 0;
+    if (!IconGroupData(icon, &group, &size) || size < 6) return {};
+    const std::size_t count = LE16(group + 4);
+    // Entries: width, height, colours, reserved, planes, bits per pixel, bytes, id (14 bytes).
+    int bestId = -1;
+    long bestScore = 0;
+    for (std::size_t i = 0; i < count && 6 + 14 * (i + 1) <= size; ++i) {
+        const unsigned char* entry = group + 6 + 14 * i;
+        const int width = entry[0] ? entry[0] : 256;
+        const long score = 1000L - 10L * std::abs(width - 32) + static_cast<long>(LE16(entry + 6));
+        if (bestId < 0 || score > bestScore) {
+            bestId = static_cast<int>(LE16(entry + 12));
+            bestScore = score;
+        }
+    }
+    if (bestId < 0) return {};
+    HRSRC found = FindResourceA(instance, MAKEINTRESOURCE(bestId), RT_ICON);
+    if (!found) return {};
+    const auto* bytes = static_cast<const unsigned char*>(LockResource(LoadResource(instance, found)));
+    return DecodeIconImage(bytes, SizeofResource(instance, found));
+}
+
+// What the display tells the window manager about its top-level X windows: the fixed size and
+// place, the title in Latin-1 and UTF-8, the icon, the close protocol and the window class. Xlib
+// keeps the atoms it has interned, so a name is asked of the server once.
+Atom AtomOf(Display* display, const char* name) {
+    return XInternAtom(display, name, False);
+}
+
+// A new, unmapped top-level window at the rectangle's screen place and size, which the window
+// manager may neither move nor resize, that takes the events the display handles and asks to be
+// told of the close rather than be killed.
+Window MakeTopWindow(Display* display, const RECT& rect, unsigned long background) {
+    const int width = std::max(1, static_cast<int>(rect.right - rect.left));
+    const int height = std::max(1, static_cast<int>(rect.bottom - rect.top));
+    const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), rect.left, rect.top,
+                                              static_cast<unsigned>(width), static_cast<unsigned>(height), 0,
+                                              BlackPixel(display, DefaultScreen(display)), background);
+    XSizeHints size{};
+    size.flags = USPosition | PPosition | PSize | PMinSize | PMaxSize;
+    size.x = rect.left;
+    size.y = rect.top;
+    size.width = size.min_width = size.max_width = width;
+    size.height = size.min_height = size.max_height = height;
+    XSetWMNormalHints(display, window, &size);
+    XSelectInput(display, window,
+                 ExposureMask | KeyPressMask | ButtonPressMask | ButtonReleaseMask | StructureNotifyMask);
+    Atom deleteWindow = AtomOf(display, "WM_DELETE_WINDOW");
+    XSetWMProtocols(display, window, &deleteWindow, 1);
+    XClassHint hint{const_cast<char*>("dudez"), const_cast<char*>("Dudez")};
+    XSetClassHint(display, window, &hint);
+    return window;
+}
+
+void SetTitle(Display* display, Window window, const std::string& title) {
+    XStoreName(display, window, title.c_str());
+    // Window texts are single bytes (Latin-1); the window manager's name wants UTF-8.
+    std::u32string latin1;
+    for (unsigned char c : title) latin1 += c;
+    const std::string utf8 = EncodeUtf8(latin1);
+    XChangeProperty(display, window, AtomOf(display, "_NET_WM_NAME"), AtomOf(display, "UTF8_STRING"), 8,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(utf8.data()),
+                    static_cast<int>(utf8.size()));
+}
+
+// The icon group's image as the window's icon; nothing when it cannot be read (a null icon is
+// no icon group's).
+void SetIcon(Display* display, Window window, HICON icon, HINSTANCE instance) {
+    const std::vector<unsigned long> data = LoadIconImage(icon, instance);
+    if (data.empty()) return;
+    XChangeProperty(display, window, AtomOf(display, "_NET_WM_ICON"), XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(data.data()), static_cast<int>(data.size()));
+}
+
+// Whether the event is the window manager's request to close a window.
+bool IsCloseRequest(Display* display, const XEvent& event) {
+    return event.type == ClientMessage && event.xclient.message_type == AtomOf(display, "WM_PROTOCOLS") &&
+           static_cast<Atom>(event.xclient.data.l[0]) == AtomOf(display, "WM_DELETE_WINDOW");
+}
+
+// Greedy word wrap at spaces to lines no wider than `width`; a word wider than a line is broken
+// where it must. Always at least one line.
+std::vector<std::string> WrapText(const x11::Painter& paint, const std::string& text, int width) {
+    std::vector<std::string> lines;
+    std::string line;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find(' ', at);
+        if (end == std::string::npos) end = text.size();
+        std::string word = text.substr(at, end - at);
+        at = end + 1;
+        const std::string joined = line.empty() ? word : line + " " + word;
+        if (paint.TextWidth(joined) <= width) {
+            line = joined;
+            continue;
+        }
+        if (!line.empty()) lines.push_back(line);
+        line.clear();
+        // A word wider than a line is cut between characters, never inside one's UTF-8 bytes.
+        const auto nextCharacter = [&word](std::size_t from) {
+            do ++from;
+            while (from < word.size() && (static_cast<unsigned char>(word[from]) & 0xC0) == 0x80);
+            return from;
+        };
+        while (paint.TextWidth(word) > width && nextCharacter(0) < word.size()) {
+            std::size_t fits = nextCharacter(0);
+            while (fits < word.size() && paint.TextWidth(word.substr(0, nextCharacter(fits))) <= width)
+                fits = nextCharacter(fits);
+            lines.push_back(word.substr(0, fits));
+            word.erase(0, fits);
+        }
+        line = word;
+    }
+    if (!line.empty() || lines.empty()) lines.push_back(line);
+    return lines;
+}
+
+// A message box; shared by the caller's thread and the display thread. On the screen it is a
+// small fixed-size window over its owner (transient for it, when it has one) with a stop sign,
+// the text wrapped to fit, and an OK button; Return, Escape, Space, a click on OK or the window
+// manager's close answer it. Once answered it stays on the screen until its caller has enabled
+// the owner again: were it gone at once, keys typed in that moment would reach a disabled window
+// and be lost without anything on the screen to show why.
 struct Box {
     std::string text;
     std::string caption;
     HWND owner = nullptr;
-    bool answered = false;                          // under the backend's mutex
-    std::unique_ptr<x11::MessageBoxWindow> shown;   // the display thread's alone
-};
-
-// A box that has been answered but stays on the screen until its caller has enabled the owner
-// again: were it gone at once, keys typed in that moment would reach a disabled window and be
-// lost without anything on the screen to show why.
-struct ClosingBox {
-    std::unique_ptr<x11::MessageBoxWindow> shown;
-    HWND owner = nullptr;
-    Clock::time_point limit;
+    bool answered = false;      // under the backend's mutex
+    // The display thread's alone.
+    Window window = 0;          // 0 until shown
+    int width = 0;
+    int height = 0;
+    std::vector<std::string> lines{};
+    RECT ok{};
+    bool pressed = false;       // the mouse went down on OK: shown pressed until it comes up
+    Clock::time_point limit{};  // answered: the longest it waits for its owner
 };
 
 // An X window standing for one top-level window of the model.
@@ -109,8 +308,8 @@ struct Top {
 class X11Backend : public Backend {
 public:
     X11Backend(Display* display, XFontStruct* font)
-        : mConnection(display), mDisplay(display), mPainter(std::make_unique<x11::Painter>(display, font)),
-          mPaint(*mPainter), mHints(display) {
+        : mDisplay(display), mPainter(std::make_unique<x11::Painter>(display, font)),
+          mPaint(*mPainter) {
         if (pipe(mWake) == 0) {
             fcntl(mWake[0], F_SETFL, O_NONBLOCK);
             fcntl(mWake[1], F_SETFL, O_NONBLOCK);
@@ -136,29 +335,22 @@ public:
         }
         if (lost) {
             mThread.detach();
-        } else if (mThread.joinable()) {
+        } else {
             mThread.join();
         }
         sLive.store(nullptr);
-        {
-            std::lock_guard<std::mutex> lock(mMutex);
-            for (auto& box : mBoxes) {
-                box->answered = true;
-                if (lost) {
-                    (void)box->shown.release();   // its X window went with the server
-                } else {
-                    box->shown.reset();
-                }
-            }
-        }
-        mAnswered.notify_all();
+        LetCallersGo(false);
         if (lost) {
             // Nothing may touch a dead connection: Xlib would call the handler again.
-            for (auto& closing : mClosing) (void)closing.shown.release();
             (void)mPainter.release();
-            (void)mConnection.release();
         } else {
             for (auto& [handle, top] : mTops) XFreePixmap(mDisplay, top.back);
+            for (auto* boxes : {&mBoxes, &mClosing})
+                for (auto& box : *boxes)
+                    if (box->window) XDestroyWindow(mDisplay, box->window);
+            // The connection is closed last, after everything made on it.
+            mPainter.reset();
+            XCloseDisplay(mDisplay);
         }
         close(mWake[0]);
         close(mWake[1]);
@@ -171,12 +363,7 @@ public:
     // the close.
     [[noreturn]] void LoseConnection() {
         std::fputs("dudez: the connection to the X display was lost; stopping\n", stderr);
-        {
-            std::lock_guard<std::mutex> lock(mMutex);
-            mLost = true;
-            for (auto& box : mBoxes) box->answered = true;
-        }
-        mAnswered.notify_all();
+        LetCallersGo(true);
         for (HWND handle : TopLevelWindows()) PostMessageA(handle, WM_CLOSE, 0, 0);
         std::unique_lock<std::mutex> lock(mMutex);
         for (;;) mParked.wait(lock);
@@ -192,10 +379,7 @@ public:
     }
 
     int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT) override {
-        auto box = std::make_shared<Box>();
-        box->text = text;
-        box->caption = caption;
-        box->owner = owner;
+        auto box = std::make_shared<Box>(Box{.text = text, .caption = caption, .owner = owner});
         std::unique_lock<std::mutex> lock(mMutex);
         mBoxes.push_back(box);
         lock.unlock();
@@ -206,6 +390,17 @@ public:
     }
 
 private:
+    // Counts every box still waiting as answered, so its caller goes on; `lost` also marks the
+    // server as gone.
+    void LetCallersGo(bool lost) {
+        {
+            std::lock_guard<std::mutex> lock(mMutex);
+            if (lost) mLost = true;
+            for (auto& box : mBoxes) box->answered = true;
+        }
+        mAnswered.notify_all();
+    }
+
     void Wake() {
         if (!mWakePending.exchange(true)) {
             const char byte = 1;
@@ -215,7 +410,6 @@ private:
 
     void Run() {
         Clock::time_point lastFrame = Clock::now() - kFrameInterval;
-        mDirty = true;
         while (!mStop) {
             while (XPending(mDisplay)) {
                 XEvent event;
@@ -287,10 +481,11 @@ private:
         Top top;
         top.width = std::max(1, static_cast<int>(view.rect.right - view.rect.left));
         top.height = std::max(1, static_cast<int>(view.rect.bottom - view.rect.top));
-        top.window = mHints.Create(view.rect, mPaint.Pixel(BackgroundColour(handle)));
+        top.window = MakeTopWindow(mDisplay, view.rect, mPaint.Pixel(BackgroundColour(handle)));
         top.back = XCreatePixmap(mDisplay, top.window, static_cast<unsigned>(top.width),
                                  static_cast<unsigned>(top.height), static_cast<unsigned>(mPaint.Depth()));
-        if (const auto windowClass = ClassOf(handle)) mHints.SetIcon(top.window, windowClass->icon, windowClass->instance);
+        if (const auto windowClass = ClassOf(handle))
+            SetIcon(mDisplay, top.window, windowClass->icon, windowClass->instance);
         XMapWindow(mDisplay, top.window);
         return mTops.emplace(handle, top).first->second;
     }
@@ -298,15 +493,15 @@ private:
     void DrawTop(HWND handle, Top& top, const WindowView& view) {
         if (top.title != view.text || top.title.empty()) {
             top.title = view.text;
-            mHints.SetTitle(top.window, top.title);
+            SetTitle(mDisplay, top.window, top.title);
         }
-        mPaint.Fill(top.back, BackgroundColour(handle), 0, 0, top.width, top.height);
+        mPaint.Fill(top.back, BackgroundColour(handle), RECT{0, 0, top.width, top.height});
         SurfaceView surface;
         if (view.painted && ReadSurface(handle, &surface)) mPaint.PutPixels(top.back, surface, 0, 0, top.width, top.height);
         for (HWND child : ChildWindows(handle)) {
             WindowView control;
             if (!InspectWindow(child, &control) || !control.visible) continue;
-            x11::DrawControl(mPaint, top.back, control);
+            mPaint.Control(top.back, control);
             // What the program drew into the control lies over its own look, cut at its edges.
             if (control.painted && ReadSurface(child, &surface)) {
                 mPaint.PutPixels(top.back, surface, control.rect.left, control.rect.top,
@@ -339,12 +534,12 @@ private:
 
     void Handle(XEvent& event) {
         if (std::shared_ptr<Box> box = BoxOf(event.xany.window)) {
-            if (box->shown->Answers(event)) Answer(*box);
+            if (Answers(*box, event)) Answer(box);
             return;
         }
         HWND handle = TopOf(event.xany.window);
         if (!handle) return;
-        if (mHints.IsCloseRequest(event)) {
+        if (IsCloseRequest(mDisplay, event)) {
             PostMessageA(handle, WM_CLOSE, 0, 0);
             return;
         }
@@ -369,18 +564,16 @@ private:
         case UnmapNotify:
             top.mapped = false;
             break;
-        case KeyPress: {
-            const UINT key = x11::VirtualKey(XLookupKeysym(&event.xkey, 0));
-            if (key) PostKeyPress(handle, key);
+        case KeyPress:
+            if (const UINT key = VirtualKey(event.xkey)) PostKeyPress(handle, key);
             break;
-        }
         case ButtonPress:
             if (event.xbutton.button == Button1) Press(handle, event.xbutton.x, event.xbutton.y);
             break;
         case ButtonRelease:
             if (event.xbutton.button == Button1 && mPressed) {
                 PostInput(mPressed, WM_LBUTTONUP, 0,
-                          Position(event.xbutton.x - mPressedOrigin.x, event.xbutton.y - mPressedOrigin.y));
+                          MAKELPARAM(event.xbutton.x - mPressedOrigin.x, event.xbutton.y - mPressedOrigin.y));
                 mPressed = nullptr;
             }
             break;
@@ -390,7 +583,8 @@ private:
     }
 
     // The left button goes down on the control under it (or the window itself); the release
-    // goes to the same one, in its own coordinates, wherever the mouse is by then.
+    // goes to the same one, in its own coordinates, wherever the mouse is by then. Each
+    // coordinate is a signed 16-bit word, so a release outside the control stays outside.
     void Press(HWND handle, int x, int y) {
         HWND target = ControlAt(handle, x, y);
         mPressed = target ? target : handle;
@@ -398,7 +592,7 @@ private:
         mPressedOrigin = {0, 0};
         WindowView view;
         if (target && InspectWindow(target, &view)) mPressedOrigin = {view.rect.left, view.rect.top};
-        PostInput(mPressed, WM_LBUTTONDOWN, MK_LBUTTON, Position(x - mPressedOrigin.x, y - mPressedOrigin.y));
+        PostInput(mPressed, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x - mPressedOrigin.x, y - mPressedOrigin.y));
     }
 
     // --- message boxes --------------------------------------------------------------------------
@@ -406,27 +600,27 @@ private:
     std::shared_ptr<Box> BoxOf(Window window) {
         std::lock_guard<std::mutex> lock(mMutex);
         for (auto& box : mBoxes)
-            if (box->shown && box->shown->Handle() == window) return box;
+            if (box->window == window) return box;
         return nullptr;
     }
 
     bool AnyBoxShown() {
         std::lock_guard<std::mutex> lock(mMutex);
-        return std::any_of(mBoxes.begin(), mBoxes.end(), [](const auto& box) { return box->shown != nullptr; });
+        return std::any_of(mBoxes.begin(), mBoxes.end(), [](const auto& box) { return box->window != 0; });
     }
 
     void ServeBoxes() {
         std::vector<std::shared_ptr<Box>> waiting;
         {
             std::lock_guard<std::mutex> lock(mMutex);
-            for (auto& box : mBoxes)
-                if (!box->shown) waiting.push_back(box);
+            std::copy_if(mBoxes.begin(), mBoxes.end(), std::back_inserter(waiting),
+                         [](const auto& box) { return !box->window; });
         }
         for (auto& box : waiting) OpenBox(*box);
     }
 
+    // Makes and maps the box over the middle of its owner, or of the screen.
     void OpenBox(Box& box) {
-        // Over the middle of its owner, or of the screen.
         Window owner = 0;
         POINT centre{DisplayWidth(mDisplay, DefaultScreen(mDisplay)) / 2,
                      DisplayHeight(mDisplay, DefaultScreen(mDisplay)) / 2};
@@ -443,26 +637,97 @@ private:
                 mDirty = true;
             }
         }
-        auto shown = std::make_unique<x11::MessageBoxWindow>(mPaint, mHints, box.text, box.caption, owner, centre);
+        box.lines = WrapText(mPaint, box.text, kMaxTextWidth);
+        int textWidth = 0;
+        for (const auto& line : box.lines) textWidth = std::max(textWidth, mPaint.TextWidth(line));
+        const int textHeight = mPaint.LineHeight() * static_cast<int>(box.lines.size());
+        box.width = std::max({kMargin * 3 + kIcon + textWidth + kMargin, kButtonWidth + 2 * kMargin, kMinWidth});
+        box.height = kMargin + std::max(kIcon, textHeight) + kMargin + kButtonHeight + kMargin;
+        const int okLeft = (box.width - kButtonWidth) / 2;
+        const int okTop = box.height - kMargin - kButtonHeight;
+        box.ok = RECT{okLeft, okTop, okLeft + kButtonWidth, okTop + kButtonHeight};
+        const int x = std::max(0, static_cast<int>(centre.x) - box.width / 2);
+        const int y = std::max(0, static_cast<int>(centre.y) - box.height / 2);
+        const Window window =
+            MakeTopWindow(mDisplay, RECT{x, y, x + box.width, y + box.height}, mPaint.Pixel(x11::kFace));
+        if (owner) XSetTransientForHint(mDisplay, window, owner);
+        SetTitle(mDisplay, window, box.caption);
+        XMapRaised(mDisplay, window);
         std::lock_guard<std::mutex> lock(mMutex);
-        box.shown = std::move(shown);
+        box.window = window;
+    }
+
+    void DrawBox(const Box& box) {
+        GC gc = mPaint.Context();
+        const Pixmap back = XCreatePixmap(mDisplay, box.window, static_cast<unsigned>(box.width),
+                                          static_cast<unsigned>(box.height), static_cast<unsigned>(mPaint.Depth()));
+        mPaint.Fill(back, x11::kFace, RECT{0, 0, box.width, box.height});
+        // The stop sign: a red disc with a white cross.
+        XSetForeground(mDisplay, gc, mPaint.Pixel(x11::kStop));
+        XFillArc(mDisplay, back, gc, kMargin, kMargin, kIcon, kIcon, 0, 360 * 64);
+        XSetForeground(mDisplay, gc, mPaint.Pixel(x11::kBlack));
+        XDrawArc(mDisplay, back, gc, kMargin, kMargin, kIcon - 1, kIcon - 1, 0, 360 * 64);
+        XSetForeground(mDisplay, gc, mPaint.Pixel(x11::kHighlight));
+        XSetLineAttributes(mDisplay, gc, 3, LineSolid, CapRound, JoinRound);
+        XDrawLine(mDisplay, back, gc, kMargin + 10, kMargin + 10, kMargin + 21, kMargin + 21);
+        XDrawLine(mDisplay, back, gc, kMargin + 21, kMargin + 10, kMargin + 10, kMargin + 21);
+        XSetLineAttributes(mDisplay, gc, 0, LineSolid, CapButt, JoinMiter);
+
+        const int lineHeight = mPaint.LineHeight();
+        const int textHeight = lineHeight * static_cast<int>(box.lines.size());
+        int y = kMargin + std::max(0, (kIcon - textHeight) / 2) + mPaint.Ascent();
+        const RECT all{0, 0, box.width, box.height};
+        for (const auto& line : box.lines) {
+            mPaint.Text(back, line, kMargin * 2 + kIcon, y, all, x11::kBlack);
+            y += lineHeight;
+        }
+        mPaint.PushButton(back, box.ok, "OK", box.pressed, true, true);
+        XCopyArea(mDisplay, back, box.window, gc, 0, 0, static_cast<unsigned>(box.width),
+                  static_cast<unsigned>(box.height), 0, 0);
+        XFreePixmap(mDisplay, back);
+    }
+
+    // Takes one event of the box's window; true when it answers the box.
+    bool Answers(Box& box, const XEvent& event) {
+        if (IsCloseRequest(mDisplay, event)) return true;
+        switch (event.type) {
+        case Expose:
+            if (event.xexpose.count == 0) DrawBox(box);
+            return false;
+        case MapNotify:
+            XSetInputFocus(mDisplay, box.window, RevertToParent, CurrentTime);
+            return false;
+        case KeyPress: {
+            const UINT key = VirtualKey(event.xkey);
+            return key == VK_RETURN || key == VK_ESCAPE || key == VK_SPACE;
+        }
+        case ButtonPress:
+            if (event.xbutton.button == Button1 && x11::Inside(box.ok, event.xbutton.x, event.xbutton.y)) {
+                box.pressed = true;
+                DrawBox(box);
+            }
+            return false;
+        case ButtonRelease:
+            if (event.xbutton.button != Button1 || !box.pressed) return false;
+            box.pressed = false;
+            // Released outside OK: the press is taken back.
+            if (x11::Inside(box.ok, event.xbutton.x, event.xbutton.y)) return true;
+            DrawBox(box);
+            return false;
+        default: return false;
+        }
     }
 
     // OK: the caller goes on; the box goes once the caller has enabled its owner again.
-    void Answer(Box& box) {
-        ClosingBox closing;
-        closing.owner = box.owner;
-        closing.limit = Clock::now() + kClosingLimit;
+    void Answer(const std::shared_ptr<Box>& box) {
+        box->limit = Clock::now() + kClosingLimit;
         {
             std::lock_guard<std::mutex> lock(mMutex);
-            box.answered = true;
-            closing.shown = std::move(box.shown);
-            mBoxes.erase(std::remove_if(mBoxes.begin(), mBoxes.end(),
-                                        [&](const auto& entry) { return entry.get() == &box; }),
-                         mBoxes.end());
+            box->answered = true;
+            std::erase(mBoxes, box);
         }
         mAnswered.notify_all();
-        mClosing.push_back(std::move(closing));
+        mClosing.push_back(box);
     }
 
     // Takes down the answered boxes whose owner takes input again (or is gone, or has waited
@@ -470,28 +735,24 @@ private:
     void FinishClosingBoxes() {
         const Clock::time_point now = Clock::now();
         for (auto it = mClosing.begin(); it != mClosing.end();) {
-            if (it->owner && IsWindowEnabled(it->owner) == FALSE && now < it->limit && IsWindow(it->owner)) {
+            const Box& box = **it;
+            if (box.owner && IsWindowEnabled(box.owner) == FALSE && now < box.limit && IsWindow(box.owner)) {
                 ++it;
                 continue;
             }
             // The owner takes the keyboard before the box goes, so no key falls in between.
-            auto found = mTops.find(it->owner);
+            auto found = mTops.find(box.owner);
             if (found != mTops.end() && found->second.mapped && !AnyBoxShown() && mClosing.size() == 1)
                 XSetInputFocus(mDisplay, found->second.window, RevertToParent, CurrentTime);
+            XDestroyWindow(mDisplay, box.window);
             it = mClosing.erase(it);
             mDirty = true;
         }
     }
 
-    // Closed last, after everything made on it.
-    struct CloseDisplay {
-        void operator()(Display* display) const { XCloseDisplay(display); }
-    };
-    std::unique_ptr<Display, CloseDisplay> mConnection;
     Display* mDisplay;
     std::unique_ptr<x11::Painter> mPainter;   // left unfreed when the connection is lost
     x11::Painter& mPaint;
-    x11::TopWindowHints mHints;
 
     // Display thread only.
     std::map<HWND, Top> mTops;
@@ -506,9 +767,9 @@ private:
     bool mLost = false;           // the server has gone; the display thread is parked
     bool mRunEnded = false;       // the display thread has left Run
     std::vector<std::shared_ptr<Box>> mBoxes;
-    std::vector<ClosingBox> mClosing;   // display thread only
+    std::vector<std::shared_ptr<Box>> mClosing;   // answered, still shown; display thread only
 
-    std::atomic<bool> mDirty{true};
+    std::atomic<bool> mDirty{true};     // the first frame is drawn at once
     std::atomic<bool> mWakePending{false};
     std::atomic<bool> mStop{false};
     int mWake[2] = {-1, -1};

@@ -1,22 +1,32 @@
 // Drawing on one X connection in the classic look: colours given as 0xRRGGBB, edges, text in
-// the display's font cut at a rectangle, the program's pixels, and the push button every window
-// of the display shares. One painter belongs to the display thread alone.
+// the display's font cut at a rectangle, the program's pixels, the push button every window of
+// the display shares, and the controls of the model. One painter belongs to the display thread
+// alone.
 //
 // Texts are bytes, read as UTF-8 (DisplayCharacters) and drawn with the 16-bit text calls, so a
 // font in ISO 10646 encoding shows the characters themselves; a character the font lacks, and
 // a byte that is not UTF-8, shows as the font's replacement character (or '?').
 //
 //     x11::Painter paint(display, font);
-//     paint.Fill(pixmap, x11::kFace, 0, 0, width, height);
+//     paint.Fill(pixmap, x11::kFace, RECT{0, 0, width, height});
 //     paint.PushButton(pixmap, rect, "OK", false, true, true);
 #pragma once
 
+#include "platform/controls/Controls.h"
+#include "platform/display/DisplayText.h"
 #include "platform/user/Model.h"
+#include "platform/user/UserWindow.h"
+#include "platform/user/WinMessages.h"
+#include "platform/runtime/SameName.h"
 #include "platform/runtime/WinTypes.h"
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
+#include <algorithm>
+#include <bit>
 #include <cstdint>
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
@@ -31,59 +41,294 @@ constexpr std::uint32_t kBlack = 0x000000;
 constexpr std::uint32_t kBar = 0x000080;
 constexpr std::uint32_t kStop = 0xE00000;
 
-RECT Inset(const RECT& r, int by);
+inline RECT Inset(const RECT& r, int by) {
+    return RECT{r.left + by, r.top + by, r.right - by, r.bottom - by};
+}
+
 // Whether (x, y) lies in r, its right and bottom edges excluded.
-bool Inside(const RECT& r, int x, int y);
+inline bool Inside(const RECT& r, int x, int y) {
+    return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+}
 
 class Painter {
 public:
     // Takes over `font`; both are freed with the painter, the display stays open.
-    Painter(Display* display, XFontStruct* font);
-    ~Painter();
+    Painter(Display* display, XFontStruct* font) : mDisplay(display), mFont(font) {
+        const int screen = DefaultScreen(display);
+        mVisual = DefaultVisual(display, screen);
+        mDepth = DefaultDepth(display, screen);
+        mColormap = DefaultColormap(display, screen);
+        mGc = XCreateGC(display, RootWindow(display, screen), 0, nullptr);
+        XSetFont(display, mGc, font->fid);
+    }
+    ~Painter() {
+        XFreeGC(mDisplay, mGc);
+        XFreeFont(mDisplay, mFont);
+    }
     Painter(const Painter&) = delete;
     Painter& operator=(const Painter&) = delete;
 
-    Display* Connection() const { return mDisplay; }
     GC Context() const { return mGc; }
     int Depth() const { return mDepth; }
     int LineHeight() const { return mFont->ascent + mFont->descent; }
     int Ascent() const { return mFont->ascent; }
 
     // The pixel value of an 0xRRGGBB colour on this screen.
-    unsigned long Pixel(std::uint32_t rgb);
+    unsigned long Pixel(std::uint32_t rgb) {
+        if (mVisual->c_class == TrueColor || mVisual->c_class == DirectColor) {
+            return Channel((rgb >> 16) & 0xFF, mVisual->red_mask) | Channel((rgb >> 8) & 0xFF, mVisual->green_mask) |
+                   Channel(rgb & 0xFF, mVisual->blue_mask);
+        }
+        auto found = mColours.find(rgb);
+        if (found != mColours.end()) return found->second;
+        XColor colour{};
+        colour.red = static_cast<unsigned short>(((rgb >> 16) & 0xFF) * 257);
+        colour.green = static_cast<unsigned short>(((rgb >> 8) & 0xFF) * 257);
+        colour.blue = static_cast<unsigned short>((rgb & 0xFF) * 257);
+        colour.flags = DoRed | DoGreen | DoBlue;
+        const unsigned long pixel = XAllocColor(mDisplay, mColormap, &colour) ? colour.pixel : 0;
+        mColours.emplace(rgb, pixel);
+        return pixel;
+    }
 
-    void Fill(Drawable target, std::uint32_t rgb, int x, int y, int w, int h);
-    void Fill(Drawable target, std::uint32_t rgb, const RECT& r);
-    void Line(Drawable target, std::uint32_t rgb, int x1, int y1, int x2, int y2);
+    void Fill(Drawable target, std::uint32_t rgb, const RECT& r) {
+        if (r.right - r.left <= 0 || r.bottom - r.top <= 0) return;
+        XSetForeground(mDisplay, mGc, Pixel(rgb));
+        XFillRectangle(mDisplay, target, mGc, r.left, r.top, static_cast<unsigned>(r.right - r.left),
+                       static_cast<unsigned>(r.bottom - r.top));
+    }
+
     // A one-pixel edge around r: `topLeft` on the top and left sides, `bottomRight` on the others.
-    void Edge(Drawable target, const RECT& r, std::uint32_t topLeft, std::uint32_t bottomRight);
+    void Edge(Drawable target, const RECT& r, std::uint32_t topLeft, std::uint32_t bottomRight) {
+        if (r.right - r.left < 1 || r.bottom - r.top < 1) return;
+        const auto line = [&](std::uint32_t rgb, int x1, int y1, int x2, int y2) {
+            XSetForeground(mDisplay, mGc, Pixel(rgb));
+            XDrawLine(mDisplay, target, mGc, x1, y1, x2, y2);
+        };
+        line(topLeft, r.left, r.top, r.right - 2, r.top);
+        line(topLeft, r.left, r.top, r.left, r.bottom - 2);
+        line(bottomRight, r.left, r.bottom - 1, r.right - 1, r.bottom - 1);
+        line(bottomRight, r.right - 1, r.top, r.right - 1, r.bottom - 1);
+    }
     void Frame(Drawable target, const RECT& r, std::uint32_t rgb) { Edge(target, r, rgb, rgb); }
 
-    void Clip(const RECT& r);
-    void Unclip();
+    void Clip(const RECT& r) {
+        XRectangle area{static_cast<short>(r.left), static_cast<short>(r.top),
+                        static_cast<unsigned short>(std::max(0L, static_cast<long>(r.right - r.left))),
+                        static_cast<unsigned short>(std::max(0L, static_cast<long>(r.bottom - r.top)))};
+        XSetClipRectangles(mDisplay, mGc, 0, 0, &area, 1, Unsorted);
+    }
+    void Unclip() { XSetClipMask(mDisplay, mGc, None); }
 
-    int TextWidth(const std::string& text) const;
+    int TextWidth(const std::string& text) const {
+        const std::vector<XChar2b> codes = Codes(text);
+        return XTextWidth16(mFont, codes.data(), static_cast<int>(codes.size()));
+    }
+
     // The width of one character as this font draws it (its replacement when it lacks it).
-    int CharacterWidth(char32_t c) const;
+    int CharacterWidth(char32_t c) const {
+        const XChar2b code = Code(c);
+        return XTextWidth16(mFont, &code, 1);
+    }
+
     // Text at baseline y, cut at the edges of `clip`.
-    void Text(Drawable target, const std::string& text, int x, int y, const RECT& clip, std::uint32_t rgb);
+    void Text(Drawable target, const std::string& text, int x, int y, const RECT& clip, std::uint32_t rgb) {
+        const std::vector<XChar2b> codes = Codes(text);
+        Clip(clip);
+        XSetForeground(mDisplay, mGc, Pixel(rgb));
+        XDrawString16(mDisplay, target, mGc, x, y, codes.data(), static_cast<int>(codes.size()));
+        Unclip();
+    }
+
     // Black text, or grey with a white shadow as disabled controls show it.
-    void TextOf(Drawable target, const std::string& text, int x, int y, const RECT& clip, bool enabled);
-    // The baseline that centres one line of text between r's top and bottom.
-    int CentredBaseline(const RECT& r) const;
+    void TextOf(Drawable target, const std::string& text, int x, int y, const RECT& clip, bool enabled) {
+        if (enabled) {
+            Text(target, text, x, y, clip, kBlack);
+        } else {
+            Text(target, text, x + 1, y + 1, clip, kHighlight);
+            Text(target, text, x, y, clip, kShadow);
+        }
+    }
 
     // Pixels of 0x00RRGGBB at (x, y), at most w x h of them.
-    void PutPixels(Drawable target, const SurfaceView& surface, int x, int y, int w, int h);
+    void PutPixels(Drawable target, const SurfaceView& surface, int x, int y, int w, int h) {
+        w = std::min(w, surface.width);
+        h = std::min(h, surface.height);
+        if (w <= 0 || h <= 0) return;
+        XImage* image = XCreateImage(mDisplay, mVisual, static_cast<unsigned>(mDepth), ZPixmap, 0, nullptr,
+                                     static_cast<unsigned>(w), static_cast<unsigned>(h), 32, 0);
+        if (!image) return;
+        image->data = static_cast<char*>(std::malloc(static_cast<std::size_t>(image->bytes_per_line) *
+                                                     static_cast<std::size_t>(h)));
+        if (!image->data) {
+            XDestroyImage(image);
+            return;
+        }
+        // Neighbouring pixels mostly share a colour: look each run's pixel value up once.
+        std::uint32_t lastRgb = 0xFFFFFFFFu;
+        unsigned long lastPixel = 0;
+        for (int row = 0; row < h; ++row) {
+            for (int column = 0; column < w; ++column) {
+                const std::uint32_t rgb = surface.At(column, row);
+                if (rgb != lastRgb) {
+                    lastRgb = rgb;
+                    lastPixel = Pixel(rgb);
+                }
+                XPutPixel(image, column, row, lastPixel);
+            }
+        }
+        XPutImage(mDisplay, target, mGc, image, 0, 0, x, y, static_cast<unsigned>(w), static_cast<unsigned>(h));
+        XDestroyImage(image);
+    }
 
     void PushButton(Drawable target, const RECT& rect, const std::string& text, bool pushed, bool focused,
-                    bool enabled);
+                             bool enabled) {
+        Fill(target, kFace, rect);
+        RECT r = rect;
+        if (focused || pushed) {
+            Frame(target, r, kBlack);
+            r = Inset(r, 1);
+        }
+        if (pushed) {
+            Frame(target, r, kShadow);
+        } else {
+            Edge(target, r, kHighlight, kBlack);
+            Edge(target, Inset(r, 1), kFace, kShadow);
+        }
+        const int offset = pushed ? 1 : 0;
+        const int x = rect.left + (rect.right - rect.left - TextWidth(text)) / 2 + offset;
+        // The baseline that centres one line of text between the button's top and bottom.
+        const int baseline = rect.top + (rect.bottom - rect.top - LineHeight()) / 2 + mFont->ascent;
+        TextOf(target, text, x, baseline + offset, Inset(rect, 2), enabled);
+        if (!focused) return;
+        // The focus mark: a dotted rectangle inside the edges.
+        const RECT mark = Inset(rect, 4);
+        if (mark.right - mark.left <= 1 || mark.bottom - mark.top <= 1) return;
+        char dots[2] = {1, 1};
+        XSetDashes(mDisplay, mGc, 0, dots, 2);
+        XSetLineAttributes(mDisplay, mGc, 0, LineOnOffDash, CapButt, JoinMiter);
+        XSetForeground(mDisplay, mGc, Pixel(kBlack));
+        XDrawRectangle(mDisplay, target, mGc, mark.left, mark.top, static_cast<unsigned>(mark.right - mark.left - 1),
+                       static_cast<unsigned>(mark.bottom - mark.top - 1));
+        XSetLineAttributes(mDisplay, mGc, 0, LineSolid, CapButt, JoinMiter);
+    }
+
+    // A control of the model: statics (frames, filled rectangles, sunken edges and text cut at
+    // the control's edge), push buttons and the segmented progress bar. Other classes draw
+    // nothing of their own.
+    void Control(Drawable target, const WindowView& view) {
+        const char* name = view.className.c_str();
+        if (SameName(name, "static")) {
+            Static(target, view);
+        } else if (SameName(name, "button")) {
+            PushButton(target, view.rect, view.text, view.pushed, view.focused, view.enabled);
+        } else if (SameName(name, PROGRESS_CLASSA)) {
+            Progress(target, view);
+        }
+    }
 
 private:
-    static unsigned long Channel(std::uint32_t value, unsigned long mask);
-    bool HasGlyph(char32_t c) const;
+    // An 8-bit channel value scaled to the width of its mask and moved into place.
+    static unsigned long Channel(std::uint32_t value, unsigned long mask) {
+        if (!mask) return 0;
+        const int shift = std::countr_zero(mask);
+        const int bits = std::countr_one(mask >> shift);
+        const unsigned long scaled = bits >= 8 ? static_cast<unsigned long>(value) << (bits - 8)
+                                               : static_cast<unsigned long>(value) >> (8 - bits);
+        return (scaled << shift) & mask;
+    }
+
+    bool HasGlyph(char32_t c) const {
+        if (c > 0xFFFF) return false;
+        const unsigned row = c >> 8, column = c & 0xFF;
+        if (row < mFont->min_byte1 || row > mFont->max_byte1 || column < mFont->min_char_or_byte2 ||
+            column > mFont->max_char_or_byte2)
+            return false;
+        if (!mFont->per_char) return true;
+        const unsigned columns = mFont->max_char_or_byte2 - mFont->min_char_or_byte2 + 1;
+        const XCharStruct& glyph =
+            mFont->per_char[(row - mFont->min_byte1) * columns + (column - mFont->min_char_or_byte2)];
+        // A code the font has no glyph for has all its metrics zero.
+        return glyph.width != 0 || glyph.ascent != 0 || glyph.descent != 0 || glyph.lbearing != 0 ||
+               glyph.rbearing != 0;
+    }
+
     // The font's code for `c`, or for the replacement when the font has no glyph for it.
-    XChar2b Code(char32_t c) const;
-    std::vector<XChar2b> Codes(const std::string& text) const;
+    XChar2b Code(char32_t c) const {
+        if (!HasGlyph(c)) c = HasGlyph(kReplacement) ? kReplacement : U'?';
+        return XChar2b{static_cast<unsigned char>(c >> 8), static_cast<unsigned char>(c & 0xFF)};
+    }
+
+    std::vector<XChar2b> Codes(const std::string& text) const {
+        std::vector<XChar2b> codes;
+        for (char32_t c : DisplayCharacters(text)) codes.push_back(Code(c));
+        return codes;
+    }
+
+    // The text a static shows in `width` pixels. A sunken left-aligned static is a field holding a
+    // value, such as the name of the file being written: when the value does not fit, its end is
+    // what tells it apart (the file, not the folders every name shares), so that is what is shown,
+    // behind an ellipsis. Other texts are cut at the control's edge.
+    std::string Shown(const WindowView& view, int width) const {
+        if (!(view.style & SS_SUNKEN) || (view.style & SS_TYPEMASK) != SS_LEFT) return view.text;
+        const std::u32string shown = KeepEnd(DisplayCharacters(view.text), width, U"\u2026",
+                                             [this](char32_t c) { return CharacterWidth(c); });
+        return EncodeUtf8(shown);
+    }
+
+    void Static(Drawable target, const WindowView& view) {
+        RECT inner = view.rect;
+        if (view.style & SS_SUNKEN) {
+            Edge(target, inner, kShadow, kHighlight);
+            inner = Inset(inner, 1);
+        }
+        switch (view.style & SS_TYPEMASK) {
+        case SS_BLACKFRAME: Frame(target, inner, kBlack); return;
+        case SS_GRAYFRAME: Frame(target, inner, kShadow); return;
+        case SS_WHITEFRAME: Frame(target, inner, kHighlight); return;
+        case SS_BLACKRECT: Fill(target, kBlack, inner); return;
+        case SS_GRAYRECT: Fill(target, kShadow, inner); return;
+        case SS_WHITERECT: Fill(target, kHighlight, inner); return;
+        case SS_LEFT:
+        case SS_CENTER:
+        case SS_RIGHT:
+        case SS_SIMPLE:
+        case SS_LEFTNOWORDWRAP: {
+            if (view.text.empty()) return;
+            const std::string text = Shown(view, inner.right - inner.left);
+            const int width = TextWidth(text);
+            int x = inner.left;
+            if ((view.style & SS_TYPEMASK) == SS_RIGHT) x = inner.right - width;
+            if ((view.style & SS_TYPEMASK) == SS_CENTER) x = inner.left + (inner.right - inner.left - width) / 2;
+            TextOf(target, text, x, inner.top + Ascent(), inner, view.enabled);
+            return;
+        }
+        default: return;
+        }
+    }
+
+    // The bar fills with whole blocks, left to right, as far as the position has come.
+    void Progress(Drawable target, const WindowView& view) {
+        RECT inner = view.rect;
+        if (view.style & WS_BORDER) {
+            Frame(target, inner, kBlack);
+        } else {
+            Edge(target, inner, kShadow, kHighlight);
+        }
+        inner = Inset(inner, 1);
+        Fill(target, kFace, inner);
+        inner = Inset(inner, 1);
+        const int width = inner.right - inner.left;
+        const int height = inner.bottom - inner.top;
+        if (width <= 0 || height <= 0 || view.rangeHigh <= view.rangeLow) return;
+        const long long done =
+            static_cast<long long>(view.position - view.rangeLow) * width / (view.rangeHigh - view.rangeLow);
+        const int block = std::max(2, height * 2 / 3);
+        Clip(inner);
+        for (int x = 0; x < done; x += block + 2)
+            Fill(target, kBar, RECT{inner.left + x, inner.top, inner.left + x + block, inner.bottom});
+        Unclip();
+    }
 
     Display* mDisplay;
     XFontStruct* mFont;
