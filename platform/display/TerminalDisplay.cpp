@@ -36,7 +36,6 @@ namespace {
 
 using namespace platform::display::terminal;
 using Clock = std::chrono::steady_clock;
-using platform::display::terminal::MainWindow;
 
 constexpr auto kFrameInterval = std::chrono::milliseconds(33);   // at most ~30 frames a second
 constexpr auto kEscapeWait = std::chrono::milliseconds(40);      // a lone Escape is a key
@@ -152,8 +151,9 @@ std::atomic<bool> gScreenTaken{false};
 int gWakeWrite = -1;   // the display thread's wake-up pipe; never closed
 std::atomic<bool> gResized{false};
 
+// Set up before anything can call it: the pipe is made before the backend and the resize
+// handler.
 void Wake() {
-    if (gWakeWrite < 0) return;
     const char byte = 'w';
     // A full pipe already holds a wake-up: nothing is lost when this write fails.
     [[maybe_unused]] const ssize_t ignored = write(gWakeWrite, &byte, 1);
