@@ -40,6 +40,22 @@ constexpr std::uint32_t kBasic[16] = {0x000000, 0xCD0000, 0x00CD00, 0xCDCD00, 0x
                                       0x00CDCD, 0xE5E5E5, 0x7F7F7F, 0xFF0000, 0x00FF00, 0xFFFF00,
                                       0x5C5CFF, 0xFF00FF, 0x00FFFF, 0xFFFFFF};
 
+// The squared distance between two 0xRRGGBB colours.
+int Distance(std::uint32_t a, std::uint32_t b) {
+    int sum = 0;
+    for (int shift : {16, 8, 0}) {
+        const int d = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
+        sum += d * d;
+    }
+    return sum;
+}
+
+// The nearest of the sixteen standard colours, 0 to 15 (8 to 15 the bright ones).
+int NearestBasicColour(std::uint32_t rgb) {
+    const auto nearer = [rgb](std::uint32_t a, std::uint32_t b) { return Distance(rgb, a) < Distance(rgb, b); };
+    return static_cast<int>(std::min_element(std::begin(kBasic), std::end(kBasic), nearer) - std::begin(kBasic));
+}
+
 void AppendColour(std::string& out, bool foreground, std::int32_t colour, ColourMode mode) {
     // Without colours not even the terminal's own are named: a colour sequence of any kind is
     // what such a terminal (or a user who asked for none) must not get.
@@ -78,16 +94,6 @@ bool SameStyle(const Cell& a, const Cell& b) {
            a.attributes == b.attributes;
 }
 
-// The squared distance between two 0xRRGGBB colours.
-int Distance(std::uint32_t a, std::uint32_t b) {
-    int sum = 0;
-    for (int shift : {16, 8, 0}) {
-        const int d = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
-        sum += d * d;
-    }
-    return sum;
-}
-
 std::uint32_t Rgb(int r, int g, int b) {
     return static_cast<std::uint32_t>(r << 16 | g << 8 | b);
 }
@@ -96,17 +102,13 @@ bool IsRightHalf(const Cell& cell) {
     return cell.glyph[0] == '\0';
 }
 
+// The glyph, its end filled with zeros so that equal cells are equal byte for byte.
 void SetGlyph(Cell& cell, std::string_view glyph) {
-    const std::size_t length = std::min<std::size_t>(glyph.size(), sizeof cell.glyph - 1);
-    std::memcpy(cell.glyph, glyph.data(), length);
-    cell.glyph[length] = '\0';
+    std::memset(cell.glyph, 0, sizeof cell.glyph);
+    std::memcpy(cell.glyph, glyph.data(), std::min<std::size_t>(glyph.size(), sizeof cell.glyph - 1));
 }
 
 } // namespace
-
-bool Cell::operator==(const Cell& other) const {
-    return std::strcmp(glyph, other.glyph) == 0 && SameStyle(*this, other);
-}
 
 CellFrame::CellFrame(int columns, int rows, bool utf8)
     : mColumns(std::max(columns, 0)), mRows(std::max(rows, 0)), mUtf8(utf8),
@@ -165,7 +167,7 @@ int CellFrame::Text(int column, int row, std::string_view text, std::int32_t for
             Cell* after = CellAt(column + used + 2, row);
             if (after && IsRightHalf(*after)) SetGlyph(*after, " ");
             *right = *last;
-            right->glyph[0] = '\0';
+            SetGlyph(*right, "");
         }
         used += taken;
     }
@@ -225,11 +227,6 @@ int NearestPaletteColour(std::uint32_t rgb) {
     const int chroma = std::max({r, g, b}) - std::min({r, g, b});
     const int greyDistance = Distance(rgb, Rgb(grey, grey, grey)) + chroma * chroma;
     return greyDistance < cubeDistance ? 232 + greyIndex : cube;
-}
-
-int NearestBasicColour(std::uint32_t rgb) {
-    const auto nearer = [rgb](std::uint32_t a, std::uint32_t b) { return Distance(rgb, a) < Distance(rgb, b); };
-    return static_cast<int>(std::min_element(std::begin(kBasic), std::end(kBasic), nearer) - std::begin(kBasic));
 }
 
 std::u32string Characters(const std::string& text, bool utf8) {

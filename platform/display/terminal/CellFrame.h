@@ -33,7 +33,7 @@ struct Cell {
     std::int32_t background = kDefaultColour;
     std::uint8_t attributes = 0;        // kBold, kReverse, kDim
 
-    bool operator==(const Cell& other) const;
+    bool operator==(const Cell& other) const = default;
 };
 
 class CellFrame {
@@ -99,7 +99,5 @@ std::vector<Units> Wrap(const Units& text, int width);
 
 // The nearest colour of the 256-colour palette (the 6x6x6 cube and the grey ramp).
 int NearestPaletteColour(std::uint32_t rgb);
-// The nearest of the sixteen standard colours, 0 to 15 (8 to 15 the bright ones).
-int NearestBasicColour(std::uint32_t rgb);
 
 } // namespace platform::display::terminal

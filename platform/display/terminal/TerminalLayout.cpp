@@ -252,8 +252,7 @@ void DrawPage(CellFrame& frame, int left, int top, int columns, int rows, const 
     const bool gap = static_cast<int>(body.size()) <= room - 1;
     if (gap) --room;
     if (room <= 0) return;
-    const bool cut = static_cast<int>(body.size()) > room;
-    if (cut) {
+    if (static_cast<int>(body.size()) > room) {
         body.resize(static_cast<std::size_t>(room));
         // The last row shown says that more follows.
         const Units ellipsis = Marked(frame.Utf8() ? "\u2026" : "...", true);
