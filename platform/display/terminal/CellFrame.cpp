@@ -135,10 +135,8 @@ void CellFrame::Put(int column, int row, std::string_view glyph, std::int32_t fo
     if (left && IsRightHalf(*cell)) SetGlyph(*left, " ");
     Cell* right = CellAt(column + 1, row);
     if (right && IsRightHalf(*right)) SetGlyph(*right, " ");
+    *cell = Cell{{}, foreground, background, attributes};
     SetGlyph(*cell, glyph.empty() ? std::string_view(" ") : glyph);
-    cell->foreground = foreground;
-    cell->background = background;
-    cell->attributes = attributes;
 }
 
 int CellFrame::Text(int column, int row, std::string_view text, std::int32_t foreground,
@@ -146,8 +144,7 @@ int CellFrame::Text(int column, int row, std::string_view text, std::int32_t for
     const int limit = width < 0 ? INT_MAX : width;
     int used = 0;
     Cell* last = nullptr;   // the cell of the last character written, for marks that follow
-    for (char32_t c : DisplayCharacters(text)) {
-        if (!mUtf8 && c >= 0x80) c = '?';
+    for (char32_t c : Characters(text, mUtf8)) {
         const int cells = mUtf8 ? CellWidth(c) : 1;
         const std::string glyph = EncodeUtf8(std::u32string(1, c));
         // A mark joins the character before it while its glyph has room; one without a
@@ -229,7 +226,7 @@ int NearestPaletteColour(std::uint32_t rgb) {
     return greyDistance < cubeDistance ? 232 + greyIndex : cube;
 }
 
-std::u32string Characters(const std::string& text, bool utf8) {
+std::u32string Characters(std::string_view text, bool utf8) {
     std::u32string characters = DisplayCharacters(text);
     if (!utf8)
         for (char32_t& c : characters) c = c < 0x80 ? c : U'?';

@@ -85,7 +85,7 @@ using Units = std::vector<Unit>;
 
 // The characters of `text` (as DisplayCharacters reads them). Without `utf8` the terminal
 // shows ASCII alone, and every other character is a '?' (one cell, as it is drawn).
-std::u32string Characters(const std::string& text, bool utf8);
+std::u32string Characters(std::string_view text, bool utf8);
 // The same characters, none marked.
 Units Plain(const std::string& text, bool utf8);
 // The characters of `text` with its {braces} taken out and what they enclose marked.
