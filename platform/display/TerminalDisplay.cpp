@@ -316,11 +316,10 @@ private:
         const int pressed = std::exchange(mPressedTarget, -1);
         if (target < 0 || target != pressed) return;
         const Layout::Target& hit = mLayout.targets[static_cast<std::size_t>(target)];
-        if (hit.isBoxButton) {
-            if (boxShown) AnswerBox();
-        } else if (!boxShown && hit.window) {
+        if (hit.isBoxButton && boxShown)
+            AnswerBox();
+        else if (!hit.isBoxButton && !boxShown && hit.window)
             platform::PostClick(hit.window);
-        }
     }
 
     void Draw() {

@@ -127,12 +127,10 @@ void NarrowControls(CellFrame& frame, Layout& layout, int width, int row, const 
     const int totalWidth = std::min(TotalWidth(scene, frame), textWidth / 3);
     Bar(frame, 2, row + 1, textWidth - totalWidth - 1, scene, g);
     Total(frame, 2 + textWidth - totalWidth, row + 1, totalWidth, scene.total);
-    const int finishColumn = width - 2 - kNarrowButton;
-    const int nextColumn = finishColumn - kNarrowButton - 1;
-    const int previousColumn = nextColumn - kNarrowButton - 1;
-    Button(frame, layout, previousColumn, row + 2, kNarrowButton, scene.previous, scene.enabled);
-    Button(frame, layout, nextColumn, row + 2, kNarrowButton, scene.next, scene.enabled);
-    Button(frame, layout, finishColumn, row + 2, kNarrowButton, scene.finish, scene.enabled);
+    // One cell between two buttons, and the last one ends a cell before the window's frame.
+    const ButtonScene* buttons[] = {&scene.previous, &scene.next, &scene.finish};
+    for (int i = 0; i < 3; ++i)
+        Button(frame, layout, width - 1 - (3 - i) * (kNarrowButton + 1), row + 2, kNarrowButton, *buttons[i], scene.enabled);
 }
 
 // The share of a picture's width its illustration takes; the words stand to its right.
