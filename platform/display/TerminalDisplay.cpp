@@ -240,10 +240,9 @@ private:
             const int timeout = static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wait).count());
             if (poll(fds, 2, timeout) < 0 && errno != EINTR) std::this_thread::sleep_for(kFrameInterval);
 
-            if (fds[0].revents & POLLIN) {
-                char drain[64];
-                while (read(mWakeRead, drain, sizeof drain) > 0) {
-                }
+            // The wake-up pipe does not block: emptying it when nothing woke the thread reads nothing.
+            char drain[64];
+            while (read(mWakeRead, drain, sizeof drain) > 0) {
             }
             if (gResized.exchange(false)) {
                 mShown = CellFrame();   // everything is drawn anew at the new size

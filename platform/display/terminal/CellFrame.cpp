@@ -249,11 +249,10 @@ Units Marked(const std::string& text, bool utf8) {
     Units units;
     bool marked = false;
     for (char32_t c : Characters(text, utf8)) {
-        if (c == U'{' || c == U'}') {
+        if (c == U'{' || c == U'}')
             marked = c == U'{';
-            continue;
-        }
-        units.push_back(Unit{c, marked});
+        else
+            units.push_back(Unit{c, marked});
     }
     return units;
 }
