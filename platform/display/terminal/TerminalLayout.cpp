@@ -106,8 +106,7 @@ int TotalWidth(const WindowScene& scene, const CellFrame& frame) {
 // Status and buttons of a wide window: the file name, the total, Previous and Next on one row,
 // the bar and the finishing button on the next (the window's own arrangement).
 void WideControls(CellFrame& frame, Layout& layout, int width, int row, const WindowScene& scene, const Glyphs& g) {
-    const int inner = width - 2;
-    const int nextColumn = inner - kWideButton;
+    const int nextColumn = width - 2 - kWideButton;
     const int previousColumn = nextColumn - kWideButton - 1;
     const int textWidth = previousColumn - 3;
     const int totalWidth = TotalWidth(scene, frame);
