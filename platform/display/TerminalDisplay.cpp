@@ -1,17 +1,14 @@
 #include "platform/display/TerminalDisplay.h"
 
 #include "platform/user/Input.h"
-#include "platform/user/Model.h"
 #include "platform/user/UserMessageBox.h"
 #include "platform/user/UserQueue.h"
 #include "platform/user/WinMessages.h"
 #include "platform/display/terminal/CellFrame.h"
-#include "platform/display/terminal/HeldOutput.h"
 #include "platform/display/terminal/KeyReader.h"
 #include "platform/display/terminal/PageText.h"
 #include "platform/display/terminal/TerminalKind.h"
 #include "platform/display/terminal/TerminalLayout.h"
-#include "platform/display/terminal/WriteAll.h"
 
 #include <algorithm>
 #include <atomic>
@@ -19,48 +16,144 @@
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <deque>
 #include <fcntl.h>
 #include <mutex>
 #include <optional>
 #include <poll.h>
 #include <string>
+#include <string_view>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
 using namespace platform::display::terminal;
 using Clock = std::chrono::steady_clock;
-using platform::display::terminal::MainWindow;
 
 constexpr auto kFrameInterval = std::chrono::milliseconds(33);   // at most ~30 frames a second
 constexpr auto kEscapeWait = std::chrono::milliseconds(40);      // a lone Escape is a key
 constexpr auto kIdleRefresh = std::chrono::milliseconds(500);
+
+// Writes bytes in full: a short write or a signal in the middle goes on with the rest. Gives up
+// silently on another error: a terminal that is gone takes nothing more.
+void WriteAll(int descriptor, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = write(descriptor, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+}
+
+// What the program writes to standard output and standard error is kept off the terminal while
+// the window is drawn there, and written out when the window is gone. Only the streams that go
+// to the terminal are held back (into one unnamed temporary file, so that their order is kept);
+// streams that go to a file or a pipe are left alone.
+
+// Filled once by HoldOutput, read by ReleaseHeldOutput (possibly from a signal handler): plain descriptors.
+int gHoldFile = -1;          // the temporary file both held streams write to
+int gSaved[3] = {-1, -1, -1};  // the original descriptors 1 and 2, when held
+std::atomic<bool> gHolding{false};
+
+// Whether the descriptor writes to the terminal `tty`. /dev/tty is only an alias for the
+// controlling terminal, so the devices are compared through their sessions when needed.
+bool SameTerminal(int descriptor, const struct stat& tty) {
+    struct stat info;
+    if (!isatty(descriptor) || fstat(descriptor, &info) != 0) return false;
+    if (info.st_rdev == tty.st_rdev) return true;
+    const pid_t session = tcgetsid(descriptor);
+    return session >= 0 && session == getsid(0);
+}
+
+int MakeHoldFile() {
+    const char* folder = std::getenv("TMPDIR");
+    std::string pattern = std::string(folder && *folder ? folder : "/tmp") + "/dudez-held-XXXXXX";
+    int file = mkstemp(pattern.data());
+    if (file < 0 && (folder && *folder)) {
+        pattern = "/tmp/dudez-held-XXXXXX";
+        file = mkstemp(pattern.data());
+    }
+    if (file >= 0) unlink(pattern.c_str());
+    return file;
+}
+
+// Starts holding back the standard streams that write to the terminal `tty`.
+void HoldOutput(int tty) {
+    struct stat ttyInfo;
+    if (gHolding.load() || fstat(tty, &ttyInfo) != 0) return;
+    const bool out = SameTerminal(1, ttyInfo);
+    const bool err = SameTerminal(2, ttyInfo);
+    if (!out && !err) return;
+    gHoldFile = MakeHoldFile();
+    if (gHoldFile < 0) return;   // then the output goes over the window, but nothing is lost
+    std::fflush(stdout);
+    std::fflush(stderr);
+    // Standard output stays line-buffered, as it is on a terminal, so that its lines and those
+    // of standard error come out in the order they were written.
+    if (out) std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
+    for (int stream : {1, 2}) {
+        if (!(stream == 1 ? out : err)) continue;
+        gSaved[stream] = dup(stream);
+        if (gSaved[stream] >= 0) dup2(gHoldFile, stream);
+    }
+    gHolding.store(true);
+}
+
+// Gives the streams back and writes out what was held. Async-signal-safe when `flushStdio` is
+// false (stdio buffers are then left as they are). Later calls do nothing.
+void ReleaseHeldOutput(bool flushStdio) {
+    if (!gHolding.exchange(false)) return;
+    if (flushStdio) {
+        std::fflush(stdout);
+        std::fflush(stderr);
+    }
+    int target = -1;
+    for (int stream : {1, 2}) {
+        if (gSaved[stream] < 0) continue;
+        dup2(gSaved[stream], stream);
+        close(gSaved[stream]);
+        target = stream;
+    }
+    if (target < 0) return;
+    char buffer[4096];
+    off_t offset = 0;
+    for (;;) {
+        const ssize_t got = pread(gHoldFile, buffer, sizeof buffer, offset);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        WriteAll(target, std::string_view(buffer, static_cast<std::size_t>(got)));
+        offset += got;
+    }
+}
 
 // Entering and leaving the window's screen. An xterm-like terminal has an alternate screen
 // (what was on the terminal comes back afterwards), a cursor that can be hidden and mouse
 // reports; others get the screen cleared before and after.
 constexpr char kEnterRich[] = "\x1b[?1049h\x1b[?25l\x1b[?1000h\x1b[?1006h\x1b[0m\x1b[2J";
 constexpr char kLeaveRich[] = "\x1b[0m\x1b[?1006l\x1b[?1000l\x1b[2J\x1b[?25h\x1b[?1049l";
-constexpr char kEnterPlain[] = "\x1b[0m\x1b[H\x1b[2J";
-constexpr char kLeavePlain[] = "\x1b[0m\x1b[H\x1b[2J";
+constexpr char kPlainScreen[] = "\x1b[0m\x1b[H\x1b[2J";   // entering and leaving alike
 
 // What restoring the terminal needs, kept in plain globals so that a fault signal's handler can
 // use them (only async-signal-safe calls there).
 int gTty = -1;
 struct termios gSavedMode;
-const char* gLeaveScreen = kLeavePlain;
+const char* gLeaveScreen = kPlainScreen;
 std::atomic<bool> gScreenTaken{false};
 int gWakeWrite = -1;   // the display thread's wake-up pipe; never closed
 std::atomic<bool> gResized{false};
 
+// Set up before anything can call it: the pipe is made before the backend and the resize
+// handler.
 void Wake() {
-    if (gWakeWrite < 0) return;
     const char byte = 'w';
     // A full pipe already holds a wake-up: nothing is lost when this write fails.
     [[maybe_unused]] const ssize_t ignored = write(gWakeWrite, &byte, 1);
@@ -70,10 +163,10 @@ void Wake() {
 // when flushStdio is false; runs once.
 void RestoreTerminal(bool flushStdio) {
     if (gScreenTaken.exchange(false)) {
-        WriteAll(gTty, gLeaveScreen, std::strlen(gLeaveScreen));
+        WriteAll(gTty, gLeaveScreen);
         tcsetattr(gTty, TCSADRAIN, &gSavedMode);
     }
-    HeldOutput::Release(flushStdio);
+    ReleaseHeldOutput(flushStdio);
 }
 
 void OnResize(int) {
@@ -88,12 +181,6 @@ void OnFault(int signal) {
     std::signal(signal, SIG_DFL);
     raise(signal);
 }
-
-struct PendingBox {
-    unsigned long id;
-    std::string text;
-    std::string caption;
-};
 
 class TerminalBackend : public platform::display::Backend {
 public:
@@ -112,14 +199,13 @@ public:
     int ShowMessageBox(HWND, const char* text, const char* caption, UINT) override {
         std::unique_lock<std::mutex> lock(mMutex);
         if (mStopping) return IDOK;
-        const unsigned long id = ++mNextBox;
-        mBoxes.push_back(PendingBox{id, text, caption});
+        // Boxes are answered in the order they were asked: this one is answered once all that
+        // are queued now, itself the last, have been.
+        mBoxes.push_back(BoxContent{text, caption});
+        const unsigned long id = mBoxesAnswered + mBoxes.size();
         mDirty.store(true);
         Wake();
-        mBoxAnswered.wait(lock, [&] {
-            return mStopping ||
-                   std::none_of(mBoxes.begin(), mBoxes.end(), [id](const PendingBox& box) { return box.id == id; });
-        });
+        mBoxAnswered.wait(lock, [&] { return mStopping || mBoxesAnswered >= id; });
         return IDOK;
     }
 
@@ -139,11 +225,117 @@ public:
     }
 
 private:
-    void Run();
-    void HandleInput();
-    void Handle(const TerminalEvent& event);
-    void Draw();
-    void AnswerBox();
+    void Run() {
+        for (;;) {
+            {
+                std::lock_guard<std::mutex> lock(mMutex);
+                if (mStopping) return;
+            }
+            const Clock::time_point now = Clock::now();
+            Clock::duration wait = kIdleRefresh;
+            if (mDirty.load()) wait = std::max<Clock::duration>(Clock::duration::zero(), mLastFrame + kFrameInterval - now);
+            if (mKeys.HasPending()) wait = std::min<Clock::duration>(wait, std::max<Clock::duration>(Clock::duration::zero(), mLastInput + kEscapeWait - now));
+
+            pollfd fds[2] = {{mWakeRead, POLLIN, 0}, {mInputOpen ? gTty : -1, POLLIN, 0}};
+            const int timeout = static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wait).count());
+            if (poll(fds, 2, timeout) < 0 && errno != EINTR) std::this_thread::sleep_for(kFrameInterval);
+
+            // The wake-up pipe does not block: emptying it when nothing woke the thread reads nothing.
+            char drain[64];
+            while (read(mWakeRead, drain, sizeof drain) > 0) {
+            }
+            if (gResized.exchange(false)) {
+                mShown = CellFrame();   // everything is drawn anew at the new size
+                mDirty.store(true);
+            }
+            if (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) HandleInput();
+            if (mKeys.HasPending() && Clock::now() - mLastInput >= kEscapeWait) {
+                TerminalEvent event;
+                while (mKeys.Next(&event, true)) Handle(event);
+            }
+            const Clock::time_point later = Clock::now();
+            if ((mDirty.load() && later - mLastFrame >= kFrameInterval) || later - mLastFrame >= kIdleRefresh) {
+                mDirty.store(false);
+                mLastFrame = later;
+                Draw();
+            }
+        }
+    }
+
+    void HandleInput() {
+        char bytes[256];
+        const ssize_t got = read(gTty, bytes, sizeof bytes);
+        if (got <= 0) {
+            // The terminal hung up (its hang-up signal closes the window) or read nothing now.
+            if (got == 0 || (errno != EINTR && errno != EAGAIN)) mInputOpen = false;
+            return;
+        }
+        mKeys.Feed(bytes, static_cast<std::size_t>(got));
+        mLastInput = Clock::now();
+        TerminalEvent event;
+        while (mKeys.Next(&event, false)) Handle(event);
+    }
+
+    void AnswerBox() {
+        {
+            std::lock_guard<std::mutex> lock(mMutex);
+            if (mBoxes.empty()) return;
+            mBoxes.pop_front();
+            ++mBoxesAnswered;
+        }
+        mBoxAnswered.notify_all();
+        mDirty.store(true);
+    }
+
+    void Handle(const TerminalEvent& event) {
+        const HWND main = MainWindow();
+        if (event.kind == TerminalEvent::Kind::Interrupt) {
+            // Ctrl-C: the terminal sends no interrupt signal in raw mode, so close the window here.
+            if (main) PostMessageA(main, WM_CLOSE, 0, 0);
+            return;
+        }
+        bool boxShown = false;
+        {
+            std::lock_guard<std::mutex> lock(mMutex);
+            boxShown = !mBoxes.empty();
+        }
+        if (event.kind == TerminalEvent::Kind::Key) {
+            if (!boxShown) {
+                if (main) platform::PostKeyPress(main, event.virtualKey);
+            } else if (event.virtualKey == VK_RETURN || event.virtualKey == VK_ESCAPE || event.virtualKey == VK_SPACE) {
+                AnswerBox();
+            }
+            return;
+        }
+        const int target = mLayout.Hit(event.column, event.row);
+        if (event.kind == TerminalEvent::Kind::MousePress) {
+            mPressedTarget = target;
+            return;
+        }
+        const int pressed = std::exchange(mPressedTarget, -1);
+        if (target < 0 || target != pressed) return;
+        const Layout::Target& hit = mLayout.targets[static_cast<std::size_t>(target)];
+        if (hit.isBoxButton && boxShown)
+            AnswerBox();
+        else if (!hit.isBoxButton && !boxShown && hit.window)
+            platform::PostClick(hit.window);
+    }
+
+    void Draw() {
+        winsize size{};
+        const bool sized = ioctl(gTty, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 && size.ws_row > 0;
+        std::optional<BoxContent> box;
+        {
+            std::lock_guard<std::mutex> lock(mMutex);
+            if (!mBoxes.empty()) box = mBoxes.front();
+        }
+        CellFrame frame(sized ? size.ws_col : 80, sized ? size.ws_row : 24, mKind.utf8);
+        WindowScene scene = ReadWindowScene(MainWindow());
+        scene.page = mPages.Shown(scene.picture);
+        mLayout = DrawScreen(frame, scene, box, mLook);
+        WriteAll(gTty, frame.Difference(mShown, mKind.colours));
+        mShown = std::move(frame);
+    }
 
     int mWakeRead;
     TerminalKind mKind;
@@ -153,8 +345,8 @@ private:
     std::atomic<bool> mDirty{true};
     std::mutex mMutex;                  // guards what follows
     bool mStopping = false;
-    std::deque<PendingBox> mBoxes;      // the front one is shown
-    unsigned long mNextBox = 0;
+    std::deque<BoxContent> mBoxes;      // the front one is shown
+    unsigned long mBoxesAnswered = 0;
     std::condition_variable mBoxAnswered;
 
     // Display thread only.
@@ -167,127 +359,6 @@ private:
     int mPressedTarget = -1;            // button under a mouse press: index into the layout
     bool mInputOpen = true;
 };
-
-void TerminalBackend::Run() {
-    for (;;) {
-        {
-            std::lock_guard<std::mutex> lock(mMutex);
-            if (mStopping) return;
-        }
-        const Clock::time_point now = Clock::now();
-        Clock::duration wait = kIdleRefresh;
-        if (mDirty.load()) wait = std::max<Clock::duration>(Clock::duration::zero(), mLastFrame + kFrameInterval - now);
-        if (mKeys.HasPending()) wait = std::min<Clock::duration>(wait, std::max<Clock::duration>(Clock::duration::zero(), mLastInput + kEscapeWait - now));
-
-        pollfd fds[2] = {{mWakeRead, POLLIN, 0}, {mInputOpen ? gTty : -1, POLLIN, 0}};
-        const int timeout = static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wait).count());
-        if (poll(fds, 2, timeout) < 0 && errno != EINTR) std::this_thread::sleep_for(kFrameInterval);
-
-        if (fds[0].revents & POLLIN) {
-            char drain[64];
-            while (read(mWakeRead, drain, sizeof drain) > 0) {
-            }
-        }
-        if (gResized.exchange(false)) {
-            mShown = CellFrame();   // everything is drawn anew at the new size
-            mDirty.store(true);
-        }
-        if (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) HandleInput();
-        if (mKeys.HasPending() && Clock::now() - mLastInput >= kEscapeWait) {
-            TerminalEvent event;
-            while (mKeys.Next(&event, true)) Handle(event);
-        }
-        const Clock::time_point later = Clock::now();
-        if ((mDirty.load() && later - mLastFrame >= kFrameInterval) || later - mLastFrame >= kIdleRefresh) {
-            mDirty.store(false);
-            mLastFrame = later;
-            Draw();
-        }
-    }
-}
-
-void TerminalBackend::HandleInput() {
-    char bytes[256];
-    const ssize_t got = read(gTty, bytes, sizeof bytes);
-    if (got <= 0) {
-        // The terminal hung up (its hang-up signal closes the window) or read nothing now.
-        if (got == 0 || (errno != EINTR && errno != EAGAIN)) mInputOpen = false;
-        return;
-    }
-    mKeys.Feed(bytes, static_cast<std::size_t>(got));
-    mLastInput = Clock::now();
-    TerminalEvent event;
-    while (mKeys.Next(&event, false)) Handle(event);
-}
-
-void TerminalBackend::AnswerBox() {
-    {
-        std::lock_guard<std::mutex> lock(mMutex);
-        if (mBoxes.empty()) return;
-        mBoxes.pop_front();
-    }
-    mBoxAnswered.notify_all();
-    mDirty.store(true);
-}
-
-void TerminalBackend::Handle(const TerminalEvent& event) {
-    const HWND main = MainWindow();
-    if (event.kind == TerminalEvent::Kind::Interrupt) {
-        // Ctrl-C: the terminal sends no interrupt signal in raw mode, so close the window here.
-        if (main) PostMessageA(main, WM_CLOSE, 0, 0);
-        return;
-    }
-    bool boxShown = false;
-    {
-        std::lock_guard<std::mutex> lock(mMutex);
-        boxShown = !mBoxes.empty();
-    }
-    if (event.kind == TerminalEvent::Kind::Key) {
-        if (boxShown) {
-            if (event.virtualKey == VK_RETURN || event.virtualKey == VK_ESCAPE ||
-                event.virtualKey == VK_SPACE)
-                AnswerBox();
-            return;
-        }
-        if (main) platform::PostKeyPress(main, event.virtualKey);
-        return;
-    }
-    const int target = mLayout.Hit(event.column, event.row);
-    if (event.kind == TerminalEvent::Kind::MousePress) {
-        mPressedTarget = target;
-        return;
-    }
-    const int pressed = mPressedTarget;
-    mPressedTarget = -1;
-    if (target < 0 || target != pressed) return;
-    const Layout::Target& hit = mLayout.targets[static_cast<std::size_t>(target)];
-    if (hit.isBoxButton) {
-        if (boxShown) AnswerBox();
-    } else if (!boxShown && hit.window) {
-        platform::PostClick(hit.window);
-    }
-}
-
-void TerminalBackend::Draw() {
-    winsize size{};
-    int columns = 80, rows = 24;
-    if (ioctl(gTty, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 && size.ws_row > 0) {
-        columns = size.ws_col;
-        rows = size.ws_row;
-    }
-    std::optional<BoxContent> box;
-    {
-        std::lock_guard<std::mutex> lock(mMutex);
-        if (!mBoxes.empty()) box = BoxContent{mBoxes.front().text, mBoxes.front().caption};
-    }
-    CellFrame frame(columns, rows, mKind.utf8);
-    WindowScene scene = ReadWindowScene(MainWindow());
-    scene.page = mPages.Shown(scene.picture);
-    mLayout = DrawScreen(frame, scene, box, mLook);
-    const std::string bytes = frame.Difference(mShown, mKind.colours);
-    if (!bytes.empty()) WriteAll(gTty, bytes.data(), bytes.size());
-    mShown = std::move(frame);
-}
 
 TerminalBackend* gBackend = nullptr;
 
@@ -303,36 +374,26 @@ std::unique_ptr<platform::display::Backend> OpenTerminalDisplay() {
     // A terminal that cannot put the cursor anywhere can show no window: the program runs as
     // it does without any display.
     if (!kind.addressable) return nullptr;
-    const int tty = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (tty < 0) return nullptr;
-    struct termios mode;
+    gTty = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (gTty < 0) return nullptr;
     int wake[2];
-    if (tcgetattr(tty, &mode) != 0 || pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
-        close(tty);
+    if (tcgetattr(gTty, &gSavedMode) != 0 || pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
+        close(gTty);
         return nullptr;
     }
-    gTty = tty;
-    gSavedMode = mode;
     gWakeWrite = wake[1];
 
-    HeldOutput::Begin(tty);
-    struct termios raw = mode;
-    raw.c_iflag &= static_cast<tcflag_t>(~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON));
-    raw.c_lflag &= static_cast<tcflag_t>(~(ECHO | ECHONL | ICANON | ISIG | IEXTEN));
-    raw.c_cflag = static_cast<tcflag_t>((raw.c_cflag & ~(CSIZE | PARENB)) | CS8);
-    raw.c_cc[VMIN] = 1;
-    raw.c_cc[VTIME] = 0;
-    tcsetattr(tty, TCSADRAIN, &raw);
-    gLeaveScreen = kind.rich ? kLeaveRich : kLeavePlain;
+    HoldOutput(gTty);
+    struct termios raw = gSavedMode;
+    cfmakeraw(&raw);
+    raw.c_oflag = gSavedMode.c_oflag;   // raw input only: the output is processed as before
+    tcsetattr(gTty, TCSADRAIN, &raw);
+    gLeaveScreen = kind.rich ? kLeaveRich : kPlainScreen;
     gScreenTaken.store(true);
-    const char* enter = kind.rich ? kEnterRich : kEnterPlain;
-    WriteAll(tty, enter, std::strlen(enter));
+    WriteAll(gTty, kind.rich ? kEnterRich : kPlainScreen);
 
-    struct sigaction resize{};
-    resize.sa_handler = OnResize;
-    resize.sa_flags = SA_RESTART;
-    sigemptyset(&resize.sa_mask);
-    sigaction(SIGWINCH, &resize, nullptr);
+    // glibc's signal() keeps the handler and restarts interrupted calls (SA_RESTART).
+    std::signal(SIGWINCH, OnResize);
     for (int fault : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) std::signal(fault, OnFault);
 
     auto backend = std::make_unique<TerminalBackend>(wake[0], kind);

@@ -1,16 +1,37 @@
 #include "platform/display/terminal/CellFrame.h"
 
 #include "platform/display/DisplayText.h"
-#include "platform/display/terminal/CellWidth.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <numeric>
+#include <span>
 
 namespace platform::display::terminal {
 namespace {
+
+struct Range {
+    char32_t first, last;
+};
+
+constexpr Range kMarks[] = {
+    {0x0300, 0x036F}, {0x0483, 0x0489}, {0x0591, 0x05BD}, {0x0610, 0x061A}, {0x064B, 0x065F},
+    {0x0E31, 0x0E31}, {0x0E34, 0x0E3A}, {0x1AB0, 0x1AFF}, {0x1DC0, 0x1DFF}, {0x200B, 0x200F},
+    {0x20D0, 0x20FF}, {0xFE00, 0xFE0F}, {0xFE20, 0xFE2F},
+};
+
+constexpr Range kWide[] = {
+    {0x1100, 0x115F}, {0x2E80, 0x303E}, {0x3041, 0x33FF}, {0x3400, 0x4DBF}, {0x4E00, 0x9FFF},
+    {0xA000, 0xA4CF}, {0xAC00, 0xD7A3}, {0xF900, 0xFAFF}, {0xFE30, 0xFE4F}, {0xFF00, 0xFF60},
+    {0xFFE0, 0xFFE6}, {0x1F300, 0x1F64F}, {0x1F900, 0x1F9FF}, {0x20000, 0x3FFFD},
+};
+
+bool In(std::span<const Range> ranges, char32_t c) {
+    return std::any_of(ranges.begin(), ranges.end(), [c](const Range& range) { return c >= range.first && c <= range.last; });
+}
 
 const Cell kOutside{};
 
@@ -19,34 +40,40 @@ constexpr std::uint32_t kBasic[16] = {0x000000, 0xCD0000, 0x00CD00, 0xCDCD00, 0x
                                       0x00CDCD, 0xE5E5E5, 0x7F7F7F, 0xFF0000, 0x00FF00, 0xFFFF00,
                                       0x5C5CFF, 0xFF00FF, 0x00FFFF, 0xFFFFFF};
 
+// The squared distance between two 0xRRGGBB colours.
+int Distance(std::uint32_t a, std::uint32_t b) {
+    int sum = 0;
+    for (int shift : {16, 8, 0}) {
+        const int d = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
+        sum += d * d;
+    }
+    return sum;
+}
+
+// The nearest of the sixteen standard colours, 0 to 15 (8 to 15 the bright ones).
+int NearestBasicColour(std::uint32_t rgb) {
+    const auto nearer = [rgb](std::uint32_t a, std::uint32_t b) { return Distance(rgb, a) < Distance(rgb, b); };
+    return static_cast<int>(std::min_element(std::begin(kBasic), std::end(kBasic), nearer) - std::begin(kBasic));
+}
+
 void AppendColour(std::string& out, bool foreground, std::int32_t colour, ColourMode mode) {
     // Without colours not even the terminal's own are named: a colour sequence of any kind is
     // what such a terminal (or a user who asked for none) must not get.
     if (mode == ColourMode::None) return;
-    if (colour == kDefaultColour) {
-        out += foreground ? ";39" : ";49";
-        return;
-    }
     const auto rgb = static_cast<std::uint32_t>(colour);
-    switch (mode) {
-    case ColourMode::TrueColour:
-        out += foreground ? ";38;2;" : ";48;2;";
+    out += ';';
+    if (colour == kDefaultColour) {
+        out += foreground ? "39" : "49";
+    } else if (mode == ColourMode::TrueColour) {
+        out += foreground ? "38;2;" : "48;2;";
         out += std::to_string((rgb >> 16) & 0xFF) + ";" + std::to_string((rgb >> 8) & 0xFF) + ";" +
                std::to_string(rgb & 0xFF);
-        return;
-    case ColourMode::Palette256:
-        out += foreground ? ";38;5;" : ";48;5;";
+    } else if (mode == ColourMode::Palette256) {
+        out += foreground ? "38;5;" : "48;5;";
         out += std::to_string(NearestPaletteColour(rgb));
-        return;
-    case ColourMode::Basic16: {
+    } else {
         const int basic = NearestBasicColour(rgb);
-        const int base = basic < 8 ? (foreground ? 30 : 40) : (foreground ? 90 : 100);
-        // Two appends, not ";" + a number: GCC 12 at -O3 takes that for an overlapping copy.
-        out += ';';
-        out += std::to_string(base + basic % 8);
-        return;
-    }
-    case ColourMode::None: return;
+        out += std::to_string((basic < 8 ? (foreground ? 30 : 40) : (foreground ? 90 : 100)) + basic % 8);
     }
 }
 
@@ -67,16 +94,6 @@ bool SameStyle(const Cell& a, const Cell& b) {
            a.attributes == b.attributes;
 }
 
-// The squared distance between two 0xRRGGBB colours.
-int Distance(std::uint32_t a, std::uint32_t b) {
-    int sum = 0;
-    for (int shift : {16, 8, 0}) {
-        const int d = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
-        sum += d * d;
-    }
-    return sum;
-}
-
 std::uint32_t Rgb(int r, int g, int b) {
     return static_cast<std::uint32_t>(r << 16 | g << 8 | b);
 }
@@ -85,17 +102,13 @@ bool IsRightHalf(const Cell& cell) {
     return cell.glyph[0] == '\0';
 }
 
+// The glyph, its end filled with zeros so that equal cells are equal byte for byte.
 void SetGlyph(Cell& cell, std::string_view glyph) {
-    const std::size_t length = std::min<std::size_t>(glyph.size(), sizeof cell.glyph - 1);
-    std::memcpy(cell.glyph, glyph.data(), length);
-    cell.glyph[length] = '\0';
+    std::memset(cell.glyph, 0, sizeof cell.glyph);
+    std::memcpy(cell.glyph, glyph.data(), std::min<std::size_t>(glyph.size(), sizeof cell.glyph - 1));
 }
 
 } // namespace
-
-bool Cell::operator==(const Cell& other) const {
-    return std::strcmp(glyph, other.glyph) == 0 && SameStyle(*this, other);
-}
 
 CellFrame::CellFrame(int columns, int rows, bool utf8)
     : mColumns(std::max(columns, 0)), mRows(std::max(rows, 0)), mUtf8(utf8),
@@ -118,15 +131,12 @@ void CellFrame::Put(int column, int row, std::string_view glyph, std::int32_t fo
     if (!cell) return;
     // WATCHOUT: half of a wide character cannot stay on its own; the terminal would draw the
     // whole of it, or shift the rest of the row. The other half becomes a blank.
-    if (IsRightHalf(*cell)) {
-        if (Cell* left = CellAt(column - 1, row)) SetGlyph(*left, " ");
-    }
+    Cell* left = CellAt(column - 1, row);
+    if (left && IsRightHalf(*cell)) SetGlyph(*left, " ");
     Cell* right = CellAt(column + 1, row);
     if (right && IsRightHalf(*right)) SetGlyph(*right, " ");
+    *cell = Cell{{}, foreground, background, attributes};
     SetGlyph(*cell, glyph.empty() ? std::string_view(" ") : glyph);
-    cell->foreground = foreground;
-    cell->background = background;
-    cell->attributes = attributes;
 }
 
 int CellFrame::Text(int column, int row, std::string_view text, std::int32_t foreground,
@@ -134,25 +144,18 @@ int CellFrame::Text(int column, int row, std::string_view text, std::int32_t for
     const int limit = width < 0 ? INT_MAX : width;
     int used = 0;
     Cell* last = nullptr;   // the cell of the last character written, for marks that follow
-    for (char32_t c : DisplayCharacters(text)) {
-        if (!mUtf8 && c >= 0x80) c = '?';
+    for (char32_t c : Characters(text, mUtf8)) {
         const int cells = mUtf8 ? CellWidth(c) : 1;
-        if (cells == 0) {
-            // A mark joins the character before it while its glyph has room; one without a
-            // character before it in this text stands on a blank.
-            const std::string mark = EncodeUtf8(std::u32string(1, c));
-            if (last && std::strlen(last->glyph) + mark.size() < sizeof last->glyph) {
-                std::strcat(last->glyph, mark.c_str());
-                continue;
-            }
-            if (last || used + 1 > limit) continue;
-            Put(column + used, row, " " + mark, foreground, background, attributes);
-            last = CellAt(column + used, row);
-            ++used;
+        const std::string glyph = EncodeUtf8(std::u32string(1, c));
+        // A mark joins the character before it while its glyph has room; one without a
+        // character before it in this text stands on a blank.
+        if (cells == 0 && last) {
+            if (std::strlen(last->glyph) + glyph.size() < sizeof last->glyph) std::strcat(last->glyph, glyph.c_str());
             continue;
         }
-        if (used + cells > limit || (cells == 2 && column + used + 1 >= mColumns)) break;
-        Put(column + used, row, EncodeUtf8(std::u32string(1, c)), foreground, background, attributes);
+        const int taken = std::max(cells, 1);
+        if (used + taken > limit || (cells == 2 && column + used + 1 >= mColumns)) break;
+        Put(column + used, row, cells == 0 ? " " + glyph : glyph, foreground, background, attributes);
         last = CellAt(column + used, row);
         if (cells == 2) {
             // The right half is set directly: Put would take it for a stray half and blank the
@@ -161,9 +164,9 @@ int CellFrame::Text(int column, int row, std::string_view text, std::int32_t for
             Cell* after = CellAt(column + used + 2, row);
             if (after && IsRightHalf(*after)) SetGlyph(*after, " ");
             *right = *last;
-            right->glyph[0] = '\0';
+            SetGlyph(*right, "");
         }
-        used += cells;
+        used += taken;
     }
     return used;
 }
@@ -205,11 +208,8 @@ int NearestPaletteColour(std::uint32_t rgb) {
     const int b = static_cast<int>(rgb & 0xFF);
     static constexpr int kLevels[6] = {0, 95, 135, 175, 215, 255};
     auto nearestLevel = [](int value) {
-        int best = 0;
-        for (int i = 1; i < 6; ++i) {
-            if (std::abs(kLevels[i] - value) < std::abs(kLevels[best] - value)) best = i;
-        }
-        return best;
+        const auto distance = [value](int level) { return std::abs(level - value); };
+        return static_cast<int>(std::ranges::min_element(kLevels, {}, distance) - std::begin(kLevels));
     };
     const int ri = nearestLevel(r), gi = nearestLevel(g), bi = nearestLevel(b);
     const int cube = 16 + 36 * ri + 6 * gi + bi;
@@ -226,9 +226,66 @@ int NearestPaletteColour(std::uint32_t rgb) {
     return greyDistance < cubeDistance ? 232 + greyIndex : cube;
 }
 
-int NearestBasicColour(std::uint32_t rgb) {
-    const auto nearer = [rgb](std::uint32_t a, std::uint32_t b) { return Distance(rgb, a) < Distance(rgb, b); };
-    return static_cast<int>(std::min_element(std::begin(kBasic), std::end(kBasic), nearer) - std::begin(kBasic));
+std::u32string Characters(std::string_view text, bool utf8) {
+    std::u32string characters = DisplayCharacters(text);
+    if (!utf8)
+        for (char32_t& c : characters) c = c < 0x80 ? c : U'?';
+    return characters;
+}
+
+int CellWidth(char32_t c) {
+    if (c < 0x300) return 1;
+    if (In(kMarks, c)) return 0;
+    return In(kWide, c) ? 2 : 1;
+}
+
+Units Plain(const std::string& text, bool utf8) {
+    Units units;
+    for (char32_t c : Characters(text, utf8)) units.push_back(Unit{c, false});
+    return units;
+}
+
+Units Marked(const std::string& text, bool utf8) {
+    Units units;
+    bool marked = false;
+    for (char32_t c : Characters(text, utf8)) {
+        if (c == U'{' || c == U'}')
+            marked = c == U'{';
+        else
+            units.push_back(Unit{c, marked});
+    }
+    return units;
+}
+
+std::string Encode(const Units& units) {
+    std::u32string characters;
+    for (const Unit& unit : units) characters += unit.c;
+    return EncodeUtf8(characters);
+}
+
+int WidthOf(const Units& units) {
+    return std::accumulate(units.begin(), units.end(), 0, [](int width, const Unit& unit) { return width + CellWidth(unit.c); });
+}
+
+std::vector<Units> Wrap(const Units& text, int width) {
+    std::vector<Units> rows;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = start;
+        int used = 0;
+        while (end < text.size() && used + CellWidth(text[end].c) <= width) used += CellWidth(text[end++].c);
+        if (end < text.size()) {
+            std::size_t space = end;
+            while (space > start && text[space].c != U' ') --space;
+            if (space > start) end = space;
+            else if (end == start) end = start + 1;   // a character wider than the row
+        }
+        rows.emplace_back(text.begin() + static_cast<std::ptrdiff_t>(start), text.begin() + static_cast<std::ptrdiff_t>(end));
+        start = end;
+        while (start < text.size() && text[start].c == U' ') ++start;
+    }
+    if (rows.empty()) rows.emplace_back();
+    return rows;
 }
 
 } // namespace platform::display::terminal

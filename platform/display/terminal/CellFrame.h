@@ -1,5 +1,7 @@
 // A picture of the terminal's screen as character cells, and the bytes that bring a terminal
-// from one such picture to the next.
+// from one such picture to the next; and text in cells: how many cells a character takes, a
+// text as characters (each with a mark for highlighted words), its width in cells, and its rows
+// when it is wrapped to a width.
 //
 //     CellFrame frame(columns, rows, utf8);
 //     frame.Text(2, 0, "Caption", kDefaultColour, kDefaultColour, kBold);
@@ -31,7 +33,7 @@ struct Cell {
     std::int32_t background = kDefaultColour;
     std::uint8_t attributes = 0;        // kBold, kReverse, kDim
 
-    bool operator==(const Cell& other) const;
+    bool operator==(const Cell& other) const = default;
 };
 
 class CellFrame {
@@ -68,9 +70,34 @@ private:
     std::vector<Cell> mCells;
 };
 
+// How many cells of a terminal a character takes: 0 for a mark that sits on the character
+// before it, 2 for the wide characters of East Asian scripts and emoji, 1 for the rest. The
+// program does not set the process's locale (that would change its error texts), so the C
+// library's wcwidth cannot be asked; this covers the ranges file names hold in practice.
+int CellWidth(char32_t c);
+
+// One character of a text and whether it is marked (highlighted).
+struct Unit {
+    char32_t c;
+    bool marked;
+};
+using Units = std::vector<Unit>;
+
+// The characters of `text` (as DisplayCharacters reads them). Without `utf8` the terminal
+// shows ASCII alone, and every other character is a '?' (one cell, as it is drawn).
+std::u32string Characters(std::string_view text, bool utf8);
+// The same characters, none marked.
+Units Plain(const std::string& text, bool utf8);
+// The characters of `text` with its {braces} taken out and what they enclose marked.
+Units Marked(const std::string& text, bool utf8);
+std::string Encode(const Units& units);
+// The cells that the units take.
+int WidthOf(const Units& units);
+// The text broken into rows of at most `width` cells, at spaces where it can be (the spaces at
+// a break are dropped); an empty text is one empty row.
+std::vector<Units> Wrap(const Units& text, int width);
+
 // The nearest colour of the 256-colour palette (the 6x6x6 cube and the grey ramp).
 int NearestPaletteColour(std::uint32_t rgb);
-// The nearest of the sixteen standard colours, 0 to 15 (8 to 15 the bright ones).
-int NearestBasicColour(std::uint32_t rgb);
 
 } // namespace platform::display::terminal

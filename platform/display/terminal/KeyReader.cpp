@@ -2,63 +2,44 @@
 
 #include "platform/user/WinMessages.h"
 
-#include <cctype>
-#include <cstdlib>
+#include <charconv>
+#include <cstring>
 
 namespace platform::display::terminal {
 namespace {
 
-enum class Parse { Complete, Incomplete, Invalid };
-
-// A CSI sequence "ESC [ params final" starting at `text`; `length` gets its size.
-Parse ParseCsi(const std::string& text, std::size_t* length, std::string* params, char* final) {
-    std::size_t i = 2;
-    while (i < text.size()) {
+// The length of the sequence `text` starts with (an Escape): ESC O and a key (cursor keys in
+// application mode), ESC [ params final, or 1 for an Escape followed by anything else. 0 while
+// it is incomplete; npos for a CSI sequence broken off by a byte it cannot hold.
+std::size_t SequenceLength(const std::string& text) {
+    if (text.size() < 2) return 0;
+    if (text[1] == 'O') return text.size() < 3 ? 0 : 3;
+    if (text[1] != '[') return 1;
+    for (std::size_t i = 2; i < text.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c >= 0x40 && c <= 0x7E) {
-            *params = text.substr(2, i - 2);
-            *final = static_cast<char>(c);
-            *length = i + 1;
-            return Parse::Complete;
-        }
-        if (c < 0x20 || c > 0x3F) return Parse::Invalid;
-        ++i;
-        if (i > 32) return Parse::Invalid;
+        if (c >= 0x40 && c <= 0x7E) return i + 1;
+        if (c < 0x20 || c > 0x3F || i >= 32) return std::string::npos;
     }
-    return Parse::Incomplete;
+    return 0;
 }
 
 unsigned CursorKey(char final) {
-    switch (final) {
-    case 'C': return VK_RIGHT;
-    case 'D': return VK_LEFT;
-    case 'A': return VK_UP;
-    case 'B': return VK_DOWN;
-    case 'H': return VK_HOME;
-    case 'F': return VK_END;
-    default: return 0;
-    }
+    static constexpr char kFinals[] = "CDABHF";
+    static constexpr unsigned kKeys[] = {VK_RIGHT, VK_LEFT, VK_UP, VK_DOWN, VK_HOME, VK_END};
+    const char* at = final ? std::strchr(kFinals, final) : nullptr;
+    return at ? kKeys[at - kFinals] : 0;
 }
 
-// "<b;x;y" of an SGR mouse report; false for anything else.
-bool ParseMouse(const std::string& params, int* button, int* x, int* y) {
-    if (params.size() < 2 || params[0] != '<') return false;
-    char* end = nullptr;
-    const char* p = params.c_str() + 1;
-    long values[3];
+// "<b;x;y" of an SGR mouse report, each number digits alone; false for anything else.
+bool ParseMouse(const std::string& params, unsigned long values[3]) {
+    if (params.empty() || params[0] != '<') return false;
+    const char* p = params.data() + 1;
+    const char* end = params.data() + params.size();
     for (int k = 0; k < 3; ++k) {
-        if (!std::isdigit(static_cast<unsigned char>(*p))) return false;
-        values[k] = std::strtol(p, &end, 10);
-        p = end;
-        if (k < 2) {
-            if (*p != ';') return false;
-            ++p;
-        }
+        const auto [next, error] = std::from_chars(p, end, values[k]);
+        if (error != std::errc() || (k < 2 ? next == end || *next != ';' : next != end)) return false;
+        p = next + 1;
     }
-    if (*p != '\0') return false;
-    *button = static_cast<int>(values[0]);
-    *x = static_cast<int>(values[1]);
-    *y = static_cast<int>(values[2]);
     return true;
 }
 
@@ -66,9 +47,9 @@ bool ParseMouse(const std::string& params, int* button, int* x, int* y) {
 
 bool KeyReader::Next(TerminalEvent* event, bool flushPending) {
     while (!mPending.empty()) {
-        const unsigned char first = static_cast<unsigned char>(mPending[0]);
+        const char first = mPending[0];
         *event = TerminalEvent{};
-        if (first != 0x1B) {
+        if (first != '\x1b') {
             mPending.erase(0, 1);
             switch (first) {
             case '\r':
@@ -79,67 +60,42 @@ bool KeyReader::Next(TerminalEvent* event, bool flushPending) {
             default: continue;   // letters and the rest mean nothing to the window
             }
         }
-        if (mPending.size() == 1) {
-            if (!flushPending) return false;
-            mPending.clear();
-            event->virtualKey = VK_ESCAPE;
-            return true;
+        const std::size_t length = SequenceLength(mPending);
+        if (length == 0 && !flushPending) return false;
+        if (length == 0 && mPending.size() > 1) {
+            mPending.clear();   // a sequence that nothing completed is dropped
+            continue;
         }
-        const char second = mPending[1];
-        if (second == 'O') {   // cursor keys in application mode: ESC O C
-            if (mPending.size() < 3) {
-                if (!flushPending) return false;
-                mPending.clear();
-                continue;
-            }
-            const unsigned key = CursorKey(mPending[2]);
-            mPending.erase(0, 3);
-            if (!key) continue;
-            event->virtualKey = key;
-            return true;
-        }
-        if (second != '[') {
-            // Escape followed by something else: the Escape key, then that byte on its own.
+        if (length <= 1) {
+            // Escape alone, or followed by a byte that starts no sequence: the Escape key, then
+            // that byte on its own.
             mPending.erase(0, 1);
             event->virtualKey = VK_ESCAPE;
             return true;
         }
-        std::size_t length = 0;
-        std::string params;
-        char final = 0;
-        const Parse parse = ParseCsi(mPending, &length, &params, &final);
-        if (parse == Parse::Incomplete) {
-            if (!flushPending) return false;
-            mPending.clear();
-            continue;
-        }
-        if (parse == Parse::Invalid) {
+        if (length == std::string::npos) {
             mPending.erase(0, 2);
             continue;
         }
+        const std::string params = mPending.substr(2, length - 3);
+        const char final = mPending[length - 1];
         mPending.erase(0, length);
-        if (final == '~') {
-            if (params == "5") event->virtualKey = VK_PRIOR;
-            else if (params == "6") event->virtualKey = VK_NEXT;
-            else continue;
+        if (final == '~' && (params == "5" || params == "6")) {
+            event->virtualKey = params == "5" ? VK_PRIOR : VK_NEXT;
             return true;
         }
-        int button = 0, x = 0, y = 0;
-        if ((final == 'M' || final == 'm') && ParseMouse(params, &button, &x, &y)) {
+        unsigned long mouse[3];
+        if ((final == 'M' || final == 'm') && ParseMouse(params, mouse)) {
             // Only the left button, not wheel or motion reports.
-            if ((button & ~(4 | 8 | 16)) != 0) continue;
+            if ((mouse[0] & ~(4UL | 8UL | 16UL)) != 0) continue;
             event->kind = final == 'M' ? TerminalEvent::Kind::MousePress
                                        : TerminalEvent::Kind::MouseRelease;
-            event->column = x - 1;
-            event->row = y - 1;
+            event->column = static_cast<int>(mouse[1]) - 1;
+            event->row = static_cast<int>(mouse[2]) - 1;
             return true;
         }
-        if (params.empty() || params == "1" || params.rfind("1;", 0) == 0) {
-            if (const unsigned key = CursorKey(final)) {
-                event->virtualKey = key;
-                return true;
-            }
-        }
+        if (params.empty() || params == "1" || params.rfind("1;", 0) == 0) event->virtualKey = CursorKey(final);
+        if (event->virtualKey) return true;
     }
     return false;
 }

@@ -5,20 +5,15 @@
 #include "platform/runtime/ByteOrder.h"
 
 #include <cstdlib>
-#include <cstring>
+#include <sstream>
 
 namespace platform::display::terminal {
 namespace {
 
 std::vector<std::string> Lines(std::string_view bytes) {
+    std::istringstream in{std::string(bytes)};
     std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < bytes.size()) {
-        std::size_t end = bytes.find('\n', start);
-        if (end == std::string_view::npos) end = bytes.size();
-        lines.emplace_back(bytes.substr(start, end - start));
-        start = end + 1;
-    }
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
 }
 
@@ -54,13 +49,11 @@ std::optional<PageText> ParsePageText(std::string_view bytes, int id) {
     page.id = id;
     page.title = lines[0];
     std::int32_t* colours[] = {&page.top, &page.bottom, &page.titleColour, &page.bodyColour, &page.accent};
-    std::size_t at = 0;
-    for (std::int32_t* colour : colours) {
-        if (at > lines[1].size()) return std::nullopt;   // fewer colours than five
-        const std::size_t end = std::min(lines[1].find(' ', at), lines[1].size());
-        if (!ParseColour(lines[1].substr(at, end - at), colour)) return std::nullopt;
-        at = end + 1;
-    }
+    // Five colours, one space between each two; what follows them is not read.
+    std::istringstream words(lines[1]);
+    std::string word;
+    for (std::int32_t* colour : colours)
+        if (!std::getline(words, word, ' ') || !ParseColour(word, colour)) return std::nullopt;
     page.number = lines[2];
     page.lines.assign(lines.begin() + 4, lines.end());
     while (!page.lines.empty() && page.lines.back().empty()) page.lines.pop_back();
@@ -94,24 +87,22 @@ const PageText* PageCatalog::Shown(const SurfaceView& surface) {
     if (!mLoaded) Load();
     if (surface.pixels.empty()) return nullptr;
     const PageText* best = nullptr;
-    int bestMatches = 0, samples = 0;
+    int bestMatches = 0;
     for (const Entry& entry : mEntries) {
         const int width = std::min(surface.width, static_cast<int>(byteorder::LE32(entry.bitmap + 4)));
         const int height = std::min(surface.height, static_cast<int>(byteorder::LE32(entry.bitmap + 8)));
         int matches = 0;
-        samples = 0;
         // A grid of 24 x 12 points over the picture.
         for (int gy = 0; gy < 12; ++gy) {
             for (int gx = 0; gx < 24; ++gx) {
                 const int x = (2 * gx + 1) * width / 48, y = (2 * gy + 1) * height / 24;
-                ++samples;
                 if ((surface.At(x, y) & 0xFFFFFF) == BitmapPixel(entry.bitmap, x, y)) ++matches;
             }
         }
         if (matches > bestMatches) best = &entry.text, bestMatches = matches;
     }
     // Nine points in ten: the pictures share a few of them (dark corners), never that many.
-    return samples > 0 && bestMatches * 10 >= samples * 9 ? best : nullptr;
+    return bestMatches * 10 >= 24 * 12 * 9 ? best : nullptr;
 }
 
 } // namespace platform::display::terminal

@@ -1,7 +1,10 @@
 #include "platform/display/terminal/TerminalKind.h"
 
+#include <algorithm>
 #include <cctype>
+#include <iterator>
 #include <string>
+#include <string_view>
 
 namespace platform::display::terminal {
 namespace {
@@ -24,11 +27,9 @@ bool XtermLike(const std::string& term) {
     static const char* const kFamilies[] = {"xterm", "screen", "tmux", "rxvt", "alacritty", "kitty", "foot",
                                             "st", "konsole", "gnome", "vte", "putty", "wezterm", "iterm",
                                             "iterm2", "contour", "mlterm", "mintty"};
-    for (const char* family : kFamilies) {
-        const std::string name(family);
-        if (term == name || term.rfind(name + "-", 0) == 0) return true;
-    }
-    return false;
+    return std::any_of(std::begin(kFamilies), std::end(kFamilies), [&term](std::string_view family) {
+        return term.starts_with(family) && (term.size() == family.size() || term[family.size()] == '-');
+    });
 }
 
 ColourMode ColoursOf(const std::string& term, const std::string& colorTerm) {

@@ -1,11 +1,11 @@
 #include "platform/display/terminal/TerminalLayout.h"
 
 #include "platform/display/DisplayText.h"
-#include "platform/display/terminal/CellWidth.h"
-#include "platform/display/terminal/TextRows.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <vector>
 
 namespace platform::display::terminal {
 namespace {
@@ -29,20 +29,16 @@ struct Glyphs {
 constexpr Glyphs kLines{"\u2500", "\u2502", "\u250C", "\u2510", "\u2514", "\u2518", "\u2588", "\u2591"};
 constexpr Glyphs kAscii{"-", "|", "+", "+", "+", "+", "#", "-"};
 
+// A box with a line around it and blank inside.
 void Frame(CellFrame& frame, int left, int top, int width, int height, const Glyphs& g) {
-    for (int x = left + 1; x < left + width - 1; ++x) {
-        frame.Put(x, top, g.horizontal, kDefaultColour, kDefaultColour);
-        frame.Put(x, top + height - 1, g.horizontal, kDefaultColour, kDefaultColour);
+    for (int y = 0; y < height; ++y) {
+        const bool first = y == 0, last = y == height - 1;
+        const char* const start = first ? g.topLeft : last ? g.bottomLeft : g.vertical;
+        const char* const end = first ? g.topRight : last ? g.bottomRight : g.vertical;
+        const char* const fill = first || last ? g.horizontal : " ";
+        for (int x = 0; x < width; ++x)
+            frame.Put(left + x, top + y, x == 0 ? start : x == width - 1 ? end : fill, kDefaultColour, kDefaultColour);
     }
-    for (int y = top + 1; y < top + height - 1; ++y) {
-        frame.Put(left, y, g.vertical, kDefaultColour, kDefaultColour);
-        frame.Put(left + width - 1, y, g.vertical, kDefaultColour, kDefaultColour);
-        for (int x = left + 1; x < left + width - 1; ++x) frame.Put(x, y, " ", kDefaultColour, kDefaultColour);
-    }
-    frame.Put(left, top, g.topLeft, kDefaultColour, kDefaultColour);
-    frame.Put(left + width - 1, top, g.topRight, kDefaultColour, kDefaultColour);
-    frame.Put(left, top + height - 1, g.bottomLeft, kDefaultColour, kDefaultColour);
-    frame.Put(left + width - 1, top + height - 1, g.bottomRight, kDefaultColour, kDefaultColour);
 }
 
 // A caption across the top row of a box: white on blue, or in reverse without colours.
@@ -77,10 +73,7 @@ void Button(CellFrame& frame, Layout& layout, int column, int row, int width, co
 // The file name in `width` cells: its end behind an ellipsis when the whole does not fit.
 void FileName(CellFrame& frame, int column, int row, int width, const std::string& name) {
     const bool utf8 = frame.Utf8();
-    std::u32string characters;
-    for (const Unit& unit : Plain(name, utf8)) characters += unit.c;
-    const std::u32string shown =
-        KeepEnd(characters, width, utf8 ? U"\u2026" : U"...", [](char32_t c) { return CellWidth(c); });
+    const std::u32string shown = KeepEnd(Characters(name, utf8), width, utf8 ? U"\u2026" : U"...", CellWidth);
     frame.Text(column, row, EncodeUtf8(shown), kDefaultColour, kDefaultColour, 0, width);
 }
 
@@ -113,8 +106,7 @@ int TotalWidth(const WindowScene& scene, const CellFrame& frame) {
 // Status and buttons of a wide window: the file name, the total, Previous and Next on one row,
 // the bar and the finishing button on the next (the window's own arrangement).
 void WideControls(CellFrame& frame, Layout& layout, int width, int row, const WindowScene& scene, const Glyphs& g) {
-    const int inner = width - 2;
-    const int nextColumn = inner - kWideButton;
+    const int nextColumn = width - 2 - kWideButton;
     const int previousColumn = nextColumn - kWideButton - 1;
     const int textWidth = previousColumn - 3;
     const int totalWidth = TotalWidth(scene, frame);
@@ -134,12 +126,155 @@ void NarrowControls(CellFrame& frame, Layout& layout, int width, int row, const 
     const int totalWidth = std::min(TotalWidth(scene, frame), textWidth / 3);
     Bar(frame, 2, row + 1, textWidth - totalWidth - 1, scene, g);
     Total(frame, 2 + textWidth - totalWidth, row + 1, totalWidth, scene.total);
-    const int finishColumn = width - 2 - kNarrowButton;
-    const int nextColumn = finishColumn - kNarrowButton - 1;
-    const int previousColumn = nextColumn - kNarrowButton - 1;
-    Button(frame, layout, previousColumn, row + 2, kNarrowButton, scene.previous, scene.enabled);
-    Button(frame, layout, nextColumn, row + 2, kNarrowButton, scene.next, scene.enabled);
-    Button(frame, layout, finishColumn, row + 2, kNarrowButton, scene.finish, scene.enabled);
+    // One cell between two buttons, and the last one ends a cell before the window's frame.
+    const ButtonScene* buttons[] = {&scene.previous, &scene.next, &scene.finish};
+    for (int i = 0; i < 3; ++i)
+        Button(frame, layout, width - 1 - (3 - i) * (kNarrowButton + 1), row + 2, kNarrowButton, *buttons[i], scene.enabled);
+}
+
+// The share of a picture's width its illustration takes; the words stand to its right.
+constexpr int kIllustrationPercent = 32;
+// The narrowest area that shows the illustration beside the words.
+constexpr int kColumnsForIllustration = 60;
+
+// The average colour of the picture's pixels in [x0, x1) x [y0, y1), clipped to the picture.
+std::int32_t Average(const SurfaceView& picture, double x0, double y0, double x1, double y1) {
+    const int left = std::clamp(static_cast<int>(x0), 0, picture.width - 1);
+    const int top = std::clamp(static_cast<int>(y0), 0, picture.height - 1);
+    const int right = std::clamp(static_cast<int>(x1 + 0.999), left + 1, picture.width);
+    const int bottom = std::clamp(static_cast<int>(y1 + 0.999), top + 1, picture.height);
+    std::uint64_t r = 0, g = 0, b = 0, n = 0;
+    for (int y = top; y < bottom; ++y) {
+        for (int x = left; x < right; ++x) {
+            const std::uint32_t p = picture.At(x, y);
+            r += (p >> 16) & 0xFF;
+            g += (p >> 8) & 0xFF;
+            b += p & 0xFF;
+            ++n;
+        }
+    }
+    return static_cast<std::int32_t>(((r / n) << 16) | ((g / n) << 8) | (b / n));
+}
+
+// The left `sourceWidth` pixels of the picture, its whole height, scaled to columns x rows cells:
+// two pixel rows to a cell with half blocks (the upper colour in front, the lower behind), else
+// one pixel row to a cell.
+void Picture(CellFrame& frame, int left, int top, int columns, int rows, const SurfaceView& picture, int sourceWidth,
+             bool halfBlocks) {
+    const int perCell = halfBlocks ? 2 : 1;
+    const double sx = static_cast<double>(sourceWidth) / columns;
+    const double sy = static_cast<double>(picture.height) / (rows * perCell);
+    for (int y = 0; y < rows; ++y) {
+        for (int x = 0; x < columns; ++x) {
+            const double x0 = x * sx, x1 = (x + 1) * sx;
+            const std::int32_t upper = Average(picture, x0, perCell * y * sy, x1, (perCell * y + 1) * sy);
+            if (halfBlocks)
+                frame.Put(left + x, top + y, "\u2580", upper, Average(picture, x0, (2 * y + 1) * sy, x1, (2 * y + 2) * sy));
+            else
+                frame.Put(left + x, top + y, " ", kDefaultColour, upper);
+        }
+    }
+}
+
+// The page's area of the frame, and how its words are written there.
+struct PageWriter {
+    CellFrame& frame;
+    const PageText& page;
+    const Look& look;
+    int left, top, columns, rows;
+
+    // `units` from (column, row), each character on the backdrop behind it.
+    void Write(int column, int row, const Units& units, std::int32_t colour, std::int32_t accent, std::uint8_t attributes) {
+        for (std::size_t i = 0; i < units.size(); ++i) {
+            std::u32string cluster(1, units[i].c);
+            while (i + 1 < units.size() && CellWidth(units[i + 1].c) == 0) cluster += units[++i].c;
+            const bool marked = units[i].marked;
+            // Without colours a marked word stands out in bold, as it does in colour in the picture.
+            const std::uint8_t shown = marked && !look.colour ? static_cast<std::uint8_t>(attributes | kBold) : attributes;
+            column += frame.Text(column, row, EncodeUtf8(cluster), look.colour ? (marked ? accent : colour) : kDefaultColour,
+                                 Behind(column, row), shown);
+        }
+    }
+
+    // The backdrop at a cell: the page's two colours blended from the top left to the bottom
+    // right, as the picture's own background runs.
+    std::int32_t Behind(int column, int row) const {
+        if (!look.colour) return kDefaultColour;
+        const double t = 0.35 * (column - left) / std::max(columns - 1, 1) + 0.65 * (row - top) / std::max(rows - 1, 1);
+        std::int32_t out = 0;
+        for (int shift = 0; shift <= 16; shift += 8) {
+            const double from = (page.top >> shift) & 0xFF, to = (page.bottom >> shift) & 0xFF;
+            out |= static_cast<std::int32_t>(std::lround(from + (to - from) * t)) << shift;
+        }
+        return out;
+    }
+};
+
+void DrawPage(CellFrame& frame, int left, int top, int columns, int rows, const WindowScene& scene, const Look& look) {
+    const PageText& page = *scene.page;
+    PageWriter writer{frame, page, look, left, top, columns, rows};
+    // The page's background over the whole area.
+    for (int y = top; y < top + rows; ++y)
+        for (int x = left; x < left + columns; ++x) frame.Put(x, y, " ", kDefaultColour, writer.Behind(x, y));
+
+    int textLeft = left + 1, textWidth = columns - 2;
+    const SurfaceView& picture = scene.picture;
+    if (look.colour && look.glyphs && columns >= kColumnsForIllustration && !picture.pixels.empty()) {
+        // Half-block cells are about square: the illustration keeps its shape at the area's height.
+        const int sourceWidth = picture.width * kIllustrationPercent / 100;
+        const int wanted = static_cast<int>(std::lround(2.0 * rows * sourceWidth / picture.height));
+        const int illustration = std::clamp(wanted, 1, columns / 3);
+        Picture(frame, left, top, illustration, rows, picture, sourceWidth, true);
+        textLeft = left + illustration + 2;
+        textWidth = columns - illustration - 3;
+    }
+    if (textWidth <= 0) return;
+
+    // The title, and the page's number at the right when both fit.
+    const Units title = Marked(page.title, frame.Utf8());
+    const Units number = Marked(page.number, frame.Utf8());
+    const int titleWidth = std::min(WidthOf(title), textWidth);
+    writer.Write(textLeft, top, Wrap(title, textWidth).front(), page.titleColour, page.titleColour, kBold);
+    const int numberWidth = WidthOf(number);
+    if (titleWidth + 2 + numberWidth <= textWidth)
+        writer.Write(textLeft + textWidth - numberWidth, top, number, page.bodyColour, page.bodyColour, kDim);
+
+    std::vector<Units> body;
+    for (const std::string& line : page.lines)
+        for (Units& row : Wrap(Marked(line, frame.Utf8()), textWidth)) body.push_back(std::move(row));
+    int room = rows - 1;
+    // Short of rows, the empty lines between paragraphs go first, then the gap under the title.
+    if (static_cast<int>(body.size()) > room - 1)
+        body.erase(std::remove_if(body.begin(), body.end(), [](const Units& row) { return row.empty(); }), body.end());
+    const bool gap = static_cast<int>(body.size()) <= room - 1;
+    if (gap) --room;
+    if (room <= 0) return;
+    if (static_cast<int>(body.size()) > room) {
+        body.resize(static_cast<std::size_t>(room));
+        // The last row shown says that more follows.
+        const Units ellipsis = Marked(frame.Utf8() ? "\u2026" : "...", true);
+        Units& last = body.back();
+        while (!last.empty() && WidthOf(last) + WidthOf(ellipsis) > textWidth) last.pop_back();
+        last.insert(last.end(), ellipsis.begin(), ellipsis.end());
+    }
+    const int first = top + 1 + (gap ? 1 : 0);
+    for (std::size_t i = 0; i < body.size(); ++i)
+        writer.Write(textLeft, first + static_cast<int>(i), body[i], page.bodyColour, page.accent, 0);
+}
+
+// The picture area of the window. A page whose words are known is shown as words: its title
+// and number, and its text wrapped to the area, on the page's own background colours where the
+// terminal takes colours, with the picture's illustration beside it when the area is wide
+// enough for both. Anything else drawn there is shown as a picture in coloured cells (half
+// blocks where the terminal has them), or not at all without colours. The window's frame has
+// left the area blank.
+void DrawPicturePanel(CellFrame& frame, int left, int top, int columns, int rows, const WindowScene& scene,
+                      const Look& look) {
+    const SurfaceView& picture = scene.picture;
+    if (scene.page)
+        DrawPage(frame, left, top, columns, rows, scene, look);
+    else if (look.colour && picture.width > 0 && picture.height > 0 && !picture.pixels.empty())
+        Picture(frame, left, top, columns, rows, picture, picture.width, look.glyphs);
 }
 
 void Window(CellFrame& frame, Layout& layout, const WindowScene& scene, const Look& look, const Glyphs& g) {

@@ -14,7 +14,6 @@
 #pragma once
 
 #include "platform/display/terminal/CellFrame.h"
-#include "platform/display/terminal/PagePanel.h"
 #include "platform/display/terminal/WindowScene.h"
 
 #include <optional>
@@ -26,6 +25,12 @@ namespace platform::display::terminal {
 // The smallest terminal that shows every control of the window.
 constexpr int kSmallestColumns = 36;
 constexpr int kSmallestRows = 7;
+
+// How the window is drawn in this terminal.
+struct Look {
+    bool glyphs = false;   // line-drawing and block characters
+    bool colour = false;   // colours, else attributes alone
+};
 
 struct BoxContent {
     std::string text;

@@ -36,7 +36,6 @@ WindowScene ReadWindowScene(HWND main) {
         case IDC_PREVIOUS: button = &scene.previous; break;
         case IDC_NEXT: button = &scene.next; break;
         case IDC_ABORT: button = &scene.finish; break;
-        default: break;
         }
         if (button) *button = ButtonScene{child, view.text, view.focused, view.pushed};
     }
