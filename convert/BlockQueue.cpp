@@ -4,6 +4,8 @@
 #include "decode/DecodeBlock.h"
 #include "platform/runtime/NeverDestroyed.h"
 
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <system_error>
@@ -32,6 +34,33 @@ void DecodeQueuedBlock(QueuedBlock& block) noexcept {
         block.damaged = true;
     }
 }
+
+namespace {
+
+// A block is read or decoded in microseconds, and a thread that falls asleep may take far longer
+// to wake (a waiting processor may be handed to other work). So while an entry is converted, a
+// thread with nothing to do watches for the other's next step this long before it sleeps: the
+// helper for the next block read, the converter for the helper to finish the oldest one.
+// The watching thread gives its processor up between looks, so that on a machine busier than its
+// processors (many conversions at once) watching costs the others little.
+constexpr auto kWatch = std::chrono::microseconds(50);
+
+// Whether `count` moved from `seen` within kWatch. Called without the lock.
+bool MovesSoon(const std::atomic<std::uint32_t>& count, std::uint32_t seen) {
+    const auto until = std::chrono::steady_clock::now() + kWatch;
+    do {
+        for (int i = 0; i < 64; ++i) {
+            if (count.load(std::memory_order_relaxed) != seen) return true;
+#if defined(__x86_64__) || defined(__i386__)
+            __builtin_ia32_pause();
+#endif
+        }
+        std::this_thread::yield();
+    } while (std::chrono::steady_clock::now() < until);
+    return false;
+}
+
+} // namespace
 
 // The thread that decodes queued blocks on another core. There is one for the process, started
 // with the first queue and never stopped: it waits while no queue has work for it. It serves one
@@ -75,6 +104,20 @@ public:
     std::mutex mutex;
     std::condition_variable work;   // a block waits to be decoded
     std::condition_variable done;   // a block is decoded, or the helper left its block
+    // Blocks published and blocks the helper decoded, for the helper and the converter to watch
+    // before they sleep. Changed under the lock; the blocks' states are only read under it.
+    std::atomic<std::uint32_t> published{0};
+    std::atomic<std::uint32_t> decoded{0};
+
+    // Sleeps on `signal` unless `count` moves from `seen` first, watching it a while before.
+    // `seen` was read under the lock, which is held on entry and on return.
+    static void Await(std::condition_variable& signal, std::unique_lock<std::mutex>& lock,
+                      const std::atomic<std::uint32_t>& count, std::uint32_t seen) {
+        lock.unlock();
+        const bool moved = MovesSoon(count, seen);
+        lock.lock();
+        if (!moved && count.load(std::memory_order_relaxed) == seen) signal.wait(lock);
+    }
 
 private:
     [[noreturn]] void Run() {
@@ -82,7 +125,9 @@ private:
         for (;;) {
             QueuedBlock* block = mQueue ? mQueue->FirstWaiting() : nullptr;
             if (!block) {
-                work.wait(lock);
+                // Between entries there is nothing to watch for.
+                if (mQueue) Await(work, lock, published, published.load(std::memory_order_relaxed));
+                else work.wait(lock);
                 continue;
             }
             block->state = State::kTaken;
@@ -92,6 +137,7 @@ private:
             lock.lock();
             block->state = State::kDecoded;
             mBusy = false;
+            decoded.fetch_add(1, std::memory_order_relaxed);
             done.notify_all();
         }
     }
@@ -129,6 +175,7 @@ void BlockQueue::Publish() {
         // A block whose reading failed is never decoded: its turn raises the failure.
         block.state = block.failure ? State::kDecoded : State::kWaiting;
         ++mCount;
+        helper.published.fetch_add(1, std::memory_order_relaxed);
     }
     if (mHelped) helper.work.notify_one();
 }
@@ -140,8 +187,10 @@ QueuedBlock& BlockQueue::Oldest() {
     while (oldest.state != State::kDecoded) {
         // The helper takes the waiting blocks from the oldest on. When the oldest block's turn
         // comes and nobody has taken it yet, it is decoded here. While the helper decodes it,
-        // the newest waiting block is decoded here if there is work enough for both; otherwise
-        // the converter waits for the oldest.
+        // the newest waiting block is decoded here if the helper has fallen far behind;
+        // otherwise the converter waits for the oldest, which takes the helper microseconds:
+        // the converter reads and writes while the helper decodes, and neither takes the
+        // other's work unless it must.
         QueuedBlock* block = oldest.state == State::kWaiting ? &oldest : LastWaitingOfMany();
         if (block) {
             block->state = State::kTaken;
@@ -150,7 +199,7 @@ QueuedBlock& BlockQueue::Oldest() {
             lock.lock();
             block->state = State::kDecoded;
         } else {
-            helper.done.wait(lock);
+            DecodeHelper::Await(helper.done, lock, helper.decoded, helper.decoded.load(std::memory_order_relaxed));
         }
     }
     return oldest;
@@ -172,7 +221,7 @@ QueuedBlock* BlockQueue::LastWaitingOfMany() {
         ++waiting;
         last = &At(i);
     }
-    return waiting >= 2 ? last : nullptr;
+    return waiting >= kDepth / 2 ? last : nullptr;
 }
 
 QueuedBlock* BlockQueue::FirstWaiting() {
