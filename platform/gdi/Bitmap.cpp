@@ -55,7 +55,7 @@ void ColourTable(const BITMAPINFO* info, const BITMAPINFOHEADER& header, UINT us
 }
 
 // Fills `bitmap` from the pixels, as `info` describes them. False when they cannot be read.
-bool Decode(Bitmap& bitmap, const void* pixels, const BITMAPINFO* info, UINT usage,
+bool Decode(platform::SurfaceView& bitmap, const void* pixels, const BITMAPINFO* info, UINT usage,
             const Palette& palette) {
     const BITMAPINFOHEADER header = ReadHeader(info);
     if (!Drawable(header)) return false;
@@ -95,10 +95,10 @@ HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* headerAt, DWORD init, con
     if (!headerAt || (usage != DIB_RGB_COLORS && usage != DIB_PAL_COLORS)) return nullptr;
     const BITMAPINFOHEADER header = ReadHeader(headerAt);
     if (!Drawable(header)) return nullptr;
+    const int height = std::abs(header.biHeight);
     auto bitmap = std::make_shared<Bitmap>();
-    bitmap->width = header.biWidth;
-    bitmap->height = std::abs(header.biHeight);
-    bitmap->pixels.assign(static_cast<std::size_t>(bitmap->width) * bitmap->height, 0);
+    bitmap->picture = platform::SurfaceView{header.biWidth, height, std::vector<std::uint32_t>(
+                          static_cast<std::size_t>(header.biWidth) * static_cast<std::size_t>(height), 0)};
 
     GdiLock lock(GdiMutex());
     if ((init & CBM_INIT) && pixels && info) {
@@ -106,7 +106,7 @@ HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* headerAt, DWORD init, con
         const Context* context = FindContext(dc);
         std::shared_ptr<const Palette> palette =
             context ? context->paletteData : FindObject(DefaultPalette(), Kind::Palette)->palette;
-        if (!Decode(*bitmap, pixels, info, usage, *palette)) return nullptr;
+        if (!Decode(bitmap->picture, pixels, info, usage, *palette)) return nullptr;
     }
     return As<HBITMAP>(AddObject(Object{Kind::Bitmap, false, nullptr, std::move(bitmap), nullptr}));
 }

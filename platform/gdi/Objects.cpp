@@ -64,7 +64,7 @@ HPALETTE DefaultPalette() {
 HGDIOBJ DefaultBitmap() {
     Table& table = TheTable();
     if (!table.defaultBitmap) {
-        auto bitmap = std::make_shared<Bitmap>(Bitmap{1, 1, {0u}, nullptr});
+        auto bitmap = std::make_shared<Bitmap>(Bitmap{SurfaceView{1, 1, {0u}}, nullptr});
         table.defaultBitmap = AddObject(Object{Kind::Bitmap, true, nullptr, std::move(bitmap), nullptr});
     }
     return As<HGDIOBJ>(table.defaultBitmap);

@@ -6,8 +6,8 @@
 #pragma once
 
 #include "platform/gdi/Gdi.h"
+#include "platform/user/Model.h"
 
-#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -19,9 +19,7 @@ struct Palette {
 };
 
 struct Bitmap {
-    int width = 0;                      // pixels
-    int height = 0;
-    std::vector<std::uint32_t> pixels;  // 0x00RRGGBB, rows from the top
+    SurfaceView picture;
     HDC selectedInto = nullptr;         // the memory context it is selected into, if any
 };
 

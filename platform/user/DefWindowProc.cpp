@@ -4,39 +4,23 @@
 #include "platform/display/Backend.h"
 #include "platform/user/Window.h"
 
-#include <algorithm>
-#include <cstring>
+#include <string>
 
 using namespace platform::user;
 
 namespace {
 
 void StoreText(HWND handle, LPCSTR text) {
-    {
-        ModelLock lock(ModelMutex());
-        Window* window = Find(handle);
-        if (!window) return;
-        window->text = text ? text : "";
-    }
+    const bool stored = WithWindow(handle, [text](Window& window) {
+        window.text = text ? text : "";
+        return true;
+    });
     // A top-level window's text is its caption, outside the client area: tell the display.
-    platform::display::Current().WindowChanged(handle);
+    if (stored) platform::display::Current().WindowChanged(handle);
 }
 
-// At most size - 1 characters and a terminator; the number of characters copied.
-LRESULT CopyText(HWND handle, char* buffer, WPARAM size) {
-    if (!buffer || size == 0) return 0;
-    ModelLock lock(ModelMutex());
-    const Window* window = Find(handle);
-    const std::size_t count = window ? std::min<std::size_t>(window->text.size(), size - 1) : 0;
-    if (count) std::memcpy(buffer, window->text.data(), count);
-    buffer[count] = '\0';
-    return static_cast<LRESULT>(count);
-}
-
-LRESULT TextLength(HWND handle) {
-    ModelLock lock(ModelMutex());
-    const Window* window = Find(handle);
-    return window ? static_cast<LRESULT>(window->text.size()) : 0;
+std::string Text(HWND handle) {
+    return WithWindow(handle, [](Window& window) { return window.text; });
 }
 
 } // namespace
@@ -51,10 +35,16 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_SETTEXT:
         StoreText(window, reinterpret_cast<LPCSTR>(lParam));
         return TRUE;
-    case WM_GETTEXT:
-        return CopyText(window, reinterpret_cast<char*>(lParam), wParam);
+    case WM_GETTEXT: {
+        // At most wParam - 1 characters and a terminator; the number of characters copied.
+        auto* buffer = reinterpret_cast<char*>(lParam);
+        if (!buffer || wParam == 0) return 0;
+        const std::size_t count = Text(window).copy(buffer, wParam - 1);
+        buffer[count] = '\0';
+        return static_cast<LRESULT>(count);
+    }
     case WM_GETTEXTLENGTH:
-        return TextLength(window);
+        return static_cast<LRESULT>(Text(window).size());
     case WM_PAINT:
         ValidateRect(window, nullptr);
         return 0;

@@ -22,16 +22,21 @@ int MulDiv(int value, int numerator, int denominator) {
     return static_cast<int>(product >= 0 ? (product + half) / denominator : (product - half) / denominator);
 }
 
+// Dialog units to pixels: a dialog unit is a quarter of the base unit across and an eighth of it
+// down. A font of p points has the base units (4p + 2) / 5 across and (8p + 2) / 5 down; without
+// a font the system font's 8 x 16 serve.
 struct Scale {
-    platform::BaseUnits units;
-    int X(int dialogUnits) const { return MulDiv(dialogUnits, units.x, 4); }
-    int Y(int dialogUnits) const { return MulDiv(dialogUnits, units.y, 8); }
+    int baseX = 8;
+    int baseY = 16;
+    explicit Scale(const platform::DialogLayout& layout) {
+        if ((layout.style & DS_SETFONT) && layout.pointSize > 0) {
+            baseX = (4 * layout.pointSize + 2) / 5;
+            baseY = (8 * layout.pointSize + 2) / 5;
+        }
+    }
+    int X(int dialogUnits) const { return MulDiv(dialogUnits, baseX, 4); }
+    int Y(int dialogUnits) const { return MulDiv(dialogUnits, baseY, 8); }
 };
-
-void MarkAsDialog(HWND dialog, DLGPROC procedure) {
-    ModelLock lock(ModelMutex());
-    if (Window* window = Find(dialog)) window->dialogProcedure = procedure;
-}
 
 bool TakesFocus(const platform::DialogItemLayout& item) {
     return (item.style & WS_TABSTOP) && (item.style & WS_VISIBLE) && !(item.style & WS_DISABLED);
@@ -43,7 +48,7 @@ HWND CreateDialogIndirectParamA(HINSTANCE instance, const void* dialogTemplate, 
                                 HWND owner, DLGPROC procedure, LPARAM param) {
     platform::DialogLayout layout;
     if (!platform::ReadDialogTemplate(dialogTemplate, size, &layout)) return nullptr;
-    const Scale scale{platform::DialogBaseUnits(layout)};
+    const Scale scale(layout);
     int x = scale.X(layout.x);
     int y = scale.Y(layout.y);
     RECT ownerRect{};
@@ -57,7 +62,7 @@ HWND CreateDialogIndirectParamA(HINSTANCE instance, const void* dialogTemplate, 
                                   scale.X(layout.width), scale.Y(layout.height), owner, nullptr,
                                   instance, nullptr);
     if (!dialog) return nullptr;
-    MarkAsDialog(dialog, procedure);
+    WithWindow(dialog, [procedure](Window& window) { return window.dialogProcedure = procedure; });
 
     HWND firstFocus = nullptr;
     for (const platform::DialogItemLayout& item : layout.items) {
@@ -91,11 +96,7 @@ HWND CreateDialogParamA(HINSTANCE instance, LPCSTR name, HWND owner, DLGPROC pro
 }
 
 LRESULT DefDlgProcA(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    DLGPROC procedure = nullptr;
-    {
-        ModelLock lock(ModelMutex());
-        if (const Window* window = Find(dialog)) procedure = window->dialogProcedure;
-    }
+    const DLGPROC procedure = WithWindow(dialog, [](Window& window) { return window.dialogProcedure; });
     if (procedure) {
         const INT_PTR handled = procedure(dialog, message, wParam, lParam);
         if (handled) return handled;

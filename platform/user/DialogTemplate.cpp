@@ -2,9 +2,12 @@
 #include "platform/user/DialogTemplate.h"
 
 #include "platform/user/UserDialog.h"
+#include "platform/runtime/ByteOrder.h"
 #include "platform/runtime/SameName.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <span>
 
 namespace platform {
 namespace {
@@ -19,82 +22,66 @@ constexpr NumberedClass kNumberedClasses[] = {
     {0x0083, "listbox"}, {0x0084, "scrollbar"}, {0x0085, "combobox"},
 };
 
-class Writer {
-public:
-    void Word(unsigned value) {
-        mBytes.push_back(static_cast<unsigned char>(value & 0xFF));
-        mBytes.push_back(static_cast<unsigned char>((value >> 8) & 0xFF));
+struct Writer {
+    std::vector<unsigned char> bytes;
+
+    void Word(unsigned value) { byteorder::AppendLE16(bytes, static_cast<std::uint16_t>(value)); }
+    void Dword(DWORD value) { byteorder::AppendLE32(bytes, value); }
+    void Rect(int x, int y, int width, int height) {
+        for (int value : {x, y, width, height}) Word(static_cast<unsigned>(value));
     }
-    void Dword(DWORD value) {
-        Word(value & 0xFFFF);
-        Word(value >> 16);
-    }
-    void Short(int value) { Word(static_cast<unsigned>(value) & 0xFFFF); }
     void Text(const char* text) {
         for (const char* c = text ? text : ""; *c; ++c) Word(static_cast<unsigned char>(*c));
         Word(0);
     }
     void AlignToDword() {
-        while (mBytes.size() % 4) mBytes.push_back(0);
+        while (bytes.size() % 4) bytes.push_back(0);
     }
-    std::vector<unsigned char> Take() { return std::move(mBytes); }
-
-private:
-    std::vector<unsigned char> mBytes;
 };
 
+// Reads numbers and texts in order. A read that would run past the end yields 0 (an empty text)
+// and fails the whole template.
 class Reader {
 public:
     Reader(const unsigned char* data, std::size_t size) : mData(data), mSize(size) {}
 
-    bool Word(WORD* value) {
-        if (mAt + 2 > mSize) return false;
-        *value = static_cast<WORD>(mData[mAt] | (mData[mAt + 1] << 8));
-        mAt += 2;
-        return true;
-    }
-    bool Dword(DWORD* value) {
-        WORD low = 0, high = 0;
-        if (!Word(&low) || !Word(&high)) return false;
-        *value = static_cast<DWORD>(low) | (static_cast<DWORD>(high) << 16);
-        return true;
-    }
-    bool Short(int* value) {
-        WORD word = 0;
-        if (!Word(&word)) return false;
-        *value = static_cast<std::int16_t>(word);
-        return true;
-    }
-    // A text that ends with a 0 unit; units above 0xFF become '?'.
-    bool Text(std::string* text) {
-        text->clear();
-        for (;;) {
-            WORD unit = 0;
-            if (!Word(&unit)) return false;
-            if (unit == 0) return true;
-            text->push_back(unit <= 0xFF ? static_cast<char>(unit) : '?');
-        }
-    }
-    // A number (0xFFFF and the number) or a text. *number is -1 for a text.
-    bool TextOrNumber(std::string* text, int* number) {
-        *number = -1;
-        text->clear();
-        if (mAt + 2 <= mSize && mData[mAt] == 0xFF && mData[mAt + 1] == 0xFF) {
-            WORD value = 0;
-            mAt += 2;
-            if (!Word(&value)) return false;
-            *number = value;
-            return true;
-        }
-        return Text(text);
-    }
+    bool failed = false;
+
     bool Skip(std::size_t count) {
-        if (count > mSize - mAt) return false;
+        if (count > mSize - mAt) {
+            failed = true;
+            return false;
+        }
         mAt += count;
         return true;
     }
+    WORD Word() { return Skip(2) ? byteorder::LE16(mData + mAt - 2) : 0; }
+    DWORD Dword() {
+        const DWORD low = Word();
+        return low | (DWORD{Word()} << 16);
+    }
+    void Rect(int* x, int* y, int* width, int* height) {
+        for (int* value : {x, y, width, height}) *value = static_cast<std::int16_t>(Word());
+    }
+    // A text that ends with a 0 unit; units above 0xFF become '?'.
+    std::string Text() {
+        std::string text;
+        for (WORD unit = Word(); unit != 0; unit = Word()) {
+            text.push_back(unit <= 0xFF ? static_cast<char>(unit) : '?');
+        }
+        return text;
+    }
+    // A number (0xFFFF and the number), or -1 and the text in *text.
+    int TextOrNumber(std::string* text) {
+        if (mAt + 2 <= mSize && byteorder::LE16(mData + mAt) == 0xFFFF) {
+            mAt += 2;
+            return Word();
+        }
+        *text = Text();
+        return -1;
+    }
     // Controls start on 4-byte boundaries, counted from the template's start.
-    bool AlignToDword() { return Skip((4 - mAt % 4) % 4); }
+    void AlignToDword() { Skip((4 - mAt % 4) % 4); }
 
 private:
     const unsigned char* mData;
@@ -109,10 +96,7 @@ std::vector<unsigned char> WriteDialogTemplate(const DialogSpec& spec) {
     out.Dword(spec.font ? spec.style | DS_SETFONT : spec.style & ~DS_SETFONT);
     out.Dword(spec.exStyle);
     out.Word(static_cast<unsigned>(spec.count));
-    out.Short(spec.x);
-    out.Short(spec.y);
-    out.Short(spec.width);
-    out.Short(spec.height);
+    out.Rect(spec.x, spec.y, spec.width, spec.height);
     out.Word(0); // no menu
     out.Text(spec.className);   // none: the empty text, the dialog class
     out.Text(spec.caption);
@@ -120,15 +104,11 @@ std::vector<unsigned char> WriteDialogTemplate(const DialogSpec& spec) {
         out.Word(static_cast<unsigned>(spec.pointSize));
         out.Text(spec.font);
     }
-    for (std::size_t i = 0; i < spec.count; ++i) {
-        const DialogItemSpec& item = spec.items[i];
+    for (const DialogItemSpec& item : std::span(spec.items, spec.count)) {
         out.AlignToDword();
         out.Dword(item.style);
         out.Dword(item.exStyle);
-        out.Short(item.x);
-        out.Short(item.y);
-        out.Short(item.width);
-        out.Short(item.height);
+        out.Rect(item.x, item.y, item.width, item.height);
         out.Word(static_cast<unsigned>(item.id));
         WORD number = 0;
         for (const NumberedClass& known : kNumberedClasses) {
@@ -143,64 +123,50 @@ std::vector<unsigned char> WriteDialogTemplate(const DialogSpec& spec) {
         out.Text(item.text);
         out.Word(0); // no creation data
     }
-    return out.Take();
+    return std::move(out.bytes);
 }
 
 bool ReadDialogTemplate(const void* data, std::size_t size, DialogLayout* layout) {
     if (!data || !layout) return false;
     Reader in(static_cast<const unsigned char*>(data), size);
     DialogLayout read;
-    WORD count = 0;
+    read.style = in.Dword();
+    read.exStyle = in.Dword();
+    const WORD count = in.Word();
+    in.Rect(&read.x, &read.y, &read.width, &read.height);
     std::string menu;
-    int number = -1;
-    if (!in.Dword(&read.style) || !in.Dword(&read.exStyle) || !in.Word(&count) || !in.Short(&read.x) ||
-        !in.Short(&read.y) || !in.Short(&read.width) || !in.Short(&read.height) ||
-        !in.TextOrNumber(&menu, &number)) {
-        return false;
-    }
     // A lone 0 unit is "no menu" (an empty text).
-    read.hasMenu = number >= 0 || !menu.empty();
-    if (!in.TextOrNumber(&read.className, &number)) return false;
-    if (number >= 0) {
-        // A class by number: only the dialog class itself is one here.
-        if (number != 0x8002) return false;
-        read.className.clear();
-    }
-    if (!in.Text(&read.caption)) return false;
+    read.hasMenu = in.TextOrNumber(&menu) >= 0 || !menu.empty();
+    // A class by number: only the dialog class itself is one here.
+    const int dialogClass = in.TextOrNumber(&read.className);
+    if (dialogClass >= 0 && dialogClass != 0x8002) return false;
+    read.caption = in.Text();
     if (read.style & DS_SETFONT) {
-        WORD points = 0;
-        if (!in.Word(&points) || !in.Text(&read.font)) return false;
-        read.pointSize = points;
+        read.pointSize = in.Word();
+        read.font = in.Text();
     }
-    for (WORD i = 0; i < count; ++i) {
+    for (WORD i = 0; i < count && !in.failed; ++i) {
         DialogItemLayout item;
-        WORD id = 0;
-        WORD extra = 0;
-        if (!in.AlignToDword() || !in.Dword(&item.style) || !in.Dword(&item.exStyle) ||
-            !in.Short(&item.x) || !in.Short(&item.y) || !in.Short(&item.width) ||
-            !in.Short(&item.height) || !in.Word(&id) || !in.TextOrNumber(&item.className, &number)) {
-            return false;
-        }
-        item.id = id;
+        in.AlignToDword();
+        item.style = in.Dword();
+        item.exStyle = in.Dword();
+        in.Rect(&item.x, &item.y, &item.width, &item.height);
+        item.id = in.Word();
+        const int number = in.TextOrNumber(&item.className);
         if (number >= 0) {
-            item.className.clear();
-            for (const NumberedClass& known : kNumberedClasses) {
-                if (known.number == number) item.className = known.name;
-            }
-            if (item.className.empty()) return false;
+            const auto known = std::find_if(std::begin(kNumberedClasses), std::end(kNumberedClasses),
+                                            [number](const NumberedClass& entry) { return entry.number == number; });
+            if (known == std::end(kNumberedClasses)) return false;
+            item.className = known->name;
         }
-        if (!in.TextOrNumber(&item.text, &item.textNumber) || !in.Word(&extra) || !in.Skip(extra)) {
-            return false;
-        }
+        // A text by number (an icon's resource id) is left empty.
+        in.TextOrNumber(&item.text);
+        in.Skip(in.Word()); // creation data
         read.items.push_back(std::move(item));
     }
+    if (in.failed) return false;
     *layout = std::move(read);
     return true;
-}
-
-BaseUnits DialogBaseUnits(const DialogLayout& layout) {
-    if (!(layout.style & DS_SETFONT) || layout.pointSize <= 0) return BaseUnits{8, 16};
-    return BaseUnits{(4 * layout.pointSize + 2) / 5, (8 * layout.pointSize + 2) / 5};
 }
 
 } // namespace platform

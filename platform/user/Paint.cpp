@@ -9,14 +9,11 @@
 using namespace platform::user;
 
 BOOL InvalidateRect(HWND handle, const RECT*, BOOL) {
-    std::shared_ptr<MessageQueue> queue;
-    {
-        ModelLock lock(ModelMutex());
-        Window* window = Find(handle);
-        if (!window) return FALSE;
-        window->needsPaint = true;
-        queue = window->queue;
-    }
+    std::shared_ptr<MessageQueue> queue = WithWindow(handle, [](Window& window) {
+        window.needsPaint = true;
+        return window.queue;
+    });
+    if (!queue) return FALSE;
     // The owner may be waiting in GetMessageA with nothing else to do: it has painting now.
     queue->Wake();
     platform::display::Current().WindowChanged(handle);
@@ -24,21 +21,18 @@ BOOL InvalidateRect(HWND handle, const RECT*, BOOL) {
 }
 
 BOOL ValidateRect(HWND handle, const RECT*) {
-    ModelLock lock(ModelMutex());
-    Window* window = Find(handle);
-    if (!window) return FALSE;
-    window->needsPaint = false;
-    return TRUE;
+    return WithWindow(handle, [](Window& window) {
+        window.needsPaint = false;
+        return TRUE;
+    });
 }
 
 BOOL UpdateWindow(HWND handle) {
     bool paint = false;
-    {
-        ModelLock lock(ModelMutex());
-        const Window* window = Find(handle);
-        if (!window) return FALSE;
-        paint = window->needsPaint && VisibleWithAncestors(*window);
-    }
+    const bool found = WithWindow(handle, [&paint](Window& window) {
+        paint = window.needsPaint && VisibleWithAncestors(window);
+        return true;
+    });
     if (paint) SendMessageA(handle, WM_PAINT, 0, 0);
-    return TRUE;
+    return found ? TRUE : FALSE;
 }

@@ -87,35 +87,19 @@ bool EnsureSurface(Window& window) {
     const int width = window.rect.right - window.rect.left;
     const int height = window.rect.bottom - window.rect.top;
     if (width <= 0 || height <= 0) return false;
-    if (window.hasSurface && width == window.surfaceWidth && height == window.surfaceHeight) {
-        return true;
+    if (window.surface.pixels.empty()) {
+        const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+        window.surface = SurfaceView{width, height, std::vector<std::uint32_t>(pixels, 0)};
     }
-    std::vector<std::uint32_t> fitted(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
-    const int keepWidth = std::min(width, window.surfaceWidth);
-    const int keepHeight = std::min(height, window.surfaceHeight);
-    for (int y = 0; y < keepHeight; ++y) {
-        std::copy_n(window.surface.begin() + static_cast<std::ptrdiff_t>(y) * window.surfaceWidth, keepWidth,
-                    fitted.begin() + static_cast<std::ptrdiff_t>(y) * width);
-    }
-    window.surface.swap(fitted);
-    window.surfaceWidth = width;
-    window.surfaceHeight = height;
-    window.hasSurface = true;
     return true;
 }
 
 std::shared_ptr<MessageQueue> OwnerQueue(HWND handle) {
-    ModelLock lock(ModelMutex());
-    Window* window = Find(handle);
-    return window ? window->queue : nullptr;
+    return WithWindow(handle, [](Window& window) { return window.queue; });
 }
 
 LRESULT CallProcedure(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
-    WNDPROC procedure = nullptr;
-    {
-        ModelLock lock(ModelMutex());
-        if (Window* window = Find(handle)) procedure = window->procedure;
-    }
+    const WNDPROC procedure = WithWindow(handle, [](Window& window) { return window.procedure; });
     return procedure ? procedure(handle, message, wParam, lParam) : 0;
 }
 

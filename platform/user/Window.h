@@ -13,7 +13,6 @@
 #include "platform/user/UserWindow.h"
 #include "platform/runtime/WinTypes.h"
 
-#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -47,18 +46,15 @@ struct Window {
     bool needsPaint = false;                 // invalidated, not yet validated
     bool destroying = false;                 // DestroyWindow has begun on it
     std::unique_ptr<ControlData> control;    // made by the control class on first use
-    // What has been drawn into the client area: made by the first drawing context on the
-    // window, 0x00RRGGBB per pixel, rows from the top, surfaceWidth pixels each.
-    std::vector<std::uint32_t> surface;
-    int surfaceWidth = 0;
-    int surfaceHeight = 0;
-    bool hasSurface = false;
+    // What has been drawn into the client area: made, as large as the client area, by the first
+    // drawing context on the window; empty until then.
+    SurfaceView surface;
     // Set for windows made from a dialog template.
     INT_PTR (*dialogProcedure)(HWND, UINT, WPARAM, LPARAM) = nullptr; // null: none
 };
 
-// Needs the model lock. Makes the window's surface, or fits it to the client area again after
-// a resize (what still fits stays); returns false for a window without a client area.
+// Needs the model lock. Makes the window's surface unless it has one; false for a window
+// without a client area. (A window keeps its size, so a surface never needs fitting again.)
 bool EnsureSurface(Window& window);
 
 using ModelLock = std::unique_lock<std::mutex>;
@@ -87,5 +83,15 @@ Window* Root(Window& window);
 std::shared_ptr<MessageQueue> OwnerQueue(HWND window);
 // Calls the window's procedure on the calling thread; 0 when the window is gone.
 LRESULT CallProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Locks the model and returns what `use` makes of the window's record; a default result (null,
+// false, 0) when the window is gone. `use` must not call out.
+template <typename Use>
+auto WithWindow(HWND handle, Use use) -> decltype(use(std::declval<Window&>())) {
+    ModelLock lock(ModelMutex());
+    Window* window = Find(handle);
+    if (!window) return {};
+    return use(*window);
+}
 
 } // namespace platform::user

@@ -8,49 +8,41 @@
 #include "platform/user/MessageQueue.h"
 #include "platform/user/Window.h"
 
+#include <algorithm>
+
 using namespace platform::user;
 
 namespace {
 
-// Runs `call` on the window's thread. False in *routed when the calling thread owns it and must
-// do the work itself.
-template <typename Call>
-LRESULT OnOwnerThread(HWND window, bool* routed, Call call) {
+// The queue of the window's thread when that is not the calling thread, which must then ask it
+// to do the work; null when the calling thread owns the window (or it is gone).
+std::shared_ptr<MessageQueue> OtherOwner(HWND window) {
     std::shared_ptr<MessageQueue> owner = OwnerQueue(window);
-    *routed = owner && !owner->IsCurrent();
-    return *routed ? owner->Send(call) : 0;
+    return owner && !owner->IsCurrent() ? owner : nullptr;
+}
+
+void SetStyle(Window& window, DWORD flag, bool on) {
+    window.style = on ? window.style | flag : window.style & ~flag;
 }
 
 } // namespace
 
 BOOL ShowWindow(HWND handle, int command) {
-    bool routed = false;
-    const LRESULT result =
-        OnOwnerThread(handle, &routed, [=] { return static_cast<LRESULT>(ShowWindow(handle, command)); });
-    if (routed) return static_cast<BOOL>(result);
-
-    const bool show = command != SW_HIDE;
-    bool wasVisible = false;
-    {
-        ModelLock lock(ModelMutex());
-        Window* window = Find(handle);
-        if (!window) return FALSE;
-        wasVisible = (window->style & WS_VISIBLE) != 0;
+    if (auto owner = OtherOwner(handle)) {
+        return static_cast<BOOL>(owner->Send([=] { return static_cast<LRESULT>(ShowWindow(handle, command)); }));
     }
+    const bool show = command != SW_HIDE;
+    // A window that is gone counts as hidden: nothing below changes anything then.
+    const bool wasVisible = WithWindow(handle, [](Window& window) { return (window.style & WS_VISIBLE) != 0; });
     if (show == wasVisible) return wasVisible ? TRUE : FALSE;
     CallProcedure(handle, WM_SHOWWINDOW, show ? TRUE : FALSE, 0);
     HWND parent = nullptr;
-    {
-        ModelLock lock(ModelMutex());
-        Window* window = Find(handle);
-        if (!window) return wasVisible ? TRUE : FALSE;
-        if (show) {
-            window->style |= WS_VISIBLE;
-        } else {
-            window->style &= ~WS_VISIBLE;
-        }
-        parent = window->parent;
-    }
+    const bool shown = WithWindow(handle, [&](Window& window) {
+        SetStyle(window, WS_VISIBLE, show);
+        parent = window.parent;
+        return true;
+    });
+    if (!shown) return wasVisible ? TRUE : FALSE;
     // What was under a hidden window shows again; a shown one paints itself.
     if (show) {
         InvalidateRect(handle, nullptr, TRUE);
@@ -63,32 +55,23 @@ BOOL ShowWindow(HWND handle, int command) {
 }
 
 BOOL IsWindowVisible(HWND handle) {
-    ModelLock lock(ModelMutex());
-    const Window* window = Find(handle);
-    return window && VisibleWithAncestors(*window) ? TRUE : FALSE;
+    return WithWindow(handle, [](Window& window) { return VisibleWithAncestors(window); }) ? TRUE : FALSE;
 }
 
 BOOL EnableWindow(HWND handle, BOOL enable) {
-    bool routed = false;
-    const LRESULT result =
-        OnOwnerThread(handle, &routed, [=] { return static_cast<LRESULT>(EnableWindow(handle, enable)); });
-    if (routed) return static_cast<BOOL>(result);
-
+    if (auto owner = OtherOwner(handle)) {
+        return static_cast<BOOL>(owner->Send([=] { return static_cast<LRESULT>(EnableWindow(handle, enable)); }));
+    }
     bool wasDisabled = false;
     bool hadFocus = false;
-    {
-        ModelLock lock(ModelMutex());
-        Window* window = Find(handle);
-        if (!window) return FALSE;
-        wasDisabled = (window->style & WS_DISABLED) != 0;
-        if (wasDisabled == !enable) return wasDisabled ? TRUE : FALSE;
-        if (enable) {
-            window->style &= ~WS_DISABLED;
-        } else {
-            window->style |= WS_DISABLED;
-        }
-        hadFocus = window->queue->focus == handle;
-    }
+    const bool changed = WithWindow(handle, [&](Window& window) {
+        wasDisabled = (window.style & WS_DISABLED) != 0;
+        if (wasDisabled == !enable) return false;
+        SetStyle(window, WS_DISABLED, !enable);
+        hadFocus = window.queue->focus == handle;
+        return true;
+    });
+    if (!changed) return wasDisabled ? TRUE : FALSE;
     // A disabled window cannot keep the keyboard focus.
     if (!enable && hadFocus) SetFocus(nullptr);
     CallProcedure(handle, WM_ENABLE, enable ? TRUE : FALSE, 0);
@@ -96,9 +79,7 @@ BOOL EnableWindow(HWND handle, BOOL enable) {
 }
 
 BOOL IsWindowEnabled(HWND handle) {
-    ModelLock lock(ModelMutex());
-    const Window* window = Find(handle);
-    return window && !(window->style & WS_DISABLED) ? TRUE : FALSE;
+    return WithWindow(handle, [](Window& window) { return !(window.style & WS_DISABLED); }) ? TRUE : FALSE;
 }
 
 HWND SetFocus(HWND handle) {
@@ -131,47 +112,38 @@ HWND GetFocus() {
 }
 
 HWND GetParent(HWND handle) {
-    ModelLock lock(ModelMutex());
-    const Window* window = Find(handle);
-    if (!window) return nullptr;
-    return window->parent ? window->parent : window->owner;
+    return WithWindow(handle, [](Window& window) { return window.parent ? window.parent : window.owner; });
 }
 
 HWND GetDlgItem(HWND dialog, int id) {
-    ModelLock lock(ModelMutex());
-    const Window* window = Find(dialog);
-    if (!window) return nullptr;
-    for (HWND child : window->children) {
-        const Window* item = Find(child);
-        if (item && item->id == id) return child;
-    }
-    return nullptr;
+    return WithWindow(dialog, [id](Window& window) -> HWND {
+        const std::vector<HWND>& children = window.children;
+        const auto item =
+            std::find_if(children.begin(), children.end(), [id](HWND child) { return Find(child)->id == id; });
+        return item == children.end() ? nullptr : *item;
+    });
 }
 
 int GetDlgCtrlID(HWND handle) {
-    ModelLock lock(ModelMutex());
-    const Window* window = Find(handle);
-    return window && window->parent ? window->id : 0;
+    return WithWindow(handle, [](Window& window) { return window.parent ? window.id : 0; });
 }
 
 BOOL GetClientRect(HWND handle, RECT* rect) {
-    ModelLock lock(ModelMutex());
-    const Window* window = Find(handle);
-    if (!window || !rect) return FALSE;
-    *rect = RECT{0, 0, window->rect.right - window->rect.left, window->rect.bottom - window->rect.top};
-    return TRUE;
+    return rect && WithWindow(handle, [rect](Window& window) {
+        *rect = RECT{0, 0, window.rect.right - window.rect.left, window.rect.bottom - window.rect.top};
+        return true;
+    }) ? TRUE : FALSE;
 }
 
 BOOL GetWindowRect(HWND handle, RECT* rect) {
-    ModelLock lock(ModelMutex());
-    const Window* window = Find(handle);
-    if (!window || !rect) return FALSE;
-    *rect = window->rect;
-    for (const Window* above = Find(window->parent); above; above = Find(above->parent)) {
-        rect->left += above->rect.left;
-        rect->right += above->rect.left;
-        rect->top += above->rect.top;
-        rect->bottom += above->rect.top;
-    }
-    return TRUE;
+    return rect && WithWindow(handle, [rect](Window& window) {
+        *rect = window.rect;
+        for (const Window* above = Find(window.parent); above; above = Find(above->parent)) {
+            rect->left += above->rect.left;
+            rect->right += above->rect.left;
+            rect->top += above->rect.top;
+            rect->bottom += above->rect.top;
+        }
+        return true;
+    }) ? TRUE : FALSE;
 }
