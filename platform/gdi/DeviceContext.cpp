@@ -1,5 +1,5 @@
-// Contexts: on a window's client area, or in memory around a selected bitmap; and the objects'
-// deletion.
+// Contexts: on a window's client area, or in memory around a selected bitmap; logical palettes
+// and their selection into contexts; and the objects' deletion.
 #include "platform/gdi/Gdi.h"
 #include "platform/user/UserQueue.h"
 #include "platform/user/UserWindow.h"
@@ -104,4 +104,31 @@ HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
 BOOL EndPaint(HWND window, const PAINTSTRUCT* paint) {
     if (paint) ReleaseDC(window, paint->hdc);
     return TRUE;
+}
+
+HPALETTE CreatePalette(const LOGPALETTE* record) {
+    if (!record || record->palVersion != PALETTE_VERSION || record->palNumEntries == 0) return nullptr;
+    // The entries run on behind the record's first one, as many as it says.
+    const PALETTEENTRY* entries = record->palPalEntry;
+    auto palette = std::make_shared<Palette>(Palette{{entries, entries + record->palNumEntries}});
+    GdiLock lock(GdiMutex());
+    return As<HPALETTE>(AddObject(Object{Kind::Palette, false, std::move(palette), nullptr, nullptr}));
+}
+
+HPALETTE SelectPalette(HDC dc, HPALETTE palette, BOOL) {
+    GdiLock lock(GdiMutex());
+    Context* context = FindContext(dc);
+    const Object* object = FindObject(palette, Kind::Palette);
+    if (!context || !object) return nullptr;
+    const HPALETTE previous = context->palette;
+    context->palette = palette;
+    context->paletteData = object->palette;
+    return previous;
+}
+
+UINT RealizePalette(HDC dc) {
+    GdiLock lock(GdiMutex());
+    const Context* context = FindContext(dc);
+    if (!context) return GDI_ERROR;
+    return static_cast<UINT>(context->paletteData->entries.size());
 }

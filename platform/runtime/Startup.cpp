@@ -1,4 +1,5 @@
-// What the start-up code hands the program: its instance and its command-line text.
+// What the start-up code hands the program: its instance and its command-line text; and the
+// version the system reports.
 #include "platform/runtime/Kernel.h"
 #include "platform/runtime/Startup.h"
 
@@ -42,3 +43,28 @@ HMODULE GetModuleHandleA(LPCSTR name) {
     // The program's one module: the usual base address of a program on the platform.
     return name ? nullptr : reinterpret_cast<HMODULE>(static_cast<std::uintptr_t>(0x00400000));
 }
+
+namespace {
+
+// NT 6.1, build 7601: build in the high word (top bit clear: the NT family), minor 1, major 6.
+constexpr DWORD kSystemVersion = (7601u << 16) | (1u << 8) | 6u;
+
+std::atomic<DWORD> gReported{kSystemVersion};
+
+} // namespace
+
+DWORD GetVersion() {
+    return gReported.load();
+}
+
+namespace platform {
+
+void SetReportedVersionForTesting(DWORD version) {
+    gReported.store(version);
+}
+
+void ResetReportedVersion() {
+    gReported.store(kSystemVersion);
+}
+
+} // namespace platform

@@ -1,4 +1,5 @@
-// Threads of the runtime library, on top of POSIX threads.
+// Threads of the runtime library, on top of POSIX threads, and strtok with its position kept per
+// thread.
 #include "platform/runtime/Runtime.h"
 
 #include <pthread.h>
@@ -6,6 +7,7 @@
 
 #include <cerrno>
 #include <cstddef>
+#include <cstring>
 
 namespace {
 
@@ -59,3 +61,14 @@ void _endthread() {
     // Unwinds the thread's stack, running destructors, up to RunThread and ends the thread.
     pthread_exit(nullptr);
 }
+
+namespace crt {
+
+char* strtok(char* text, const char* delimiters) {
+    thread_local char* next = nullptr;
+    // Going on before anything was split has nothing to go on with.
+    if (!text && !next) return nullptr;
+    return ::strtok_r(text, delimiters, &next);
+}
+
+} // namespace crt

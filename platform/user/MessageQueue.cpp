@@ -28,10 +28,6 @@ bool InRange(UINT message, UINT first, UINT last) {
     return (first == 0 && last == 0) || (first <= message && message <= last);
 }
 
-HWND ThreadOnly() {
-    return reinterpret_cast<HWND>(static_cast<LONG_PTR>(-1));
-}
-
 // Needs the model lock. Whether a message for `target` passes the window filter.
 bool PassesFilter(HWND target, HWND filterWindow) {
     if (!filterWindow) return true;
@@ -47,14 +43,14 @@ UINT InputKind(UINT message) {
     return QS_MOUSEBUTTON;
 }
 
-} // namespace
-
+// Milliseconds since the window system started, for MSG::time.
 DWORD MessageTime() {
     static const auto start = std::chrono::steady_clock::now();
     const auto elapsed = std::chrono::steady_clock::now() - start;
-    return static_cast<DWORD>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
+    return static_cast<DWORD>(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
 }
+
+} // namespace
 
 std::shared_ptr<MessageQueue> MessageQueue::Current() {
     if (!tHolder.queue) tHolder.queue = std::make_shared<MessageQueue>();
@@ -65,11 +61,11 @@ MessageQueue* MessageQueue::CurrentIfAny() {
     return tHolder.queue.get();
 }
 
-bool MessageQueue::Post(const MSG& msg, Kind kind) {
+bool MessageQueue::Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam, Kind kind) {
     {
         std::lock_guard<std::mutex> lock(mMutex);
         if (mEnded) return false;
-        (kind == Kind::Input ? mInput : mPosted).push_back(msg);
+        (kind == Kind::Input ? mInput : mPosted).push_back(MSG{window, message, wParam, lParam, MessageTime(), {0, 0}});
     }
     mWake.notify_all();
     return true;
@@ -114,7 +110,7 @@ bool MessageQueue::HandleSent(std::unique_lock<std::mutex>& lock) {
     std::shared_ptr<SentCall> next = mSent.front();
     mSent.pop_front();
     lock.unlock();
-    Handle(next);
+    next->sender->Complete(*next, next->call());
     lock.lock();
     return true;
 }
@@ -128,30 +124,26 @@ void MessageQueue::Complete(SentCall& sent, LRESULT result) {
     mWake.notify_all();
 }
 
-void MessageQueue::Handle(const std::shared_ptr<SentCall>& sent) {
-    const LRESULT result = sent->call ? sent->call() : 0;
-    sent->sender->Complete(*sent, result);
-}
-
 bool MessageQueue::Next(MSG* msg, HWND filterWindow, UINT first, UINT last, bool remove, bool wait) {
     std::unique_lock<std::mutex> lock(mMutex);
     for (;;) {
         if (HandleSent(lock)) continue;
-        if (TakeFrom(mPosted, false, msg, filterWindow, first, last, remove)) return true;
+        if (TakeFrom(mPosted, msg, filterWindow, first, last, remove)) return true;
         if (mQuit && (!filterWindow || filterWindow == ThreadOnly()) && InRange(WM_QUIT, first, last)) {
             *msg = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(mQuitCode), 0, MessageTime(), {0, 0}};
             if (remove) mQuit = false;
             return true;
         }
-        if (TakeFrom(mInput, true, msg, filterWindow, first, last, remove)) return true;
+        if (TakeFrom(mInput, msg, filterWindow, first, last, remove)) return true;
         if (FindPaint(msg, filterWindow, first, last)) return true;
         if (!wait) return false;
         mWake.wait(lock);
     }
 }
 
-bool MessageQueue::TakeFrom(std::deque<MSG>& messages, bool isInput, MSG* msg, HWND filterWindow,
-                            UINT first, UINT last, bool remove) {
+bool MessageQueue::TakeFrom(std::deque<MSG>& messages, MSG* msg, HWND filterWindow, UINT first, UINT last,
+                            bool remove) {
+    const bool isInput = &messages == &mInput;
     ModelLock model(ModelMutex());
     for (auto it = messages.begin(); it != messages.end();) {
         if (it->hwnd) {

@@ -41,8 +41,8 @@ public:
     // Which of the queue's two lists a posted message joins: input (keys and clicks) is taken
     // after the posted messages, as the window system orders them.
     enum class Kind { Posted, Input };
-    // Append; false when the queue's thread has ended.
-    bool Post(const MSG& msg, Kind kind = Kind::Posted);
+    // Append, stamped with the time; false when the queue's thread has ended.
+    bool Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam, Kind kind = Kind::Posted);
     void PostQuit(int exitCode);
 
     // Runs `call` on this queue's thread and returns its result, or 0 when the thread has ended.
@@ -68,13 +68,11 @@ public:
 private:
     LRESULT WaitFor(SentCall& sent);
     void Complete(SentCall& sent, LRESULT result);
-    static void Handle(const std::shared_ptr<SentCall>& sent);
     // Handles the first message another thread has sent, with `lock` (on mMutex) let go
     // meanwhile; false when none is waiting.
     bool HandleSent(std::unique_lock<std::mutex>& lock);
     // Need mMutex held.
-    bool TakeFrom(std::deque<MSG>& messages, bool isInput, MSG* msg, HWND filterWindow, UINT first,
-                  UINT last, bool remove);
+    bool TakeFrom(std::deque<MSG>& messages, MSG* msg, HWND filterWindow, UINT first, UINT last, bool remove);
     bool FindPaint(MSG* msg, HWND filterWindow, UINT first, UINT last);
     void NoteKey(const MSG& msg);
 
@@ -89,7 +87,9 @@ private:
     std::array<bool, 256> mKeysDown{};               // by virtual key
 };
 
-// Milliseconds since the window system started, for MSG::time.
-DWORD MessageTime();
+// The filter window of GetMessageA and PeekMessageA that asks for the thread's own messages only.
+inline HWND ThreadOnly() {
+    return reinterpret_cast<HWND>(static_cast<LONG_PTR>(-1));
+}
 
 } // namespace platform::user
