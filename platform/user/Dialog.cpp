@@ -9,33 +9,28 @@
 #include "platform/user/UserWindow.h"
 #include "platform/user/Window.h"
 
+#include <cmath>
 #include <cstdint>
 
 using namespace platform::user;
 
 namespace {
 
-// value * numerator / denominator, rounded to the nearest, halves away from zero.
-int MulDiv(int value, int numerator, int denominator) {
-    const std::int64_t product = static_cast<std::int64_t>(value) * numerator;
-    const std::int64_t half = denominator / 2;
-    return static_cast<int>(product >= 0 ? (product + half) / denominator : (product - half) / denominator);
-}
-
 // Dialog units to pixels: a dialog unit is a quarter of the base unit across and an eighth of it
 // down. A font of p points has the base units (4p + 2) / 5 across and (8p + 2) / 5 down; without
 // a font the system font's 8 x 16 serve.
 struct Scale {
-    int baseX = 8;
-    int baseY = 16;
+    double baseX = 8;
+    double baseY = 16;
     explicit Scale(const platform::DialogLayout& layout) {
         if ((layout.style & DS_SETFONT) && layout.pointSize > 0) {
             baseX = (4 * layout.pointSize + 2) / 5;
             baseY = (8 * layout.pointSize + 2) / 5;
         }
     }
-    int X(int dialogUnits) const { return MulDiv(dialogUnits, baseX, 4); }
-    int Y(int dialogUnits) const { return MulDiv(dialogUnits, baseY, 8); }
+    // Rounded to the nearest pixel, halves away from zero (the quotients are exact in a double).
+    int X(int dialogUnits) const { return static_cast<int>(std::lround(dialogUnits * baseX / 4)); }
+    int Y(int dialogUnits) const { return static_cast<int>(std::lround(dialogUnits * baseY / 8)); }
 };
 
 bool TakesFocus(const platform::DialogItemLayout& item) {

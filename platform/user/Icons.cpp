@@ -34,10 +34,6 @@ bool IsIconDirectory(const unsigned char* bytes, std::size_t size) {
     return count > 0 && size >= 6 + 14 * count;
 }
 
-std::uintptr_t Number(LPCSTR name) {
-    return reinterpret_cast<std::uintptr_t>(name);
-}
-
 HICON Handle(const void* key, IconGroup group) {
     Icons& icons = TheIcons();
     std::lock_guard<std::mutex> lock(icons.mutex);
@@ -48,14 +44,21 @@ HICON Handle(const void* key, IconGroup group) {
     return handle;
 }
 
+// One of the system's icons or cursors, numbered from 32512: fixed handles, each keyed by a byte
+// of `keys` (one per icon or cursor there is).
+template <std::size_t Count>
+HICON SystemHandle(LPCSTR name, const char (&keys)[Count]) {
+    const auto number = reinterpret_cast<std::uintptr_t>(name);
+    if (number < 32512 || number >= 32512 + Count) return nullptr;
+    return Handle(&keys[number - 32512], IconGroup{});
+}
+
 } // namespace
 
 HICON LoadIconA(HINSTANCE instance, LPCSTR name) {
     if (!instance) {
-        if (!name || !IS_INTRESOURCE(name) || Number(name) < 32512 || Number(name) > 32516) return nullptr;
-        // Each system icon is keyed by a byte of its own.
         static const char systemIcons[5] = {};
-        return Handle(&systemIcons[Number(name) - 32512], IconGroup{});
+        return SystemHandle(name, systemIcons);
     }
     HRSRC found = FindResourceA(instance, name, RT_GROUP_ICON);
     const auto* bytes = static_cast<const unsigned char*>(LockResource(LoadResource(instance, found)));
@@ -65,12 +68,9 @@ HICON LoadIconA(HINSTANCE instance, LPCSTR name) {
 }
 
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
-    if (instance || !name || !IS_INTRESOURCE(name) || Number(name) < 32512 || Number(name) > 32515) {
-        return nullptr;
-    }
-    // The system's cursors are fixed handles of their own.
+    // Modules have no cursors of their own.
     static const char systemCursors[4] = {};
-    return reinterpret_cast<HCURSOR>(Handle(&systemCursors[Number(name) - 32512], IconGroup{}));
+    return instance ? nullptr : reinterpret_cast<HCURSOR>(SystemHandle(name, systemCursors));
 }
 
 namespace platform {

@@ -10,6 +10,9 @@
 #include "platform/user/MessageQueue.h"
 #include "platform/user/Window.h"
 
+#include <algorithm>
+#include <iterator>
+
 using namespace platform::user;
 
 namespace {
@@ -64,18 +67,13 @@ LRESULT DispatchMessageA(const MSG* msg) {
 }
 
 BOOL TranslateMessage(const MSG* msg) {
+    // The keys whose code is their character.
+    constexpr WPARAM kCharacterKeys[] = {VK_BACK, VK_TAB, VK_RETURN, VK_ESCAPE, VK_SPACE};
     if (!msg || (msg->message != WM_KEYDOWN && msg->message != WM_SYSKEYDOWN)) return FALSE;
-    switch (msg->wParam) {
-    case VK_BACK:
-    case VK_TAB:
-    case VK_RETURN:
-    case VK_ESCAPE:
-    case VK_SPACE:
-        // The key's code is its character.
-        return PostMessageA(msg->hwnd, WM_CHAR, msg->wParam, msg->lParam);
-    default:
+    if (std::find(std::begin(kCharacterKeys), std::end(kCharacterKeys), msg->wParam) == std::end(kCharacterKeys)) {
         return FALSE;
     }
+    return PostMessageA(msg->hwnd, WM_CHAR, msg->wParam, msg->lParam);
 }
 
 BOOL InvalidateRect(HWND handle, const RECT*, BOOL) {
@@ -125,19 +123,14 @@ BOOL PostKeyPress(HWND window, UINT virtualKey) {
     }
     // lParam: repeat count 1; a key-up also has the previous-state and transition bits.
     return PostInput(target, WM_KEYDOWN, virtualKey, 1) &&
-                   PostInput(target, WM_KEYUP, virtualKey, static_cast<LPARAM>(0xC0000001u))
-               ? TRUE
-               : FALSE;
+           PostInput(target, WM_KEYUP, virtualKey, static_cast<LPARAM>(0xC0000001u));
 }
 
 BOOL PostClick(HWND window) {
     RECT client;
     if (!GetClientRect(window, &client)) return FALSE;
     const LPARAM middle = MAKELPARAM(client.right / 2, client.bottom / 2);
-    return PostInput(window, WM_LBUTTONDOWN, MK_LBUTTON, middle) &&
-                   PostInput(window, WM_LBUTTONUP, 0, middle)
-               ? TRUE
-               : FALSE;
+    return PostInput(window, WM_LBUTTONDOWN, MK_LBUTTON, middle) && PostInput(window, WM_LBUTTONUP, 0, middle);
 }
 
 } // namespace platform
