@@ -1,7 +1,6 @@
 // The system's control classes: the static control, the push button and the progress bar, and
 // their registration.
 #include "platform/controls/Controls.h"
-#include "platform/controls/SystemClasses.h"
 #include "platform/user/UserDialog.h"
 #include "platform/user/UserQueue.h"
 #include "platform/user/UserWindow.h"

@@ -1,10 +1,10 @@
 #include "platform/user/WindowClass.h"
 
-#include "platform/controls/SystemClasses.h"
 #include "platform/runtime/NeverDestroyed.h"
 #include "platform/user/Window.h"
 #include "platform/runtime/SameName.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <mutex>
 #include <vector>
@@ -24,14 +24,10 @@ bool IsAtom(LPCSTR name) {
 
 // Needs the model lock.
 std::vector<std::shared_ptr<WindowClass>>::iterator Lookup(LPCSTR nameOrAtom) {
-    auto& classes = Classes();
-    for (auto it = classes.begin(); it != classes.end(); ++it) {
-        if (IsAtom(nameOrAtom) ? (*it)->atom == reinterpret_cast<std::uintptr_t>(nameOrAtom)
-                               : platform::SameName((*it)->name.c_str(), nameOrAtom)) {
-            return it;
-        }
-    }
-    return classes.end();
+    return std::find_if(Classes().begin(), Classes().end(), [nameOrAtom](const auto& entry) {
+        return IsAtom(nameOrAtom) ? entry->atom == reinterpret_cast<std::uintptr_t>(nameOrAtom)
+                                  : platform::SameName(entry->name.c_str(), nameOrAtom);
+    });
 }
 
 } // namespace
@@ -59,16 +55,10 @@ ATOM AddClass(const WNDCLASSA& record, bool system, ATOM atom) {
     // Class atoms come from the string-atom range, as the platform's do.
     static ATOM lastAtom = 0xC000;
     if (!atom && lastAtom == 0xFFFF) return 0;
-    auto entry = std::make_shared<WindowClass>();
-    entry->name = record.lpszClassName;
-    entry->procedure = record.lpfnWndProc;
-    entry->instance = record.hInstance;
-    entry->icon = record.hIcon;
-    entry->background = record.hbrBackground;
-    entry->atom = atom ? atom : ++lastAtom;
-    entry->system = system;
-    Classes().push_back(entry);
-    return entry->atom;
+    Classes().push_back(std::make_shared<WindowClass>(WindowClass{record.lpszClassName, record.lpfnWndProc,
+                                                                  record.hInstance, record.hIcon, record.hbrBackground,
+                                                                  atom ? atom : ++lastAtom, system}));
+    return Classes().back()->atom;
 }
 
 } // namespace platform::user

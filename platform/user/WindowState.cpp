@@ -1,7 +1,9 @@
-// A window's visible and enabled state, the keyboard focus, and relations and rectangles.
+// A window's visible and enabled state, the keyboard focus, relations and rectangles, and the
+// modal message box (the display presents it while its owner is disabled).
 //
 // Showing and enabling change what the window's own procedure sees (WM_SHOWWINDOW, WM_ENABLE), so
 // when another thread asks, the owning thread does the work while the caller waits.
+#include "platform/user/UserMessageBox.h"
 #include "platform/user/UserQueue.h"
 #include "platform/user/UserWindow.h"
 #include "platform/display/Backend.h"
@@ -146,4 +148,15 @@ BOOL GetWindowRect(HWND handle, RECT* rect) {
         }
         return true;
     }) ? TRUE : FALSE;
+}
+
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
+    HWND top = WithWindow(owner, [](Window& window) { return Root(window)->handle; });
+    // The owner stays disabled while the box is up, and is enabled afterwards only if this box
+    // was what disabled it (a box over a box leaves it to the outer one).
+    const bool disabledHere = top && !EnableWindow(top, FALSE);
+    const int answer =
+        platform::display::Current().ShowMessageBox(top, text ? text : "", caption ? caption : "Error", style);
+    if (disabledHere) EnableWindow(top, TRUE);
+    return answer;
 }
