@@ -1,11 +1,39 @@
-// What the start-up code hands the program: its instance and its command-line text; and the
-// version the system reports.
+// What the start-up code hands the program (its instance and its command-line text), the
+// version the system reports, and how the stop signals reach the program.
 #include "platform/runtime/Kernel.h"
+#include "platform/runtime/SessionEnd.h"
 #include "platform/runtime/Startup.h"
+#include "platform/user/UserQueue.h"
+#include "platform/user/WinMessages.h"
+
+#include <pthread.h>
 
 #include <atomic>
+#include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <cstring>
+#include <thread>
+
+namespace {
+
+std::atomic<platform::CommandLine*> gCommandLine{nullptr};
+
+// NT 6.1, build 7601: build in the high word (top bit clear: the NT family), minor 1, major 6.
+constexpr DWORD kSystemVersion = (7601u << 16) | (1u << 8) | 6u;
+
+std::atomic<DWORD> gReported{kSystemVersion};
+
+sigset_t StopSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGHUP);
+    return set;
+}
+
+} // namespace
 
 namespace platform {
 
@@ -19,12 +47,6 @@ std::string CommandLineText(int argc, const char* const* argv) {
     return text;
 }
 
-namespace {
-
-std::atomic<CommandLine*> gCommandLine{nullptr};
-
-} // namespace
-
 CommandLine& MakeCommandLine(int argc, const char* const* argv) {
     auto* line = new CommandLine{CommandLineText(argc, argv), {}};
     for (int i = 1; i < argc && argv && argv[i]; ++i) line->argumentLengths.push_back(std::strlen(argv[i]));
@@ -37,28 +59,6 @@ const std::vector<std::size_t>* ArgumentLengths(const char* text) {
     return line && text == line->text.data() ? &line->argumentLengths : nullptr;
 }
 
-} // namespace platform
-
-HMODULE GetModuleHandleA(LPCSTR name) {
-    // The program's one module: the usual base address of a program on the platform.
-    return name ? nullptr : reinterpret_cast<HMODULE>(static_cast<std::uintptr_t>(0x00400000));
-}
-
-namespace {
-
-// NT 6.1, build 7601: build in the high word (top bit clear: the NT family), minor 1, major 6.
-constexpr DWORD kSystemVersion = (7601u << 16) | (1u << 8) | 6u;
-
-std::atomic<DWORD> gReported{kSystemVersion};
-
-} // namespace
-
-DWORD GetVersion() {
-    return gReported.load();
-}
-
-namespace platform {
-
 void SetReportedVersionForTesting(DWORD version) {
     gReported.store(version);
 }
@@ -67,4 +67,38 @@ void ResetReportedVersion() {
     gReported.store(kSystemVersion);
 }
 
+void BlockStopSignals() {
+    const sigset_t set = StopSignals();
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+void KeepWriteFailuresAsErrors() {
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
+}
+
+void ForwardStopSignals(HWND* window) {
+    std::thread([window] {
+        const sigset_t set = StopSignals();
+        for (;;) {
+            int signal = 0;
+            if (sigwait(&set, &signal) != 0) continue;
+            // WATCHOUT: the window handle is written once by the window thread before the
+            // worker starts; a signal that comes earlier waits for it.
+            std::atomic_ref<HWND> target(*window);
+            while (!target.load()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            PostMessageA(target.load(), WM_CLOSE, 0, 0);
+        }
+    }).detach();
+}
+
 } // namespace platform
+
+HMODULE GetModuleHandleA(LPCSTR name) {
+    // The program's one module: the usual base address of a program on the platform.
+    return name ? nullptr : reinterpret_cast<HMODULE>(static_cast<std::uintptr_t>(0x00400000));
+}
+
+DWORD GetVersion() {
+    return gReported.load();
+}
