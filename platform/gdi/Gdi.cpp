@@ -6,6 +6,7 @@
 // while it is held.
 #include "platform/gdi/Gdi.h"
 #include "platform/display/Backend.h"
+#include "platform/runtime/ByteOrder.h"
 #include "platform/runtime/HandleTable.h"
 #include "platform/runtime/NeverDestroyed.h"
 #include "platform/user/Model.h"
@@ -128,26 +129,23 @@ bool Drawable(const BITMAPINFOHEADER& header) {
 }
 
 // The colours of a colour table: RGB values, or indices into the context's palette.
-void ColourTable(const BITMAPINFO* info, const BITMAPINFOHEADER& header, UINT usage,
-                 const Palette& palette, std::vector<std::uint32_t>* colours) {
+std::vector<std::uint32_t> ColourTable(const BITMAPINFO* info, const BITMAPINFOHEADER& header, UINT usage,
+                                       const Palette& palette) {
     const std::size_t possible = std::size_t{1} << header.biBitCount;
     const std::size_t count =
         header.biClrUsed != 0 && header.biClrUsed < possible ? header.biClrUsed : possible;
     const auto* table = reinterpret_cast<const unsigned char*>(info) + header.biSize;
-    colours->assign(possible, 0); // indices past the table are black
+    std::vector<std::uint32_t> colours(possible, 0); // indices past the table are black
     for (std::size_t i = 0; i < count; ++i) {
         if (usage == DIB_RGB_COLORS) {
             const unsigned char* quad = table + 4 * i; // blue, green, red, reserved
-            (*colours)[i] = Colour(quad[2], quad[1], quad[0]);
-        } else {
-            WORD index;
-            std::memcpy(&index, table + 2 * i, sizeof index);
-            if (index < palette.entries.size()) {
-                const PALETTEENTRY& entry = palette.entries[index];
-                (*colours)[i] = Colour(entry.peRed, entry.peGreen, entry.peBlue);
-            }
+            colours[i] = Colour(quad[2], quad[1], quad[0]);
+        } else if (const WORD index = byteorder::LE16(table + 2 * i); index < palette.entries.size()) {
+            const PALETTEENTRY& entry = palette.entries[index];
+            colours[i] = Colour(entry.peRed, entry.peGreen, entry.peBlue);
         }
     }
+    return colours;
 }
 
 // Fills `bitmap` from the pixels, as `info` describes them. False when they cannot be read.
@@ -158,7 +156,7 @@ bool Decode(platform::SurfaceView& bitmap, const void* pixels, const BITMAPINFO*
     const int bits = header.biBitCount;
     std::vector<std::uint32_t> colours;
     if (bits == 1 || bits == 4 || bits == 8) {
-        ColourTable(info, header, usage, palette, &colours);
+        colours = ColourTable(info, header, usage, palette);
     } else if (bits != 24 && bits != 32) {
         return false;
     }

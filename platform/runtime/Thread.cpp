@@ -5,6 +5,7 @@
 #include <pthread.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
@@ -40,10 +41,8 @@ std::uintptr_t _beginthread(void (*start)(void*), unsigned stackSize, void* argu
     if (stackSize != 0) {
         // The system wants whole pages and no less than its minimum.
         const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-        const auto minimum = static_cast<std::size_t>(PTHREAD_STACK_MIN);
-        std::size_t size = stackSize < minimum ? minimum : stackSize;
-        size = (size + page - 1) / page * page;
-        error = pthread_attr_setstacksize(&attributes, size);
+        const std::size_t size = std::max<std::size_t>(stackSize, PTHREAD_STACK_MIN);
+        error = pthread_attr_setstacksize(&attributes, (size + page - 1) / page * page);
     }
     auto* startRecord = new ThreadStart{start, argument};
     pthread_t thread{};
