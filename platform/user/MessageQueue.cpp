@@ -4,8 +4,6 @@
 //
 // The paint flag is all there is for now: a rectangle marks the whole window, and validating
 // clears it.
-#include "platform/user/MessageQueue.h"
-
 #include "platform/user/Input.h"
 #include "platform/user/UserQueue.h"
 #include "platform/user/UserWindow.h"
@@ -202,7 +200,7 @@ bool MessageQueue::FindPaint(MSG* msg, HWND filterWindow, UINT first, UINT last)
     return false;
 }
 
-UINT MessageQueue::Status() {
+UINT MessageQueue::Waiting() {
     UINT status = 0;
     std::lock_guard<std::mutex> lock(mMutex);
     if (!mSent.empty()) status |= QS_SENDMESSAGE;
@@ -284,7 +282,7 @@ BOOL PeekMessageA(MSG* msg, HWND filterWindow, UINT first, UINT last, UINT remov
 }
 
 DWORD GetQueueStatus(UINT flags) {
-    const UINT status = MessageQueue::Current()->Status() & flags;
+    const UINT status = MessageQueue::Current()->Waiting() & flags;
     return static_cast<DWORD>(MAKELONG(status, status));
 }
 

@@ -9,7 +9,6 @@
 #include "platform/runtime/ByteOrder.h"
 #include "platform/runtime/HandleTable.h"
 #include "platform/runtime/NeverDestroyed.h"
-#include "platform/user/MessageQueue.h"
 #include "platform/user/Window.h"
 
 #include <cstdint>

@@ -11,7 +11,6 @@
 #include "platform/user/UserWindow.h"
 #include "platform/display/Backend.h"
 #include "platform/display/HeadlessUser.h"
-#include "platform/user/MessageQueue.h"
 #include "platform/user/Model.h"
 #include "platform/user/Window.h"
 #include "platform/user/WindowClass.h"

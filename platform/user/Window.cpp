@@ -4,7 +4,6 @@
 
 #include "platform/runtime/HandleTable.h"
 #include "platform/runtime/NeverDestroyed.h"
-#include "platform/user/MessageQueue.h"
 #include "platform/runtime/SameName.h"
 #include "platform/user/WindowClass.h"
 
