@@ -3,7 +3,6 @@
 #include "platform/controls/Controls.h"
 #include "platform/user/UserDialog.h"
 #include "platform/user/UserQueue.h"
-#include "platform/user/UserWindow.h"
 #include "platform/user/Window.h"
 #include "platform/user/WindowClass.h"
 
@@ -62,10 +61,9 @@ bool InClientArea(HWND button, LPARAM position) {
     return x >= client.left && x < client.right && y >= client.top && y < client.bottom;
 }
 
+// A button without a parent tells no one: a send to no window does nothing.
 void Click(HWND button) {
-    HWND parent = GetParent(button);
-    if (!parent) return;
-    SendMessageA(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
+    SendMessageA(GetParent(button), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
                  reinterpret_cast<LPARAM>(button));
 }
 

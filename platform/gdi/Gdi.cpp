@@ -9,9 +9,7 @@
 #include "platform/runtime/ByteOrder.h"
 #include "platform/runtime/HandleTable.h"
 #include "platform/runtime/NeverDestroyed.h"
-#include "platform/user/Model.h"
 #include "platform/user/UserQueue.h"
-#include "platform/user/UserWindow.h"
 #include "platform/user/Window.h"
 
 #include <algorithm>

@@ -39,8 +39,7 @@ namespace platform {
 
 std::string CommandLineText(int argc, const char* const* argv) {
     std::string text;
-    for (int i = 1; i < argc && argv; ++i) {
-        if (!argv[i]) break;
+    for (int i = 1; i < argc && argv && argv[i]; ++i) {
         if (i > 1) text += ' ';
         text += argv[i];
     }

@@ -7,7 +7,6 @@
 #include "platform/resources/Resources.h"
 #include "platform/user/UserMessageBox.h"
 #include "platform/user/UserQueue.h"
-#include "platform/user/UserWindow.h"
 #include "platform/user/Window.h"
 #include "platform/runtime/ByteOrder.h"
 #include "platform/runtime/SameName.h"
@@ -249,12 +248,10 @@ HWND CreateDialogIndirectParamA(HINSTANCE instance, const void* dialogTemplate, 
 }
 
 HWND CreateDialogParamA(HINSTANCE instance, LPCSTR name, HWND owner, DLGPROC procedure, LPARAM param) {
+    // No such template: no bytes, which make no window.
     HRSRC found = FindResourceA(instance, name, RT_DIALOG);
-    if (!found) return nullptr;
-    const void* bytes = LockResource(LoadResource(instance, found));
-    if (!bytes) return nullptr;
-    return CreateDialogIndirectParamA(instance, bytes, SizeofResource(instance, found), owner,
-                                      procedure, param);
+    return CreateDialogIndirectParamA(instance, LockResource(LoadResource(instance, found)),
+                                      SizeofResource(instance, found), owner, procedure, param);
 }
 
 LRESULT DefDlgProcA(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -6,7 +6,6 @@
 // clears it.
 #include "platform/user/Input.h"
 #include "platform/user/UserQueue.h"
-#include "platform/user/UserWindow.h"
 #include "platform/display/Backend.h"
 #include "platform/user/Window.h"
 

@@ -8,10 +8,8 @@
 // on another thread) handles it.
 #include "platform/user/UserMessageBox.h"
 #include "platform/user/UserQueue.h"
-#include "platform/user/UserWindow.h"
 #include "platform/display/Backend.h"
 #include "platform/display/HeadlessUser.h"
-#include "platform/user/Model.h"
 #include "platform/user/Window.h"
 #include "platform/user/WindowClass.h"
 
@@ -123,11 +121,12 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
         DestroyWindow(handle);
         return nullptr;
     }
-    if (style & WS_VISIBLE) {
-        ModelLock lock(ModelMutex());
-        if (Window* made = Find(handle)) made->style |= WS_VISIBLE;
-    }
-    if (!IsWindow(handle)) return nullptr;
+    // Gone already when its procedure destroyed it while it was being made.
+    const bool made = WithWindow(handle, [style](Window& record) {
+        record.style |= style & WS_VISIBLE;
+        return true;
+    });
+    if (!made) return nullptr;
     InvalidateRect(handle, nullptr, TRUE);
     return handle;
 }
@@ -338,10 +337,9 @@ BOOL SetDlgItemTextA(HWND dialog, int id, LPCSTR text) {
 UINT GetDlgItemTextA(HWND dialog, int id, LPSTR buffer, int size) {
     if (!buffer || size <= 0) return 0;
     buffer[0] = '\0';
-    HWND item = GetDlgItem(dialog, id);
-    return item ? static_cast<UINT>(SendMessageA(item, WM_GETTEXT, static_cast<WPARAM>(size),
-                                                 reinterpret_cast<LPARAM>(buffer)))
-                : 0;
+    // A missing item: a send to no window answers 0 and leaves the buffer empty.
+    return static_cast<UINT>(SendMessageA(GetDlgItem(dialog, id), WM_GETTEXT, static_cast<WPARAM>(size),
+                                          reinterpret_cast<LPARAM>(buffer)));
 }
 
 BOOL SetDlgItemInt(HWND dialog, int id, UINT value, BOOL isSigned) {

@@ -26,17 +26,14 @@ Table& TheTable() {
     return table.get();
 }
 
-std::vector<std::shared_ptr<WindowClass>>& Classes() {
-    return TheTable().classes;
-}
-
 bool IsAtom(LPCSTR name) {
     return reinterpret_cast<std::uintptr_t>(name) < 0x10000;
 }
 
 // Needs the model lock.
 std::vector<std::shared_ptr<WindowClass>>::iterator Lookup(LPCSTR nameOrAtom) {
-    return std::find_if(Classes().begin(), Classes().end(), [nameOrAtom](const auto& entry) {
+    auto& classes = TheTable().classes;
+    return std::find_if(classes.begin(), classes.end(), [nameOrAtom](const auto& entry) {
         return IsAtom(nameOrAtom) ? entry->atom == reinterpret_cast<std::uintptr_t>(nameOrAtom)
                                   : platform::SameName(entry->name.c_str(), nameOrAtom);
     });
@@ -135,7 +132,7 @@ std::shared_ptr<const WindowClass> FindClass(LPCSTR nameOrAtom) {
     if (!nameOrAtom) return nullptr;
     ModelLock lock(ModelMutex());
     auto found = Lookup(nameOrAtom);
-    return found == Classes().end() ? nullptr : *found;
+    return found == TheTable().classes.end() ? nullptr : *found;
 }
 
 ATOM AddClass(const WNDCLASSA& record, bool system, ATOM atom) {
@@ -144,14 +141,15 @@ ATOM AddClass(const WNDCLASSA& record, bool system, ATOM atom) {
         return 0;
     }
     ModelLock lock(ModelMutex());
-    if (Lookup(record.lpszClassName) != Classes().end()) return 0;
+    auto& classes = TheTable().classes;
+    if (Lookup(record.lpszClassName) != classes.end()) return 0;
     // Class atoms come from the string-atom range, as the platform's do.
     static ATOM lastAtom = 0xC000;
     if (!atom && lastAtom == 0xFFFF) return 0;
-    Classes().push_back(std::make_shared<WindowClass>(WindowClass{record.lpszClassName, record.lpfnWndProc,
-                                                                  record.hInstance, record.hIcon, record.hbrBackground,
-                                                                  atom ? atom : ++lastAtom, system}));
-    return Classes().back()->atom;
+    classes.push_back(std::make_shared<WindowClass>(WindowClass{record.lpszClassName, record.lpfnWndProc,
+                                                                record.hInstance, record.hIcon, record.hbrBackground,
+                                                                atom ? atom : ++lastAtom, system}));
+    return classes.back()->atom;
 }
 
 } // namespace platform::user
@@ -168,11 +166,11 @@ BOOL UnregisterClassA(LPCSTR className, HINSTANCE) {
     if (!className) return FALSE;
     ModelLock lock(ModelMutex());
     auto found = Lookup(className);
-    if (found == Classes().end() || (*found)->system) return FALSE;
+    if (found == TheTable().classes.end() || (*found)->system) return FALSE;
     for (const Window* window : AllWindows()) {
         if (window->windowClass == *found) return FALSE;
     }
-    Classes().erase(found);
+    TheTable().classes.erase(found);
     return TRUE;
 }
 
