@@ -1,19 +1,11 @@
-// What the start-up code hands the program (its instance and its command-line text), the
-// version the system reports, and how the stop signals reach the program.
+// What the start-up code hands the program (its instance and its command-line text), and the
+// version the system reports.
 #include "platform/runtime/Kernel.h"
-#include "platform/runtime/SessionEnd.h"
 #include "platform/runtime/Startup.h"
-#include "platform/user/UserQueue.h"
-#include "platform/user/WinMessages.h"
-
-#include <pthread.h>
 
 #include <atomic>
-#include <chrono>
-#include <csignal>
 #include <cstdint>
 #include <cstring>
-#include <thread>
 
 namespace {
 
@@ -23,15 +15,6 @@ std::atomic<platform::CommandLine*> gCommandLine{nullptr};
 constexpr DWORD kSystemVersion = (7601u << 16) | (1u << 8) | 6u;
 
 std::atomic<DWORD> gReported{kSystemVersion};
-
-sigset_t StopSignals() {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    sigaddset(&set, SIGHUP);
-    return set;
-}
 
 } // namespace
 
@@ -64,31 +47,6 @@ void SetReportedVersionForTesting(DWORD version) {
 
 void ResetReportedVersion() {
     gReported.store(kSystemVersion);
-}
-
-void BlockStopSignals() {
-    const sigset_t set = StopSignals();
-    pthread_sigmask(SIG_BLOCK, &set, nullptr);
-}
-
-void KeepWriteFailuresAsErrors() {
-    std::signal(SIGPIPE, SIG_IGN);
-    std::signal(SIGXFSZ, SIG_IGN);
-}
-
-void ForwardStopSignals(HWND* window) {
-    std::thread([window] {
-        const sigset_t set = StopSignals();
-        for (;;) {
-            int signal = 0;
-            if (sigwait(&set, &signal) != 0) continue;
-            // WATCHOUT: the window handle is written once by the window thread before the
-            // worker starts; a signal that comes earlier waits for it.
-            std::atomic_ref<HWND> target(*window);
-            while (!target.load()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            PostMessageA(target.load(), WM_CLOSE, 0, 0);
-        }
-    }).detach();
 }
 
 } // namespace platform

@@ -199,10 +199,6 @@ struct Scale {
     int Y(int dialogUnits) const { return static_cast<int>(std::lround(dialogUnits * baseY / 8)); }
 };
 
-bool TakesFocus(const platform::DialogItemLayout& item) {
-    return (item.style & WS_TABSTOP) && (item.style & WS_VISIBLE) && !(item.style & WS_DISABLED);
-}
-
 } // namespace
 
 HWND CreateDialogIndirectParamA(HINSTANCE instance, const void* dialogTemplate, std::size_t size,
@@ -237,7 +233,8 @@ HWND CreateDialogIndirectParamA(HINSTANCE instance, const void* dialogTemplate, 
             DestroyWindow(dialog);
             return nullptr;
         }
-        if (!firstFocus && TakesFocus(item)) firstFocus = control;
+        const bool takesFocus = (item.style & WS_TABSTOP) && (item.style & WS_VISIBLE) && !(item.style & WS_DISABLED);
+        if (!firstFocus && takesFocus) firstFocus = control;
     }
     if (SendMessageA(dialog, WM_INITDIALOG, reinterpret_cast<WPARAM>(firstFocus), param) && firstFocus) {
         SetFocus(firstFocus);

@@ -61,10 +61,7 @@ void Erase(HWND handle) {
     if (!window) return;
     const std::vector<HWND> children = window->children;
     for (HWND child : children) Erase(child);
-    if (Window* parent = Find(window->parent)) {
-        auto& siblings = parent->children;
-        siblings.erase(std::remove(siblings.begin(), siblings.end(), handle), siblings.end());
-    }
+    if (Window* parent = Find(window->parent)) std::erase(parent->children, handle);
     if (window->queue && window->queue->focus == handle) window->queue->focus = nullptr;
     TheTable().windows.Remove(handle);
 }

@@ -74,7 +74,7 @@ public:
     bool KeyDown(UINT virtualKey);
     // Something outside the queue changed (a window of the thread needs painting): look again.
     void Wake();
-    // The thread has ended; see above.
+    // The thread has ended; see the top of this file.
     void Shutdown();
 
     // The thread's keyboard focus window. Guarded by the model lock, not by the queue's own.
