@@ -183,21 +183,22 @@ using namespace platform::user;
 namespace {
 
 // Dialog units to pixels: a dialog unit is a quarter of the base unit across and an eighth of it
-// down. A font of p points has the base units (4p + 2) / 5 across and (8p + 2) / 5 down; without
-// a font the system font's 8 x 16 serve.
+// down, in whole pixels of the template's font.
 struct Scale {
-    double baseX = 8;
-    double baseY = 16;
-    explicit Scale(const platform::DialogLayout& layout) {
-        if ((layout.style & DS_SETFONT) && layout.pointSize > 0) {
-            baseX = (4 * layout.pointSize + 2) / 5;
-            baseY = (8 * layout.pointSize + 2) / 5;
-        }
-    }
+    double baseX;
+    double baseY;
     // Rounded to the nearest pixel, halves away from zero (the quotients are exact in a double).
     int X(int dialogUnits) const { return static_cast<int>(std::lround(dialogUnits * baseX / 4)); }
     int Y(int dialogUnits) const { return static_cast<int>(std::lround(dialogUnits * baseY / 8)); }
 };
+
+// A font of p points has the base units (4p + 2) / 5 across and (8p + 2) / 5 down; without a font
+// the system font's 8 x 16 serve.
+Scale ScaleOf(const platform::DialogLayout& layout) {
+    const int points = (layout.style & DS_SETFONT) ? layout.pointSize : 0;
+    if (points <= 0) return Scale{8, 16};
+    return Scale{static_cast<double>((4 * points + 2) / 5), static_cast<double>((8 * points + 2) / 5)};
+}
 
 } // namespace
 
@@ -205,7 +206,7 @@ HWND CreateDialogIndirectParamA(HINSTANCE instance, const void* dialogTemplate, 
                                 HWND owner, DLGPROC procedure, LPARAM param) {
     platform::DialogLayout layout;
     if (!platform::ReadDialogTemplate(dialogTemplate, size, &layout)) return nullptr;
-    const Scale scale(layout);
+    const Scale scale = ScaleOf(layout);
     int x = scale.X(layout.x);
     int y = scale.Y(layout.y);
     RECT ownerRect{};

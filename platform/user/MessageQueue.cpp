@@ -90,9 +90,7 @@ void MessageQueue::PostQuit(int exitCode) {
 LRESULT MessageQueue::Send(std::function<LRESULT()> call) {
     std::shared_ptr<MessageQueue> me = Current();
     if (me.get() == this) return call();
-    auto sent = std::make_shared<SentCall>();
-    sent->call = std::move(call);
-    sent->sender = me;
+    auto sent = std::make_shared<SentCall>(SentCall{std::move(call), me});
     {
         std::lock_guard<std::mutex> lock(mMutex);
         if (mEnded) return 0;
