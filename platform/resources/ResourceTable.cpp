@@ -43,19 +43,17 @@ bool Matches(const ResourceEntry& entry, LPCSTR name) {
     return entry.name && platform::SameName(entry.name, name);
 }
 
-bool TypeMatches(const ResourceEntry& entry, LPCSTR type) {
-    return type && IS_INTRESOURCE(type) &&
-           entry.type == static_cast<int>(reinterpret_cast<std::uintptr_t>(type));
-}
-
 // The entry of that type and name in `language`, or else the first one in any language.
 // language 0 (neutral) asks for no language in particular.
 const ResourceEntry* Lookup(LPCSTR type, LPCSTR name, int language) {
+    // A type is named by its number only.
+    if (!type || !IS_INTRESOURCE(type)) return nullptr;
+    const int typeNumber = static_cast<int>(reinterpret_cast<std::uintptr_t>(type));
     Table& table = TheTable();
     std::lock_guard<std::mutex> lock(table.mutex);
     const ResourceEntry* anyLanguage = nullptr;
     for (const ResourceEntry* entry : table.entries) {
-        if (!TypeMatches(*entry, type) || !Matches(*entry, name)) continue;
+        if (entry->type != typeNumber || !Matches(*entry, name)) continue;
         if (language != 0 && entry->language == language) return entry;
         if (!anyLanguage) anyLanguage = entry;
     }

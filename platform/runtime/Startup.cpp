@@ -1,4 +1,5 @@
-// What the start-up code hands the program: its instance and its command-line text.
+// What the start-up code hands the program (its instance and its command-line text), and the
+// version the system reports.
 #include "platform/runtime/Kernel.h"
 #include "platform/runtime/Startup.h"
 
@@ -6,23 +7,27 @@
 #include <cstdint>
 #include <cstring>
 
+namespace {
+
+std::atomic<platform::CommandLine*> gCommandLine{nullptr};
+
+// NT 6.1, build 7601: build in the high word (top bit clear: the NT family), minor 1, major 6.
+constexpr DWORD kSystemVersion = (7601u << 16) | (1u << 8) | 6u;
+
+std::atomic<DWORD> gReported{kSystemVersion};
+
+} // namespace
+
 namespace platform {
 
 std::string CommandLineText(int argc, const char* const* argv) {
     std::string text;
-    for (int i = 1; i < argc && argv; ++i) {
-        if (!argv[i]) break;
+    for (int i = 1; i < argc && argv && argv[i]; ++i) {
         if (i > 1) text += ' ';
         text += argv[i];
     }
     return text;
 }
-
-namespace {
-
-std::atomic<CommandLine*> gCommandLine{nullptr};
-
-} // namespace
 
 CommandLine& MakeCommandLine(int argc, const char* const* argv) {
     auto* line = new CommandLine{CommandLineText(argc, argv), {}};
@@ -36,9 +41,21 @@ const std::vector<std::size_t>* ArgumentLengths(const char* text) {
     return line && text == line->text.data() ? &line->argumentLengths : nullptr;
 }
 
+void SetReportedVersionForTesting(DWORD version) {
+    gReported.store(version);
+}
+
+void ResetReportedVersion() {
+    gReported.store(kSystemVersion);
+}
+
 } // namespace platform
 
 HMODULE GetModuleHandleA(LPCSTR name) {
     // The program's one module: the usual base address of a program on the platform.
     return name ? nullptr : reinterpret_cast<HMODULE>(static_cast<std::uintptr_t>(0x00400000));
+}
+
+DWORD GetVersion() {
+    return gReported.load();
 }

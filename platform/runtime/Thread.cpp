@@ -1,11 +1,14 @@
-// Threads of the runtime library, on top of POSIX threads.
+// Threads of the runtime library, on top of POSIX threads, and strtok with its position kept per
+// thread.
 #include "platform/runtime/Runtime.h"
 
 #include <pthread.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstddef>
+#include <cstring>
 
 namespace {
 
@@ -38,10 +41,8 @@ std::uintptr_t _beginthread(void (*start)(void*), unsigned stackSize, void* argu
     if (stackSize != 0) {
         // The system wants whole pages and no less than its minimum.
         const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-        const auto minimum = static_cast<std::size_t>(PTHREAD_STACK_MIN);
-        std::size_t size = stackSize < minimum ? minimum : stackSize;
-        size = (size + page - 1) / page * page;
-        error = pthread_attr_setstacksize(&attributes, size);
+        const std::size_t size = std::max<std::size_t>(stackSize, PTHREAD_STACK_MIN);
+        error = pthread_attr_setstacksize(&attributes, (size + page - 1) / page * page);
     }
     auto* startRecord = new ThreadStart{start, argument};
     pthread_t thread{};
@@ -59,3 +60,14 @@ void _endthread() {
     // Unwinds the thread's stack, running destructors, up to RunThread and ends the thread.
     pthread_exit(nullptr);
 }
+
+namespace crt {
+
+char* strtok(char* text, const char* delimiters) {
+    thread_local char* next = nullptr;
+    // Going on before anything was split has nothing to go on with.
+    if (!text && !next) return nullptr;
+    return ::strtok_r(text, delimiters, &next);
+}
+
+} // namespace crt

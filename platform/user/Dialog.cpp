@@ -1,4 +1,5 @@
-// Windows made from dialog templates, and the system dialog class's default processing.
+// Dialog templates written and read, windows made from them, and the system dialog class's
+// default processing.
 #include "platform/user/UserDialog.h"
 
 #include "platform/controls/Controls.h"
@@ -6,35 +7,197 @@
 #include "platform/resources/Resources.h"
 #include "platform/user/UserMessageBox.h"
 #include "platform/user/UserQueue.h"
-#include "platform/user/UserWindow.h"
 #include "platform/user/Window.h"
+#include "platform/runtime/ByteOrder.h"
+#include "platform/runtime/SameName.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <span>
+
+namespace platform {
+namespace {
+
+// Classes the template names by number.
+struct NumberedClass {
+    WORD number;
+    const char* name;
+};
+constexpr NumberedClass kNumberedClasses[] = {
+    {0x0080, "button"}, {0x0081, "edit"},      {0x0082, "static"},
+    {0x0083, "listbox"}, {0x0084, "scrollbar"}, {0x0085, "combobox"},
+};
+
+struct Writer {
+    std::vector<unsigned char> bytes;
+
+    void Word(unsigned value) { byteorder::AppendLE16(bytes, static_cast<std::uint16_t>(value)); }
+    void Dword(DWORD value) { byteorder::AppendLE32(bytes, value); }
+    void Rect(int x, int y, int width, int height) {
+        for (int value : {x, y, width, height}) Word(static_cast<unsigned>(value));
+    }
+    void Text(const char* text) {
+        for (const char* c = text ? text : ""; *c; ++c) Word(static_cast<unsigned char>(*c));
+        Word(0);
+    }
+    void AlignToDword() {
+        while (bytes.size() % 4) bytes.push_back(0);
+    }
+};
+
+// Reads numbers and texts in order. A read that would run past the end yields 0 (an empty text)
+// and fails the whole template.
+class Reader {
+public:
+    Reader(const unsigned char* data, std::size_t size) : mData(data), mSize(size) {}
+
+    bool failed = false;
+
+    bool Skip(std::size_t count) {
+        if (count > mSize - mAt) {
+            failed = true;
+            return false;
+        }
+        mAt += count;
+        return true;
+    }
+    WORD Word() { return Skip(2) ? byteorder::LE16(mData + mAt - 2) : 0; }
+    DWORD Dword() {
+        const DWORD low = Word();
+        return low | (DWORD{Word()} << 16);
+    }
+    void Rect(int* x, int* y, int* width, int* height) {
+        for (int* value : {x, y, width, height}) *value = static_cast<std::int16_t>(Word());
+    }
+    // A text that ends with a 0 unit; units above 0xFF become '?'.
+    std::string Text() {
+        std::string text;
+        for (WORD unit = Word(); unit != 0; unit = Word()) {
+            text.push_back(unit <= 0xFF ? static_cast<char>(unit) : '?');
+        }
+        return text;
+    }
+    // A number (0xFFFF and the number), or -1 and the text in *text.
+    int TextOrNumber(std::string* text) {
+        if (mAt + 2 <= mSize && byteorder::LE16(mData + mAt) == 0xFFFF) {
+            mAt += 2;
+            return Word();
+        }
+        *text = Text();
+        return -1;
+    }
+    // Controls start on 4-byte boundaries, counted from the template's start.
+    void AlignToDword() { Skip((4 - mAt % 4) % 4); }
+
+private:
+    const unsigned char* mData;
+    std::size_t mSize;
+    std::size_t mAt = 0;
+};
+
+} // namespace
+
+std::vector<unsigned char> WriteDialogTemplate(const DialogSpec& spec) {
+    Writer out;
+    out.Dword(spec.font ? spec.style | DS_SETFONT : spec.style & ~DS_SETFONT);
+    out.Dword(spec.exStyle);
+    out.Word(static_cast<unsigned>(spec.count));
+    out.Rect(spec.x, spec.y, spec.width, spec.height);
+    out.Word(0); // no menu
+    out.Text(spec.className);   // none: the empty text, the dialog class
+    out.Text(spec.caption);
+    if (spec.font) {
+        out.Word(static_cast<unsigned>(spec.pointSize));
+        out.Text(spec.font);
+    }
+    for (const DialogItemSpec& item : std::span(spec.items, spec.count)) {
+        out.AlignToDword();
+        out.Dword(item.style);
+        out.Dword(item.exStyle);
+        out.Rect(item.x, item.y, item.width, item.height);
+        out.Word(static_cast<unsigned>(item.id));
+        WORD number = 0;
+        for (const NumberedClass& known : kNumberedClasses) {
+            if (item.className && platform::SameName(item.className, known.name)) number = known.number;
+        }
+        if (number) {
+            out.Word(0xFFFF);
+            out.Word(number);
+        } else {
+            out.Text(item.className);
+        }
+        out.Text(item.text);
+        out.Word(0); // no creation data
+    }
+    return std::move(out.bytes);
+}
+
+bool ReadDialogTemplate(const void* data, std::size_t size, DialogLayout* layout) {
+    if (!data || !layout) return false;
+    Reader in(static_cast<const unsigned char*>(data), size);
+    DialogLayout read;
+    read.style = in.Dword();
+    read.exStyle = in.Dword();
+    const WORD count = in.Word();
+    in.Rect(&read.x, &read.y, &read.width, &read.height);
+    std::string menu;
+    // A lone 0 unit is "no menu" (an empty text).
+    read.hasMenu = in.TextOrNumber(&menu) >= 0 || !menu.empty();
+    // A class by number: only the dialog class itself is one here.
+    const int dialogClass = in.TextOrNumber(&read.className);
+    if (dialogClass >= 0 && dialogClass != 0x8002) return false;
+    read.caption = in.Text();
+    if (read.style & DS_SETFONT) {
+        read.pointSize = in.Word();
+        read.font = in.Text();
+    }
+    for (WORD i = 0; i < count && !in.failed; ++i) {
+        DialogItemLayout item;
+        in.AlignToDword();
+        item.style = in.Dword();
+        item.exStyle = in.Dword();
+        in.Rect(&item.x, &item.y, &item.width, &item.height);
+        item.id = in.Word();
+        const int number = in.TextOrNumber(&item.className);
+        if (number >= 0) {
+            const auto known = std::find_if(std::begin(kNumberedClasses), std::end(kNumberedClasses),
+                                            [number](const NumberedClass& entry) { return entry.number == number; });
+            if (known == std::end(kNumberedClasses)) return false;
+            item.className = known->name;
+        }
+        // A text by number (an icon's resource id) is left empty.
+        in.TextOrNumber(&item.text);
+        in.Skip(in.Word()); // creation data
+        read.items.push_back(std::move(item));
+    }
+    if (in.failed) return false;
+    *layout = std::move(read);
+    return true;
+}
+
+} // namespace platform
 
 using namespace platform::user;
 
 namespace {
 
-// value * numerator / denominator, rounded to the nearest, halves away from zero.
-int MulDiv(int value, int numerator, int denominator) {
-    const std::int64_t product = static_cast<std::int64_t>(value) * numerator;
-    const std::int64_t half = denominator / 2;
-    return static_cast<int>(product >= 0 ? (product + half) / denominator : (product - half) / denominator);
-}
-
+// Dialog units to pixels: a dialog unit is a quarter of the base unit across and an eighth of it
+// down, in whole pixels of the template's font.
 struct Scale {
-    platform::BaseUnits units;
-    int X(int dialogUnits) const { return MulDiv(dialogUnits, units.x, 4); }
-    int Y(int dialogUnits) const { return MulDiv(dialogUnits, units.y, 8); }
+    double baseX;
+    double baseY;
+    // Rounded to the nearest pixel, halves away from zero (the quotients are exact in a double).
+    int X(int dialogUnits) const { return static_cast<int>(std::lround(dialogUnits * baseX / 4)); }
+    int Y(int dialogUnits) const { return static_cast<int>(std::lround(dialogUnits * baseY / 8)); }
 };
 
-void MarkAsDialog(HWND dialog, DLGPROC procedure) {
-    ModelLock lock(ModelMutex());
-    if (Window* window = Find(dialog)) window->dialogProcedure = procedure;
-}
-
-bool TakesFocus(const platform::DialogItemLayout& item) {
-    return (item.style & WS_TABSTOP) && (item.style & WS_VISIBLE) && !(item.style & WS_DISABLED);
+// A font of p points has the base units (4p + 2) / 5 across and (8p + 2) / 5 down; without a font
+// the system font's 8 x 16 serve.
+Scale ScaleOf(const platform::DialogLayout& layout) {
+    const int points = (layout.style & DS_SETFONT) ? layout.pointSize : 0;
+    if (points <= 0) return Scale{8, 16};
+    return Scale{static_cast<double>((4 * points + 2) / 5), static_cast<double>((8 * points + 2) / 5)};
 }
 
 } // namespace
@@ -43,7 +206,7 @@ HWND CreateDialogIndirectParamA(HINSTANCE instance, const void* dialogTemplate, 
                                 HWND owner, DLGPROC procedure, LPARAM param) {
     platform::DialogLayout layout;
     if (!platform::ReadDialogTemplate(dialogTemplate, size, &layout)) return nullptr;
-    const Scale scale{platform::DialogBaseUnits(layout)};
+    const Scale scale = ScaleOf(layout);
     int x = scale.X(layout.x);
     int y = scale.Y(layout.y);
     RECT ownerRect{};
@@ -57,7 +220,7 @@ HWND CreateDialogIndirectParamA(HINSTANCE instance, const void* dialogTemplate, 
                                   scale.X(layout.width), scale.Y(layout.height), owner, nullptr,
                                   instance, nullptr);
     if (!dialog) return nullptr;
-    MarkAsDialog(dialog, procedure);
+    WithWindow(dialog, [procedure](Window& window) { return window.dialogProcedure = procedure; });
 
     HWND firstFocus = nullptr;
     for (const platform::DialogItemLayout& item : layout.items) {
@@ -71,7 +234,8 @@ HWND CreateDialogIndirectParamA(HINSTANCE instance, const void* dialogTemplate, 
             DestroyWindow(dialog);
             return nullptr;
         }
-        if (!firstFocus && TakesFocus(item)) firstFocus = control;
+        const bool takesFocus = (item.style & WS_TABSTOP) && (item.style & WS_VISIBLE) && !(item.style & WS_DISABLED);
+        if (!firstFocus && takesFocus) firstFocus = control;
     }
     if (SendMessageA(dialog, WM_INITDIALOG, reinterpret_cast<WPARAM>(firstFocus), param) && firstFocus) {
         SetFocus(firstFocus);
@@ -82,20 +246,14 @@ HWND CreateDialogIndirectParamA(HINSTANCE instance, const void* dialogTemplate, 
 }
 
 HWND CreateDialogParamA(HINSTANCE instance, LPCSTR name, HWND owner, DLGPROC procedure, LPARAM param) {
+    // No such template: no bytes, which make no window.
     HRSRC found = FindResourceA(instance, name, RT_DIALOG);
-    if (!found) return nullptr;
-    const void* bytes = LockResource(LoadResource(instance, found));
-    if (!bytes) return nullptr;
-    return CreateDialogIndirectParamA(instance, bytes, SizeofResource(instance, found), owner,
-                                      procedure, param);
+    return CreateDialogIndirectParamA(instance, LockResource(LoadResource(instance, found)),
+                                      SizeofResource(instance, found), owner, procedure, param);
 }
 
 LRESULT DefDlgProcA(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    DLGPROC procedure = nullptr;
-    {
-        ModelLock lock(ModelMutex());
-        if (const Window* window = Find(dialog)) procedure = window->dialogProcedure;
-    }
+    const DLGPROC procedure = WithWindow(dialog, [](Window& window) { return window.dialogProcedure; });
     if (procedure) {
         const INT_PTR handled = procedure(dialog, message, wParam, lParam);
         if (handled) return handled;

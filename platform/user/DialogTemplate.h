@@ -64,8 +64,7 @@ struct DialogItemLayout {
     DWORD style = 0;
     DWORD exStyle = 0;
     int x = 0, y = 0, width = 0, height = 0;
-    std::string text;          // empty when the text is a number
-    int textNumber = -1;       // the number, when it is one (an icon's resource id)
+    std::string text;          // empty when the text is a number (an icon's resource id)
 };
 
 struct DialogLayout {
@@ -82,12 +81,5 @@ struct DialogLayout {
 
 // False when the bytes are not a whole template (anything would run past `size`).
 bool ReadDialogTemplate(const void* data, std::size_t size, DialogLayout* layout);
-
-struct BaseUnits {
-    int x;                     // pixels per 4 horizontal dialog units
-    int y;                     // pixels per 8 vertical dialog units
-};
-
-BaseUnits DialogBaseUnits(const DialogLayout& layout);
 
 } // namespace platform

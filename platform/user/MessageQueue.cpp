@@ -1,12 +1,19 @@
-#include "platform/user/MessageQueue.h"
-
+// Message queues, and the calls on them: posting, sending, taking and dispatching messages;
+// which windows need painting; and input as the display (or a test) delivers it, queued for the
+// target window's thread.
+//
+// The paint flag is all there is for now: a rectangle marks the whole window, and validating
+// clears it.
+#include "platform/user/Input.h"
 #include "platform/user/UserQueue.h"
-#include "platform/user/UserWindow.h"
+#include "platform/display/Backend.h"
 #include "platform/user/Window.h"
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <iterator>
 #include <vector>
 
 namespace platform::user {
@@ -28,10 +35,6 @@ bool InRange(UINT message, UINT first, UINT last) {
     return (first == 0 && last == 0) || (first <= message && message <= last);
 }
 
-HWND ThreadOnly() {
-    return reinterpret_cast<HWND>(static_cast<LONG_PTR>(-1));
-}
-
 // Needs the model lock. Whether a message for `target` passes the window filter.
 bool PassesFilter(HWND target, HWND filterWindow) {
     if (!filterWindow) return true;
@@ -47,14 +50,14 @@ UINT InputKind(UINT message) {
     return QS_MOUSEBUTTON;
 }
 
-} // namespace
-
+// Milliseconds since the window system started, for MSG::time.
 DWORD MessageTime() {
     static const auto start = std::chrono::steady_clock::now();
     const auto elapsed = std::chrono::steady_clock::now() - start;
-    return static_cast<DWORD>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
+    return static_cast<DWORD>(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
 }
+
+} // namespace
 
 std::shared_ptr<MessageQueue> MessageQueue::Current() {
     if (!tHolder.queue) tHolder.queue = std::make_shared<MessageQueue>();
@@ -65,11 +68,11 @@ MessageQueue* MessageQueue::CurrentIfAny() {
     return tHolder.queue.get();
 }
 
-bool MessageQueue::Post(const MSG& msg, Kind kind) {
+bool MessageQueue::Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam, Kind kind) {
     {
         std::lock_guard<std::mutex> lock(mMutex);
         if (mEnded) return false;
-        (kind == Kind::Input ? mInput : mPosted).push_back(msg);
+        (kind == Kind::Input ? mInput : mPosted).push_back(MSG{window, message, wParam, lParam, MessageTime(), {0, 0}});
     }
     mWake.notify_all();
     return true;
@@ -87,9 +90,7 @@ void MessageQueue::PostQuit(int exitCode) {
 LRESULT MessageQueue::Send(std::function<LRESULT()> call) {
     std::shared_ptr<MessageQueue> me = Current();
     if (me.get() == this) return call();
-    auto sent = std::make_shared<SentCall>();
-    sent->call = std::move(call);
-    sent->sender = me;
+    auto sent = std::make_shared<SentCall>(SentCall{std::move(call), me});
     {
         std::lock_guard<std::mutex> lock(mMutex);
         if (mEnded) return 0;
@@ -114,7 +115,7 @@ bool MessageQueue::HandleSent(std::unique_lock<std::mutex>& lock) {
     std::shared_ptr<SentCall> next = mSent.front();
     mSent.pop_front();
     lock.unlock();
-    Handle(next);
+    next->sender->Complete(*next, next->call());
     lock.lock();
     return true;
 }
@@ -128,30 +129,26 @@ void MessageQueue::Complete(SentCall& sent, LRESULT result) {
     mWake.notify_all();
 }
 
-void MessageQueue::Handle(const std::shared_ptr<SentCall>& sent) {
-    const LRESULT result = sent->call ? sent->call() : 0;
-    sent->sender->Complete(*sent, result);
-}
-
 bool MessageQueue::Next(MSG* msg, HWND filterWindow, UINT first, UINT last, bool remove, bool wait) {
     std::unique_lock<std::mutex> lock(mMutex);
     for (;;) {
         if (HandleSent(lock)) continue;
-        if (TakeFrom(mPosted, false, msg, filterWindow, first, last, remove)) return true;
+        if (TakeFrom(mPosted, msg, filterWindow, first, last, remove)) return true;
         if (mQuit && (!filterWindow || filterWindow == ThreadOnly()) && InRange(WM_QUIT, first, last)) {
             *msg = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(mQuitCode), 0, MessageTime(), {0, 0}};
             if (remove) mQuit = false;
             return true;
         }
-        if (TakeFrom(mInput, true, msg, filterWindow, first, last, remove)) return true;
+        if (TakeFrom(mInput, msg, filterWindow, first, last, remove)) return true;
         if (FindPaint(msg, filterWindow, first, last)) return true;
         if (!wait) return false;
         mWake.wait(lock);
     }
 }
 
-bool MessageQueue::TakeFrom(std::deque<MSG>& messages, bool isInput, MSG* msg, HWND filterWindow,
-                            UINT first, UINT last, bool remove) {
+bool MessageQueue::TakeFrom(std::deque<MSG>& messages, MSG* msg, HWND filterWindow, UINT first, UINT last,
+                            bool remove) {
+    const bool isInput = &messages == &mInput;
     ModelLock model(ModelMutex());
     for (auto it = messages.begin(); it != messages.end();) {
         if (it->hwnd) {
@@ -200,7 +197,7 @@ bool MessageQueue::FindPaint(MSG* msg, HWND filterWindow, UINT first, UINT last)
     return false;
 }
 
-UINT MessageQueue::Status() {
+UINT MessageQueue::Waiting() {
     UINT status = 0;
     std::lock_guard<std::mutex> lock(mMutex);
     if (!mSent.empty()) status |= QS_SENDMESSAGE;
@@ -239,3 +236,125 @@ void MessageQueue::Shutdown() {
 }
 
 } // namespace platform::user
+
+using namespace platform::user;
+
+namespace {
+
+// A filter naming a window that does not exist.
+bool MissingFilter(HWND filterWindow) {
+    return filterWindow && filterWindow != ThreadOnly() && !IsWindow(filterWindow);
+}
+
+} // namespace
+
+BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    std::shared_ptr<MessageQueue> queue = window ? OwnerQueue(window) : MessageQueue::Current();
+    return queue && queue->Post(window, message, wParam, lParam) ? TRUE : FALSE;
+}
+
+LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    std::shared_ptr<MessageQueue> queue = OwnerQueue(window);
+    if (!queue) return 0;
+    if (queue->IsCurrent()) return CallProcedure(window, message, wParam, lParam);
+    // WATCHOUT: the lambda keeps lParam as it is; a pointer in it stays valid because this
+    // thread waits until the message has been handled.
+    return queue->Send([=] { return CallProcedure(window, message, wParam, lParam); });
+}
+
+void PostQuitMessage(int exitCode) {
+    MessageQueue::Current()->PostQuit(exitCode);
+}
+
+BOOL GetMessageA(MSG* msg, HWND filterWindow, UINT first, UINT last) {
+    if (!msg || MissingFilter(filterWindow)) return -1;
+    MessageQueue::Current()->Next(msg, filterWindow, first, last, true, true);
+    return msg->message == WM_QUIT ? FALSE : TRUE;
+}
+
+BOOL PeekMessageA(MSG* msg, HWND filterWindow, UINT first, UINT last, UINT removeFlags) {
+    if (!msg || MissingFilter(filterWindow)) return FALSE;
+    const bool remove = (removeFlags & PM_REMOVE) != 0;
+    return MessageQueue::Current()->Next(msg, filterWindow, first, last, remove, false) ? TRUE : FALSE;
+}
+
+DWORD GetQueueStatus(UINT flags) {
+    const UINT status = MessageQueue::Current()->Waiting() & flags;
+    return static_cast<DWORD>(MAKELONG(status, status));
+}
+
+LRESULT DispatchMessageA(const MSG* msg) {
+    if (!msg || !msg->hwnd) return 0;
+    std::shared_ptr<MessageQueue> queue = OwnerQueue(msg->hwnd);
+    if (!queue || !queue->IsCurrent()) return 0;
+    return CallProcedure(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+}
+
+BOOL TranslateMessage(const MSG* msg) {
+    // The keys whose code is their character.
+    constexpr WPARAM kCharacterKeys[] = {VK_BACK, VK_TAB, VK_RETURN, VK_ESCAPE, VK_SPACE};
+    if (!msg || (msg->message != WM_KEYDOWN && msg->message != WM_SYSKEYDOWN)) return FALSE;
+    if (std::find(std::begin(kCharacterKeys), std::end(kCharacterKeys), msg->wParam) == std::end(kCharacterKeys)) {
+        return FALSE;
+    }
+    return PostMessageA(msg->hwnd, WM_CHAR, msg->wParam, msg->lParam);
+}
+
+BOOL InvalidateRect(HWND handle, const RECT*, BOOL) {
+    std::shared_ptr<MessageQueue> queue = WithWindow(handle, [](Window& window) {
+        window.needsPaint = true;
+        return window.queue;
+    });
+    if (!queue) return FALSE;
+    // The owner may be waiting in GetMessageA with nothing else to do: it has painting now.
+    queue->Wake();
+    platform::display::Current().WindowChanged(handle);
+    return TRUE;
+}
+
+BOOL ValidateRect(HWND handle, const RECT*) {
+    return WithWindow(handle, [](Window& window) {
+        window.needsPaint = false;
+        return TRUE;
+    });
+}
+
+BOOL UpdateWindow(HWND handle) {
+    bool paint = false;
+    const bool found = WithWindow(handle, [&paint](Window& window) {
+        paint = window.needsPaint && VisibleWithAncestors(window);
+        return true;
+    });
+    if (paint) SendMessageA(handle, WM_PAINT, 0, 0);
+    return found ? TRUE : FALSE;
+}
+
+namespace platform {
+
+BOOL PostInput(HWND target, UINT message, WPARAM wParam, LPARAM lParam) {
+    std::shared_ptr<MessageQueue> queue = OwnerQueue(target);
+    return queue && queue->Post(target, message, wParam, lParam, MessageQueue::Kind::Input) ? TRUE : FALSE;
+}
+
+BOOL PostKeyPress(HWND window, UINT virtualKey) {
+    HWND target = window;
+    {
+        ModelLock lock(ModelMutex());
+        const Window* top = Find(window);
+        if (!top) return FALSE;
+        const Window* focus = Find(top->queue->focus);
+        if (focus && IsSelfOrDescendant(*focus, window)) target = focus->handle;
+    }
+    // lParam: repeat count 1; a key-up also has the previous-state and transition bits.
+    return PostInput(target, WM_KEYDOWN, virtualKey, 1) &&
+           PostInput(target, WM_KEYUP, virtualKey, static_cast<LPARAM>(0xC0000001u));
+}
+
+BOOL PostClick(HWND window) {
+    RECT client;
+    if (!GetClientRect(window, &client)) return FALSE;
+    const LPARAM middle = MAKELPARAM(client.right / 2, client.bottom / 2);
+    return PostInput(window, WM_LBUTTONDOWN, MK_LBUTTON, middle) && PostInput(window, WM_LBUTTONUP, 0, middle);
+}
+
+} // namespace platform

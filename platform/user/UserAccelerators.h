@@ -16,6 +16,7 @@
 //     }
 #pragma once
 
+#include "platform/runtime/ByteOrder.h"
 #include "platform/runtime/WinTypes.h"
 
 #include <array>
@@ -45,10 +46,7 @@ constexpr std::array<unsigned char, 8 * N> PackAcceleratorTable(const ACCEL (&en
     for (std::size_t i = 0; i < N; ++i) {
         const WORD flags = static_cast<WORD>(entries[i].fVirt | (i + 1 == N ? 0x80 : 0));
         const WORD words[4] = {flags, entries[i].key, entries[i].cmd, 0};
-        for (std::size_t w = 0; w < 4; ++w) {
-            bytes[8 * i + 2 * w] = static_cast<unsigned char>(words[w] & 0xFF);
-            bytes[8 * i + 2 * w + 1] = static_cast<unsigned char>(words[w] >> 8);
-        }
+        for (std::size_t w = 0; w < 4; ++w) byteorder::PutLE16(bytes.data() + 8 * i + 2 * w, words[w]);
     }
     return bytes;
 }

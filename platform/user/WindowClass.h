@@ -30,3 +30,11 @@ ATOM AddClass(const WNDCLASSA& windowClass, bool system, ATOM atom = 0);
 void EnsureSystemClasses();
 
 } // namespace platform::user
+
+namespace platform::controls {
+
+// Registers "static", "button", "msctls_progress32" and the dialog class "#32770" (the control
+// classes' own file). The class table calls it once, before its first use.
+void RegisterSystemClasses();
+
+} // namespace platform::controls
