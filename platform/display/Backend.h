@@ -20,8 +20,6 @@ class Backend {
 public:
     virtual ~Backend() = default;
 
-    virtual const char* Name() const = 0;
-
     // Something the window shows has changed: it needs painting, was shown, hidden or
     // destroyed, or its caption changed. Called on any thread, possibly very often: it must
     // return at once (note the change and draw later) and must not wait for a window's thread.

@@ -8,7 +8,6 @@ namespace platform::display {
 
 class HeadlessBackend : public Backend {
 public:
-    const char* Name() const override { return "headless"; }
     void WindowChanged(HWND) override {}
     int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT style) override;
 };

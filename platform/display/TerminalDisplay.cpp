@@ -190,7 +190,6 @@ public:
     }
     ~TerminalBackend() override { Shutdown(); }
 
-    const char* Name() const override { return "terminal"; }
 
     void WindowChanged(HWND) override {
         if (!mDirty.exchange(true)) Wake();

@@ -371,7 +371,6 @@ public:
 
     static X11Backend* Live() { return sLive.load(); }
 
-    const char* Name() const override { return "x11"; }
 
     void WindowChanged(HWND) override {
         mDirty = true;

@@ -42,7 +42,6 @@ std::vector<WPARAM> Commands(HWND window) {
 class KeyDuringBox : public platform::display::Backend {
 public:
     KeyDuringBox(HWND target, HACCEL table) : mTarget(target), mTable(table) {}
-    const char* Name() const override { return "key during box"; }
     void WindowChanged(HWND) override {}
     int ShowMessageBox(HWND, const char*, const char*, UINT) override {
         MSG escape{mTarget, WM_KEYDOWN, VK_ESCAPE, 1, 0, {0, 0}};

@@ -181,7 +181,6 @@ namespace {
 // A display whose message boxes stay up until the test lets them go.
 class HeldBoxes : public platform::display::Backend {
 public:
-    const char* Name() const override { return "held"; }
     void WindowChanged(HWND) override {}
     int ShowMessageBox(HWND, const char*, const char*, UINT) override {
         up = true;
