@@ -139,7 +139,7 @@ std::FILE* fopen(const char* path, const char* mode) {
         if (made) std::remove(path);
         HoldForever();
     }
-    TestedCall::Opened(stream, path, mode);
+    TestedCall::Follow(stream, path, mode);
     return stream;
 }
 
@@ -150,7 +150,7 @@ int fclose(std::FILE* stream) {
         TableLock tables(TableMutex());
         OpenStreams().erase(stream);
     }
-    TestedCall::Closed(stream);
+    TestedCall::Follow(stream);
     const int result = std::fclose(stream);
     if (call.Refused()) return EOF;
     return result;
@@ -240,7 +240,7 @@ void StopFileWork() {
     // A call that does not end in time (a FIFO without a writer) is left where it is: the
     // program ends all the same, and that thread never gets further (see Lock).
     gGateHeld.store(TryLockFor(Gate(), kStopWait));
-    detail::NoteFileWorkStopped();
+    detail::gFileWorkStopped.store(true);
 }
 
 int _fcloseall() {
