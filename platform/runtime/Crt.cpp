@@ -58,16 +58,17 @@ bool TryLockFor(std::recursive_mutex& gate, std::chrono::milliseconds wait) {
 
 using TableLock = std::lock_guard<std::mutex>;
 
-// Set once the file work has been stopped; the thread that stopped it goes on alone.
-std::atomic<bool> gStopped{false};
+// The thread that stopped the file work, once it has been stopped (no thread before): it goes on
+// alone.
 std::atomic<std::thread::id> gStopper{};
 
 bool IsStopper() {
-    return gStopped.load() && gStopper.load() == std::this_thread::get_id();
+    return gStopper.load() == std::this_thread::get_id();
 }
 
 bool StoppedForThisThread() {
-    return gStopped.load() && gStopper.load() != std::this_thread::get_id();
+    const std::thread::id stopper = gStopper.load();
+    return stopper != std::thread::id() && stopper != std::this_thread::get_id();
 }
 
 // Where a thread that comes to file work after the stop stays until the process ends.
@@ -213,7 +214,6 @@ void KeepFiles(std::initializer_list<const char*> paths) {
 void StopFileWork() {
     if (IsStopper()) return;
     gStopper.store(std::this_thread::get_id());
-    gStopped.store(true);
     // WATCHOUT: the gate is locked here and never unlocked: from now on only this thread does
     // file work. The process is about to end, which stops any thread left waiting at the gate.
     // A call that does not end in time (a FIFO without a writer) is left where it is: the
