@@ -10,8 +10,8 @@
 #include <mutex>
 #include <set>
 #include <thread>
+#include <type_traits>
 #include <unordered_set>
-#include <vector>
 
 namespace crt {
 namespace {
@@ -24,12 +24,23 @@ using detail::TestedCall;
 // writer, the read of a slow device) must not keep the program from ending.
 constexpr auto kStopWait = std::chrono::milliseconds(300);
 
-// Every file call runs under the gate. Recursive, so that the exit handler's thread, which keeps
-// it shut, can still use it.
-// WATCHOUT: the gate and the tables are never destroyed: at exit, a worker thread may still be
-// waiting at the gate while the runtime destroys static objects around it.
-std::recursive_mutex& Gate() {
-    static platform::NeverDestroyed<std::recursive_mutex> object;
+// The gate and the tables.
+// WATCHOUT: never destroyed: at exit, a worker thread may still be waiting at the gate while the
+// runtime destroys static objects around it.
+struct FileWork {
+    // Every file call runs under the gate. Recursive, so that the exit handler's thread, which
+    // keeps it shut, can still use it.
+    std::recursive_mutex gate;
+    // Guards the two tables below. Held only for a moment, never across a call that may block,
+    // so the end of the program always gets it.
+    std::mutex tableMutex;
+    std::unordered_set<std::FILE*> openStreams;
+    // Paths of the files this run created and has neither kept nor removed.
+    std::set<std::string> unfinished;
+};
+
+FileWork& Files() {
+    static platform::NeverDestroyed<FileWork> object;
     return object.get();
 }
 
@@ -45,32 +56,19 @@ bool TryLockFor(std::recursive_mutex& gate, std::chrono::milliseconds wait) {
     return true;
 }
 
-// Guards the two tables below. Held only for a moment, never across a call that may block, so
-// the end of the program always gets it.
-std::mutex& TableMutex() {
-    static platform::NeverDestroyed<std::mutex> object;
-    return object.get();
-}
-
-std::unordered_set<std::FILE*>& OpenStreams() {
-    static platform::NeverDestroyed<std::unordered_set<std::FILE*>> object;
-    return object.get();
-}
-
-// Paths of the files this run created and has neither kept nor removed.
-std::set<std::string>& UnfinishedFiles() {
-    static platform::NeverDestroyed<std::set<std::string>> object;
-    return object.get();
-}
-
 using TableLock = std::lock_guard<std::mutex>;
 
-// Set once the file work has been stopped; the thread that stopped it goes on alone.
-std::atomic<bool> gStopped{false};
+// The thread that stopped the file work, once it has been stopped (no thread before): it goes on
+// alone.
 std::atomic<std::thread::id> gStopper{};
 
+bool IsStopper() {
+    return gStopper.load() == std::this_thread::get_id();
+}
+
 bool StoppedForThisThread() {
-    return gStopped.load() && gStopper.load() != std::this_thread::get_id();
+    const std::thread::id stopper = gStopper.load();
+    return stopper != std::thread::id() && stopper != std::this_thread::get_id();
 }
 
 // Where a thread that comes to file work after the stop stays until the process ends.
@@ -84,51 +82,51 @@ std::atomic<bool> gGateHeld{false};
 // The gate, taken for one call. A thread that arrives once the file work has been stopped (or
 // that was let in before and comes back) never gets through. The thread that stopped it goes
 // through: it holds the gate already, or it gave up waiting for a call that may never end.
-class Lock {
-public:
-    explicit Lock(std::recursive_mutex& gate) : mGate(gate) {
-        if (gStopped.load() && !StoppedForThisThread()) {
-            mLocked = gGateHeld.load() && mGate.try_lock();
-            return;
-        }
-        if (StoppedForThisThread()) HoldForever();
-        mGate.lock();
-        if (StoppedForThisThread()) {
-            mGate.unlock();
-            HoldForever();
-        }
+std::unique_lock<std::recursive_mutex> EnterGate() {
+    std::recursive_mutex& gate = Files().gate;
+    if (IsStopper()) {
+        if (!gGateHeld.load()) return {};
+        return std::unique_lock(gate, std::try_to_lock);
     }
-    ~Lock() {
-        if (mLocked) mGate.unlock();
+    if (StoppedForThisThread()) HoldForever();
+    std::unique_lock lock(gate);
+    if (StoppedForThisThread()) {
+        lock.unlock();
+        HoldForever();
     }
-    Lock(const Lock&) = delete;
-    Lock& operator=(const Lock&) = delete;
+    return lock;
+}
 
-private:
-    std::recursive_mutex& mGate;
-    bool mLocked = true;
-};
+// WATCHOUT: in every call the TestedCall comes before the gate, so its hooks run outside it (a
+// hook that waits for the file work to stop must not hold it).
+
+// A call on a stream that an armed fault may refuse: it then does nothing and reports refused.
+template <typename Work>
+std::invoke_result_t<Work> OnStream(Operation operation, std::FILE* stream,
+                                    std::invoke_result_t<Work> refused, Work work) {
+    TestedCall call(operation, nullptr, stream);
+    if (call.Refused()) return refused;
+    const auto gate = EnterGate();
+    return work();
+}
 
 } // namespace
-
-// WATCHOUT: in every call the TestedCall comes before the lock, so its hooks run outside the
-// gate (a hook that waits for the file work to stop must not hold it).
 
 std::FILE* fopen(const char* path, const char* mode) {
     TestedCall call(Operation::Open, path, nullptr);
     if (call.Refused()) return nullptr;
-    Lock lock(Gate());
+    const auto gate = EnterGate();
     std::FILE* stream = std::fopen(path, mode);
     if (!stream) return nullptr;
     const bool made = std::strchr(mode, 'x') != nullptr;
     bool late = false;
     {
-        TableLock tables(TableMutex());
+        TableLock tables(Files().tableMutex);
         late = StoppedForThisThread();
         if (!late) {
-            OpenStreams().insert(stream);
+            Files().openStreams.insert(stream);
             // An exclusive open made this file: it is ours, and unfinished until kept.
-            if (made) UnfinishedFiles().insert(path);
+            if (made) Files().unfinished.insert(path);
         }
     }
     // WATCHOUT: an open that waited so long that the program stopped meanwhile (and went on
@@ -139,86 +137,68 @@ std::FILE* fopen(const char* path, const char* mode) {
         if (made) std::remove(path);
         HoldForever();
     }
-    TestedCall::Opened(stream, path, mode);
+    TestedCall::Follow(stream, path, mode);
     return stream;
 }
 
 int fclose(std::FILE* stream) {
     TestedCall call(Operation::Close, nullptr, stream);
-    Lock lock(Gate());
+    const auto gate = EnterGate();
     {
-        TableLock tables(TableMutex());
-        OpenStreams().erase(stream);
+        TableLock tables(Files().tableMutex);
+        Files().openStreams.erase(stream);
     }
-    TestedCall::Closed(stream);
+    TestedCall::Follow(stream);
     const int result = std::fclose(stream);
-    if (call.Refused()) return EOF;
-    return result;
+    return call.Refused() ? EOF : result;
 }
 
 std::size_t fread(void* destination, std::size_t size, std::size_t count, std::FILE* stream) {
-    TestedCall call(Operation::Read, nullptr, stream);
-    if (call.Refused()) return 0;
-    Lock lock(Gate());
-    return std::fread(destination, size, count, stream);
+    return OnStream(Operation::Read, stream, 0,
+                    [&] { return std::fread(destination, size, count, stream); });
 }
 
 std::size_t fwrite(const void* source, std::size_t size, std::size_t count, std::FILE* stream) {
     TestedCall call(Operation::Write, nullptr, stream);
-    Lock lock(Gate());
-    if (call.Fails()) {
-        // A disk that fills up takes part of the data and refuses the rest.
-        const std::size_t written = std::fwrite(source, size, count / 2, stream);
-        errno = call.Error();
-        return written;
-    }
-    return std::fwrite(source, size, count, stream);
+    const auto gate = EnterGate();
+    if (!call.Fails()) return std::fwrite(source, size, count, stream);
+    // A disk that fills up takes part of the data and refuses the rest.
+    const std::size_t written = std::fwrite(source, size, count / 2, stream);
+    errno = call.Error();
+    return written;
 }
 
 int fflush(std::FILE* stream) {
-    TestedCall call(Operation::Write, nullptr, stream);
-    if (call.Refused()) return EOF;
-    Lock lock(Gate());
-    return std::fflush(stream);
+    return OnStream(Operation::Write, stream, EOF, [&] { return std::fflush(stream); });
 }
 
 int fseek(std::FILE* stream, long offset, int origin) {
-    TestedCall call(Operation::Seek, nullptr, stream);
-    if (call.Refused()) return -1;
-    Lock lock(Gate());
-    return std::fseek(stream, offset, origin);
+    return OnStream(Operation::Seek, stream, -1, [&] { return std::fseek(stream, offset, origin); });
 }
 
 long ftell(std::FILE* stream) {
-    TestedCall call(Operation::Tell, nullptr, stream);
-    if (call.Refused()) return -1;
-    Lock lock(Gate());
-    return std::ftell(stream);
+    return OnStream(Operation::Tell, stream, -1, [&] { return std::ftell(stream); });
 }
 
+// Cannot fail: no fault refuses it.
 int feof(std::FILE* stream) {
-    TestedCall call(Operation::Eof, nullptr, stream);
-    Lock lock(Gate());
-    return std::feof(stream);
+    return OnStream(Operation::Eof, stream, 0, [&] { return std::feof(stream); });
 }
 
 int fstat(std::FILE* stream, struct stat* status) {
-    TestedCall call(Operation::Stat, nullptr, stream);
-    if (call.Refused()) return -1;
-    Lock lock(Gate());
-    return ::fstat(fileno(stream), status);
+    return OnStream(Operation::Stat, stream, -1, [&] { return ::fstat(fileno(stream), status); });
 }
 
 int remove(const char* path) {
     TestedCall call(Operation::Remove, path, nullptr);
     if (call.Refused()) return -1;
-    Lock lock(Gate());
+    const auto gate = EnterGate();
     const int result = std::remove(path);
     const int error = errno;
     // Gone, one way or the other: nothing is left to remove at exit.
     if (result == 0 || error == ENOENT || error == ENOTDIR) {
-        TableLock tables(TableMutex());
-        UnfinishedFiles().erase(path);
+        TableLock tables(Files().tableMutex);
+        Files().unfinished.erase(path);
     }
     errno = error;
     return result;
@@ -226,56 +206,48 @@ int remove(const char* path) {
 
 void KeepFiles(std::initializer_list<const char*> paths) {
     TestedCall call(Operation::Keep, paths.size() ? *paths.begin() : nullptr, nullptr);
-    Lock lock(Gate());
-    TableLock tables(TableMutex());
-    for (const char* path : paths) UnfinishedFiles().erase(path);
+    const auto gate = EnterGate();
+    TableLock tables(Files().tableMutex);
+    for (const char* path : paths) Files().unfinished.erase(path);
 }
 
 void StopFileWork() {
-    if (gStopped.load() && gStopper.load() == std::this_thread::get_id()) return;
+    if (IsStopper()) return;
     gStopper.store(std::this_thread::get_id());
-    gStopped.store(true);
     // WATCHOUT: the gate is locked here and never unlocked: from now on only this thread does
     // file work. The process is about to end, which stops any thread left waiting at the gate.
     // A call that does not end in time (a FIFO without a writer) is left where it is: the
-    // program ends all the same, and that thread never gets further (see Lock).
-    gGateHeld.store(TryLockFor(Gate(), kStopWait));
-    detail::NoteFileWorkStopped();
+    // program ends all the same, and that thread never gets further (see EnterGate).
+    gGateHeld.store(TryLockFor(Files().gate, kStopWait));
+    detail::gFileWorkStopped.store(true);
 }
 
 int _fcloseall() {
     StopFileWork();
-    std::vector<std::FILE*> streams;
-    std::vector<std::string> unfinished;
+    std::unordered_set<std::FILE*> streams;
+    std::set<std::string> unfinished;
     {
-        TableLock tables(TableMutex());
-        streams.assign(OpenStreams().begin(), OpenStreams().end());
-        OpenStreams().clear();
-        unfinished.assign(UnfinishedFiles().begin(), UnfinishedFiles().end());
-        UnfinishedFiles().clear();
+        TableLock tables(Files().tableMutex);
+        streams.swap(Files().openStreams);
+        unfinished.swap(Files().unfinished);
     }
     // A stream may be in use by a call still waiting: then none is closed, as the process is
     // about to end anyway; what matters is below.
-    int closed = 0;
-    if (gGateHeld.load()) {
-        for (std::FILE* stream : streams) {
-            std::fclose(stream);
-            ++closed;
-        }
-    }
+    if (!gGateHeld.load()) streams.clear();
+    for (std::FILE* stream : streams) std::fclose(stream);
     // What the stopped work had created and not finished goes: never a file it did not make.
     for (const std::string& path : unfinished) std::remove(path.c_str());
-    return closed;
+    return static_cast<int>(streams.size());
 }
 
 int OpenStreamCount() {
-    TableLock tables(TableMutex());
-    return static_cast<int>(OpenStreams().size());
+    TableLock tables(Files().tableMutex);
+    return static_cast<int>(Files().openStreams.size());
 }
 
 bool IsUnfinished(const char* path) {
-    TableLock tables(TableMutex());
-    return UnfinishedFiles().count(path) != 0;
+    TableLock tables(Files().tableMutex);
+    return Files().unfinished.count(path) != 0;
 }
 
 } // namespace crt

@@ -7,36 +7,27 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <cstring>
 #include <map>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 namespace crt::detail {
 
 std::atomic<bool> gTestingOn{false};
+std::atomic<bool> gFileWorkStopped{false};
 
 namespace {
 
 using testing::Operation;
 
-struct ArmedFault {
+// A fault, or a hook (the one with a callback, which acts at the nth matching call alone).
+struct Armed {
     testing::Trigger at;
-    int error;
-    long times;        // -1: for ever
-    long matched = 0;  // matching calls so far
-};
-
-struct Hook {
-    testing::Trigger at;
+    long times;        // how many matching calls it acts on from the nth; -1: for ever
+    int error;         // a fault's
     std::function<void()> callback;
-    long matched = 0;
-};
-
-struct StreamInfo {
-    std::string path;
-    std::string mode;
+    long matched = 0;  // matching calls so far
 };
 
 // The signal armed by ArmSignal.
@@ -49,68 +40,60 @@ struct ArmedSignal {
 
 struct State {
     std::mutex mutex;
-    std::vector<ArmedFault> faults;
-    std::vector<Hook> hooks;
-    std::vector<testing::CallRecord> log;
-    std::map<std::FILE*, StreamInfo> streams;
-    long calls = 0;   // every call since Reset or the start
-    ArmedSignal armed;
+    std::vector<Armed> armed;
+    std::vector<testing::CallRecord> log;   // every call since Reset or the start
+    // The streams followed: each with the record of the open that made it.
+    std::map<std::FILE*, testing::CallRecord> streams;
+    ArmedSignal signal;
 };
 
+// The state, and the lock that holds it for as long as the lock lives.
 // WATCHOUT: never destroyed, like the gate: file calls may come from threads still running
 // while static objects are destroyed at exit.
-State& TheState() {
+std::pair<State&, std::unique_lock<std::mutex>> Locked() {
     static platform::NeverDestroyed<State> object;
-    return object.get();
+    State& state = object.get();
+    return {state, std::unique_lock<std::mutex>(state.mutex)};
 }
 
-std::atomic<bool> gStopped{false};
 thread_local bool tInHook = false;
 
 bool Matches(const testing::Trigger& at, Operation operation, const std::string& path) {
-    const std::string& end = at.pathEndsWith;
-    return at.operation == operation &&
-           (end.empty() || (path.size() >= end.size() &&
-                            path.compare(path.size() - end.size(), end.size(), end) == 0));
+    return at.operation == operation && path.ends_with(at.pathEndsWith);
 }
 
 } // namespace
 
 void TestedCall::Begin(Operation operation, const char* path, std::FILE* stream) {
     if (tInHook) return;
-    State& state = TheState();
     std::vector<std::function<void()>> due;
     bool signalBefore = false;
     {
-        std::lock_guard<std::mutex> lock(state.mutex);
+        auto [state, lock] = Locked();
         testing::CallRecord record{operation, path ? path : "", "", false};
-        if (stream) {
-            const auto known = state.streams.find(stream);
-            if (known != state.streams.end()) {
-                record.path = known->second.path;
-                record.mode = known->second.mode;
-            }
+        const auto opened = state.streams.find(stream);
+        if (opened != state.streams.end()) {
+            record = opened->second;
+            record.operation = operation;
         }
-        for (ArmedFault& fault : state.faults) {
-            if (!Matches(fault.at, operation, record.path)) continue;
-            ++fault.matched;
-            const bool inRange = fault.matched >= fault.at.nth &&
-                                 (fault.times < 0 || fault.matched < fault.at.nth + fault.times);
-            if (inRange && !mFails && operation != Operation::Eof && operation != Operation::Keep) {
+        for (Armed& armed : state.armed) {
+            if (!Matches(armed.at, operation, record.path)) continue;
+            ++armed.matched;
+            if (armed.matched < armed.at.nth ||
+                (armed.times >= 0 && armed.matched >= armed.at.nth + armed.times))
+                continue;
+            if (armed.callback) {
+                due.push_back(armed.callback);
+            } else if (!mFails && operation != Operation::Eof && operation != Operation::Keep) {
                 mFails = true;
-                mError = fault.error;
+                mError = armed.error;
             }
-        }
-        for (Hook& hook : state.hooks) {
-            if (!Matches(hook.at, operation, record.path)) continue;
-            if (++hook.matched == hook.at.nth) due.push_back(hook.callback);
         }
         record.failed = mFails;
         state.log.push_back(record);
-        ++state.calls;
-        ArmedSignal& armed = state.armed;
-        if (armed.signal != 0 && !armed.fired && state.calls == armed.nth &&
-            !gStopped.load()) {
+        ArmedSignal& armed = state.signal;
+        if (armed.signal != 0 && !armed.fired && static_cast<long>(state.log.size()) == armed.nth &&
+            !gFileWorkStopped.load()) {
             armed.fired = true;
             (armed.after ? mSignalAfter : signalBefore) = true;
         }
@@ -122,101 +105,65 @@ void TestedCall::Begin(Operation operation, const char* path, std::FILE* stream)
 }
 
 void TestedCall::SignalAndWait() {
-    mSignalAfter = false;
-    State& state = TheState();
-    int signal = 0;
-    long nth = 0;
-    {
-        std::lock_guard<std::mutex> lock(state.mutex);
-        signal = state.armed.signal;
-        nth = state.armed.nth;
-    }
-    std::fprintf(stderr, "test hook: signal %d at file call %ld\n", signal, nth);
+    const ArmedSignal armed = Locked().first.signal;   // copied while the lock is held
+    std::fprintf(stderr, "test hook: signal %d at file call %ld\n", armed.signal, armed.nth);
     std::fflush(stderr);
     // To the process, not to this thread: the stop signals are taken by a thread of their own.
-    ::kill(::getpid(), signal);
+    ::kill(::getpid(), armed.signal);
     // Held here until the file work is stopped, so the interruption lands at this very call.
     // A stop that never comes lets the program go on after a while, which the test then sees.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!gStopped.load() && std::chrono::steady_clock::now() < deadline)
+    while (!gFileWorkStopped.load() && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
-void TestedCall::Opened(std::FILE* stream, const char* path, const char* mode) {
+void TestedCall::Follow(std::FILE* stream, const char* path, const char* mode) {
     if (!TestingOn()) return;
-    State& state = TheState();
-    std::lock_guard<std::mutex> lock(state.mutex);
-    state.streams[stream] = StreamInfo{path, mode};
-}
-
-void TestedCall::Closed(std::FILE* stream) {
-    if (!TestingOn()) return;
-    State& state = TheState();
-    std::lock_guard<std::mutex> lock(state.mutex);
-    state.streams.erase(stream);
-}
-
-void NoteFileWorkStopped() {
-    gStopped.store(true);
+    auto [state, lock] = Locked();
+    if (path)
+        state.streams[stream] = testing::CallRecord{Operation::Open, path, mode, false};
+    else
+        state.streams.erase(stream);
 }
 
 } // namespace crt::detail
 
 namespace crt::testing {
 
-using detail::TheState;
-
 void ArmFault(const Trigger& at, int error, long times) {
-    detail::State& state = TheState();
-    std::lock_guard<std::mutex> lock(state.mutex);
-    state.faults.push_back(detail::ArmedFault{at, error, times});
+    auto [state, lock] = detail::Locked();
+    state.armed.push_back(detail::Armed{at, times, error, nullptr});
 }
 
 void OnCall(const Trigger& at, std::function<void()> callback) {
-    detail::State& state = TheState();
-    std::lock_guard<std::mutex> lock(state.mutex);
-    state.hooks.push_back(detail::Hook{at, std::move(callback)});
+    auto [state, lock] = detail::Locked();
+    state.armed.push_back(detail::Armed{at, 1, 0, std::move(callback)});
 }
 
 void ArmSignal(int signal, bool after, long nth) {
-    detail::State& state = TheState();
-    std::lock_guard<std::mutex> lock(state.mutex);
-    state.armed = detail::ArmedSignal{signal, after, nth, false};
+    auto [state, lock] = detail::Locked();
+    state.signal = detail::ArmedSignal{signal, after, nth, false};
     detail::gTestingOn.store(true);
 }
 
-namespace {
-
-// Forgets the faults and hooks. Turning on starts a new call log, counting from 0; turning off
-// also forgets the streams it was following.
-void Restart(bool on) {
-    detail::State& state = TheState();
-    std::lock_guard<std::mutex> lock(state.mutex);
-    state.faults.clear();
-    state.hooks.clear();
-    if (on) {
-        state.log.clear();
-        state.calls = 0;
-    } else {
-        state.streams.clear();
-    }
-    detail::gTestingOn.store(on);
-}
-
-} // namespace
-
+// Both forget the faults and hooks.
 void Reset() {
-    Restart(true);
+    auto [state, lock] = detail::Locked();
+    state.armed.clear();
+    state.log.clear();
+    detail::gTestingOn.store(true);
 }
 
+// Also forgets the streams it was following.
 void Disable() {
-    Restart(false);
+    auto [state, lock] = detail::Locked();
+    state.armed.clear();
+    state.streams.clear();
+    detail::gTestingOn.store(false);
 }
 
 std::vector<CallRecord> CallLog() {
-    detail::State& state = TheState();
-    std::lock_guard<std::mutex> lock(state.mutex);
-    return state.log;
+    return detail::Locked().first.log;   // copied while the lock is held
 }
 
 } // namespace crt::testing

@@ -13,7 +13,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <cstdio>
 
 namespace crt::detail {
 
@@ -43,9 +42,9 @@ public:
         return mFails;
     }
 
-    // A stream was opened or is being closed: its path is known from now on, or forgotten.
-    static void Opened(std::FILE* stream, const char* path, const char* mode);
-    static void Closed(std::FILE* stream);
+    // A stream was opened with path and mode: its path is known from now on. Without a path, it
+    // is being closed: its path is forgotten.
+    static void Follow(std::FILE* stream, const char* path = nullptr, const char* mode = nullptr);
 
 private:
     void Begin(testing::Operation operation, const char* path, std::FILE* stream);
@@ -56,7 +55,7 @@ private:
     bool mSignalAfter = false;  // the armed signal is due once the call is done
 };
 
-// Called by StopFileWork once the gate is shut.
-void NoteFileWorkStopped();
+// Set by StopFileWork once the gate is shut.
+extern std::atomic<bool> gFileWorkStopped;
 
 } // namespace crt::detail
