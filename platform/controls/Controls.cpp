@@ -144,9 +144,6 @@ LRESULT ProgressProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lPara
         return WithControlState<ProgressState>(window, [wParam](ProgressState& s) {
             return static_cast<LRESULT>(std::exchange(s.step, AsInt(wParam)));
         });
-    case PBM_GETPOS:
-        return WithControlState<ProgressState>(
-            window, [](ProgressState& s) { return static_cast<LRESULT>(s.position); });
     default:
         return ControlDefault(window, message, wParam, lParam);
     }

@@ -44,4 +44,3 @@ constexpr UINT PBM_SETRANGE = WM_USER + 1; // lParam: minimum (low word), maximu
                                            // returns the previous range in the same form
 constexpr UINT PBM_SETPOS = WM_USER + 2;   // wParam: position; returns the previous one
 constexpr UINT PBM_SETSTEP = WM_USER + 4;  // wParam: step; returns the previous one
-constexpr UINT PBM_GETPOS = WM_USER + 8;

@@ -1,6 +1,7 @@
 #include "tests/harness/BatchHarness.h"
 
 #include "convert/ConvertBatch.h"
+#include "platform/user/Model.h"
 #include "ui/Globals.h"
 #include "ui/HeadlessMainWindow.h"
 
@@ -89,7 +90,9 @@ std::string BatchWindow::ControlText(int id) const {
 }
 
 int BatchWindow::ProgressPosition() const {
-    return static_cast<int>(SendMessageA(GetDlgItem(mWindow, IDC_PROGRESS), PBM_GETPOS, 0, 0));
+    platform::WindowView view;
+    platform::InspectWindow(GetDlgItem(mWindow, IDC_PROGRESS), &view);
+    return view.position;
 }
 
 std::string Joined(const std::string& dir, const std::string& name) { return dir + "/" + name; }

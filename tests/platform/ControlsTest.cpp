@@ -34,16 +34,16 @@ TEST_F(Controls, ProgressBarKeepsItsPositionInsideTheRange) {
     EXPECT_EQ(View(bar).rangeHigh, 100);
 
     EXPECT_EQ(SendMessageA(bar, PBM_SETPOS, 150, 0), 0);
-    EXPECT_EQ(SendMessageA(bar, PBM_GETPOS, 0, 0), 100);
+    EXPECT_EQ(View(bar).position, 100);
     SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(-7), 0);
-    EXPECT_EQ(SendMessageA(bar, PBM_GETPOS, 0, 0), 0);
+    EXPECT_EQ(View(bar).position, 0);
     EXPECT_EQ(SendMessageA(bar, PBM_SETPOS, 60, 0), 0);
 
     // A new range takes the position with it; the old range comes back as low and high words.
     EXPECT_EQ(SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(10, 50)), MAKELPARAM(0, 100));
-    EXPECT_EQ(SendMessageA(bar, PBM_GETPOS, 0, 0), 50);
+    EXPECT_EQ(View(bar).position, 50);
     SendMessageA(bar, PBM_SETPOS, 3, 0);
-    EXPECT_EQ(SendMessageA(bar, PBM_GETPOS, 0, 0), 10);
+    EXPECT_EQ(View(bar).position, 10);
     // The 16-bit halves are unsigned: up to 65535.
     SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, 65535));
     SendMessageA(bar, PBM_SETPOS, 40000, 0);
@@ -61,7 +61,7 @@ TEST_F(Controls, ButtonClickedByMouseOrSpaceTellsItsParent) {
     platform::PostClick(button);
     PumpPending();
     EXPECT_EQ(Commands(top), (std::vector<std::pair<WPARAM, LPARAM>>{click}));
-    EXPECT_EQ(GetFocus(), button); // a click takes the focus
+    EXPECT_EQ(FocusedIn(top), button); // a click takes the focus
     EXPECT_FALSE(View(button).pushed);
 
     // Space while it has the focus: pressed on the way down, clicked on the way up.
@@ -103,7 +103,7 @@ TEST_F(Controls, DisabledWindowsTakeNoInput) {
     platform::PostClick(button);
     PumpPending();
     EXPECT_TRUE(Commands(top).empty());
-    EXPECT_NE(GetFocus(), button);
+    EXPECT_NE(FocusedIn(top), button);
 
     // A disabled parent shuts out its children too, and its own keys.
     EnableWindow(button, TRUE);
