@@ -237,13 +237,6 @@ HWND SetFocus(HWND handle) {
     return previous;
 }
 
-HWND GetFocus() {
-    MessageQueue* me = MessageQueue::CurrentIfAny();
-    if (!me) return nullptr;
-    ModelLock lock(ModelMutex());
-    return Find(me->focus) ? me->focus : nullptr;
-}
-
 HWND GetParent(HWND handle) {
     return WithWindow(handle, [](Window& window) { return window.parent ? window.parent : window.owner; });
 }

@@ -99,7 +99,6 @@ BOOL IsWindowVisible(HWND window);
 BOOL EnableWindow(HWND window, BOOL enable);     // TRUE when it was disabled before
 BOOL IsWindowEnabled(HWND window);
 HWND SetFocus(HWND window);                      // a window of the calling thread, or null
-HWND GetFocus();                                 // the calling thread's focus window
 
 // Item texts. GetDlgItemTextA copies at most size - 1 characters and a terminator and returns how
 // many it copied; a missing item yields 0 characters (and an empty buffer).

@@ -129,7 +129,7 @@ TEST_F(Dialogs, MainWindowComesFromItsTemplate) {
         }
     }
     EXPECT_TRUE(sawInit);
-    EXPECT_EQ(GetFocus(), nullptr);
+    EXPECT_EQ(FocusedIn(main), nullptr);
 
     // The font and the rest of the record, read back from the resource.
     HRSRC found = FindResourceA(nullptr, "dudez", RT_DIALOG);
@@ -201,7 +201,7 @@ TEST_F(Dialogs, TheSystemDialogClassRunsTheDialogProcedure) {
     EXPECT_EQ(GetParent(dialog), owner);
     ASSERT_FALSE(gDialogMessages.empty());
     EXPECT_EQ(gDialogMessages[0], (std::pair<UINT, WPARAM>{WM_INITDIALOG, 1234}));
-    EXPECT_EQ(GetFocus(), GetDlgItem(dialog, IDCANCEL));
+    EXPECT_EQ(FocusedIn(dialog), GetDlgItem(dialog, IDCANCEL));
     // Placed from the owner's client area: (5, 10) units are (10, 20) pixels.
     RECT rect;
     GetWindowRect(dialog, &rect);

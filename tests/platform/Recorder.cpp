@@ -1,5 +1,7 @@
 #include "tests/platform/Recorder.h"
 
+#include "platform/user/Model.h"
+
 #include <chrono>
 #include <map>
 #include <mutex>
@@ -101,4 +103,13 @@ bool PumpUntil(const std::function<bool()>& done, int timeoutMs) {
 void PumpPending() {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+}
+
+HWND FocusedIn(HWND top) {
+    platform::WindowView view;
+    if (platform::InspectWindow(top, &view) && view.focused) return top;
+    for (HWND child : platform::ChildWindows(top)) {
+        if (HWND focused = FocusedIn(child)) return focused;
+    }
+    return nullptr;
 }

@@ -46,6 +46,9 @@ HWND MakeRecorderWindow(const char* text = "", RECT place = {0, 0, 200, 100});
 HWND MakeChild(HWND parent, const char* className, int id, const char* text = "",
                DWORD style = WS_VISIBLE);
 
+// The window among `top` and its descendants that has the keyboard focus; null for none.
+HWND FocusedIn(HWND top);
+
 // Handles the calling thread's messages until `done` holds; false after the timeout.
 bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 5000);
 // Handles every message waiting now, painting included.

@@ -143,12 +143,12 @@ TEST_F(Windows, ShowEnableAndFocusTellTheProcedure) {
 
     EXPECT_EQ(SetFocus(a), nullptr);
     EXPECT_EQ(SetFocus(b), a);
-    EXPECT_EQ(GetFocus(), b);
+    EXPECT_EQ(FocusedIn(top), b);
     // A disabled window loses the focus.
     EXPECT_FALSE(EnableWindow(b, FALSE));
     EXPECT_TRUE(EnableWindow(b, FALSE));
     EXPECT_FALSE(IsWindowEnabled(b));
-    EXPECT_EQ(GetFocus(), nullptr);
+    EXPECT_EQ(FocusedIn(top), nullptr);
     EXPECT_TRUE(EnableWindow(b, TRUE));
 
     const std::vector<UINT> ignored{WM_NCCREATE, WM_CREATE, WM_PAINT};

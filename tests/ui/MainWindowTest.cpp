@@ -108,7 +108,9 @@ TEST_F(MainWindow, ReturnClosesOnlyOnceTheButtonReadsDone) {
     char text[20];
     GetDlgItemTextA(gMainWindow, IDC_ABORT, text, sizeof text);
     EXPECT_STREQ(text, "Done");
-    EXPECT_EQ(GetFocus(), Item(IDC_ABORT));
+    platform::WindowView abort;
+    ASSERT_TRUE(platform::InspectWindow(Item(IDC_ABORT), &abort));
+    EXPECT_TRUE(abort.focused);
     Press(VK_RETURN);
     EXPECT_TRUE(mQuit);
     EXPECT_TRUE(IsWindow(gMainWindow)) << "the window stays until the process ends";
