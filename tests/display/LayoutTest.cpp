@@ -130,8 +130,7 @@ TEST(TerminalLayout, TooSmallForTheWindowSaysSoAndStillNamesTheFile) {
 TEST(TerminalLayout, APageIsShownAsItsWordsAndCutWithAnEllipsis) {
     const auto page = ParsePageText("Keys at hand\n#000000 #202020 #ffffff #e0e0e0 #ffe000\n3/9\n\n"
                                     "{Left} or {Page Up}: the previous page\n{Right} or {Page Down}: the next page\n"
-                                    "{Escape}: ends DUDEZ at any time\n",
-                                    117);
+                                    "{Escape}: ends DUDEZ at any time\n");
     ASSERT_TRUE(page);
     WindowScene scene = Scene();
     scene.page = &*page;

@@ -14,9 +14,8 @@ namespace {
 using namespace platform::display::terminal;
 
 TEST(PageText, ReadsTitleColoursNumberAndLines) {
-    const auto page = ParsePageText("Keys at hand\n#0b2a1a #24623e #f4ffe8 #e4f2e6 #ffe27a\n3/9\n\n{Left}: back\n\nmore\n\n", 117);
+    const auto page = ParsePageText("Keys at hand\n#0b2a1a #24623e #f4ffe8 #e4f2e6 #ffe27a\n3/9\n\n{Left}: back\n\nmore\n\n");
     ASSERT_TRUE(page);
-    EXPECT_EQ(page->id, 117);
     EXPECT_EQ(page->title, "Keys at hand");
     EXPECT_EQ(page->top, 0x0b2a1a);
     EXPECT_EQ(page->bottom, 0x24623e);
@@ -28,10 +27,10 @@ TEST(PageText, ReadsTitleColoursNumberAndLines) {
 }
 
 TEST(PageText, RefusesWhatIsNotAPage) {
-    EXPECT_FALSE(ParsePageText("", 1));
-    EXPECT_FALSE(ParsePageText("Title\n#000000 #000000 #000000 #000000\n1/9\n\nbody\n", 1));   // four colours
-    EXPECT_FALSE(ParsePageText("Title\n#000000 #000000 #000000 #000000 #00000g\n1/9\n\nbody\n", 1));
-    EXPECT_FALSE(ParsePageText("Title\n#000000 #000000 #000000 #000000 #000000\n1/9\nbody\n", 1));   // no gap
+    EXPECT_FALSE(ParsePageText(""));
+    EXPECT_FALSE(ParsePageText("Title\n#000000 #000000 #000000 #000000\n1/9\n\nbody\n"));   // four colours
+    EXPECT_FALSE(ParsePageText("Title\n#000000 #000000 #000000 #000000 #00000g\n1/9\n\nbody\n"));
+    EXPECT_FALSE(ParsePageText("Title\n#000000 #000000 #000000 #000000 #000000\n1/9\nbody\n"));   // no gap
 }
 
 // What the picture control holds after the program drew picture `id` into it.
@@ -58,7 +57,15 @@ TEST(PageCatalog, FindsTheWordsOfThePictureShown) {
         SCOPED_TRACE(id);
         const PageText* page = pages.Shown(Drawn(id));
         ASSERT_NE(page, nullptr);
-        EXPECT_EQ(page->id, id);
+        // The words of that picture: its own title, number and lines.
+        HMODULE module = GetModuleHandleA(nullptr);
+        HRSRC resource = FindResourceA(module, MAKEINTRESOURCE(id), RT_RCDATA);
+        const auto* text = static_cast<const char*>(LockResource(LoadResource(module, resource)));
+        const auto words = ParsePageText(std::string_view(text, SizeofResource(module, resource)));
+        ASSERT_TRUE(words);
+        EXPECT_EQ(page->title, words->title);
+        EXPECT_EQ(page->number, words->number);
+        EXPECT_EQ(page->lines, words->lines);
         EXPECT_FALSE(page->lines.empty());
     }
     // Nothing drawn yet, or something that is none of the pictures: no page.

@@ -42,11 +42,10 @@ std::uint32_t BitmapPixel(const std::uint8_t* bitmap, int x, int y) {
 
 } // namespace
 
-std::optional<PageText> ParsePageText(std::string_view bytes, int id) {
+std::optional<PageText> ParsePageText(std::string_view bytes) {
     const std::vector<std::string> lines = Lines(bytes);
     if (lines.size() < 4 || lines[0].empty() || !lines[3].empty()) return std::nullopt;
     PageText page;
-    page.id = id;
     page.title = lines[0];
     std::int32_t* colours[] = {&page.top, &page.bottom, &page.titleColour, &page.bodyColour, &page.accent};
     // Five colours, one space between each two; what follows them is not read.
@@ -78,7 +77,7 @@ void PageCatalog::Load() {
             header + 1024 + static_cast<std::uint64_t>((width + 3) & ~3) * static_cast<std::uint64_t>(height) > size)
             continue;
         const auto* text = static_cast<const char*>(LockResource(LoadResource(module, words)));
-        std::optional<PageText> page = ParsePageText(std::string_view(text, SizeofResource(module, words)), id);
+        std::optional<PageText> page = ParsePageText(std::string_view(text, SizeofResource(module, words)));
         if (page) mEntries.push_back(Entry{std::move(*page), bitmap});
     }
 }

@@ -24,7 +24,6 @@
 namespace platform::display::terminal {
 
 struct PageText {
-    int id = 0;                       // the number of the picture and of its words
     std::string title;
     std::string number;               // "3/9"
     std::int32_t top = 0, bottom = 0; // the background's colours, 0xRRGGBB
@@ -33,7 +32,7 @@ struct PageText {
 };
 
 // The page in `bytes`, or nothing when they are not in the form above.
-std::optional<PageText> ParsePageText(std::string_view bytes, int id);
+std::optional<PageText> ParsePageText(std::string_view bytes);
 
 // The pages of the program's resources, and which of them a drawn surface shows.
 class PageCatalog {
