@@ -187,10 +187,6 @@ BOOL ShowWindow(HWND handle, int command) {
     return wasVisible ? TRUE : FALSE;
 }
 
-BOOL IsWindowVisible(HWND handle) {
-    return WithWindow(handle, [](Window& window) { return VisibleWithAncestors(window); }) ? TRUE : FALSE;
-}
-
 BOOL EnableWindow(HWND handle, BOOL enable) {
     if (auto owner = OtherOwner(handle)) {
         return static_cast<BOOL>(owner->Send([=] { return static_cast<LRESULT>(EnableWindow(handle, enable)); }));

@@ -93,9 +93,8 @@ int GetDlgCtrlID(HWND window);            // 0 for a window that is not a child
 BOOL GetClientRect(HWND window, RECT* rect);
 BOOL GetWindowRect(HWND window, RECT* rect); // in screen coordinates
 
-// State. IsWindowVisible needs the window and all its ancestors visible.
+// State.
 BOOL ShowWindow(HWND window, int command);       // TRUE when it was visible before
-BOOL IsWindowVisible(HWND window);
 BOOL EnableWindow(HWND window, BOOL enable);     // TRUE when it was disabled before
 BOOL IsWindowEnabled(HWND window);
 HWND SetFocus(HWND window);                      // a window of the calling thread, or null

@@ -100,7 +100,7 @@ TEST_F(Dialogs, MainWindowComesFromItsTemplate) {
               WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT | DS_3DLOOK);
     EXPECT_TRUE(SameRect(view.rect, RECT{0, 0, 430, 238})); // 215 x 119 units, at the top left
     EXPECT_EQ(view.parent, nullptr);
-    EXPECT_TRUE(IsWindowVisible(main));
+    EXPECT_TRUE(Seen(main));
 
     const std::vector<HWND> children = platform::ChildWindows(main);
     ASSERT_EQ(children.size(), std::size(kControls));
@@ -174,7 +174,7 @@ TEST_F(Dialogs, DamagedTemplatesMakeNoWindow) {
     HWND window = Keep(CreateDialogIndirectParamA(nullptr, lenient.data(), lenient.size(), nullptr, nullptr, 0));
     ASSERT_TRUE(window);
     EXPECT_EQ(platform::ChildWindows(window).size(), 1u);
-    EXPECT_FALSE(IsWindowVisible(window)); // the template did not ask for WS_VISIBLE
+    EXPECT_FALSE(Seen(window)); // the template did not ask for WS_VISIBLE
     // 8 points: base units 6 x 13, so 50 x 50 units are 75 x 81 pixels.
     RECT client;
     GetClientRect(window, &client);

@@ -113,3 +113,9 @@ HWND FocusedIn(HWND top) {
     }
     return nullptr;
 }
+
+bool Seen(HWND window) {
+    platform::WindowView view;
+    if (!platform::InspectWindow(window, &view) || !view.visible) return false;
+    return !(view.style & WS_CHILD) || Seen(view.parent);
+}

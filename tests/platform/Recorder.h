@@ -46,6 +46,8 @@ HWND MakeRecorderWindow(const char* text = "", RECT place = {0, 0, 200, 100});
 HWND MakeChild(HWND parent, const char* className, int id, const char* text = "",
                DWORD style = WS_VISIBLE);
 
+// Whether `window` is seen: it and each parent up to its top-level window are visible.
+bool Seen(HWND window);
 // The window among `top` and its descendants that has the keyboard focus; null for none.
 HWND FocusedIn(HWND top);
 

@@ -133,12 +133,12 @@ TEST_F(Windows, ShowEnableAndFocusTellTheProcedure) {
     HWND top = Keep(MakeRecorderWindow());
     HWND a = MakeChild(top, "Recorder", 1, "", 0); // hidden
     HWND b = MakeChild(top, "Recorder", 2);
-    EXPECT_FALSE(IsWindowVisible(a));
+    EXPECT_FALSE(Seen(a));
     EXPECT_FALSE(ShowWindow(a, SW_SHOW));
     EXPECT_TRUE(ShowWindow(a, SW_SHOW)); // no change, no message
-    EXPECT_TRUE(IsWindowVisible(a));
+    EXPECT_TRUE(Seen(a));
     ShowWindow(top, SW_HIDE);
-    EXPECT_FALSE(IsWindowVisible(a)); // seen only when its parent is
+    EXPECT_FALSE(Seen(a)); // seen only when its parent is
     ShowWindow(top, SW_SHOW);
 
     EXPECT_EQ(SetFocus(a), nullptr);
