@@ -20,18 +20,13 @@ std::atomic<DWORD> gReported{kSystemVersion};
 
 namespace platform {
 
-std::string CommandLineText(int argc, const char* const* argv) {
-    std::string text;
-    for (int i = 1; i < argc && argv && argv[i]; ++i) {
-        if (i > 1) text += ' ';
-        text += argv[i];
-    }
-    return text;
-}
-
 CommandLine& MakeCommandLine(int argc, const char* const* argv) {
-    auto* line = new CommandLine{CommandLineText(argc, argv), {}};
-    for (int i = 1; i < argc && argv && argv[i]; ++i) line->argumentLengths.push_back(std::strlen(argv[i]));
+    auto* line = new CommandLine{};
+    for (int i = 1; i < argc && argv && argv[i]; ++i) {
+        if (i > 1) line->text += ' ';
+        line->text += argv[i];
+        line->argumentLengths.push_back(std::strlen(argv[i]));
+    }
     gCommandLine.store(line);
     return *line;
 }

@@ -19,12 +19,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
 
 namespace platform {
 
-// The text behind the program's name: the arguments after the first, joined with single
-// spaces (empty when there are none). Arguments are taken as they are, spaces inside included.
-std::string CommandLineText(int argc, const char* const* argv);
 
-// The command line as the start-up code keeps it: the text WinMain is handed, and the length of
-// each argument in it (they follow one another, one space apart). The shell or the file manager
+// The command line as the start-up code keeps it: the text WinMain is handed (the arguments after
+// the program's name, joined with single spaces, empty when there are none; each taken as it is,
+// spaces inside included), and the length of each argument in it (they follow one another, one
+// space apart). The shell or the file manager
 // has already separated the names, so a name with spaces in it can still be told from two names.
 struct CommandLine {
     std::string text;

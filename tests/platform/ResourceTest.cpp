@@ -89,9 +89,9 @@ TEST(Resources, IconsAndCursors) {
 
 TEST(Startup, CommandLineTextJoinsTheArgumentsWithSpaces) {
     const char* none[] = {"dudez"};
-    EXPECT_EQ(platform::CommandLineText(1, none), "");
-    EXPECT_EQ(platform::CommandLineText(0, nullptr), "");
+    EXPECT_EQ(platform::MakeCommandLine(1, none).text, "");
+    EXPECT_EQ(platform::MakeCommandLine(0, nullptr).text, "");
     const char* names[] = {"dudez", "/tmp/a.kob", "b.kob", "", "c d.kob"};
     // Taken as they are: an empty argument still adds its space, a space inside stays.
-    EXPECT_EQ(platform::CommandLineText(5, names), "/tmp/a.kob b.kob  c d.kob");
+    EXPECT_EQ(platform::MakeCommandLine(5, names).text, "/tmp/a.kob b.kob  c d.kob");
 }
