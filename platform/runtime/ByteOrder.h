@@ -51,9 +51,5 @@ inline void AppendLE32(std::vector<std::uint8_t>& out, std::uint32_t value) {
     out.resize(out.size() + 4);
     PutLE32(out.data() + out.size() - 4, value);
 }
-inline void AppendBE32(std::vector<std::uint8_t>& out, std::uint32_t value) {
-    out.resize(out.size() + 4);
-    PutBE32(out.data() + out.size() - 4, value);
-}
 
 } // namespace byteorder

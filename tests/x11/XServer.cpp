@@ -35,14 +35,20 @@ void Sleep(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
+// PNG numbers are big-endian.
+void AppendBE32(std::vector<unsigned char>& out, std::uint32_t value) {
+    out.resize(out.size() + 4);
+    byteorder::PutBE32(out.data() + out.size() - 4, value);
+}
+
 // One PNG chunk: length, type, data, CRC over type and data.
 void Chunk(std::vector<unsigned char>& out, const char* type, const std::vector<unsigned char>& data) {
-    byteorder::AppendBE32(out, static_cast<std::uint32_t>(data.size()));
+    AppendBE32(out, static_cast<std::uint32_t>(data.size()));
     const std::size_t start = out.size();
     out.insert(out.end(), type, type + 4);
     out.insert(out.end(), data.begin(), data.end());
     const uLong crc = crc32(0L, out.data() + start, static_cast<uInt>(out.size() - start));
-    byteorder::AppendBE32(out, static_cast<std::uint32_t>(crc));
+    AppendBE32(out, static_cast<std::uint32_t>(crc));
 }
 
 } // namespace
@@ -202,8 +208,8 @@ bool XServer::SaveScreenshot(Window window, const std::string& path) {
 
     std::vector<unsigned char> png{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     std::vector<unsigned char> header;
-    byteorder::AppendBE32(header, static_cast<std::uint32_t>(width));
-    byteorder::AppendBE32(header, static_cast<std::uint32_t>(height));
+    AppendBE32(header, static_cast<std::uint32_t>(width));
+    AppendBE32(header, static_cast<std::uint32_t>(height));
     header.insert(header.end(), {8, 2, 0, 0, 0});   // 8 bits, truecolour, deflate, no filter, no interlace
     Chunk(png, "IHDR", header);
     Chunk(png, "IDAT", packed);
