@@ -36,8 +36,6 @@ struct HBITMAP__ : HGDIOBJ__ {};
 using HPALETTE = HPALETTE__*;
 using HBITMAP = HBITMAP__*;
 
-using COLORREF = DWORD;       // 0x00BBGGRR
-
 struct PALETTEENTRY {
     BYTE peRed;
     BYTE peGreen;
@@ -102,10 +100,6 @@ constexpr UINT DIB_PAL_COLORS = 1;   // the colour table holds 16-bit indices in
 constexpr DWORD SRCCOPY = 0x00CC0020;
 
 constexpr UINT GDI_ERROR = 0xFFFFFFFFu;
-
-constexpr COLORREF RGB(BYTE red, BYTE green, BYTE blue) {
-    return static_cast<COLORREF>(red | (green << 8) | (blue << 16));
-}
 
 // Palettes. CreatePalette needs version 0x300 and at least one entry; null otherwise.
 HPALETTE CreatePalette(const LOGPALETTE* palette);

@@ -26,7 +26,6 @@ using LRESULT = LONG_PTR;
 using LPSTR = char*;
 using LPCSTR = const char*;
 using LPVOID = void*;
-using HANDLE = void*;
 
 constexpr BOOL FALSE = 0;
 constexpr BOOL TRUE = 1;
