@@ -63,10 +63,7 @@ public:
         return true;
     }
     WORD Word() { return Skip(2) ? byteorder::LE16(mData + mAt - 2) : 0; }
-    DWORD Dword() {
-        const DWORD low = Word();
-        return low | (DWORD{Word()} << 16);
-    }
+    DWORD Dword() { return Skip(4) ? byteorder::LE32(mData + mAt - 4) : 0; }
     void Rect(int* x, int* y, int* width, int* height) {
         for (int* value : {x, y, width, height}) *value = static_cast<std::int16_t>(Word());
     }
