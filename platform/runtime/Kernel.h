@@ -12,10 +12,9 @@ DWORD GetVersion();
 
 namespace platform {
 
-// From now on GetVersion reports `version` (for tests of version-dependent behaviour).
+// From now on GetVersion reports `version` (for tests of version-dependent behaviour; they hand
+// back what GetVersion said before when they are done).
 void SetReportedVersionForTesting(DWORD version);
-// Back to the system's own version.
-void ResetReportedVersion();
 
 } // namespace platform
 

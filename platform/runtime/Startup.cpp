@@ -40,10 +40,6 @@ void SetReportedVersionForTesting(DWORD version) {
     gReported.store(version);
 }
 
-void ResetReportedVersion() {
-    gReported.store(kSystemVersion);
-}
-
 } // namespace platform
 
 HMODULE GetModuleHandleA(LPCSTR name) {

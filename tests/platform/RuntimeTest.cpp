@@ -127,6 +127,6 @@ TEST(Runtime, VersionIsTheNtFamilyUnlessATestSaysOtherwise) {
     EXPECT_EQ(version & 0xFFu, 6u);
     platform::SetReportedVersionForTesting(0x80000003u); // an old family, version 3
     EXPECT_EQ(GetVersion(), 0x80000003u);
-    platform::ResetReportedVersion();
+    platform::SetReportedVersionForTesting(version);
     EXPECT_EQ(GetVersion(), version);
 }

@@ -32,8 +32,9 @@ std::string Unique(const std::string& name, const char* suffix) {
 
 // Makes GetVersion report an old system with short names while it lives.
 struct ShortNames {
+    const DWORD system = GetVersion();
     ShortNames() { platform::SetReportedVersionForTesting(0x80000003u); }
-    ~ShortNames() { platform::ResetReportedVersion(); }
+    ~ShortNames() { platform::SetReportedVersionForTesting(system); }
 };
 
 // A folder inside dir whose path, with its trailing '/', is exactly `length` characters.
