@@ -81,11 +81,9 @@ public:
         }
         auto found = mColours.find(rgb);
         if (found != mColours.end()) return found->second;
-        XColor colour{};
-        colour.red = static_cast<unsigned short>(((rgb >> 16) & 0xFF) * 257);
-        colour.green = static_cast<unsigned short>(((rgb >> 8) & 0xFF) * 257);
-        colour.blue = static_cast<unsigned short>((rgb & 0xFF) * 257);
-        colour.flags = DoRed | DoGreen | DoBlue;
+        // X levels run to 65535: 0xFF becomes 0xFFFF.
+        const auto level = [rgb](int shift) { return static_cast<unsigned short>(((rgb >> shift) & 0xFF) * 257); };
+        XColor colour{0, level(16), level(8), level(0), DoRed | DoGreen | DoBlue, 0};
         const unsigned long pixel = XAllocColor(mDisplay, mColormap, &colour) ? colour.pixel : 0;
         mColours.emplace(rgb, pixel);
         return pixel;
@@ -142,12 +140,8 @@ public:
 
     // Black text, or grey with a white shadow as disabled controls show it.
     void TextOf(Drawable target, const std::string& text, int x, int y, const RECT& clip, bool enabled) {
-        if (enabled) {
-            Text(target, text, x, y, clip, kBlack);
-        } else {
-            Text(target, text, x + 1, y + 1, clip, kHighlight);
-            Text(target, text, x, y, clip, kShadow);
-        }
+        if (!enabled) Text(target, text, x + 1, y + 1, clip, kHighlight);
+        Text(target, text, x, y, clip, enabled ? kBlack : kShadow);
     }
 
     // Pixels of 0x00RRGGBB at (x, y), at most w x h of them.
