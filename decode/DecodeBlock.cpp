@@ -16,6 +16,8 @@
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
 #endif
+// The instructions the wide decoder uses, all of which HasWideDecoder asks the processor for.
+#define DUDEZ_WIDE __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi,bmi2")))
 #endif
 
 namespace {
@@ -104,8 +106,7 @@ public:
 #if defined(__x86_64__)
     // The 64 bytes from byte `index` on, those outside the window as zeros. The masked load
     // reads no byte outside the window.
-    __attribute__((target("avx512f,avx512bw,bmi2")))
-    __m512i Load64(std::int64_t index) const {
+    DUDEZ_WIDE __m512i Load64(std::int64_t index) const {
         const std::int64_t inside = std::clamp<std::int64_t>(mLength - index, 0, 64);
         if (inside == 0) return _mm512_setzero_si512();
         return _mm512_maskz_loadu_epi8(_bzhi_u64(~0ULL, static_cast<std::uint32_t>(inside)), mBytes + index);
@@ -167,8 +168,7 @@ std::int32_t TakeResiduals(const BitWindow& window, std::int64_t& position, std:
 // outside the window are masked off at the load and come in as zeros, exactly as LoadNearEnd
 // makes them. Each field's four bytes are permuted into a 32-bit lane, most significant first,
 // then shifted up past the bits before it and arithmetically down to its width.
-__attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi,bmi2")))
-std::int32_t TakeResidualsWide(const BitWindow& window, std::int64_t& position, std::int32_t* residuals,
+DUDEZ_WIDE std::int32_t TakeResidualsWide(const BitWindow& window, std::int64_t& position, std::int32_t* residuals,
                                std::int32_t wanted) {
     const __m512i lanes = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
     // Lane k takes bytes i + 3, i + 2, i + 1 and i into its bytes 0 to 3 (i its field's first).
@@ -228,8 +228,6 @@ void DecodePlain(const BitWindow& window, std::uint8_t* output, std::int32_t sam
 }
 
 #if defined(__x86_64__)
-#define DUDEZ_WIDE __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi,bmi2")))
-
 // The running sums of the sixteen lanes: lane k holds lanes 0 to k added, in four steps that each
 // add the lanes 1, 2, 4 and 8 places before (zeros shifted in at the front).
 DUDEZ_WIDE inline __m512i RunningSums(__m512i v) {
@@ -278,7 +276,6 @@ template <typename Predictor>
 DUDEZ_WIDE void DecodeWide(const BitWindow& window, std::uint8_t* output, std::int32_t samples) {
     DecodeStretches<Predictor>(window, output, samples, TakeResidualsWide, PredictWide<Predictor>);
 }
-#undef DUDEZ_WIDE
 #endif
 
 template <typename Predictor>
@@ -293,6 +290,7 @@ DecodeFunction ChooseDecoder(DecodeWay way) {
 
 bool HasWideDecoder() {
 #if defined(__x86_64__)
+    // The features of DUDEZ_WIDE.
     static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
                             __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi") &&
                             __builtin_cpu_supports("bmi2");
