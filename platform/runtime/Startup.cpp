@@ -1,11 +1,13 @@
 // What the start-up code hands the program (its instance and its command-line text), and the
 // version the system reports.
 #include "platform/runtime/Kernel.h"
+#include "platform/runtime/NeverDestroyed.h"
 #include "platform/runtime/Startup.h"
 
 #include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <deque>
 
 namespace {
 
@@ -21,7 +23,9 @@ std::atomic<DWORD> gReported{kSystemVersion};
 namespace platform {
 
 CommandLine& MakeCommandLine(int argc, const char* const* argv) {
-    auto* line = new CommandLine{};
+    // Every line made stays for the life of the process (the program makes one, tests a few).
+    static NeverDestroyed<std::deque<CommandLine>> made;
+    CommandLine* line = &made.get().emplace_back();
     for (int i = 1; i < argc && argv && argv[i]; ++i) {
         if (i > 1) line->text += ' ';
         line->text += argv[i];
