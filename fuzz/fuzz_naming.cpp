@@ -224,6 +224,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool inFolder = control & 8;
 
     fuzzcheck::InDirectory cwd(b.cwd);
+    const DWORD reported = GetVersion();
     platform::SetReportedVersionForTesting(shortNames ? 0x80000003u : 0x1DB10106u);
     const std::string name = (inFolder ? b.work + "/" + bytes : bytes).substr(0, 255);
     CheckStrip(name);
@@ -250,7 +251,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else {
         CheckUnique(name, suffix, shortNames);
     }
-    platform::ResetReportedVersion();
+    platform::SetReportedVersionForTesting(reported);
 
     // A directory name and a stored name for the converter's output names.
     const std::size_t zero = bytes.find('\0');
