@@ -191,7 +191,7 @@ QueuedBlock& BlockQueue::Oldest() {
         // otherwise the converter waits for the oldest, which takes the helper microseconds:
         // the converter reads and writes while the helper decodes, and neither takes the
         // other's work unless it must.
-        QueuedBlock* block = oldest.state == State::kWaiting ? &oldest : LastWaitingOfMany();
+        QueuedBlock* block = oldest.state == State::kWaiting ? &oldest : NewestWaitingWhenFarBehind();
         if (block) {
             block->state = State::kTaken;
             lock.unlock();
@@ -213,7 +213,7 @@ void BlockQueue::Release() {
     --mCount;
 }
 
-QueuedBlock* BlockQueue::LastWaitingOfMany() {
+QueuedBlock* BlockQueue::NewestWaitingWhenFarBehind() {
     std::int32_t waiting = 0;
     QueuedBlock* last = nullptr;
     for (std::int32_t i = 0; i < mCount; ++i) {

@@ -76,7 +76,7 @@ private:
     QueuedBlock* FirstWaiting();
     // The last block that waits to be decoded when half the queue or more waits, else nullptr.
     // Same lock.
-    QueuedBlock* LastWaitingOfMany();
+    QueuedBlock* NewestWaitingWhenFarBehind();
     QueuedBlock& At(std::int32_t index) { return mBlocks[static_cast<std::size_t>((mHead + index) % kDepth)]; }
 
     HeapBlock mBuffers;                          // every block's packed data and samples

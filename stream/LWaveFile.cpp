@@ -21,16 +21,21 @@ void PutChars(std::uint8_t* at, const char (&four)[5]) {
     for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(four[i]);
 }
 
+// A big-endian sample as the low byte first, in the low half of a 32-bit number: one 16-bit load
+// whose two bytes change places, whatever the machine.
+inline std::uint32_t LittleEndianSample(const std::uint8_t* in) {
+    std::uint16_t value;
+    std::memcpy(&value, in, sizeof value);
+    return static_cast<std::uint16_t>((value << 8) | (value >> 8));
+}
+
 // Sample i of `in` (big-endian) goes low byte first to out + i * stride. Each sample is one
 // 16-bit load and one 16-bit store; a stride known at compile time lets the compiler unroll and
 // vectorise the common layouts.
 template <std::int64_t Stride>
 void Interleave(const std::uint8_t* in, std::uint8_t* out, std::int64_t count, std::int64_t stride = Stride) {
     for (std::int64_t i = 0; i < count; ++i) {
-        std::uint16_t value;
-        std::memcpy(&value, in + 2 * i, sizeof value);
-        // Big-endian in, little-endian out: the two bytes change places, whatever the machine.
-        value = static_cast<std::uint16_t>((value << 8) | (value >> 8));
+        const auto value = static_cast<std::uint16_t>(LittleEndianSample(in + 2 * i));
         std::memcpy(out + i * stride, &value, sizeof value);
     }
 }
@@ -41,13 +46,6 @@ void InterleaveAny(const std::uint8_t* in, std::uint8_t* out, std::int64_t count
     case 12: Interleave<12>(in, out, count); break;
     default: Interleave<0>(in, out, count, stride); break;
     }
-}
-
-// A big-endian sample as the low byte first, in the low half of a 32-bit number.
-inline std::uint32_t LittleEndianSample(const std::uint8_t* in) {
-    std::uint16_t value;
-    std::memcpy(&value, in, sizeof value);
-    return static_cast<std::uint16_t>((value << 8) | (value >> 8));
 }
 
 // The same for channel 1, which starts its frames afresh: every other byte of each frame becomes
