@@ -1,6 +1,9 @@
 #include "decode/Checksum16.h"
 
+#include "decode/WideTarget.h"
+
 #include <array>
+#include <cstring>
 
 // The register, one byte at a time: XOR in the sign-extended byte, then one step, a shift right
 // that XORs 0xB4 into the high byte when the bit shifted out was 1. A step is linear over GF(2)
@@ -26,6 +29,7 @@ constexpr std::uint16_t Widen(std::uint8_t byte) {
     return static_cast<std::uint16_t>(static_cast<std::int16_t>(static_cast<std::int8_t>(byte)));
 }
 
+constexpr std::uint16_t kSeed = 0xFDED;
 constexpr int kRound = 16;   // bytes per round
 
 struct Tables {
@@ -49,11 +53,8 @@ constexpr Tables MakeTables() {
 
 constexpr Tables kTables = MakeTables();
 
-} // namespace
-
-std::uint16_t Checksum16(const void* data, std::int32_t length) {
-    const auto* bytes = static_cast<const std::uint8_t*>(data);
-    std::uint16_t state = 0xFDED;
+// The register from `state` on over `length` bytes, a round of table lookups at a time.
+std::uint16_t Rounds(std::uint16_t state, const std::uint8_t* bytes, std::int32_t length) {
     std::int32_t i = 0;
     for (; i + kRound <= length; i += kRound) {
         // The later bytes' share depends on nothing but the bytes, so it is summed apart from the
@@ -67,4 +68,100 @@ std::uint16_t Checksum16(const void* data, std::int32_t length) {
     // The last bytes, fewer than a round, one step each.
     for (; i < length; ++i) state = Step(static_cast<std::uint16_t>(state ^ Widen(bytes[i])));
     return state;
+}
+
+#if defined(__x86_64__)
+// Sixty-four bytes at a time. Read the register as a polynomial over GF(2) whose bit k is the
+// coefficient of x^(15 - k): a step multiplies it by x modulo P = x^16 + (the polynomial of
+// 0xB400), and after n bytes the register is
+//     x^n * seed + sum over bytes i of x^(n - i) * (byte i widened)      (mod P).
+// Byte i widened has bit t of the byte at x^(15 - t), and its sign bit at x^7 down to x^0 too.
+// Grouping the terms by their power of x, the bits that land on x^(n + 15 - p) are bit 0 of byte
+// p, bit 1 of byte p - 1, ..., bit 7 of byte p - 7, and the sign bits of bytes p - 8 to p - 15:
+// call their XOR d_p, the diagonal at position p. So
+//     register = x^n * seed + sum over p of d_p * x^(n + 15 - p).
+// The diagonals of 64 positions come from sixteen loads of the bytes, shifted so that each wanted
+// bit stands at bit 7, XORed together and gathered into one 64-bit mask. A chunk of 64 positions
+// then multiplies the register by x^64 and adds its diagonals' powers, each the remainder of
+// x^(79 - k) for position k of the chunk, from a table per byte of the mask.
+// Positions n to n + 14 still take the sign bits (and low bits) of the last bytes: they are
+// the diagonals of a chunk of zeros after the bytes, and land on x^15 to x^1, register bits 0
+// to 14, as they are.
+constexpr int kChunk = 64;
+
+struct ChunkTables {
+    // powers[q][v]: byte q of a chunk's diagonals holding v, as register bits; powers[0] and
+    // powers[1] are also the register's low and high byte taken 64 steps on.
+    std::array<std::array<std::uint16_t, 256>, 8> powers;
+};
+
+constexpr ChunkTables MakeChunkTables() {
+    ChunkTables t{};
+    for (int q = 0; q < 8; ++q) {
+        for (int v = 0; v < 256; ++v) {
+            std::uint16_t sum = 0;
+            for (int b = 0; b < 8; ++b)
+                // x^d is the register's top bit (x^0) taken d steps on.
+                if (v & (1 << b)) sum ^= Steps(0x8000, 79 - (8 * q + b));
+            t.powers[q][v] = sum;
+        }
+    }
+    return t;
+}
+
+constexpr ChunkTables kChunkTables = MakeChunkTables();
+
+// The diagonals of the 64 positions from `at` on, bit k for position k. Reads the 15 bytes before
+// `at` as well.
+DUDEZ_WIDE inline std::uint64_t Diagonals(const std::uint8_t* at) {
+    // Bit 7 of every byte: bit t of the byte t places before, brought up by a 16-bit shift (each
+    // byte's bit 7 comes from its own bit t), then the sign bits of the bytes 8 to 15 places before.
+    __m512i bits = _mm512_loadu_si512(at - 7);
+#pragma GCC unroll 7
+    for (int t = 0; t < 7; ++t)
+        bits = _mm512_xor_si512(bits, _mm512_slli_epi16(_mm512_loadu_si512(at - t), static_cast<unsigned>(7 - t)));
+#pragma GCC unroll 8
+    for (int s = 8; s < 16; ++s) bits = _mm512_xor_si512(bits, _mm512_loadu_si512(at - s));
+    return _mm512_movepi8_mask(bits);
+}
+
+// The register taken over a chunk whose diagonals are `diagonals`.
+inline std::uint16_t Chunk(std::uint16_t state, std::uint64_t diagonals) {
+    const auto& powers = kChunkTables.powers;
+    // The chunk's share depends on nothing but the bytes: the next chunk waits on two lookups.
+    std::uint16_t share = 0;
+#pragma GCC unroll 8
+    for (int q = 0; q < 8; ++q) share ^= powers[q][(diagonals >> (8 * q)) & 0xFF];
+    return static_cast<std::uint16_t>(share ^ powers[0][state & 0xFF] ^ powers[1][state >> 8]);
+}
+
+// The register from `state` on over `chunks` chunks of 64 bytes.
+DUDEZ_WIDE std::uint16_t Chunks(std::uint16_t state, const std::uint8_t* bytes, std::int32_t chunks) {
+    // The first and the zero chunk after the last read bytes outside the buffer: they are copied
+    // beside zeros, so every load stays inside memory of ours.
+    std::uint8_t edge[2 * kChunk] = {};
+    std::memcpy(edge + kChunk, bytes, kChunk);
+    state = Chunk(state, Diagonals(edge + kChunk));
+    for (std::int32_t c = 1; c < chunks; ++c) state = Chunk(state, Diagonals(bytes + std::int64_t{c} * kChunk));
+    std::memcpy(edge, bytes + std::int64_t{chunks - 1} * kChunk, kChunk);
+    std::memset(edge + kChunk, 0, kChunk);
+    return static_cast<std::uint16_t>(state ^ (Diagonals(edge + kChunk) & 0x7FFF));
+}
+#endif
+
+} // namespace
+
+std::uint16_t Checksum16(const void* data, std::int32_t length, DecodeWay way) {
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    std::uint16_t state = kSeed;
+    if (length <= 0) return state;
+#if defined(__x86_64__)
+    if (way == DecodeWay::kFastest && HasWideDecoder()) {
+        const std::int32_t chunks = length / kChunk;
+        if (chunks > 0) state = Chunks(state, bytes, chunks);
+        bytes += std::int64_t{chunks} * kChunk;
+        length -= chunks * kChunk;
+    }
+#endif
+    return Rounds(state, bytes, length);
 }

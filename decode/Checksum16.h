@@ -6,9 +6,12 @@
 //
 //     std::uint16_t check = Checksum16(bytes, count);
 //
-// A count of 0 or less reads nothing and gives the seed, 0xFDED.
+// A count of 0 or less reads nothing and gives the seed, 0xFDED. Both ways give the same value;
+// the wide way takes 64 bytes at a time.
 #pragma once
+
+#include "decode/DecodeWay.h"
 
 #include <cstdint>
 
-std::uint16_t Checksum16(const void* data, std::int32_t length);
+std::uint16_t Checksum16(const void* data, std::int32_t length, DecodeWay way = DecodeWay::kFastest);

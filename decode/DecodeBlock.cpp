@@ -1,24 +1,11 @@
 #include "decode/DecodeBlock.h"
 
+#include "decode/WideTarget.h"
 #include "platform/runtime/ByteOrder.h"
 
 #include <algorithm>
 #include <bit>
 #include <cstring>
-
-#if defined(__x86_64__)
-// GCC 12 takes the undefined vectors these headers pass through for "maybe uninitialized".
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-#include <immintrin.h>
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif
-// The instructions the wide decoder uses, all of which HasWideDecoder asks the processor for.
-#define DUDEZ_WIDE __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi,bmi2")))
-#endif
 
 namespace {
 
@@ -287,18 +274,6 @@ DecodeFunction ChooseDecoder(DecodeWay way) {
 }
 
 } // namespace
-
-bool HasWideDecoder() {
-#if defined(__x86_64__)
-    // The features of DUDEZ_WIDE.
-    static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-                            __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi") &&
-                            __builtin_cpu_supports("bmi2");
-    return has;
-#else
-    return false;
-#endif
-}
 
 void DecodeBlock(const std::uint8_t* packed, std::uint8_t* output, const std::uint8_t* header, DecodeWay way) {
     const std::uint8_t mode = header[5];

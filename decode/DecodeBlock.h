@@ -16,19 +16,12 @@
 // compared with any buffer size here.
 #pragma once
 
-#include <cstdint>
+#include "decode/DecodeWay.h"
 
-// How a block is decoded. Both ways give the same samples from the same bytes. The wide way takes
-// a group's sixteen residuals at once and predicts sixteen samples at once where the mode
-// allows; it needs a processor with 512-bit vectors and byte permutes, and where there is none
-// kFastest is kPlain. The plain way takes and predicts one at a time. The tests decode both ways.
-enum class DecodeWay { kFastest, kPlain };
+#include <cstdint>
 
 void DecodeBlock(const std::uint8_t* packed, std::uint8_t* output, const std::uint8_t* header,
                  DecodeWay way = DecodeWay::kFastest);
-
-// Whether kFastest is the wide way on this processor.
-bool HasWideDecoder();
 
 // Whether DecodeBlock decodes a block of this mode, writing every whole sample of its output.
 constexpr bool DecodesMode(std::uint8_t mode) { return mode >= 1 && mode <= 5; }

@@ -32,6 +32,8 @@ std::uint16_t ByteAtATime(const std::uint8_t* bytes, std::int32_t length) {
     return state;
 }
 
+constexpr DecodeWay kWays[] = {DecodeWay::kFastest, DecodeWay::kPlain};
+
 } // namespace
 
 TEST(Checksum16, EqualsTheByteLoopOnEveryShortInput) {
@@ -55,19 +57,23 @@ TEST(Checksum16, EqualsTheByteLoopOnRandomBuffers) {
         for (std::size_t k = from; k < from + count; ++k)
             buffer[k] = kind == 0 ? 0 : kind == 1 ? 0xFF : static_cast<std::uint8_t>(random());
     };
-    // Millions of short buffers at every alignment: the rounds and the bytes after them.
-    for (int n = 0; n < 2'000'000; ++n) {
-        const std::size_t at = random() % 32;
-        const auto length = static_cast<std::int32_t>(random() % 48);
-        fill(at, static_cast<std::size_t>(length));
-        ASSERT_EQ(Checksum16(buffer.data() + at, length), ByteAtATime(buffer.data() + at, length))
-            << "length " << length << " at " << at;
-    }
-    // Every length up to the largest block, each at some alignment.
-    for (std::int32_t length = 0; length <= 16384; ++length) {
-        const std::size_t at = random() % 64;
-        fill(at, static_cast<std::size_t>(length));
-        ASSERT_EQ(Checksum16(buffer.data() + at, length), ByteAtATime(buffer.data() + at, length))
-            << "length " << length << " at " << at;
+    for (const DecodeWay way : kWays) {
+        SCOPED_TRACE(way == DecodeWay::kPlain ? "plain" : "fastest");
+        // Millions of short buffers at every alignment: the rounds, the wide way's chunks and the
+        // bytes after them.
+        for (int n = 0; n < 2'000'000; ++n) {
+            const std::size_t at = random() % 64;
+            const auto length = static_cast<std::int32_t>(random() % 160);
+            fill(at, static_cast<std::size_t>(length));
+            ASSERT_EQ(Checksum16(buffer.data() + at, length, way), ByteAtATime(buffer.data() + at, length))
+                << "length " << length << " at " << at;
+        }
+        // Every length up to the largest block, each at some alignment.
+        for (std::int32_t length = 0; length <= 16384; ++length) {
+            const std::size_t at = random() % 64;
+            fill(at, static_cast<std::size_t>(length));
+            ASSERT_EQ(Checksum16(buffer.data() + at, length, way), ByteAtATime(buffer.data() + at, length))
+                << "length " << length << " at " << at;
+        }
     }
 }

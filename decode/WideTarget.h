@@ -1,0 +1,16 @@
+// The vector instructions of the wide decoder, for the files that hold its code. Functions built
+// with them carry DUDEZ_WIDE and run only when HasWideDecoder() says the processor has them all.
+#pragma once
+
+#if defined(__x86_64__)
+// GCC 12 takes the undefined vectors these headers pass through for "maybe uninitialized".
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+#include <immintrin.h>
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
+#define DUDEZ_WIDE __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi,bmi2")))
+#endif
