@@ -156,7 +156,7 @@ std::uint16_t Checksum16(const void* data, std::int32_t length, DecodeWay way) {
     std::uint16_t state = kSeed;
     if (length <= 0) return state;
 #if defined(__x86_64__)
-    if (way == DecodeWay::kFastest && HasWideDecoder()) {
+    if (way == DecodeWay::kFastest && HasWideInstructions()) {
         const std::int32_t chunks = length / kChunk;
         if (chunks > 0) state = Chunks(state, bytes, chunks);
         bytes += std::int64_t{chunks} * kChunk;

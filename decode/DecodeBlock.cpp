@@ -4,6 +4,7 @@
 #include "platform/runtime/ByteOrder.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 
@@ -94,6 +95,7 @@ public:
     // The 64 bytes from byte `index` on, those outside the window as zeros. The masked load
     // reads no byte outside the window.
     DUDEZ_WIDE __m512i Load64(std::int64_t index) const {
+        if (index + 64 <= mLength) return _mm512_loadu_si512(mBytes + index);
         const std::int64_t inside = std::clamp<std::int64_t>(mLength - index, 0, 64);
         if (inside == 0) return _mm512_setzero_si512();
         return _mm512_maskz_loadu_epi8(_bzhi_u64(~0ULL, static_cast<std::uint32_t>(inside)), mBytes + index);
@@ -150,6 +152,35 @@ std::int32_t TakeResiduals(const BitWindow& window, std::int64_t& position, std:
 }
 
 #if defined(__x86_64__)
+// Where a group's sixteen fields lie in the 64 bytes loaded from the byte its first field starts
+// in, for each width and each bit that first field starts at: lane k takes the four bytes that
+// hold field k, most significant first (order), and is then shifted up past the bits before the
+// field (shift). One table of all of them costs two loads a group instead of the arithmetic.
+struct alignas(64) FieldLayout {
+    std::uint8_t order[64];
+    std::uint32_t shift[16];
+};
+
+using FieldLayouts = std::array<std::array<FieldLayout, 8>, 16>;   // [width - 2][first bit]
+
+constexpr FieldLayouts MakeFieldLayouts() {
+    FieldLayouts layouts{};
+    for (std::int32_t width = 2; width <= 17; ++width) {
+        for (std::int32_t firstBit = 0; firstBit < 8; ++firstBit) {
+            FieldLayout& layout = layouts[static_cast<std::size_t>(width - 2)][static_cast<std::size_t>(firstBit)];
+            for (std::int32_t k = 0; k < kGroupLimit; ++k) {
+                const std::int32_t bit = firstBit + k * width;
+                for (std::int32_t b = 0; b < 4; ++b)
+                    layout.order[4 * k + b] = static_cast<std::uint8_t>((bit >> 3) + 3 - b);
+                layout.shift[k] = static_cast<std::uint32_t>(bit & 7);
+            }
+        }
+    }
+    return layouts;
+}
+
+constexpr FieldLayouts kFieldLayouts = MakeFieldLayouts();
+
 // The same, sixteen fields at once, for processors with 512-bit byte permutes. A group's fields
 // lie within the 36 bytes from its first one, so one load of 64 bytes holds them all; bytes
 // outside the window are masked off at the load and come in as zeros, exactly as LoadNearEnd
@@ -157,27 +188,23 @@ std::int32_t TakeResiduals(const BitWindow& window, std::int64_t& position, std:
 // then shifted up past the bits before it and arithmetically down to its width.
 DUDEZ_WIDE std::int32_t TakeResidualsWide(const BitWindow& window, std::int64_t& position, std::int32_t* residuals,
                                std::int32_t wanted) {
-    const __m512i lanes = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-    // Lane k takes bytes i + 3, i + 2, i + 1 and i into its bytes 0 to 3 (i its field's first).
-    const __m512i byteOrder = _mm512_set1_epi32(0x00010203);
-    const __m512i spread = _mm512_set1_epi32(0x01010101);
+    // Copies the compiler keeps in registers: the stores below may alias anything.
+    const BitWindow bits = window;
+    std::int64_t at = position;
     std::int32_t taken = 0;
     while (taken < wanted) {
-        const auto codes = static_cast<std::int32_t>(window.LoadNearEnd(position) >> 56);
+        const auto codes = static_cast<std::int32_t>(bits.LoadNearEnd(at) >> 56);
         const std::int32_t width = (codes >> 4) + 2;
-        const std::int64_t first = position + 8;     // the group's first field
-        const std::int64_t base = first >> 3;        // the byte it starts in
-        const __m512i bytes = window.Load64(base);
-        const __m512i bits = _mm512_add_epi32(_mm512_mullo_epi32(lanes, _mm512_set1_epi32(width)),
-                                              _mm512_set1_epi32(static_cast<std::int32_t>(first & 7)));
-        const __m512i order = _mm512_add_epi32(_mm512_mullo_epi32(_mm512_srli_epi32(bits, 3), spread), byteOrder);
-        const __m512i fields = _mm512_permutexvar_epi8(order, bytes);
-        const __m512i up = _mm512_sllv_epi32(fields, _mm512_and_si512(bits, _mm512_set1_epi32(7)));
+        const std::int64_t first = at + 8;     // the group's first field
+        const FieldLayout& layout = kFieldLayouts[static_cast<std::size_t>(width - 2)][first & 7];
+        const __m512i fields = _mm512_permutexvar_epi8(_mm512_load_si512(layout.order), bits.Load64(first >> 3));
+        const __m512i up = _mm512_sllv_epi32(fields, _mm512_load_si512(layout.shift));
         _mm512_storeu_si512(residuals + taken, _mm512_srav_epi32(up, _mm512_set1_epi32(32 - width)));
         const std::int32_t count = (codes & 0xF) + 1;
-        position = first + std::int64_t{count} * width;
+        at = first + std::int64_t{count} * width;
         taken += count;
     }
+    position = at;
     return taken;
 }
 
@@ -268,7 +295,7 @@ DUDEZ_WIDE void DecodeWide(const BitWindow& window, std::uint8_t* output, std::i
 template <typename Predictor>
 DecodeFunction ChooseDecoder(DecodeWay way) {
 #if defined(__x86_64__)
-    if (way == DecodeWay::kFastest && HasWideDecoder()) return DecodeWide<Predictor>;
+    if (way == DecodeWay::kFastest && HasWideInstructions()) return DecodeWide<Predictor>;
 #endif
     return DecodePlain<Predictor>;
 }

@@ -5,10 +5,8 @@
 //     Checksum16(samples, length, DecodeWay::kPlain);
 //
 // Both ways give the same result from the same bytes; the tests run both. The wide way needs a
-// processor with 512-bit vectors and byte permutes, and where there is none kFastest is kPlain.
+// processor with 512-bit vectors and byte permutes (HasWideInstructions, decode/WideTarget.h), and
+// where there is none kFastest is kPlain.
 #pragma once
 
 enum class DecodeWay { kFastest, kPlain };
-
-// Whether kFastest is the wide way on this processor.
-bool HasWideDecoder();

@@ -1,6 +1,9 @@
-// The vector instructions of the wide decoder, for the files that hold its code. Functions built
-// with them carry DUDEZ_WIDE and run only when HasWideDecoder() says the processor has them all.
+// The vector instructions of the wide ways: the decoder's, the checksum's and the WAVE writer's.
+// Functions built with them carry DUDEZ_WIDE and run only where HasWideInstructions() says the
+// processor has them all; everywhere else the plain code runs, with the same results.
 #pragma once
+
+bool HasWideInstructions();
 
 #if defined(__x86_64__)
 // GCC 12 takes the undefined vectors these headers pass through for "maybe uninitialized".

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "decode/WideTarget.h"   // the instructions the decoder uses, for the frames of many channels
 #include "platform/runtime/ByteOrder.h"
 #include "stream/HeapBlock.h"
 
@@ -40,6 +41,44 @@ void Interleave(const std::uint8_t* in, std::uint8_t* out, std::int64_t count, s
     }
 }
 
+#if defined(__x86_64__)
+// Frames of 3 to 16 channels, 32 at a time: the 32 frames take as many 64-byte vectors as there
+// are channels, and each vector gets its share of the 32 samples by one byte permute, swapped to
+// low byte first on the way. Channel 1 stores whole vectors with every other byte zero (its
+// frames start afresh); a later channel stores its own two bytes of each frame and no others.
+// Returns how many samples it placed, a multiple of 32; the caller places the rest.
+constexpr std::int64_t kWideFrames = 32;
+constexpr std::int64_t kWideChannels = 16;
+
+DUDEZ_WIDE std::int64_t InterleaveWide(const std::uint8_t* in, std::uint8_t* frames, std::int64_t count,
+                                       std::int64_t stride, std::uint16_t channel) {
+    const std::int64_t vectors = stride / 2;   // the channel count
+    alignas(64) std::uint8_t order[kWideChannels][64] = {};
+    __mmask64 mine[kWideChannels] = {};
+    for (std::int64_t frame = 0; frame < kWideFrames; ++frame) {
+        // The sample's two bytes never straddle two vectors: frames and vectors are both even.
+        const std::int64_t at = frame * stride + 2 * (channel - 1);
+        std::uint8_t* to = order[at / 64] + at % 64;
+        to[0] = static_cast<std::uint8_t>(2 * frame + 1);
+        to[1] = static_cast<std::uint8_t>(2 * frame);
+        mine[at / 64] |= __mmask64{3} << (at % 64);
+    }
+    const std::int64_t whole = count / kWideFrames * kWideFrames;
+    for (std::int64_t i = 0; i < whole; i += kWideFrames) {
+        const __m512i samples = _mm512_loadu_si512(in + 2 * i);
+        std::uint8_t* out = frames + i * stride;
+        for (std::int64_t v = 0; v < vectors; ++v) {
+            const __m512i placed = _mm512_maskz_permutexvar_epi8(mine[v], _mm512_load_si512(order[v]), samples);
+            if (channel == 1)
+                _mm512_storeu_si512(out + 64 * v, placed);
+            else
+                _mm512_mask_storeu_epi8(out + 64 * v, mine[v], placed);
+        }
+    }
+    return whole;
+}
+#endif
+
 void InterleaveAny(const std::uint8_t* in, std::uint8_t* out, std::int64_t count, std::int64_t stride) {
     switch (stride) {
     case 2: Interleave<2>(in, out, count); break;
@@ -69,6 +108,14 @@ void InterleaveFirst(const std::uint8_t* in, std::uint8_t* out, std::int64_t cou
 // that form the compiler turns into vector code, where two-byte stores four bytes apart it cannot.
 void InterleaveChannel(const std::uint8_t* in, std::uint8_t* frames, std::int64_t count, std::int64_t stride,
                        std::uint16_t channel) {
+#if defined(__x86_64__)
+    if (stride >= 6 && stride <= 2 * kWideChannels && HasWideInstructions()) {
+        const std::int64_t placed = InterleaveWide(in, frames, count, stride, channel);
+        in += 2 * placed;
+        frames += placed * stride;
+        count -= placed;
+    }
+#endif
     if (channel == 1) {
         InterleaveFirst(in, frames, count, stride);
     } else if (channel == 2 && stride == 4) {

@@ -1,4 +1,5 @@
 #include "decode/DecodeBlock.h"
+#include "decode/WideTarget.h"
 
 #include "GuardedBuffer.h"
 
@@ -100,7 +101,7 @@ TEST(DecodeBlock, RebuildsSamplesOfEveryMode) {
 // Arbitrary bytes make groups of every width and count that end anywhere, and windows of every
 // length, so fields are cut across the window's end at every bit. Both ways give the same samples.
 TEST(DecodeBlock, BothWaysAgreeOnArbitraryBytes) {
-    if (!HasWideDecoder()) GTEST_SKIP() << "this processor decodes one way only";
+    if (!HasWideInstructions()) GTEST_SKIP() << "this processor decodes one way only";
     std::mt19937 random(99);
     for (std::size_t length = 0; length < 160; ++length) {
         for (std::uint8_t mode = 1; mode <= 5; ++mode) {
