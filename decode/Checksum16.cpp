@@ -3,7 +3,7 @@
 #include "decode/WideTarget.h"
 
 #include <array>
-#include <cstring>
+#include <utility>
 
 // The register, one byte at a time: XOR in the sign-extended byte, then one step, a shift right
 // that XORs 0xB4 into the high byte when the bit shifted out was 1. A step is linear over GF(2)
@@ -111,17 +111,28 @@ constexpr ChunkTables MakeChunkTables() {
 
 constexpr ChunkTables kChunkTables = MakeChunkTables();
 
-// The diagonals of the 64 positions from `at` on, bit k for position k. Reads the 15 bytes before
-// `at` as well.
-DUDEZ_WIDE inline std::uint64_t Diagonals(const std::uint8_t* at) {
-    // Bit 7 of every byte: bit t of the byte t places before, brought up by a 16-bit shift (each
-    // byte's bit 7 comes from its own bit t), then the sign bits of the bytes 8 to 15 places before.
-    __m512i bits = _mm512_loadu_si512(at - 7);
-#pragma GCC unroll 7
-    for (int t = 0; t < 7; ++t)
-        bits = _mm512_xor_si512(bits, _mm512_slli_epi16(_mm512_loadu_si512(at - t), static_cast<unsigned>(7 - t)));
-#pragma GCC unroll 8
-    for (int s = 8; s < 16; ++s) bits = _mm512_xor_si512(bits, _mm512_loadu_si512(at - s));
+// Bit t of the byte t places before each byte, brought to bit 7 by a 16-bit shift (each byte's
+// bit 7 comes from its own bit t), for every t of the sequence; XORed together. `earlier` is
+// `bytes` 16 places on (see Diagonals), so the bytes t places before are one byte align away.
+template <int... T>
+DUDEZ_WIDE inline __m512i LowBitsUp(__m512i bytes, __m512i earlier, std::integer_sequence<int, T...>) {
+    return (_mm512_slli_epi16(_mm512_alignr_epi8(bytes, earlier, 16 - T), 7 - T) ^ ...);
+}
+
+// The bytes 8 + s places before each byte, for every s of the sequence, XORed: their sign bits.
+template <int... S>
+DUDEZ_WIDE inline __m512i SignBits(__m512i bytes, __m512i earlier, std::integer_sequence<int, S...>) {
+    return (_mm512_alignr_epi8(bytes, earlier, 8 - S) ^ ...);
+}
+
+// The diagonals of the 64 positions of `bytes`, bit k for position k; `before` holds the 64 bytes
+// before them (zeros before the first).
+DUDEZ_WIDE inline std::uint64_t Diagonals(__m512i before, __m512i bytes) {
+    // The bytes 16 places on, the last 16 of `before` coming in: each 16-byte lane of `bytes` then
+    // has its 16 predecessors in the same lane of `earlier`.
+    const __m512i earlier = _mm512_alignr_epi64(bytes, before, 6);
+    const __m512i bits = LowBitsUp(bytes, earlier, std::make_integer_sequence<int, 8>{}) ^
+                         SignBits(bytes, earlier, std::make_integer_sequence<int, 8>{});
     return _mm512_movepi8_mask(bits);
 }
 
@@ -137,15 +148,13 @@ inline std::uint16_t Chunk(std::uint16_t state, std::uint64_t diagonals) {
 
 // The register from `state` on over `chunks` chunks of 64 bytes.
 DUDEZ_WIDE std::uint16_t Chunks(std::uint16_t state, const std::uint8_t* bytes, std::int32_t chunks) {
-    // The first and the zero chunk after the last read bytes outside the buffer: they are copied
-    // beside zeros, so every load stays inside memory of ours.
-    std::uint8_t edge[2 * kChunk] = {};
-    std::memcpy(edge + kChunk, bytes, kChunk);
-    state = Chunk(state, Diagonals(edge + kChunk));
-    for (std::int32_t c = 1; c < chunks; ++c) state = Chunk(state, Diagonals(bytes + std::int64_t{c} * kChunk));
-    std::memcpy(edge, bytes + std::int64_t{chunks - 1} * kChunk, kChunk);
-    std::memset(edge + kChunk, 0, kChunk);
-    return static_cast<std::uint16_t>(state ^ (Diagonals(edge + kChunk) & 0x7FFF));
+    __m512i before = _mm512_setzero_si512();
+    for (std::int32_t c = 0; c < chunks; ++c) {
+        const __m512i chunk = _mm512_loadu_si512(bytes + std::int64_t{c} * kChunk);
+        state = Chunk(state, Diagonals(before, chunk));
+        before = chunk;
+    }
+    return static_cast<std::uint16_t>(state ^ (Diagonals(before, _mm512_setzero_si512()) & 0x7FFF));
 }
 #endif
 

@@ -6,10 +6,11 @@
 bool HasWideInstructions();
 
 #if defined(__x86_64__)
-// GCC 12 takes the undefined vectors these headers pass through for "maybe uninitialized".
+// GCC 12 takes the undefined vectors these headers pass through for uninitialized ones.
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
 #endif
 #include <immintrin.h>
 #if defined(__GNUC__) && !defined(__clang__)
