@@ -186,8 +186,11 @@ constexpr FieldLayouts kFieldLayouts = MakeFieldLayouts();
 // outside the window are masked off at the load and come in as zeros, exactly as LoadNearEnd
 // makes them. Each field's four bytes are permuted into a 32-bit lane, most significant first,
 // then shifted up past the bits before it and arithmetically down to its width.
+// Each group waits on the one before for where it starts, a chain that leaves the processor
+// mostly idle; `alongside` runs once a group, to give it other work meanwhile.
+template <typename Alongside>
 DUDEZ_WIDE std::int32_t TakeResidualsWide(const BitWindow& window, std::int64_t& position, std::int32_t* residuals,
-                               std::int32_t wanted) {
+                                          std::int32_t wanted, Alongside alongside) {
     // Copies the compiler keeps in registers: the stores below may alias anything.
     const BitWindow bits = window;
     std::int64_t at = position;
@@ -203,6 +206,7 @@ DUDEZ_WIDE std::int32_t TakeResidualsWide(const BitWindow& window, std::int64_t&
         const std::int32_t count = (codes & 0xF) + 1;
         at = first + std::int64_t{count} * width;
         taken += count;
+        alongside();
     }
     position = at;
     return taken;
@@ -213,8 +217,11 @@ DUDEZ_WIDE std::int32_t TakeResidualsWide(const BitWindow& window, std::int64_t&
 // The samples of `count` residuals, big-endian, one at a time.
 template <typename Predictor>
 void Predict(Predictor& predictor, const std::int32_t* residuals, std::int32_t count, std::uint8_t* out) {
+    // A copy of the history stays in registers: the byte stores could alias the caller's.
+    Predictor local = predictor;
     for (std::int32_t i = 0; i < count; ++i)
-        byteorder::PutBE16(out + 2 * i, static_cast<std::uint16_t>(predictor.Next(static_cast<std::uint32_t>(residuals[i]))));
+        byteorder::PutBE16(out + 2 * i, static_cast<std::uint16_t>(local.Next(static_cast<std::uint32_t>(residuals[i]))));
+    predictor = local;
 }
 
 // The samples of one mode, run once per block: the mode and the way are chosen before the loops,
@@ -255,40 +262,90 @@ DUDEZ_WIDE inline __m512i RunningSums(__m512i v) {
 // The same samples as Predict, sixteen at a time where the mode allows: a first-order sample is
 // the last one plus the running sum of the residuals, a second-order one the last one plus the
 // running sum of the differences, themselves the last difference plus the running sum of the
-// residuals. Each lane's low 16 bits are the sample, cut, swapped to big-endian and stored.
+// residuals. Each lane's low 16 bits are the sample, cut, swapped to big-endian and stored. The
+// last sample and difference stay in every lane of a vector from one sixteen to the next.
 template <typename Predictor>
-DUDEZ_WIDE void PredictWide(Predictor& predictor, const std::int32_t* residuals, std::int32_t count, std::uint8_t* out) {
-    std::int32_t i = 0;
-    if constexpr (Predictor::kScans >= 0) {
-        const __m512i lastLane = _mm512_set1_epi32(15);
-        const __m256i bigEndian = _mm256_setr_epi8(1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14,
-                                                   1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14);
-        __m512i sample = _mm512_setzero_si512();       // the last sample in every lane
-        __m512i difference = _mm512_setzero_si512();   // the last difference in every lane
-        if constexpr (Predictor::kScans >= 1) sample = _mm512_set1_epi32(static_cast<std::int32_t>(predictor.x1));
-        if constexpr (Predictor::kScans == 2) difference = _mm512_set1_epi32(static_cast<std::int32_t>(predictor.d));
-        for (; i + 16 <= count; i += 16) {
-            __m512i v = _mm512_loadu_si512(residuals + i);
+class WidePrediction {
+public:
+    DUDEZ_WIDE WidePrediction() { Load(); }
+
+    // The next sixteen samples.
+    DUDEZ_WIDE void Sixteen(const std::int32_t* residuals, std::uint8_t* out) {
+        if constexpr (Predictor::kScans < 0) {
+            Predict(mPredictor, residuals, 16, out);
+        } else {
+            const __m512i lastLane = _mm512_set1_epi32(15);
+            const __m256i bigEndian = _mm256_setr_epi8(1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14,
+                                                       1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14);
+            __m512i v = _mm512_loadu_si512(residuals);
             if constexpr (Predictor::kScans == 2) {
-                v = _mm512_add_epi32(RunningSums(v), difference);
-                difference = _mm512_permutexvar_epi32(lastLane, v);
+                v = _mm512_add_epi32(RunningSums(v), mDifference);
+                mDifference = _mm512_permutexvar_epi32(lastLane, v);
             }
             if constexpr (Predictor::kScans >= 1) {
-                v = _mm512_add_epi32(RunningSums(v), sample);
-                sample = _mm512_permutexvar_epi32(lastLane, v);
+                v = _mm512_add_epi32(RunningSums(v), mSample);
+                mSample = _mm512_permutexvar_epi32(lastLane, v);
             }
-            const __m256i samples = _mm256_shuffle_epi8(_mm512_cvtepi32_epi16(v), bigEndian);
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 2 * i), samples);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_shuffle_epi8(_mm512_cvtepi32_epi16(v), bigEndian));
         }
-        if constexpr (Predictor::kScans >= 1) predictor.x1 = static_cast<std::uint32_t>(_mm512_cvtsi512_si32(sample));
-        if constexpr (Predictor::kScans == 2) predictor.d = static_cast<std::uint32_t>(_mm512_cvtsi512_si32(difference));
     }
-    Predict(predictor, residuals + i, count - i, out + 2 * i);
-}
 
+    // The next `count` samples.
+    DUDEZ_WIDE void Some(const std::int32_t* residuals, std::int32_t count, std::uint8_t* out) {
+        if constexpr (Predictor::kScans < 0) return Predict(mPredictor, residuals, count, out);
+        std::int32_t i = 0;
+        for (; i + 16 <= count; i += 16) Sixteen(residuals + i, out + 2 * i);
+        if (i == count) return;
+        Store();
+        Predict(mPredictor, residuals + i, count - i, out + 2 * i);
+        Load();
+    }
+
+private:
+    DUDEZ_WIDE void Load() {
+        if constexpr (Predictor::kScans >= 1) mSample = _mm512_set1_epi32(static_cast<std::int32_t>(mPredictor.x1));
+        if constexpr (Predictor::kScans == 2) mDifference = _mm512_set1_epi32(static_cast<std::int32_t>(mPredictor.d));
+    }
+
+    DUDEZ_WIDE void Store() {
+        if constexpr (Predictor::kScans >= 1) mPredictor.x1 = static_cast<std::uint32_t>(_mm512_cvtsi512_si32(mSample));
+        if constexpr (Predictor::kScans == 2) mPredictor.d = static_cast<std::uint32_t>(_mm512_cvtsi512_si32(mDifference));
+    }
+
+    Predictor mPredictor;   // the state between the vectors' turns, and mode 5's
+    __m512i mSample = _mm512_setzero_si512();       // the last sample in every lane
+    __m512i mDifference = _mm512_setzero_si512();   // the last difference in every lane
+};
+
+// The block a stretch at a time, as DecodeStretches, but each stretch is predicted while the next
+// one is taken: sixteen samples of the one go with each group of the other, and what is left
+// when the taking ends is predicted then. The two stretches have buffers of their own.
 template <typename Predictor>
 DUDEZ_WIDE void DecodeWide(const BitWindow& window, std::uint8_t* output, std::int32_t samples) {
-    DecodeStretches<Predictor>(window, output, samples, TakeResidualsWide, PredictWide<Predictor>);
+    WidePrediction<Predictor> prediction;
+    std::int64_t position = 0;   // bits taken so far
+    std::int32_t buffers[2][kStretch + kGroupLimit - 1];
+    const std::int32_t* pending = buffers[1];   // the stretch taken before, not yet all predicted
+    std::int32_t pendingCount = 0;
+    std::uint8_t* pendingOut = output;
+    for (std::int32_t done = 0, turn = 0; done < samples; turn ^= 1) {
+        std::int32_t* residuals = buffers[turn];
+        std::int32_t predicted = 0;
+        const std::int32_t taken = TakeResidualsWide(window, position, residuals, std::min(kStretch, samples - done), [&] {
+            // Mode 5's samples wait on each other one by one; they are best predicted in a loop
+            // of their own.
+            if (Predictor::kScans >= 0 && predicted + 16 <= pendingCount) {
+                prediction.Sixteen(pending + predicted, pendingOut + 2 * predicted);
+                predicted += 16;
+            }
+        });
+        prediction.Some(pending + predicted, pendingCount - predicted, pendingOut + 2 * predicted);
+        pending = residuals;
+        pendingCount = std::min(taken, samples - done);
+        pendingOut = output + 2 * done;
+        done += pendingCount;
+    }
+    prediction.Some(pending, pendingCount, pendingOut);
 }
 #endif
 
