@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <vector>
 
 namespace platform::user {
 namespace {
