@@ -286,6 +286,12 @@ private:
         mDirty.store(true);
     }
 
+    // The box on the screen: the first one asked and not yet answered.
+    std::optional<BoxContent> ShownBox() {
+        std::lock_guard<std::mutex> lock(mMutex);
+        return mBoxes.empty() ? std::nullopt : std::optional<BoxContent>(mBoxes.front());
+    }
+
     void Handle(const TerminalEvent& event) {
         const HWND main = MainWindow();
         if (event.kind == TerminalEvent::Kind::Interrupt) {
@@ -293,11 +299,7 @@ private:
             if (main) PostMessageA(main, WM_CLOSE, 0, 0);
             return;
         }
-        bool boxShown = false;
-        {
-            std::lock_guard<std::mutex> lock(mMutex);
-            boxShown = !mBoxes.empty();
-        }
+        const bool boxShown = ShownBox().has_value();
         if (event.kind == TerminalEvent::Kind::Key) {
             if (!boxShown) {
                 if (main) platform::PostKeyPress(main, event.virtualKey);
@@ -323,11 +325,7 @@ private:
     void Draw() {
         winsize size{};
         const bool sized = ioctl(gTty, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 && size.ws_row > 0;
-        std::optional<BoxContent> box;
-        {
-            std::lock_guard<std::mutex> lock(mMutex);
-            if (!mBoxes.empty()) box = mBoxes.front();
-        }
+        const std::optional<BoxContent> box = ShownBox();
         CellFrame frame(sized ? size.ws_col : 80, sized ? size.ws_row : 24, mKind.utf8);
         WindowScene scene = ReadWindowScene(MainWindow());
         scene.page = mPages.Shown(scene.picture);

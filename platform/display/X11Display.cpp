@@ -39,7 +39,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
-#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
@@ -214,9 +213,8 @@ Window MakeTopWindow(Display* display, const RECT& rect, unsigned long backgroun
 void SetTitle(Display* display, Window window, const std::string& title) {
     XStoreName(display, window, title.c_str());
     // Window texts are single bytes (Latin-1); the window manager's name wants UTF-8.
-    std::u32string latin1;
-    for (unsigned char c : title) latin1 += c;
-    const std::string utf8 = EncodeUtf8(latin1);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(title.data());
+    const std::string utf8 = EncodeUtf8(std::u32string(bytes, bytes + title.size()));
     XChangeProperty(display, window, AtomOf(display, "_NET_WM_NAME"), AtomOf(display, "UTF8_STRING"), 8,
                     PropModeReplace, reinterpret_cast<const unsigned char*>(utf8.data()),
                     static_cast<int>(utf8.size()));
@@ -310,10 +308,9 @@ public:
     X11Backend(Display* display, XFontStruct* font)
         : mDisplay(display), mPainter(std::make_unique<x11::Painter>(display, font)),
           mPaint(*mPainter) {
-        if (pipe(mWake) == 0) {
-            fcntl(mWake[0], F_SETFL, O_NONBLOCK);
-            fcntl(mWake[1], F_SETFL, O_NONBLOCK);
-        }
+        // A pipe that cannot be made leaves both ends -1: the thread then wakes for X events and
+        // its own timeouts only.
+        [[maybe_unused]] const int piped = pipe2(mWake, O_NONBLOCK);
         sLive.store(this);
         mThread = std::thread([this] {
             Run();

@@ -5,9 +5,7 @@
 #include "platform/runtime/SameName.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <mutex>
-#include <vector>
 
 namespace platform {
 namespace {

@@ -13,7 +13,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
 #include <span>
 
 namespace platform {

@@ -20,7 +20,6 @@
 namespace platform {
 
 struct WindowView {
-    HWND handle = nullptr;
     HWND parent = nullptr;     // the parent of a child, the owner of any other window
     std::string className;     // as the class was registered
     std::string text;

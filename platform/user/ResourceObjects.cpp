@@ -5,7 +5,6 @@
 
 #include "platform/resources/Resources.h"
 #include "platform/user/UserQueue.h"
-#include "platform/runtime/ByteOrder.h"
 #include "platform/runtime/HandleTable.h"
 #include "platform/runtime/NeverDestroyed.h"
 #include "platform/user/Window.h"

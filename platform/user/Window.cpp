@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <vector>
 
 namespace platform::user {
 namespace {
@@ -37,6 +36,15 @@ std::vector<std::shared_ptr<WindowClass>>::iterator Lookup(LPCSTR nameOrAtom) {
         return IsAtom(nameOrAtom) ? entry->atom == reinterpret_cast<std::uintptr_t>(nameOrAtom)
                                   : platform::SameName(entry->name.c_str(), nameOrAtom);
     });
+}
+
+// Needs the model lock. Whether the window or one of its ancestors is as `test` asks.
+template <typename Test>
+bool AnyUp(const Window& window, Test test) {
+    for (const Window* w = &window; w; w = Find(w->parent)) {
+        if (test(*w)) return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -73,24 +81,15 @@ std::vector<Window*> AllWindows() {
 }
 
 bool IsSelfOrDescendant(const Window& window, HWND ancestor) {
-    for (const Window* w = &window; w; w = Find(w->parent)) {
-        if (w->handle == ancestor) return true;
-    }
-    return false;
+    return AnyUp(window, [ancestor](const Window& w) { return w.handle == ancestor; });
 }
 
 bool EnabledWithAncestors(const Window& window) {
-    for (const Window* w = &window; w; w = Find(w->parent)) {
-        if (w->style & WS_DISABLED) return false;
-    }
-    return true;
+    return !AnyUp(window, [](const Window& w) { return (w.style & WS_DISABLED) != 0; });
 }
 
 bool VisibleWithAncestors(const Window& window) {
-    for (const Window* w = &window; w; w = Find(w->parent)) {
-        if (!(w->style & WS_VISIBLE)) return false;
-    }
-    return true;
+    return !AnyUp(window, [](const Window& w) { return (w.style & WS_VISIBLE) == 0; });
 }
 
 Window* Root(Window& window) {
@@ -176,7 +175,6 @@ namespace platform {
 bool InspectWindow(HWND handle, WindowView* view) {
     return view && WithWindow(handle, [handle, view](const Window& window) {
         *view = WindowView{};
-        view->handle = handle;
         view->parent = window.parent ? window.parent : window.owner;
         view->className = window.windowClass->name;
         view->text = window.text;

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <vector>
 
 namespace platform::display::terminal {
 namespace {
@@ -294,10 +293,7 @@ void Window(CellFrame& frame, Layout& layout, const WindowScene& scene, const Lo
 // Less room than every control needs: one line that says so, and under it what matters most,
 // the file being written and how far it is. The keys go on working.
 void TooSmall(CellFrame& frame, const WindowScene& scene) {
-    std::string note = "Too small, needs ";
-    note += std::to_string(kSmallestColumns);
-    note += 'x';
-    note += std::to_string(kSmallestRows);
+    const std::string note = "Too small, needs " + std::to_string(kSmallestColumns) + 'x' + std::to_string(kSmallestRows);
     frame.Text(0, 0, note, kDefaultColour, kDefaultColour, kReverse, frame.Columns());
     FileName(frame, 0, 1, frame.Columns(), scene.fileName);
     const std::string state = std::to_string(Done(scene, 100)) + "% " + scene.finish.text;

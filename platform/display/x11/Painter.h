@@ -276,39 +276,28 @@ private:
             Edge(target, inner, kShadow, kHighlight);
             inner = Inset(inner, 1);
         }
-        switch (view.style & SS_TYPEMASK) {
-        case SS_BLACKFRAME: Frame(target, inner, kBlack); return;
-        case SS_GRAYFRAME: Frame(target, inner, kShadow); return;
-        case SS_WHITEFRAME: Frame(target, inner, kHighlight); return;
-        case SS_BLACKRECT: Fill(target, kBlack, inner); return;
-        case SS_GRAYRECT: Fill(target, kShadow, inner); return;
-        case SS_WHITERECT: Fill(target, kHighlight, inner); return;
-        case SS_LEFT:
-        case SS_CENTER:
-        case SS_RIGHT:
-        case SS_SIMPLE:
-        case SS_LEFTNOWORDWRAP: {
-            if (view.text.empty()) return;
+        // The filled rectangles and the frames each run black, grey, white.
+        constexpr std::uint32_t kShades[] = {kBlack, kShadow, kHighlight};
+        const DWORD kind = view.style & SS_TYPEMASK;
+        if (kind >= SS_BLACKRECT && kind <= SS_WHITERECT) {
+            Fill(target, kShades[kind - SS_BLACKRECT], inner);
+        } else if (kind >= SS_BLACKFRAME && kind <= SS_WHITEFRAME) {
+            Frame(target, inner, kShades[kind - SS_BLACKFRAME]);
+        } else if ((kind <= SS_RIGHT || kind == SS_SIMPLE || kind == SS_LEFTNOWORDWRAP) && !view.text.empty()) {
             const std::string text = Shown(view, inner.right - inner.left);
             const int width = TextWidth(text);
             int x = inner.left;
-            if ((view.style & SS_TYPEMASK) == SS_RIGHT) x = inner.right - width;
-            if ((view.style & SS_TYPEMASK) == SS_CENTER) x = inner.left + (inner.right - inner.left - width) / 2;
+            if (kind == SS_RIGHT) x = inner.right - width;
+            if (kind == SS_CENTER) x = inner.left + (inner.right - inner.left - width) / 2;
             TextOf(target, text, x, inner.top + Ascent(), inner, view.enabled);
-            return;
-        }
-        default: return;
         }
     }
 
     // The bar fills with whole blocks, left to right, as far as the position has come.
     void Progress(Drawable target, const WindowView& view) {
         RECT inner = view.rect;
-        if (view.style & WS_BORDER) {
-            Frame(target, inner, kBlack);
-        } else {
-            Edge(target, inner, kShadow, kHighlight);
-        }
+        const bool border = (view.style & WS_BORDER) != 0;
+        Edge(target, inner, border ? kBlack : kShadow, border ? kBlack : kHighlight);
         inner = Inset(inner, 1);
         Fill(target, kFace, inner);
         inner = Inset(inner, 1);
