@@ -80,8 +80,9 @@ std::uint16_t Rounds(std::uint16_t state, const std::uint8_t* bytes, std::int32_
 // p, bit 1 of byte p - 1, ..., bit 7 of byte p - 7, and the sign bits of bytes p - 8 to p - 15:
 // call their XOR d_p, the diagonal at position p. So
 //     register = x^n * seed + sum over p of d_p * x^(n + 15 - p).
-// The diagonals of 64 positions come from sixteen loads of the bytes, shifted so that each wanted
-// bit stands at bit 7, XORed together and gathered into one 64-bit mask. A chunk of 64 positions
+// The diagonals of 64 positions come from the chunk's bytes and the 15 before them, moved by
+// byte aligns and shifted so that each wanted bit stands at bit 7, XORed together and gathered
+// into one 64-bit mask. A chunk of 64 positions
 // then multiplies the register by x^64 and adds its diagonals' powers, each the remainder of
 // x^(79 - k) for position k of the chunk, from a table per byte of the mask.
 // Positions n to n + 14 still take the sign bits (and low bits) of the last bytes: they are

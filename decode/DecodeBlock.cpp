@@ -269,33 +269,31 @@ class WidePrediction {
 public:
     DUDEZ_WIDE WidePrediction() { Load(); }
 
-    // The next sixteen samples.
+    // The next sixteen samples, for the modes that predict by running sums.
     DUDEZ_WIDE void Sixteen(const std::int32_t* residuals, std::uint8_t* out) {
-        if constexpr (Predictor::kScans < 0) {
-            Predict(mPredictor, residuals, 16, out);
-        } else {
-            const __m512i lastLane = _mm512_set1_epi32(15);
-            const __m256i bigEndian = _mm256_setr_epi8(1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14,
-                                                       1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14);
-            __m512i v = _mm512_loadu_si512(residuals);
-            if constexpr (Predictor::kScans == 2) {
-                v = _mm512_add_epi32(RunningSums(v), mDifference);
-                mDifference = _mm512_permutexvar_epi32(lastLane, v);
-            }
-            if constexpr (Predictor::kScans >= 1) {
-                v = _mm512_add_epi32(RunningSums(v), mSample);
-                mSample = _mm512_permutexvar_epi32(lastLane, v);
-            }
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_shuffle_epi8(_mm512_cvtepi32_epi16(v), bigEndian));
+        static_assert(Predictor::kScans >= 0);
+        const __m512i lastLane = _mm512_set1_epi32(15);
+        const __m256i bigEndian = _mm256_setr_epi8(1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14,
+                                                   1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14);
+        __m512i v = _mm512_loadu_si512(residuals);
+        if constexpr (Predictor::kScans == 2) {
+            v = _mm512_add_epi32(RunningSums(v), mDifference);
+            mDifference = _mm512_permutexvar_epi32(lastLane, v);
         }
+        if constexpr (Predictor::kScans >= 1) {
+            v = _mm512_add_epi32(RunningSums(v), mSample);
+            mSample = _mm512_permutexvar_epi32(lastLane, v);
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_shuffle_epi8(_mm512_cvtepi32_epi16(v), bigEndian));
     }
 
     // The next `count` samples.
     DUDEZ_WIDE void Some(const std::int32_t* residuals, std::int32_t count, std::uint8_t* out) {
-        if constexpr (Predictor::kScans < 0) return Predict(mPredictor, residuals, count, out);
         std::int32_t i = 0;
-        for (; i + 16 <= count; i += 16) Sixteen(residuals + i, out + 2 * i);
-        if (i == count) return;
+        if constexpr (Predictor::kScans >= 0) {
+            for (; i + 16 <= count; i += 16) Sixteen(residuals + i, out + 2 * i);
+            if (i == count) return;
+        }
         Store();
         Predict(mPredictor, residuals + i, count - i, out + 2 * i);
         Load();
@@ -334,9 +332,11 @@ DUDEZ_WIDE void DecodeWide(const BitWindow& window, std::uint8_t* output, std::i
         const std::int32_t taken = TakeResidualsWide(window, position, residuals, std::min(kStretch, samples - done), [&] {
             // Mode 5's samples wait on each other one by one; they are best predicted in a loop
             // of their own.
-            if (Predictor::kScans >= 0 && predicted + 16 <= pendingCount) {
-                prediction.Sixteen(pending + predicted, pendingOut + 2 * predicted);
-                predicted += 16;
+            if constexpr (Predictor::kScans >= 0) {
+                if (predicted + 16 <= pendingCount) {
+                    prediction.Sixteen(pending + predicted, pendingOut + 2 * predicted);
+                    predicted += 16;
+                }
             }
         });
         prediction.Some(pending + predicted, pendingCount - predicted, pendingOut + 2 * predicted);
