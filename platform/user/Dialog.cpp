@@ -113,13 +113,12 @@ std::vector<unsigned char> WriteDialogTemplate(const DialogSpec& spec) {
         out.Dword(item.exStyle);
         out.Rect(item.x, item.y, item.width, item.height);
         out.Word(static_cast<unsigned>(item.id));
-        WORD number = 0;
-        for (const NumberedClass& known : kNumberedClasses) {
-            if (item.className && platform::SameName(item.className, known.name)) number = known.number;
-        }
-        if (number) {
+        const auto known = std::find_if(std::begin(kNumberedClasses), std::end(kNumberedClasses), [&](const auto& entry) {
+            return item.className && platform::SameName(item.className, entry.name);
+        });
+        if (known != std::end(kNumberedClasses)) {
             out.Word(0xFFFF);
-            out.Word(number);
+            out.Word(known->number);
         } else {
             out.Text(item.className);
         }
@@ -250,10 +249,7 @@ HWND CreateDialogParamA(HINSTANCE instance, LPCSTR name, HWND owner, DLGPROC pro
 
 LRESULT DefDlgProcA(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     const DLGPROC procedure = WithWindow(dialog, [](Window& window) { return window.dialogProcedure; });
-    if (procedure) {
-        const INT_PTR handled = procedure(dialog, message, wParam, lParam);
-        if (handled) return handled;
-    }
+    if (const INT_PTR handled = procedure ? procedure(dialog, message, wParam, lParam) : 0) return handled;
     switch (message) {
     case WM_INITDIALOG:
         return 0;

@@ -97,17 +97,13 @@ LRESULT MessageQueue::Send(std::function<LRESULT()> call) {
         mSent.push_back(sent);
     }
     mWake.notify_all();
-    return me->WaitFor(*sent);
-}
-
-LRESULT MessageQueue::WaitFor(SentCall& sent) {
-    std::unique_lock<std::mutex> lock(mMutex);
-    while (!sent.done) {
+    std::unique_lock<std::mutex> lock(me->mMutex);
+    while (!sent->done) {
         // The thread we wait for may itself send to us before it answers: answer it, or both
         // would wait for ever.
-        if (!HandleSent(lock)) mWake.wait(lock);
+        if (!me->HandleSent(lock)) me->mWake.wait(lock);
     }
-    return sent.result;
+    return sent->result;
 }
 
 bool MessageQueue::HandleSent(std::unique_lock<std::mutex>& lock) {
@@ -218,9 +214,8 @@ void MessageQueue::Shutdown() {
     {
         ModelLock model(ModelMutex());
         std::vector<HWND> owned;
-        for (const Window* window : AllWindows()) {
+        for (const Window* window : AllWindows())
             if (window->queue.get() == this) owned.push_back(window->handle);
-        }
         for (HWND window : owned) Erase(window);
         focus = nullptr;
     }
@@ -294,9 +289,7 @@ BOOL TranslateMessage(const MSG* msg) {
     // The keys whose code is their character.
     constexpr WPARAM kCharacterKeys[] = {VK_BACK, VK_TAB, VK_RETURN, VK_ESCAPE, VK_SPACE};
     if (!msg || (msg->message != WM_KEYDOWN && msg->message != WM_SYSKEYDOWN)) return FALSE;
-    if (std::find(std::begin(kCharacterKeys), std::end(kCharacterKeys), msg->wParam) == std::end(kCharacterKeys)) {
-        return FALSE;
-    }
+    if (std::ranges::find(kCharacterKeys, msg->wParam) == std::end(kCharacterKeys)) return FALSE;
     return PostMessageA(msg->hwnd, WM_CHAR, msg->wParam, msg->lParam);
 }
 

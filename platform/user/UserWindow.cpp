@@ -26,13 +26,6 @@ int OrZero(int value) {
     return value == CW_USEDEFAULT ? 0 : value;
 }
 
-// Removes a window that never finished its creation.
-void Discard(HWND window) {
-    CallProcedure(window, WM_NCDESTROY, 0, 0);
-    ModelLock lock(ModelMutex());
-    Erase(window);
-}
-
 void MarkDestroying(HWND handle) {
     Window* window = Find(handle);
     if (!window) return;
@@ -46,7 +39,8 @@ void SendDestroy(HWND window) {
     for (HWND child : platform::ChildWindows(window)) SendDestroy(child);
 }
 
-// The children go first, so a window's last message finds nothing left below it.
+// The children go first, so a window's last message finds nothing left below it. Also what
+// removes a window that never finished its creation.
 void SendFinalDestroy(HWND window) {
     for (HWND child : platform::ChildWindows(window)) SendFinalDestroy(child);
     CallProcedure(window, WM_NCDESTROY, 0, 0);
@@ -114,7 +108,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
                          y,      x,        static_cast<LONG>(style), windowName, className,
                          exStyle};
     if (!CallProcedure(handle, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&create))) {
-        Discard(handle);
+        SendFinalDestroy(handle);
         return nullptr;
     }
     if (CallProcedure(handle, WM_CREATE, 0, reinterpret_cast<LPARAM>(&create)) == -1) {
@@ -139,9 +133,8 @@ BOOL DestroyWindow(HWND handle) {
         Window* window = Find(handle);
         if (!window || !window->queue->IsCurrent() || window->destroying) return FALSE;
         MarkDestroying(handle);
-        for (const Window* other : AllWindows()) {
+        for (const Window* other : AllWindows())
             if (other->owner == handle) owned.push_back(other->handle);
-        }
         if (window->style & WS_VISIBLE) {
             window->style &= ~WS_VISIBLE;
             repaint = window->parent;

@@ -89,11 +89,6 @@ std::string Style(const Cell& cell, ColourMode mode) {
     return out;
 }
 
-bool SameStyle(const Cell& a, const Cell& b) {
-    return a.foreground == b.foreground && a.background == b.background &&
-           a.attributes == b.attributes;
-}
-
 std::uint32_t Rgb(int r, int g, int b) {
     return static_cast<std::uint32_t>(r << 16 | g << 8 | b);
 }
@@ -188,10 +183,11 @@ std::string CellFrame::Difference(const CellFrame& before, ColourMode mode) cons
             if (!changed) continue;
             // WATCHOUT: the last cell of the screen is written too; terminals keep the cursor
             // there (pending wrap) rather than scroll, as long as nothing follows on that row.
-            if (cursorRow != row || cursorColumn != column) {
+            if (cursorRow != row || cursorColumn != column)
                 out += "\x1b[" + std::to_string(row + 1) + ";" + std::to_string(column + 1) + "H";
-            }
-            if (!style || !SameStyle(*style, cell)) out += Style(cell, mode);
+            if (!style || style->foreground != cell.foreground || style->background != cell.background ||
+                style->attributes != cell.attributes)
+                out += Style(cell, mode);
             style = &cell;
             out += cell.glyph;
             cursorColumn = column + (wide ? 2 : 1);

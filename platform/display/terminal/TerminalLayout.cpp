@@ -142,14 +142,14 @@ std::int32_t Average(const SurfaceView& picture, double x0, double y0, double x1
     const int top = std::clamp(static_cast<int>(y0), 0, picture.height - 1);
     const int right = std::clamp(static_cast<int>(x1 + 0.999), left + 1, picture.width);
     const int bottom = std::clamp(static_cast<int>(y1 + 0.999), top + 1, picture.height);
-    std::uint64_t r = 0, g = 0, b = 0, n = 0;
+    const auto n = static_cast<std::uint64_t>(right - left) * static_cast<std::uint64_t>(bottom - top);
+    std::uint64_t r = 0, g = 0, b = 0;
     for (int y = top; y < bottom; ++y) {
         for (int x = left; x < right; ++x) {
             const std::uint32_t p = picture.At(x, y);
             r += (p >> 16) & 0xFF;
             g += (p >> 8) & 0xFF;
             b += p & 0xFF;
-            ++n;
         }
     }
     return static_cast<std::int32_t>(((r / n) << 16) | ((g / n) << 8) | (b / n));
