@@ -153,13 +153,10 @@ int CellFrame::Text(int column, int row, std::string_view text, std::int32_t for
         Put(column + used, row, cells == 0 ? " " + glyph : glyph, foreground, background, attributes);
         last = CellAt(column + used, row);
         if (cells == 2) {
-            // The right half is set directly: Put would take it for a stray half and blank the
-            // left one just written. A wide character it cuts in two loses its other half.
-            Cell* right = CellAt(column + used + 1, row);
-            Cell* after = CellAt(column + used + 2, row);
-            if (after && IsRightHalf(*after)) SetGlyph(*after, " ");
-            *right = *last;
-            SetGlyph(*right, "");
+            // The right half is written as a blank first, so a wide character it cuts in two
+            // loses its other half, and then marked as the right half of the one just written.
+            Put(column + used + 1, row, " ", foreground, background, attributes);
+            SetGlyph(*CellAt(column + used + 1, row), "");
         }
         used += taken;
     }
