@@ -150,12 +150,8 @@ bool Decode(platform::SurfaceView& bitmap, const void* pixels, const BITMAPINFO*
     const BITMAPINFOHEADER header = ReadHeader(info);
     if (!Drawable(header)) return false;
     const int bits = header.biBitCount;
-    std::vector<std::uint32_t> colours;
-    if (bits == 1 || bits == 4 || bits == 8) {
-        colours = ColourTable(info, header, usage, palette);
-    } else if (bits != 24 && bits != 32) {
-        return false;
-    }
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) return false;
+    const std::vector<std::uint32_t> colours = bits <= 8 ? ColourTable(info, header, usage, palette) : std::vector<std::uint32_t>{};
     const int width = header.biWidth;
     const int height = std::abs(header.biHeight);
     const bool bottomUp = header.biHeight > 0;

@@ -47,16 +47,14 @@ bool ReadTable(const unsigned char* bytes, std::size_t size, std::vector<ACCEL>*
 }
 
 bool Matches(const ACCEL& entry, const MSG& msg, bool shift, bool control, bool alt) {
+    const bool altWanted = (entry.fVirt & FALT) != 0;
+    // A virtual-key entry wants exactly its own Shift, Ctrl and Alt.
     if (entry.fVirt & FVIRTKEY) {
-        if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) return false;
-        if (msg.wParam != entry.key) return false;
-        // A virtual-key entry wants exactly its own Shift, Ctrl and Alt.
-        return shift == ((entry.fVirt & FSHIFT) != 0) && control == ((entry.fVirt & FCONTROL) != 0) &&
-               alt == ((entry.fVirt & FALT) != 0);
+        return (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) && msg.wParam == entry.key &&
+               shift == ((entry.fVirt & FSHIFT) != 0) && control == ((entry.fVirt & FCONTROL) != 0) && alt == altWanted;
     }
     // A character entry: the character as typed, with Alt when it asks for Alt.
-    if (msg.message != WM_CHAR && msg.message != WM_SYSCHAR) return false;
-    return msg.wParam == entry.key && alt == ((entry.fVirt & FALT) != 0);
+    return (msg.message == WM_CHAR || msg.message == WM_SYSCHAR) && msg.wParam == entry.key && alt == altWanted;
 }
 
 // An icon directory: reserved 0, type 1, a count, and that many 14-byte entries.

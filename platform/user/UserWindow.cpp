@@ -91,10 +91,10 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     HWND handle = nullptr;
     {
         ModelLock lock(ModelMutex());
+        // A child needs its parent; an owner named must exist.
         Window* relative = parent ? Find(parent) : nullptr;
-        if (parent && !relative) return nullptr;
+        if ((parent || child) && !relative) return nullptr;
         if (child) {
-            if (!relative) return nullptr;
             window->parent = parent;
             window->id = static_cast<int>(reinterpret_cast<std::intptr_t>(menu));
         } else if (relative) {
