@@ -187,21 +187,17 @@ struct Scale {
     int Y(int dialogUnits) const { return static_cast<int>(std::lround(dialogUnits * baseY / 8)); }
 };
 
-// A font of p points has the base units (4p + 2) / 5 across and (8p + 2) / 5 down; without a font
-// the system font's 8 x 16 serve.
-Scale ScaleOf(const platform::DialogLayout& layout) {
-    const int points = (layout.style & DS_SETFONT) ? layout.pointSize : 0;
-    if (points <= 0) return Scale{8, 16};
-    return Scale{static_cast<double>((4 * points + 2) / 5), static_cast<double>((8 * points + 2) / 5)};
-}
-
 } // namespace
 
 HWND CreateDialogIndirectParamA(HINSTANCE instance, const void* dialogTemplate, std::size_t size,
                                 HWND owner, DLGPROC procedure, LPARAM param) {
     platform::DialogLayout layout;
     if (!platform::ReadDialogTemplate(dialogTemplate, size, &layout)) return nullptr;
-    const Scale scale = ScaleOf(layout);
+    // A font of p points has the base units (4p + 2) / 5 across and (8p + 2) / 5 down; without a
+    // font the system font's 8 x 16 serve.
+    const int points = (layout.style & DS_SETFONT) ? layout.pointSize : 0;
+    const Scale scale = points <= 0 ? Scale{8, 16}
+                                    : Scale{static_cast<double>((4 * points + 2) / 5), static_cast<double>((8 * points + 2) / 5)};
     int x = scale.X(layout.x);
     int y = scale.Y(layout.y);
     RECT ownerRect{};

@@ -57,13 +57,6 @@ bool Matches(const ACCEL& entry, const MSG& msg, bool shift, bool control, bool 
     return (msg.message == WM_CHAR || msg.message == WM_SYSCHAR) && msg.wParam == entry.key && alt == altWanted;
 }
 
-// An icon directory: reserved 0, type 1, a count, and that many 14-byte entries.
-bool IsIconDirectory(const unsigned char* bytes, std::size_t size) {
-    if (!bytes || size < 6 || byteorder::LE16(bytes) != 0 || byteorder::LE16(bytes + 2) != 1) return false;
-    const std::size_t count = byteorder::LE16(bytes + 4);
-    return count > 0 && size >= 6 + 14 * count;
-}
-
 HICON Handle(const void* key, IconGroup group) {
     Loaded& loaded = TheLoaded();
     std::lock_guard<std::mutex> lock(loaded.mutex);
@@ -132,7 +125,10 @@ HICON LoadIconA(HINSTANCE instance, LPCSTR name) {
     HRSRC found = FindResourceA(instance, name, RT_GROUP_ICON);
     const auto* bytes = static_cast<const unsigned char*>(LockResource(LoadResource(instance, found)));
     const std::size_t size = SizeofResource(instance, found);
-    if (!IsIconDirectory(bytes, size)) return nullptr;
+    // An icon directory: reserved 0, type 1, a count, and that many 14-byte entries.
+    if (!bytes || size < 6 || byteorder::LE16(bytes) != 0 || byteorder::LE16(bytes + 2) != 1) return nullptr;
+    const std::size_t count = byteorder::LE16(bytes + 4);
+    if (count == 0 || size < 6 + 14 * count) return nullptr;
     return Handle(bytes, IconGroup{bytes, size});
 }
 

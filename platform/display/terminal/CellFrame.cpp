@@ -50,12 +50,6 @@ int Distance(std::uint32_t a, std::uint32_t b) {
     return sum;
 }
 
-// The nearest of the sixteen standard colours, 0 to 15 (8 to 15 the bright ones).
-int NearestBasicColour(std::uint32_t rgb) {
-    const auto nearer = [rgb](std::uint32_t a, std::uint32_t b) { return Distance(rgb, a) < Distance(rgb, b); };
-    return static_cast<int>(std::min_element(std::begin(kBasic), std::end(kBasic), nearer) - std::begin(kBasic));
-}
-
 void AppendColour(std::string& out, bool foreground, std::int32_t colour, ColourMode mode) {
     // Without colours not even the terminal's own are named: a colour sequence of any kind is
     // what such a terminal (or a user who asked for none) must not get.
@@ -72,7 +66,9 @@ void AppendColour(std::string& out, bool foreground, std::int32_t colour, Colour
         out += foreground ? "38;5;" : "48;5;";
         out += std::to_string(NearestPaletteColour(rgb));
     } else {
-        const int basic = NearestBasicColour(rgb);
+        // The nearest of the sixteen standard colours, 0 to 15 (8 to 15 the bright ones).
+        const auto nearest = std::ranges::min_element(kBasic, {}, [rgb](std::uint32_t c) { return Distance(rgb, c); });
+        const int basic = static_cast<int>(nearest - std::begin(kBasic));
         out += std::to_string((basic < 8 ? (foreground ? 30 : 40) : (foreground ? 90 : 100)) + basic % 8);
     }
 }
