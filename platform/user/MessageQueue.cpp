@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <chrono>
 #include <iterator>
+#include <optional>
 #include <vector>
 
 namespace platform::user {
@@ -42,12 +43,6 @@ bool PassesFilter(HWND target, HWND filterWindow) {
     if (!target) return false;
     const Window* window = Find(target);
     return window && IsSelfOrDescendant(*window, filterWindow);
-}
-
-UINT InputKind(UINT message) {
-    if (message >= WM_KEYFIRST && message <= WM_KEYLAST) return QS_KEY;
-    if (message == WM_MOUSEMOVE) return QS_MOUSEMOVE;
-    return QS_MOUSEBUTTON;
 }
 
 // Milliseconds since the window system started, for MSG::time.
@@ -198,7 +193,10 @@ UINT MessageQueue::Waiting() {
     std::lock_guard<std::mutex> lock(mMutex);
     if (!mSent.empty()) status |= QS_SENDMESSAGE;
     if (!mPosted.empty() || mQuit) status |= QS_POSTMESSAGE;
-    for (const MSG& input : mInput) status |= InputKind(input.message);
+    for (const MSG& input : mInput) {
+        const bool key = input.message >= WM_KEYFIRST && input.message <= WM_KEYLAST;
+        status |= key ? QS_KEY : input.message == WM_MOUSEMOVE ? QS_MOUSEMOVE : QS_MOUSEBUTTON;
+    }
     MSG paint;
     if (FindPaint(&paint, nullptr, 0, 0)) status |= QS_PAINT;
     return status;
@@ -313,13 +311,12 @@ BOOL ValidateRect(HWND handle, const RECT*) {
 }
 
 BOOL UpdateWindow(HWND handle) {
-    bool paint = false;
-    const bool found = WithWindow(handle, [&paint](Window& window) {
-        paint = window.needsPaint && VisibleWithAncestors(window);
-        return true;
+    // Empty when the window is gone.
+    const auto paint = WithWindow(handle, [](Window& window) -> std::optional<bool> {
+        return window.needsPaint && VisibleWithAncestors(window);
     });
-    if (paint) SendMessageA(handle, WM_PAINT, 0, 0);
-    return found ? TRUE : FALSE;
+    if (paint.value_or(false)) SendMessageA(handle, WM_PAINT, 0, 0);
+    return paint ? TRUE : FALSE;
 }
 
 namespace platform {

@@ -60,11 +60,9 @@ bool Matches(const ACCEL& entry, const MSG& msg, bool shift, bool control, bool 
 HICON Handle(const void* key, IconGroup group) {
     Loaded& loaded = TheLoaded();
     std::lock_guard<std::mutex> lock(loaded.mutex);
-    auto found = loaded.iconsByResource.find(key);
-    if (found != loaded.iconsByResource.end()) return found->second;
-    const auto handle = loaded.icons.Add<HICON>(group);
-    loaded.iconsByResource.emplace(key, handle);
-    return handle;
+    const auto [entry, isNew] = loaded.iconsByResource.try_emplace(key, nullptr);
+    if (isNew) entry->second = loaded.icons.Add<HICON>(group);
+    return entry->second;
 }
 
 // One of the system's icons or cursors, numbered from 32512: fixed handles, each keyed by a byte

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -162,18 +163,17 @@ BOOL ShowWindow(HWND handle, int command) {
     const bool wasVisible = WithWindow(handle, [](Window& window) { return (window.style & WS_VISIBLE) != 0; });
     if (show == wasVisible) return wasVisible ? TRUE : FALSE;
     CallProcedure(handle, WM_SHOWWINDOW, show ? TRUE : FALSE, 0);
-    HWND parent = nullptr;
-    const bool shown = WithWindow(handle, [&](Window& window) {
+    // The parent, when the window is still there.
+    const auto parent = WithWindow(handle, [show](Window& window) -> std::optional<HWND> {
         SetStyle(window, WS_VISIBLE, show);
-        parent = window.parent;
-        return true;
+        return window.parent;
     });
-    if (!shown) return wasVisible ? TRUE : FALSE;
+    if (!parent) return wasVisible ? TRUE : FALSE;
     // What was under a hidden window shows again; a shown one paints itself.
     if (show) {
         InvalidateRect(handle, nullptr, TRUE);
-    } else if (parent) {
-        InvalidateRect(parent, nullptr, TRUE);
+    } else if (*parent) {
+        InvalidateRect(*parent, nullptr, TRUE);
     } else {
         platform::display::Current().WindowChanged(handle);
     }
@@ -209,10 +209,8 @@ HWND SetFocus(HWND handle) {
     HWND previous = nullptr;
     {
         ModelLock lock(ModelMutex());
-        if (handle) {
-            const Window* window = Find(handle);
-            if (!window || window->queue != me) return nullptr;
-        }
+        const Window* window = handle ? Find(handle) : nullptr;
+        if (handle && (!window || window->queue != me)) return nullptr;
         previous = me->focus;
         if (previous == handle) return previous;
     }
