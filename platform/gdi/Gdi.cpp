@@ -151,7 +151,8 @@ bool Decode(platform::SurfaceView& bitmap, const void* pixels, const BITMAPINFO*
     if (!Drawable(header)) return false;
     const int bits = header.biBitCount;
     if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) return false;
-    const std::vector<std::uint32_t> colours = bits <= 8 ? ColourTable(info, header, usage, palette) : std::vector<std::uint32_t>{};
+    const std::vector<std::uint32_t> colours =
+        bits <= 8 ? ColourTable(info, header, usage, palette) : std::vector<std::uint32_t>{};
     const int width = header.biWidth;
     const int height = std::abs(header.biHeight);
     const bool bottomUp = header.biHeight > 0;

@@ -197,7 +197,8 @@ HWND CreateDialogIndirectParamA(HINSTANCE instance, const void* dialogTemplate, 
     // font the system font's 8 x 16 serve.
     const int points = (layout.style & DS_SETFONT) ? layout.pointSize : 0;
     const Scale scale = points <= 0 ? Scale{8, 16}
-                                    : Scale{static_cast<double>((4 * points + 2) / 5), static_cast<double>((8 * points + 2) / 5)};
+                                    : Scale{static_cast<double>((4 * points + 2) / 5),
+                                            static_cast<double>((8 * points + 2) / 5)};
     int x = scale.X(layout.x);
     int y = scale.Y(layout.y);
     RECT ownerRect{};

@@ -53,7 +53,9 @@ inline bool Inside(const RECT& r, int x, int y) {
 class Painter {
 public:
     // Takes over `font`; both are freed with the painter, the display stays open.
-    Painter(Display* display, XFontStruct* font) : mDisplay(display), mFont(font) { XSetFont(display, mGc, font->fid); }
+    Painter(Display* display, XFontStruct* font) : mDisplay(display), mFont(font) {
+        XSetFont(display, mGc, font->fid);
+    }
     ~Painter() {
         XFreeGC(mDisplay, mGc);
         XFreeFont(mDisplay, mFont);
@@ -305,11 +307,10 @@ private:
 
     Display* mDisplay;
     XFontStruct* mFont;
-    int mScreen = DefaultScreen(mDisplay);
-    Visual* mVisual = DefaultVisual(mDisplay, mScreen);
-    int mDepth = DefaultDepth(mDisplay, mScreen);
-    Colormap mColormap = DefaultColormap(mDisplay, mScreen);
-    GC mGc = XCreateGC(mDisplay, RootWindow(mDisplay, mScreen), 0, nullptr);
+    Visual* mVisual = DefaultVisual(mDisplay, DefaultScreen(mDisplay));
+    int mDepth = DefaultDepth(mDisplay, DefaultScreen(mDisplay));
+    Colormap mColormap = DefaultColormap(mDisplay, DefaultScreen(mDisplay));
+    GC mGc = XCreateGC(mDisplay, DefaultRootWindow(mDisplay), 0, nullptr);
     std::map<std::uint32_t, unsigned long> mColours;   // for visuals without fixed colour masks
 };
 
