@@ -185,17 +185,16 @@ BOOL EnableWindow(HWND handle, BOOL enable) {
         return static_cast<BOOL>(owner->Send([=] { return static_cast<LRESULT>(EnableWindow(handle, enable)); }));
     }
     bool wasDisabled = false;
-    bool hadFocus = false;
-    const bool changed = WithWindow(handle, [&](Window& window) {
+    // Whether it had the focus; empty when nothing changed (or the window is gone).
+    const auto hadFocus = WithWindow(handle, [&](Window& window) -> std::optional<bool> {
         wasDisabled = (window.style & WS_DISABLED) != 0;
-        if (wasDisabled == !enable) return false;
+        if (wasDisabled == !enable) return std::nullopt;
         SetStyle(window, WS_DISABLED, !enable);
-        hadFocus = window.queue->focus == handle;
-        return true;
+        return window.queue->focus == handle;
     });
-    if (!changed) return wasDisabled ? TRUE : FALSE;
+    if (!hadFocus) return wasDisabled ? TRUE : FALSE;
     // A disabled window cannot keep the keyboard focus.
-    if (!enable && hadFocus) SetFocus(nullptr);
+    if (!enable && *hadFocus) SetFocus(nullptr);
     CallProcedure(handle, WM_ENABLE, enable ? TRUE : FALSE, 0);
     return wasDisabled ? TRUE : FALSE;
 }
