@@ -116,39 +116,26 @@ int AsInt(WPARAM value) {
 }
 
 LRESULT ProgressProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    // What the message returns, and whether the bar looks different now.
-    struct Change {
-        LRESULT previous = 0;
-        bool changed = false;
-    };
-    Change change;
-    switch (message) {
-    case PBM_SETRANGE:
-        change = WithControlState<ProgressState>(window, [lParam](ProgressState& s) {
-            const Change done{MAKELPARAM(s.low, s.high), s.low != LOWORD(lParam) || s.high != HIWORD(lParam)};
-            s.low = LOWORD(lParam);
-            s.high = HIWORD(lParam);
-            s.position = s.Clamp(s.position);
-            return done;
-        });
-        break;
-    case PBM_SETPOS:
-        change = WithControlState<ProgressState>(window, [wParam](ProgressState& s) {
-            const int position = s.Clamp(AsInt(wParam));
-            const Change done{s.position, position != s.position};
-            s.position = position;
-            return done;
-        });
-        break;
-    case PBM_SETSTEP:
+    if (message == PBM_SETSTEP) {
         return WithControlState<ProgressState>(window, [wParam](ProgressState& s) {
             return static_cast<LRESULT>(std::exchange(s.step, AsInt(wParam)));
         });
-    default:
-        return ControlDefault(window, message, wParam, lParam);
     }
-    if (change.changed) InvalidateRect(window, nullptr, TRUE);
-    return change.previous;
+    if (message != PBM_SETRANGE && message != PBM_SETPOS) return ControlDefault(window, message, wParam, lParam);
+    // What the message returns (the range or the position before), and whether the bar looks
+    // different now.
+    const auto [previous, changed] = WithControlState<ProgressState>(window, [&](ProgressState& s) {
+        const int low = s.low, high = s.high, position = s.position;
+        if (message == PBM_SETRANGE) {
+            s.low = LOWORD(lParam);
+            s.high = HIWORD(lParam);
+        }
+        s.position = s.Clamp(message == PBM_SETPOS ? AsInt(wParam) : position);
+        const LRESULT before = message == PBM_SETPOS ? position : MAKELPARAM(low, high);
+        return std::pair<LRESULT, bool>{before, low != s.low || high != s.high || position != s.position};
+    });
+    if (changed) InvalidateRect(window, nullptr, TRUE);
+    return previous;
 }
 
 void Register(const char* name, WNDPROC procedure, ATOM atom = 0) {

@@ -6,10 +6,6 @@
 namespace platform::display {
 namespace {
 
-bool IsControl(char32_t c) {
-    return c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0);
-}
-
 // The character of the well-formed sequence that `bytes` start with, and its length; length 0
 // when they do not start with one.
 char32_t DecodeOne(std::string_view bytes, std::size_t* length) {
@@ -42,8 +38,10 @@ std::u32string DisplayCharacters(std::string_view bytes) {
     for (std::size_t at = 0; at < bytes.size();) {
         std::size_t length = 0;
         const char32_t c = DecodeOne(bytes.substr(at), &length);
-        // A byte that starts no character stands for itself alone.
-        out += length == 0 || IsControl(c) ? kReplacement : c;
+        // A byte that starts no character stands for itself alone; control characters show as
+        // the replacement too.
+        const bool control = c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0);
+        out += length == 0 || control ? kReplacement : c;
         at += std::max<std::size_t>(length, 1);
     }
     return out;

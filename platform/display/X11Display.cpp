@@ -306,8 +306,7 @@ struct Top {
 class X11Backend : public Backend {
 public:
     X11Backend(Display* display, XFontStruct* font)
-        : mDisplay(display), mPainter(std::make_unique<x11::Painter>(display, font)),
-          mPaint(*mPainter) {
+        : mDisplay(display), mPaint(std::make_unique<x11::Painter>(display, font)) {
         // A pipe that cannot be made leaves both ends -1: the thread then wakes for X events and
         // its own timeouts only.
         [[maybe_unused]] const int piped = pipe2(mWake, O_NONBLOCK);
@@ -323,13 +322,11 @@ public:
     ~X11Backend() override {
         mStop = true;
         Wake();
-        bool lost = false;
-        {
-            // A thread parked in LoseConnection never returns: waiting to join it would hang.
-            std::unique_lock<std::mutex> lock(mMutex);
-            mAnswered.wait(lock, [&] { return mRunEnded || mLost; });
-            lost = mLost;
-        }
+        // A thread parked in LoseConnection never returns: waiting to join it would hang.
+        std::unique_lock<std::mutex> lock(mMutex);
+        mAnswered.wait(lock, [&] { return mRunEnded || mLost; });
+        const bool lost = mLost;
+        lock.unlock();
         if (lost) {
             mThread.detach();
         } else {
@@ -339,14 +336,14 @@ public:
         LetCallersGo(false);
         if (lost) {
             // Nothing may touch a dead connection: Xlib would call the handler again.
-            (void)mPainter.release();
+            (void)mPaint.release();
         } else {
             for (auto& [handle, top] : mTops) XFreePixmap(mDisplay, top.back);
             for (auto* boxes : {&mBoxes, &mClosing})
                 for (auto& box : *boxes)
                     if (box->window) XDestroyWindow(mDisplay, box->window);
             // The connection is closed last, after everything made on it.
-            mPainter.reset();
+            mPaint.reset();
             XCloseDisplay(mDisplay);
         }
         close(mWake[0]);
@@ -477,9 +474,9 @@ private:
         Top top;
         top.width = std::max(1, static_cast<int>(view.rect.right - view.rect.left));
         top.height = std::max(1, static_cast<int>(view.rect.bottom - view.rect.top));
-        top.window = MakeTopWindow(mDisplay, view.rect, mPaint.Pixel(BackgroundColour(handle)));
+        top.window = MakeTopWindow(mDisplay, view.rect, mPaint->Pixel(BackgroundColour(handle)));
         top.back = XCreatePixmap(mDisplay, top.window, static_cast<unsigned>(top.width),
-                                 static_cast<unsigned>(top.height), static_cast<unsigned>(mPaint.Depth()));
+                                 static_cast<unsigned>(top.height), static_cast<unsigned>(mPaint->Depth()));
         if (const auto windowClass = ClassOf(handle))
             SetIcon(mDisplay, top.window, windowClass->icon, windowClass->instance);
         XMapWindow(mDisplay, top.window);
@@ -491,21 +488,21 @@ private:
             top.title = view.text;
             SetTitle(mDisplay, top.window, top.title);
         }
-        mPaint.Fill(top.back, BackgroundColour(handle), RECT{0, 0, top.width, top.height});
+        mPaint->Fill(top.back, BackgroundColour(handle), RECT{0, 0, top.width, top.height});
         SurfaceView surface;
-        if (view.painted && ReadSurface(handle, &surface)) mPaint.PutPixels(top.back, surface, 0, 0, top.width, top.height);
+        if (view.painted && ReadSurface(handle, &surface)) mPaint->PutPixels(top.back, surface, 0, 0, top.width, top.height);
         for (HWND child : ChildWindows(handle)) {
             WindowView control;
             if (!InspectWindow(child, &control) || !control.visible) continue;
-            mPaint.Control(top.back, control);
+            mPaint->Control(top.back, control);
             // What the program drew into the control lies over its own look, cut at its edges.
             if (control.painted && ReadSurface(child, &surface)) {
-                mPaint.PutPixels(top.back, surface, control.rect.left, control.rect.top,
+                mPaint->PutPixels(top.back, surface, control.rect.left, control.rect.top,
                                  control.rect.right - control.rect.left, control.rect.bottom - control.rect.top);
             }
         }
         if (top.mapped) {
-            XCopyArea(mDisplay, top.back, top.window, mPaint.Context(), 0, 0, static_cast<unsigned>(top.width),
+            XCopyArea(mDisplay, top.back, top.window, mPaint->Context(), 0, 0, static_cast<unsigned>(top.width),
                       static_cast<unsigned>(top.height), 0, 0);
         }
     }
@@ -519,11 +516,11 @@ private:
     // The visible control under (x, y) of the window's client area, the last made on top.
     static HWND ControlAt(HWND top, int x, int y) {
         const std::vector<HWND> children = ChildWindows(top);
-        for (auto it = children.rbegin(); it != children.rend(); ++it) {
+        const auto hit = std::find_if(children.rbegin(), children.rend(), [&](HWND child) {
             WindowView view;
-            if (InspectWindow(*it, &view) && view.visible && x11::Inside(view.rect, x, y)) return *it;
-        }
-        return nullptr;
+            return InspectWindow(child, &view) && view.visible && x11::Inside(view.rect, x, y);
+        });
+        return hit == children.rend() ? nullptr : *hit;
     }
 
     // --- events ---------------------------------------------------------------------------------
@@ -633,10 +630,10 @@ private:
                 mDirty = true;
             }
         }
-        box.lines = WrapText(mPaint, box.text, kMaxTextWidth);
+        box.lines = WrapText(*mPaint, box.text, kMaxTextWidth);
         int textWidth = 0;
-        for (const auto& line : box.lines) textWidth = std::max(textWidth, mPaint.TextWidth(line));
-        const int textHeight = mPaint.LineHeight() * static_cast<int>(box.lines.size());
+        for (const auto& line : box.lines) textWidth = std::max(textWidth, mPaint->TextWidth(line));
+        const int textHeight = mPaint->LineHeight() * static_cast<int>(box.lines.size());
         box.width = std::max({kMargin * 3 + kIcon + textWidth + kMargin, kButtonWidth + 2 * kMargin, kMinWidth});
         box.height = kMargin + std::max(kIcon, textHeight) + kMargin + kButtonHeight + kMargin;
         const int okLeft = (box.width - kButtonWidth) / 2;
@@ -645,7 +642,7 @@ private:
         const int x = std::max(0, static_cast<int>(centre.x) - box.width / 2);
         const int y = std::max(0, static_cast<int>(centre.y) - box.height / 2);
         const Window window =
-            MakeTopWindow(mDisplay, RECT{x, y, x + box.width, y + box.height}, mPaint.Pixel(x11::kFace));
+            MakeTopWindow(mDisplay, RECT{x, y, x + box.width, y + box.height}, mPaint->Pixel(x11::kFace));
         if (owner) XSetTransientForHint(mDisplay, window, owner);
         SetTitle(mDisplay, window, box.caption);
         XMapRaised(mDisplay, window);
@@ -654,30 +651,30 @@ private:
     }
 
     void DrawBox(const Box& box) {
-        GC gc = mPaint.Context();
+        GC gc = mPaint->Context();
         const Pixmap back = XCreatePixmap(mDisplay, box.window, static_cast<unsigned>(box.width),
-                                          static_cast<unsigned>(box.height), static_cast<unsigned>(mPaint.Depth()));
-        mPaint.Fill(back, x11::kFace, RECT{0, 0, box.width, box.height});
+                                          static_cast<unsigned>(box.height), static_cast<unsigned>(mPaint->Depth()));
+        mPaint->Fill(back, x11::kFace, RECT{0, 0, box.width, box.height});
         // The stop sign: a red disc with a white cross.
-        XSetForeground(mDisplay, gc, mPaint.Pixel(x11::kStop));
+        XSetForeground(mDisplay, gc, mPaint->Pixel(x11::kStop));
         XFillArc(mDisplay, back, gc, kMargin, kMargin, kIcon, kIcon, 0, 360 * 64);
-        XSetForeground(mDisplay, gc, mPaint.Pixel(x11::kBlack));
+        XSetForeground(mDisplay, gc, mPaint->Pixel(x11::kBlack));
         XDrawArc(mDisplay, back, gc, kMargin, kMargin, kIcon - 1, kIcon - 1, 0, 360 * 64);
-        XSetForeground(mDisplay, gc, mPaint.Pixel(x11::kHighlight));
+        XSetForeground(mDisplay, gc, mPaint->Pixel(x11::kHighlight));
         XSetLineAttributes(mDisplay, gc, 3, LineSolid, CapRound, JoinRound);
         XDrawLine(mDisplay, back, gc, kMargin + 10, kMargin + 10, kMargin + 21, kMargin + 21);
         XDrawLine(mDisplay, back, gc, kMargin + 21, kMargin + 10, kMargin + 10, kMargin + 21);
         XSetLineAttributes(mDisplay, gc, 0, LineSolid, CapButt, JoinMiter);
 
-        const int lineHeight = mPaint.LineHeight();
+        const int lineHeight = mPaint->LineHeight();
         const int textHeight = lineHeight * static_cast<int>(box.lines.size());
-        int y = kMargin + std::max(0, (kIcon - textHeight) / 2) + mPaint.Ascent();
+        int y = kMargin + std::max(0, (kIcon - textHeight) / 2) + mPaint->Ascent();
         const RECT all{0, 0, box.width, box.height};
         for (const auto& line : box.lines) {
-            mPaint.Text(back, line, kMargin * 2 + kIcon, y, all, x11::kBlack);
+            mPaint->Text(back, line, kMargin * 2 + kIcon, y, all, x11::kBlack);
             y += lineHeight;
         }
-        mPaint.PushButton(back, box.ok, "OK", box.pressed, true, true);
+        mPaint->PushButton(back, box.ok, "OK", box.pressed, true, true);
         XCopyArea(mDisplay, back, box.window, gc, 0, 0, static_cast<unsigned>(box.width),
                   static_cast<unsigned>(box.height), 0, 0);
         XFreePixmap(mDisplay, back);
@@ -747,8 +744,7 @@ private:
     }
 
     Display* mDisplay;
-    std::unique_ptr<x11::Painter> mPainter;   // left unfreed when the connection is lost
-    x11::Painter& mPaint;
+    std::unique_ptr<x11::Painter> mPaint;   // left unfreed when the connection is lost
 
     // Display thread only.
     std::map<HWND, Top> mTops;

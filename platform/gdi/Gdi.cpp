@@ -25,9 +25,7 @@ using platform::SurfaceView;
 
 namespace {
 
-struct Palette {
-    std::vector<PALETTEENTRY> entries;
-};
+using Palette = std::vector<PALETTEENTRY>;
 
 struct Bitmap {
     SurfaceView picture;
@@ -59,7 +57,7 @@ struct Table {
     // The stock objects, never deleted: the palette every context starts with, and the 1 x 1
     // bitmap a new memory context starts with.
     const HPALETTE defaultPalette = objects.Add<HPALETTE>(
-        std::make_shared<Palette>(Palette{{std::begin(kDefaultColours), std::end(kDefaultColours)}}));
+        std::make_shared<Palette>(std::begin(kDefaultColours), std::end(kDefaultColours)));
     const HGDIOBJ defaultBitmap = objects.Add<HGDIOBJ>(std::make_shared<Bitmap>(Bitmap{SurfaceView{1, 1, {0u}}}));
 };
 
@@ -138,8 +136,8 @@ std::vector<std::uint32_t> ColourTable(const BITMAPINFO* info, const BITMAPINFOH
         if (usage == DIB_RGB_COLORS) {
             const unsigned char* quad = table + 4 * i; // blue, green, red, reserved
             colours[i] = Colour(quad[2], quad[1], quad[0]);
-        } else if (const WORD index = byteorder::LE16(table + 2 * i); index < palette.entries.size()) {
-            const PALETTEENTRY& entry = palette.entries[index];
+        } else if (const WORD index = byteorder::LE16(table + 2 * i); index < palette.size()) {
+            const PALETTEENTRY& entry = palette[index];
             colours[i] = Colour(entry.peRed, entry.peGreen, entry.peBlue);
         }
     }
@@ -152,12 +150,9 @@ bool Decode(platform::SurfaceView& bitmap, const void* pixels, const BITMAPINFO*
     const BITMAPINFOHEADER header = ReadHeader(info);
     if (!Drawable(header)) return false;
     const int bits = header.biBitCount;
-    std::vector<std::uint32_t> colours;
-    if (bits == 1 || bits == 4 || bits == 8) {
-        colours = ColourTable(info, header, usage, palette);
-    } else if (bits != 24 && bits != 32) {
-        return false;
-    }
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) return false;
+    const std::vector<std::uint32_t> colours =
+        bits <= 8 ? ColourTable(info, header, usage, palette) : std::vector<std::uint32_t>{};
     const int width = header.biWidth;
     const int height = std::abs(header.biHeight);
     const bool bottomUp = header.biHeight > 0;
@@ -186,7 +181,7 @@ HPALETTE CreatePalette(const LOGPALETTE* record) {
     if (!record || record->palVersion != PALETTE_VERSION || record->palNumEntries == 0) return nullptr;
     // The entries run on behind the record's first one, as many as it says.
     const PALETTEENTRY* entries = record->palPalEntry;
-    auto palette = std::make_shared<Palette>(Palette{{entries, entries + record->palNumEntries}});
+    auto palette = std::make_shared<Palette>(entries, entries + record->palNumEntries);
     GdiLock lock(TheTable().mutex);
     return TheTable().objects.Add<HPALETTE>(std::move(palette));
 }
@@ -203,7 +198,7 @@ HPALETTE SelectPalette(HDC dc, HPALETTE palette, BOOL) {
 UINT RealizePalette(HDC dc) {
     GdiLock lock(TheTable().mutex);
     const auto context = Find<Context>(dc);
-    return context ? static_cast<UINT>(context->paletteData->entries.size()) : GDI_ERROR;
+    return context ? static_cast<UINT>(context->paletteData->size()) : GDI_ERROR;
 }
 
 BOOL DeleteObject(HGDIOBJ handle) {
@@ -322,16 +317,14 @@ BOOL BitBlt(HDC destination, int x, int y, int width, int height, HDC source, in
         right = std::min<std::int64_t>({right, target->width, origin->width - dx});
         bottom = std::min<std::int64_t>({bottom, target->height, origin->height - dy});
         if (left < right && top < bottom) {
-            const auto rowLength = static_cast<std::size_t>(right - left);
-            std::vector<std::uint32_t> row(rowLength);
-            // Row by row through a copy, and from the bottom up when the source lies above in the
-            // same picture, so overlapping copies come out right.
+            const auto rowBytes = static_cast<std::size_t>(right - left) * sizeof(std::uint32_t);
+            // Row by row, each moved as a whole, and from the bottom up when the source lies above
+            // in the same picture, so overlapping copies come out right.
             const bool bottomFirst = origin == target && dy < 0;
             for (std::int64_t i = 0; i < bottom - top; ++i) {
                 const std::int64_t line = bottomFirst ? bottom - 1 - i : top + i;
                 const std::uint32_t* in = origin->pixels.data() + (line + dy) * origin->width + (left + dx);
-                std::copy_n(in, rowLength, row.begin());
-                std::copy_n(row.begin(), rowLength, target->pixels.data() + line * target->width + left);
+                std::memmove(target->pixels.data() + line * target->width + left, in, rowBytes);
             }
             drawn = to->window;
         }

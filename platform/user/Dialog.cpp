@@ -113,13 +113,12 @@ std::vector<unsigned char> WriteDialogTemplate(const DialogSpec& spec) {
         out.Dword(item.exStyle);
         out.Rect(item.x, item.y, item.width, item.height);
         out.Word(static_cast<unsigned>(item.id));
-        WORD number = 0;
-        for (const NumberedClass& known : kNumberedClasses) {
-            if (item.className && platform::SameName(item.className, known.name)) number = known.number;
-        }
-        if (number) {
+        const auto known = std::find_if(std::begin(kNumberedClasses), std::end(kNumberedClasses), [&](const auto& entry) {
+            return item.className && platform::SameName(item.className, entry.name);
+        });
+        if (known != std::end(kNumberedClasses)) {
             out.Word(0xFFFF);
-            out.Word(number);
+            out.Word(known->number);
         } else {
             out.Text(item.className);
         }
@@ -188,21 +187,18 @@ struct Scale {
     int Y(int dialogUnits) const { return static_cast<int>(std::lround(dialogUnits * baseY / 8)); }
 };
 
-// A font of p points has the base units (4p + 2) / 5 across and (8p + 2) / 5 down; without a font
-// the system font's 8 x 16 serve.
-Scale ScaleOf(const platform::DialogLayout& layout) {
-    const int points = (layout.style & DS_SETFONT) ? layout.pointSize : 0;
-    if (points <= 0) return Scale{8, 16};
-    return Scale{static_cast<double>((4 * points + 2) / 5), static_cast<double>((8 * points + 2) / 5)};
-}
-
 } // namespace
 
 HWND CreateDialogIndirectParamA(HINSTANCE instance, const void* dialogTemplate, std::size_t size,
                                 HWND owner, DLGPROC procedure, LPARAM param) {
     platform::DialogLayout layout;
     if (!platform::ReadDialogTemplate(dialogTemplate, size, &layout)) return nullptr;
-    const Scale scale = ScaleOf(layout);
+    // A font of p points has the base units (4p + 2) / 5 across and (8p + 2) / 5 down; without a
+    // font the system font's 8 x 16 serve.
+    const int points = (layout.style & DS_SETFONT) ? layout.pointSize : 0;
+    const Scale scale = points <= 0 ? Scale{8, 16}
+                                    : Scale{static_cast<double>((4 * points + 2) / 5),
+                                            static_cast<double>((8 * points + 2) / 5)};
     int x = scale.X(layout.x);
     int y = scale.Y(layout.y);
     RECT ownerRect{};
@@ -250,10 +246,7 @@ HWND CreateDialogParamA(HINSTANCE instance, LPCSTR name, HWND owner, DLGPROC pro
 
 LRESULT DefDlgProcA(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     const DLGPROC procedure = WithWindow(dialog, [](Window& window) { return window.dialogProcedure; });
-    if (procedure) {
-        const INT_PTR handled = procedure(dialog, message, wParam, lParam);
-        if (handled) return handled;
-    }
+    if (const INT_PTR handled = procedure ? procedure(dialog, message, wParam, lParam) : 0) return handled;
     switch (message) {
     case WM_INITDIALOG:
         return 0;

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <chrono>
 #include <iterator>
+#include <optional>
 #include <vector>
 
 namespace platform::user {
@@ -42,12 +43,6 @@ bool PassesFilter(HWND target, HWND filterWindow) {
     if (!target) return false;
     const Window* window = Find(target);
     return window && IsSelfOrDescendant(*window, filterWindow);
-}
-
-UINT InputKind(UINT message) {
-    if (message >= WM_KEYFIRST && message <= WM_KEYLAST) return QS_KEY;
-    if (message == WM_MOUSEMOVE) return QS_MOUSEMOVE;
-    return QS_MOUSEBUTTON;
 }
 
 // Milliseconds since the window system started, for MSG::time.
@@ -97,17 +92,13 @@ LRESULT MessageQueue::Send(std::function<LRESULT()> call) {
         mSent.push_back(sent);
     }
     mWake.notify_all();
-    return me->WaitFor(*sent);
-}
-
-LRESULT MessageQueue::WaitFor(SentCall& sent) {
-    std::unique_lock<std::mutex> lock(mMutex);
-    while (!sent.done) {
+    std::unique_lock<std::mutex> lock(me->mMutex);
+    while (!sent->done) {
         // The thread we wait for may itself send to us before it answers: answer it, or both
         // would wait for ever.
-        if (!HandleSent(lock)) mWake.wait(lock);
+        if (!me->HandleSent(lock)) me->mWake.wait(lock);
     }
-    return sent.result;
+    return sent->result;
 }
 
 bool MessageQueue::HandleSent(std::unique_lock<std::mutex>& lock) {
@@ -202,7 +193,10 @@ UINT MessageQueue::Waiting() {
     std::lock_guard<std::mutex> lock(mMutex);
     if (!mSent.empty()) status |= QS_SENDMESSAGE;
     if (!mPosted.empty() || mQuit) status |= QS_POSTMESSAGE;
-    for (const MSG& input : mInput) status |= InputKind(input.message);
+    for (const MSG& input : mInput) {
+        const bool key = input.message >= WM_KEYFIRST && input.message <= WM_KEYLAST;
+        status |= key ? QS_KEY : input.message == WM_MOUSEMOVE ? QS_MOUSEMOVE : QS_MOUSEBUTTON;
+    }
     MSG paint;
     if (FindPaint(&paint, nullptr, 0, 0)) status |= QS_PAINT;
     return status;
@@ -218,9 +212,8 @@ void MessageQueue::Shutdown() {
     {
         ModelLock model(ModelMutex());
         std::vector<HWND> owned;
-        for (const Window* window : AllWindows()) {
+        for (const Window* window : AllWindows())
             if (window->queue.get() == this) owned.push_back(window->handle);
-        }
         for (HWND window : owned) Erase(window);
         focus = nullptr;
     }
@@ -294,9 +287,7 @@ BOOL TranslateMessage(const MSG* msg) {
     // The keys whose code is their character.
     constexpr WPARAM kCharacterKeys[] = {VK_BACK, VK_TAB, VK_RETURN, VK_ESCAPE, VK_SPACE};
     if (!msg || (msg->message != WM_KEYDOWN && msg->message != WM_SYSKEYDOWN)) return FALSE;
-    if (std::find(std::begin(kCharacterKeys), std::end(kCharacterKeys), msg->wParam) == std::end(kCharacterKeys)) {
-        return FALSE;
-    }
+    if (std::ranges::find(kCharacterKeys, msg->wParam) == std::end(kCharacterKeys)) return FALSE;
     return PostMessageA(msg->hwnd, WM_CHAR, msg->wParam, msg->lParam);
 }
 
@@ -320,13 +311,12 @@ BOOL ValidateRect(HWND handle, const RECT*) {
 }
 
 BOOL UpdateWindow(HWND handle) {
-    bool paint = false;
-    const bool found = WithWindow(handle, [&paint](Window& window) {
-        paint = window.needsPaint && VisibleWithAncestors(window);
-        return true;
+    // Empty when the window is gone.
+    const auto paint = WithWindow(handle, [](Window& window) -> std::optional<bool> {
+        return window.needsPaint && VisibleWithAncestors(window);
     });
-    if (paint) SendMessageA(handle, WM_PAINT, 0, 0);
-    return found ? TRUE : FALSE;
+    if (paint.value_or(false)) SendMessageA(handle, WM_PAINT, 0, 0);
+    return paint ? TRUE : FALSE;
 }
 
 namespace platform {

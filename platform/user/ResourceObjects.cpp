@@ -47,33 +47,22 @@ bool ReadTable(const unsigned char* bytes, std::size_t size, std::vector<ACCEL>*
 }
 
 bool Matches(const ACCEL& entry, const MSG& msg, bool shift, bool control, bool alt) {
+    const bool altWanted = (entry.fVirt & FALT) != 0;
+    // A virtual-key entry wants exactly its own Shift, Ctrl and Alt.
     if (entry.fVirt & FVIRTKEY) {
-        if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) return false;
-        if (msg.wParam != entry.key) return false;
-        // A virtual-key entry wants exactly its own Shift, Ctrl and Alt.
-        return shift == ((entry.fVirt & FSHIFT) != 0) && control == ((entry.fVirt & FCONTROL) != 0) &&
-               alt == ((entry.fVirt & FALT) != 0);
+        return (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) && msg.wParam == entry.key &&
+               shift == ((entry.fVirt & FSHIFT) != 0) && control == ((entry.fVirt & FCONTROL) != 0) && alt == altWanted;
     }
     // A character entry: the character as typed, with Alt when it asks for Alt.
-    if (msg.message != WM_CHAR && msg.message != WM_SYSCHAR) return false;
-    return msg.wParam == entry.key && alt == ((entry.fVirt & FALT) != 0);
-}
-
-// An icon directory: reserved 0, type 1, a count, and that many 14-byte entries.
-bool IsIconDirectory(const unsigned char* bytes, std::size_t size) {
-    if (!bytes || size < 6 || byteorder::LE16(bytes) != 0 || byteorder::LE16(bytes + 2) != 1) return false;
-    const std::size_t count = byteorder::LE16(bytes + 4);
-    return count > 0 && size >= 6 + 14 * count;
+    return (msg.message == WM_CHAR || msg.message == WM_SYSCHAR) && msg.wParam == entry.key && alt == altWanted;
 }
 
 HICON Handle(const void* key, IconGroup group) {
     Loaded& loaded = TheLoaded();
     std::lock_guard<std::mutex> lock(loaded.mutex);
-    auto found = loaded.iconsByResource.find(key);
-    if (found != loaded.iconsByResource.end()) return found->second;
-    const auto handle = loaded.icons.Add<HICON>(group);
-    loaded.iconsByResource.emplace(key, handle);
-    return handle;
+    const auto [entry, isNew] = loaded.iconsByResource.try_emplace(key, nullptr);
+    if (isNew) entry->second = loaded.icons.Add<HICON>(group);
+    return entry->second;
 }
 
 // One of the system's icons or cursors, numbered from 32512: fixed handles, each keyed by a byte
@@ -134,7 +123,10 @@ HICON LoadIconA(HINSTANCE instance, LPCSTR name) {
     HRSRC found = FindResourceA(instance, name, RT_GROUP_ICON);
     const auto* bytes = static_cast<const unsigned char*>(LockResource(LoadResource(instance, found)));
     const std::size_t size = SizeofResource(instance, found);
-    if (!IsIconDirectory(bytes, size)) return nullptr;
+    // An icon directory: reserved 0, type 1, a count, and that many 14-byte entries.
+    if (!bytes || size < 6 || byteorder::LE16(bytes) != 0 || byteorder::LE16(bytes + 2) != 1) return nullptr;
+    const std::size_t count = byteorder::LE16(bytes + 4);
+    if (count == 0 || size < 6 + 14 * count) return nullptr;
     return Handle(bytes, IconGroup{bytes, size});
 }
 

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,13 +25,6 @@ namespace {
 
 int OrZero(int value) {
     return value == CW_USEDEFAULT ? 0 : value;
-}
-
-// Removes a window that never finished its creation.
-void Discard(HWND window) {
-    CallProcedure(window, WM_NCDESTROY, 0, 0);
-    ModelLock lock(ModelMutex());
-    Erase(window);
 }
 
 void MarkDestroying(HWND handle) {
@@ -46,7 +40,8 @@ void SendDestroy(HWND window) {
     for (HWND child : platform::ChildWindows(window)) SendDestroy(child);
 }
 
-// The children go first, so a window's last message finds nothing left below it.
+// The children go first, so a window's last message finds nothing left below it. Also what
+// removes a window that never finished its creation.
 void SendFinalDestroy(HWND window) {
     for (HWND child : platform::ChildWindows(window)) SendFinalDestroy(child);
     CallProcedure(window, WM_NCDESTROY, 0, 0);
@@ -97,10 +92,10 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     HWND handle = nullptr;
     {
         ModelLock lock(ModelMutex());
+        // A child needs its parent; an owner named must exist.
         Window* relative = parent ? Find(parent) : nullptr;
-        if (parent && !relative) return nullptr;
+        if ((parent || child) && !relative) return nullptr;
         if (child) {
-            if (!relative) return nullptr;
             window->parent = parent;
             window->id = static_cast<int>(reinterpret_cast<std::intptr_t>(menu));
         } else if (relative) {
@@ -114,7 +109,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
                          y,      x,        static_cast<LONG>(style), windowName, className,
                          exStyle};
     if (!CallProcedure(handle, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&create))) {
-        Discard(handle);
+        SendFinalDestroy(handle);
         return nullptr;
     }
     if (CallProcedure(handle, WM_CREATE, 0, reinterpret_cast<LPARAM>(&create)) == -1) {
@@ -139,9 +134,8 @@ BOOL DestroyWindow(HWND handle) {
         Window* window = Find(handle);
         if (!window || !window->queue->IsCurrent() || window->destroying) return FALSE;
         MarkDestroying(handle);
-        for (const Window* other : AllWindows()) {
+        for (const Window* other : AllWindows())
             if (other->owner == handle) owned.push_back(other->handle);
-        }
         if (window->style & WS_VISIBLE) {
             window->style &= ~WS_VISIBLE;
             repaint = window->parent;
@@ -169,18 +163,17 @@ BOOL ShowWindow(HWND handle, int command) {
     const bool wasVisible = WithWindow(handle, [](Window& window) { return (window.style & WS_VISIBLE) != 0; });
     if (show == wasVisible) return wasVisible ? TRUE : FALSE;
     CallProcedure(handle, WM_SHOWWINDOW, show ? TRUE : FALSE, 0);
-    HWND parent = nullptr;
-    const bool shown = WithWindow(handle, [&](Window& window) {
+    // The parent, when the window is still there.
+    const auto parent = WithWindow(handle, [show](Window& window) -> std::optional<HWND> {
         SetStyle(window, WS_VISIBLE, show);
-        parent = window.parent;
-        return true;
+        return window.parent;
     });
-    if (!shown) return wasVisible ? TRUE : FALSE;
+    if (!parent) return wasVisible ? TRUE : FALSE;
     // What was under a hidden window shows again; a shown one paints itself.
     if (show) {
         InvalidateRect(handle, nullptr, TRUE);
-    } else if (parent) {
-        InvalidateRect(parent, nullptr, TRUE);
+    } else if (*parent) {
+        InvalidateRect(*parent, nullptr, TRUE);
     } else {
         platform::display::Current().WindowChanged(handle);
     }
@@ -192,17 +185,16 @@ BOOL EnableWindow(HWND handle, BOOL enable) {
         return static_cast<BOOL>(owner->Send([=] { return static_cast<LRESULT>(EnableWindow(handle, enable)); }));
     }
     bool wasDisabled = false;
-    bool hadFocus = false;
-    const bool changed = WithWindow(handle, [&](Window& window) {
+    // Whether it had the focus; empty when nothing changed (or the window is gone).
+    const auto hadFocus = WithWindow(handle, [&](Window& window) -> std::optional<bool> {
         wasDisabled = (window.style & WS_DISABLED) != 0;
-        if (wasDisabled == !enable) return false;
+        if (wasDisabled == !enable) return std::nullopt;
         SetStyle(window, WS_DISABLED, !enable);
-        hadFocus = window.queue->focus == handle;
-        return true;
+        return window.queue->focus == handle;
     });
-    if (!changed) return wasDisabled ? TRUE : FALSE;
+    if (!hadFocus) return wasDisabled ? TRUE : FALSE;
     // A disabled window cannot keep the keyboard focus.
-    if (!enable && hadFocus) SetFocus(nullptr);
+    if (!enable && *hadFocus) SetFocus(nullptr);
     CallProcedure(handle, WM_ENABLE, enable ? TRUE : FALSE, 0);
     return wasDisabled ? TRUE : FALSE;
 }
@@ -216,10 +208,8 @@ HWND SetFocus(HWND handle) {
     HWND previous = nullptr;
     {
         ModelLock lock(ModelMutex());
-        if (handle) {
-            const Window* window = Find(handle);
-            if (!window || window->queue != me) return nullptr;
-        }
+        const Window* window = handle ? Find(handle) : nullptr;
+        if (handle && (!window || window->queue != me)) return nullptr;
         previous = me->focus;
         if (previous == handle) return previous;
     }

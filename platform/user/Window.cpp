@@ -163,9 +163,8 @@ BOOL UnregisterClassA(LPCSTR className, HINSTANCE) {
     ModelLock lock(ModelMutex());
     auto found = Lookup(className);
     if (found == TheTable().classes.end() || (*found)->system) return FALSE;
-    for (const Window* window : AllWindows()) {
-        if (window->windowClass == *found) return FALSE;
-    }
+    const std::vector<Window*> windows = AllWindows();
+    if (std::any_of(windows.begin(), windows.end(), [&](const Window* w) { return w->windowClass == *found; })) return FALSE;
     TheTable().classes.erase(found);
     return TRUE;
 }

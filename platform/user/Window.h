@@ -81,7 +81,6 @@ public:
     HWND focus = nullptr;
 
 private:
-    LRESULT WaitFor(SentCall& sent);
     void Complete(SentCall& sent, LRESULT result);
     // Handles the first message another thread has sent, with `lock` (on mMutex) let go
     // meanwhile; false when none is waiting.

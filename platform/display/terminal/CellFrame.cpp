@@ -50,12 +50,6 @@ int Distance(std::uint32_t a, std::uint32_t b) {
     return sum;
 }
 
-// The nearest of the sixteen standard colours, 0 to 15 (8 to 15 the bright ones).
-int NearestBasicColour(std::uint32_t rgb) {
-    const auto nearer = [rgb](std::uint32_t a, std::uint32_t b) { return Distance(rgb, a) < Distance(rgb, b); };
-    return static_cast<int>(std::min_element(std::begin(kBasic), std::end(kBasic), nearer) - std::begin(kBasic));
-}
-
 void AppendColour(std::string& out, bool foreground, std::int32_t colour, ColourMode mode) {
     // Without colours not even the terminal's own are named: a colour sequence of any kind is
     // what such a terminal (or a user who asked for none) must not get.
@@ -72,7 +66,9 @@ void AppendColour(std::string& out, bool foreground, std::int32_t colour, Colour
         out += foreground ? "38;5;" : "48;5;";
         out += std::to_string(NearestPaletteColour(rgb));
     } else {
-        const int basic = NearestBasicColour(rgb);
+        // The nearest of the sixteen standard colours, 0 to 15 (8 to 15 the bright ones).
+        const auto nearest = std::ranges::min_element(kBasic, {}, [rgb](std::uint32_t c) { return Distance(rgb, c); });
+        const int basic = static_cast<int>(nearest - std::begin(kBasic));
         out += std::to_string((basic < 8 ? (foreground ? 30 : 40) : (foreground ? 90 : 100)) + basic % 8);
     }
 }
@@ -87,11 +83,6 @@ std::string Style(const Cell& cell, ColourMode mode) {
     AppendColour(out, false, cell.background, mode);
     out += 'm';
     return out;
-}
-
-bool SameStyle(const Cell& a, const Cell& b) {
-    return a.foreground == b.foreground && a.background == b.background &&
-           a.attributes == b.attributes;
 }
 
 std::uint32_t Rgb(int r, int g, int b) {
@@ -158,13 +149,10 @@ int CellFrame::Text(int column, int row, std::string_view text, std::int32_t for
         Put(column + used, row, cells == 0 ? " " + glyph : glyph, foreground, background, attributes);
         last = CellAt(column + used, row);
         if (cells == 2) {
-            // The right half is set directly: Put would take it for a stray half and blank the
-            // left one just written. A wide character it cuts in two loses its other half.
-            Cell* right = CellAt(column + used + 1, row);
-            Cell* after = CellAt(column + used + 2, row);
-            if (after && IsRightHalf(*after)) SetGlyph(*after, " ");
-            *right = *last;
-            SetGlyph(*right, "");
+            // The right half is written as a blank first, so a wide character it cuts in two
+            // loses its other half, and then marked as the right half of the one just written.
+            Put(column + used + 1, row, " ", foreground, background, attributes);
+            SetGlyph(*CellAt(column + used + 1, row), "");
         }
         used += taken;
     }
@@ -188,10 +176,11 @@ std::string CellFrame::Difference(const CellFrame& before, ColourMode mode) cons
             if (!changed) continue;
             // WATCHOUT: the last cell of the screen is written too; terminals keep the cursor
             // there (pending wrap) rather than scroll, as long as nothing follows on that row.
-            if (cursorRow != row || cursorColumn != column) {
+            if (cursorRow != row || cursorColumn != column)
                 out += "\x1b[" + std::to_string(row + 1) + ";" + std::to_string(column + 1) + "H";
-            }
-            if (!style || !SameStyle(*style, cell)) out += Style(cell, mode);
+            if (!style || style->foreground != cell.foreground || style->background != cell.background ||
+                style->attributes != cell.attributes)
+                out += Style(cell, mode);
             style = &cell;
             out += cell.glyph;
             cursorColumn = column + (wide ? 2 : 1);

@@ -10,13 +10,6 @@
 namespace platform::display::terminal {
 namespace {
 
-std::vector<std::string> Lines(std::string_view bytes) {
-    std::istringstream in{std::string(bytes)};
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
 bool ParseColour(const std::string& text, std::int32_t* colour) {
     if (text.size() != 7 || text[0] != '#') return false;
     char* end = nullptr;
@@ -43,7 +36,9 @@ std::uint32_t BitmapPixel(const std::uint8_t* bitmap, int x, int y) {
 } // namespace
 
 std::optional<PageText> ParsePageText(std::string_view bytes) {
-    const std::vector<std::string> lines = Lines(bytes);
+    std::istringstream in{std::string(bytes)};
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
     if (lines.size() < 4 || lines[0].empty() || !lines[3].empty()) return std::nullopt;
     PageText page;
     page.title = lines[0];

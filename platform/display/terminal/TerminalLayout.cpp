@@ -142,14 +142,14 @@ std::int32_t Average(const SurfaceView& picture, double x0, double y0, double x1
     const int top = std::clamp(static_cast<int>(y0), 0, picture.height - 1);
     const int right = std::clamp(static_cast<int>(x1 + 0.999), left + 1, picture.width);
     const int bottom = std::clamp(static_cast<int>(y1 + 0.999), top + 1, picture.height);
-    std::uint64_t r = 0, g = 0, b = 0, n = 0;
+    const auto n = static_cast<std::uint64_t>(right - left) * static_cast<std::uint64_t>(bottom - top);
+    std::uint64_t r = 0, g = 0, b = 0;
     for (int y = top; y < bottom; ++y) {
         for (int x = left; x < right; ++x) {
             const std::uint32_t p = picture.At(x, y);
             r += (p >> 16) & 0xFF;
             g += (p >> 8) & 0xFF;
             b += p & 0xFF;
-            ++n;
         }
     }
     return static_cast<std::int32_t>(((r / n) << 16) | ((g / n) << 8) | (b / n));
@@ -261,21 +261,6 @@ void DrawPage(CellFrame& frame, int left, int top, int columns, int rows, const 
         writer.Write(textLeft, first + static_cast<int>(i), body[i], page.bodyColour, page.accent, 0);
 }
 
-// The picture area of the window. A page whose words are known is shown as words: its title
-// and number, and its text wrapped to the area, on the page's own background colours where the
-// terminal takes colours, with the picture's illustration beside it when the area is wide
-// enough for both. Anything else drawn there is shown as a picture in coloured cells (half
-// blocks where the terminal has them), or not at all without colours. The window's frame has
-// left the area blank.
-void DrawPicturePanel(CellFrame& frame, int left, int top, int columns, int rows, const WindowScene& scene,
-                      const Look& look) {
-    const SurfaceView& picture = scene.picture;
-    if (scene.page)
-        DrawPage(frame, left, top, columns, rows, scene, look);
-    else if (look.colour && picture.width > 0 && picture.height > 0 && !picture.pixels.empty())
-        Picture(frame, left, top, columns, rows, picture, picture.width, look.glyphs);
-}
-
 void Window(CellFrame& frame, Layout& layout, const WindowScene& scene, const Look& look, const Glyphs& g) {
     const int width = std::min(frame.Columns(), kWidestWindow);
     const bool wide = width >= kWideColumns;
@@ -283,7 +268,17 @@ void Window(CellFrame& frame, Layout& layout, const WindowScene& scene, const Lo
     const int pictureRows = std::clamp(frame.Rows() - 2 - controlRows, 1, kTallestPicture);
     Frame(frame, 0, 0, width, pictureRows + controlRows + 2, g);
     CaptionBar(frame, 0, 0, width, scene.caption, look);
-    DrawPicturePanel(frame, 1, 1, width - 2, pictureRows, scene, look);
+    // The picture area of the window. A page whose words are known is shown as words: its title
+    // and number, and its text wrapped to the area, on the page's own background colours where the
+    // terminal takes colours, with the picture's illustration beside it when the area is wide
+    // enough for both. Anything else drawn there is shown as a picture in coloured cells (half
+    // blocks where the terminal has them), or not at all without colours. The window's frame has
+    // left the area blank.
+    const SurfaceView& picture = scene.picture;
+    if (scene.page)
+        DrawPage(frame, 1, 1, width - 2, pictureRows, scene, look);
+    else if (look.colour && picture.width > 0 && picture.height > 0 && !picture.pixels.empty())
+        Picture(frame, 1, 1, width - 2, pictureRows, picture, picture.width, look.glyphs);
     const int creditRow = pictureRows + 1;
     frame.Text(2, creditRow, scene.credit, kDefaultColour, kDefaultColour, 0, width - 4);
     if (wide) WideControls(frame, layout, width, creditRow + 1, scene, g);

@@ -54,11 +54,6 @@ class Painter {
 public:
     // Takes over `font`; both are freed with the painter, the display stays open.
     Painter(Display* display, XFontStruct* font) : mDisplay(display), mFont(font) {
-        const int screen = DefaultScreen(display);
-        mVisual = DefaultVisual(display, screen);
-        mDepth = DefaultDepth(display, screen);
-        mColormap = DefaultColormap(display, screen);
-        mGc = XCreateGC(display, RootWindow(display, screen), 0, nullptr);
         XSetFont(display, mGc, font->fid);
     }
     ~Painter() {
@@ -121,12 +116,6 @@ public:
     int TextWidth(const std::string& text) const {
         const std::vector<XChar2b> codes = Codes(text);
         return XTextWidth16(mFont, codes.data(), static_cast<int>(codes.size()));
-    }
-
-    // The width of one character as this font draws it (its replacement when it lacks it).
-    int CharacterWidth(char32_t c) const {
-        const XChar2b code = Code(c);
-        return XTextWidth16(mFont, &code, 1);
     }
 
     // Text at baseline y, cut at the edges of `clip`.
@@ -265,8 +254,11 @@ private:
     // behind an ellipsis. Other texts are cut at the control's edge.
     std::string Shown(const WindowView& view, int width) const {
         if (!(view.style & SS_SUNKEN) || (view.style & SS_TYPEMASK) != SS_LEFT) return view.text;
-        const std::u32string shown = KeepEnd(DisplayCharacters(view.text), width, U"\u2026",
-                                             [this](char32_t c) { return CharacterWidth(c); });
+        // A character is as wide as this font draws it (its replacement when it lacks it).
+        const std::u32string shown = KeepEnd(DisplayCharacters(view.text), width, U"\u2026", [this](char32_t c) {
+            const XChar2b code = Code(c);
+            return XTextWidth16(mFont, &code, 1);
+        });
         return EncodeUtf8(shown);
     }
 
@@ -315,10 +307,10 @@ private:
 
     Display* mDisplay;
     XFontStruct* mFont;
-    Visual* mVisual = nullptr;
-    int mDepth = 0;
-    Colormap mColormap = 0;
-    GC mGc = nullptr;
+    Visual* mVisual = DefaultVisual(mDisplay, DefaultScreen(mDisplay));
+    int mDepth = DefaultDepth(mDisplay, DefaultScreen(mDisplay));
+    Colormap mColormap = DefaultColormap(mDisplay, DefaultScreen(mDisplay));
+    GC mGc = XCreateGC(mDisplay, DefaultRootWindow(mDisplay), 0, nullptr);
     std::map<std::uint32_t, unsigned long> mColours;   // for visuals without fixed colour masks
 };
 
