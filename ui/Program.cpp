@@ -1,6 +1,7 @@
 // The start-up code of the executable: it prepares the platform (resources, display, the stop
 // signals), builds the command-line text from the arguments and hands over to WinMain. Returning
 // from here runs the exit handler that WinMain registered.
+#include "platform/display/Headless.h"
 #include "platform/display/HeadlessUser.h"
 #include "platform/runtime/SessionEnd.h"
 #include "platform/runtime/Startup.h"
@@ -99,10 +100,12 @@ int Run(int argc, char** argv) {
     RegisterPictures();
     RegisterIcons();
     platform::ForwardStopSignals(&gMainWindow);
-    // Nobody watches a headless run: a stand-in user ends it once the batch is done.
+    // Nobody watches a headless run: its window is not painted, and a stand-in user ends it once
+    // the batch is done.
     if (auto display = OpenDisplay()) {
         platform::display::Install(std::move(display));
     } else {
+        platform::display::Install(std::make_unique<platform::display::UnwatchedBackend>());
         platform::StartHeadlessUser(&gMainWindow);
     }
 

@@ -29,6 +29,9 @@ public:
     // Called on the thread that called MessageBoxA, while its owner (null for none) is
     // disabled; the caption is never null.
     virtual int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT style) = 0;
+    // Whether it shows the windows at all. One that does not spares them their painting, which
+    // nobody could see: they are never sent WM_PAINT.
+    virtual bool ShowsWindows() const { return true; }
 };
 
 // The display in use.

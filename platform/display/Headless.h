@@ -12,4 +12,11 @@ public:
     int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT style) override;
 };
 
+// The same for a run that nobody watches, which paints nothing. (Until a display is installed,
+// the headless one still paints, for the tests that read what was drawn.)
+class UnwatchedBackend : public HeadlessBackend {
+public:
+    bool ShowsWindows() const override { return false; }
+};
+
 } // namespace platform::display

@@ -176,7 +176,7 @@ bool MessageQueue::KeyDown(UINT virtualKey) {
 }
 
 bool MessageQueue::FindPaint(MSG* msg, HWND filterWindow, UINT first, UINT last) {
-    if (!InRange(WM_PAINT, first, last)) return false;
+    if (!InRange(WM_PAINT, first, last) || !platform::display::Current().ShowsWindows()) return false;
     ModelLock model(ModelMutex());
     for (const Window* window : AllWindows()) {
         if (window->queue.get() != this || !window->needsPaint) continue;
@@ -315,7 +315,7 @@ BOOL UpdateWindow(HWND handle) {
     const auto paint = WithWindow(handle, [](Window& window) -> std::optional<bool> {
         return window.needsPaint && VisibleWithAncestors(window);
     });
-    if (paint.value_or(false)) SendMessageA(handle, WM_PAINT, 0, 0);
+    if (paint.value_or(false) && platform::display::Current().ShowsWindows()) SendMessageA(handle, WM_PAINT, 0, 0);
     return paint ? TRUE : FALSE;
 }
 

@@ -1,6 +1,7 @@
 #include "tests/platform/Dib.h"
 #include "tests/platform/Recorder.h"
 
+#include "platform/display/Headless.h"
 #include "platform/user/Input.h"
 #include "platform/user/Model.h"
 
@@ -263,4 +264,22 @@ TEST_F(Painting, PaintingWaitsUntilNothingElseDoes) {
         DispatchMessageA(&msg);
     }
     EXPECT_EQ(order, (std::vector<UINT>{WM_USER, WM_USER + 1, WM_KEYDOWN, WM_PAINT}));
+}
+
+TEST_F(Painting, ARunNobodyWatchesIsNeverPainted) {
+    // A display that shows nothing: no window of it is sent WM_PAINT, by UpdateWindow or by the
+    // message loop, though it is shown and invalid.
+    platform::display::Install(std::make_unique<platform::display::UnwatchedBackend>());
+    HWND top = Keep(MakeRecorderWindow());
+    UpdateWindow(top);
+    InvalidateRect(top, nullptr, TRUE);
+    PumpPending();
+    MSG msg;
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, WM_PAINT, WM_PAINT, PM_NOREMOVE));
+    EXPECT_FALSE(Recorder::Saw(top, WM_PAINT));
+
+    // Back on the display that shows them, the same window is painted.
+    platform::display::Install(nullptr);
+    UpdateWindow(top);
+    EXPECT_TRUE(Recorder::Saw(top, WM_PAINT));
 }
