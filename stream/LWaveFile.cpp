@@ -42,7 +42,7 @@ void Interleave(const std::uint8_t* in, std::uint8_t* out, std::int64_t count, s
 }
 
 #if defined(__x86_64__)
-// Frames of 3 to 16 channels, 32 at a time: the 32 frames take as many 64-byte vectors as there
+// Frames of 2 to 16 channels, 32 at a time: the 32 frames take as many 64-byte vectors as there
 // are channels, and each vector gets its share of the 32 samples by one byte permute, swapped to
 // low byte first on the way. Channel 1 stores whole vectors with every other byte zero (its
 // frames start afresh); a later channel stores its own two bytes of each frame and no others.
@@ -109,7 +109,7 @@ void InterleaveFirst(const std::uint8_t* in, std::uint8_t* out, std::int64_t cou
 void InterleaveChannel(const std::uint8_t* in, std::uint8_t* frames, std::int64_t count, std::int64_t stride,
                        std::uint16_t channel) {
 #if defined(__x86_64__)
-    if (stride >= 6 && stride <= 2 * kWideChannels && HasWideInstructions()) {
+    if (stride >= 4 && stride <= 2 * kWideChannels && HasWideInstructions()) {
         const std::int64_t placed = InterleaveWide(in, frames, count, stride, channel);
         in += 2 * placed;
         frames += placed * stride;

@@ -147,7 +147,7 @@ TEST(WaveOrder, RunsWiderThanTheMemoryTheWriterKeeps) {
 TEST(WaveOrder, RandomOrdersMatchTheModel) {
     std::mt19937 random(20261209);
     for (int round = 0; round < 60; ++round) {
-        // Up to 18 channels: frames of 3 to 16 are placed 32 at a time where the processor allows,
+        // Up to 18 channels: frames of 2 to 16 are placed 32 at a time where the processor allows,
         // wider ones one sample at a time.
         const auto channels = static_cast<std::uint16_t>(1 + random() % 18);
         const auto frameCount = static_cast<std::int32_t>(random() % 3000);
