@@ -97,14 +97,17 @@ struct ChunkTables {
 };
 
 constexpr ChunkTables MakeChunkTables() {
+    // x^d for d from 0 to 79: the register's top bit (x^0) taken d steps on.
+    std::array<std::uint16_t, 80> power{};
+    power[0] = 0x8000;
+    for (std::size_t d = 1; d < power.size(); ++d) power[d] = Step(power[d - 1]);
     ChunkTables t{};
     for (int q = 0; q < 8; ++q) {
         for (int v = 0; v < 256; ++v) {
             std::uint16_t sum = 0;
             for (int b = 0; b < 8; ++b)
-                // x^d is the register's top bit (x^0) taken d steps on.
-                if (v & (1 << b)) sum ^= Steps(0x8000, 79 - (8 * q + b));
-            t.powers[q][v] = sum;
+                if (v & (1 << b)) sum ^= power[static_cast<std::size_t>(79 - (8 * q + b))];
+            t.powers[static_cast<std::size_t>(q)][static_cast<std::size_t>(v)] = sum;
         }
     }
     return t;
