@@ -95,7 +95,8 @@ LRESULT MessageQueue::Send(std::function<LRESULT()> call) {
     mWake.notify_all();
     // The answer mostly comes within microseconds, so the sender looks for it a while, giving its
     // processor up between looks, before it sleeps: sleeping costs a system call on both sides and
-    // a wake-up that can take longer than the answer did, a hundred times a file.
+    // a wake-up that can take longer than the answer did, which adds up for a thread that sends
+    // often.
     const auto sleepFrom = std::chrono::steady_clock::now() + std::chrono::microseconds(200);
     std::unique_lock<std::mutex> lock(me->mMutex);
     while (!sent->done) {
