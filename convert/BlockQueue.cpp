@@ -185,7 +185,14 @@ BlockQueue::~BlockQueue() {
 
 QueuedBlock* BlockQueue::Vacant() {
     // Only this queue's own thread changes mCount, so it reads it without the lock.
-    return mCount < kDepth ? &At(mCount) : nullptr;
+    if (mCount == kDepth) return nullptr;
+    QueuedBlock& block = At(mCount);
+    // A place's memory is mapped when the place is first used: a file of a few blocks uses a few.
+    if (!block.mapped) {
+        MapAtOnce(block.packed, 2 * kBlockLimit + 1);
+        block.mapped = true;
+    }
+    return &block;
 }
 
 void BlockQueue::Publish() {

@@ -45,6 +45,7 @@ struct QueuedBlock {
     const char* complaint = nullptr;  // printed on standard error just before failure is thrown
     std::uint8_t* packed = nullptr;   // kBlockLimit + 1 bytes: the data and the byte behind it
     std::uint8_t* samples = nullptr;  // kBlockLimit bytes
+    bool mapped = false;              // the converter had the system map both at once
     State state = State::kFree;
 };
 

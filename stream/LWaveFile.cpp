@@ -208,6 +208,8 @@ void LWaveFile::WriteSamples(std::int32_t firstFrame, std::int32_t frameCount,
         // No more than the sound has, so a short sound with many channels asks for little.
         mHeldCapacity = std::clamp<std::int64_t>(mHeldLimit / frameBytes, 1, mFrameCount);
         mHeld = std::make_unique<HeapBlock>(static_cast<std::int32_t>(mHeldCapacity * frameBytes));
+        // Sized to the sound, so it fills up.
+        MapAtOnce(mHeld->Bytes(), mHeld->Size());
         mHeldFirst = mHeldEnd = mChangedFirst = mChangedEnd = 0;
     }
 
