@@ -45,15 +45,21 @@ namespace {
 // processors (many conversions at once) watching costs the others little.
 constexpr auto kWatch = std::chrono::microseconds(50);
 
+// A moment's pause between two looks at what another thread changes: it lets that thread's core
+// (a sibling hyperthread perhaps) get on, and costs no system call.
+inline void Pause() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+}
+
 // Whether `count` moved from `seen` within kWatch. Called without the lock.
 bool MovesSoon(const std::atomic<std::uint32_t>& count, std::uint32_t seen) {
     const auto until = std::chrono::steady_clock::now() + kWatch;
     do {
         for (int i = 0; i < 64; ++i) {
             if (count.load(std::memory_order_relaxed) != seen) return true;
-#if defined(__x86_64__) || defined(__i386__)
-            __builtin_ia32_pause();
-#endif
+            Pause();
         }
         std::this_thread::yield();
     } while (std::chrono::steady_clock::now() < until);
@@ -67,9 +73,7 @@ bool MovesSoon(const std::atomic<std::uint32_t>& count, std::uint32_t seen) {
 void LockSoon(std::unique_lock<std::mutex>& lock) {
     for (int i = 0; i < 128; ++i) {
         if (lock.try_lock()) return;
-#if defined(__x86_64__) || defined(__i386__)
-        __builtin_ia32_pause();
-#endif
+        Pause();
     }
     lock.lock();
 }

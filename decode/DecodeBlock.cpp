@@ -224,28 +224,22 @@ void Predict(Predictor& predictor, const std::int32_t* residuals, std::int32_t c
     predictor = local;
 }
 
+using DecodeFunction = void (*)(const BitWindow&, std::uint8_t*, std::int32_t);
+
 // The samples of one mode, run once per block: the mode and the way are chosen before the loops,
 // so no sample pays for a test. A stretch of residuals is taken, then predicted; a last group may
 // declare more residuals than the block has samples left, and those are never used.
-template <typename Predictor, typename Take, typename Put>
-[[gnu::always_inline]] inline void DecodeStretches(const BitWindow& window, std::uint8_t* output, std::int32_t samples,
-                                                   Take take, Put put) {
+template <typename Predictor>
+void DecodePlain(const BitWindow& window, std::uint8_t* output, std::int32_t samples) {
     Predictor predictor;
     std::int64_t position = 0;   // bits taken so far
     std::int32_t residuals[kStretch + kGroupLimit - 1];
     for (std::int32_t done = 0; done < samples;) {
-        const std::int32_t taken = take(window, position, residuals, std::min(kStretch, samples - done));
+        const std::int32_t taken = TakeResiduals(window, position, residuals, std::min(kStretch, samples - done));
         const std::int32_t used = std::min(taken, samples - done);
-        put(predictor, residuals, used, output + 2 * done);
+        Predict(predictor, residuals, used, output + 2 * done);
         done += used;
     }
-}
-
-using DecodeFunction = void (*)(const BitWindow&, std::uint8_t*, std::int32_t);
-
-template <typename Predictor>
-void DecodePlain(const BitWindow& window, std::uint8_t* output, std::int32_t samples) {
-    DecodeStretches<Predictor>(window, output, samples, TakeResiduals, Predict<Predictor>);
 }
 
 #if defined(__x86_64__)
@@ -315,7 +309,7 @@ private:
     __m512i mDifference = _mm512_setzero_si512();   // the last difference in every lane
 };
 
-// The block a stretch at a time, as DecodeStretches, but each stretch is predicted while the next
+// The block a stretch at a time, as DecodePlain, but each stretch is predicted while the next
 // one is taken: sixteen samples of the one go with each group of the other, and what is left
 // when the taking ends is predicted then. The two stretches have buffers of their own.
 template <typename Predictor>

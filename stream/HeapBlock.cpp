@@ -6,6 +6,7 @@
 #include <new>
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 HeapBlock::HeapBlock(std::int32_t size) : mBytes(nullptr), mSize(0) {
     if (size < 0) throw static_cast<std::int32_t>(2);
@@ -24,10 +25,10 @@ void ZeroBlock(void* address, std::int32_t size) {
 
 void MapAtOnce(void* address, std::int32_t size) {
 #if defined(MADV_POPULATE_WRITE)
-    constexpr std::uintptr_t kPage = 4096;
+    static const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
     const auto start = reinterpret_cast<std::uintptr_t>(address);
-    const auto first = (start + kPage - 1) & ~(kPage - 1);
-    const auto end = (start + static_cast<std::uintptr_t>(std::max(size, 0))) & ~(kPage - 1);
+    const auto first = (start + page - 1) & ~(page - 1);
+    const auto end = (start + static_cast<std::uintptr_t>(std::max(size, 0))) & ~(page - 1);
     // Only a hint: a system without it maps the pages on first touch, as ever.
     if (end > first) madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE);
 #else
