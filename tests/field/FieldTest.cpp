@@ -13,6 +13,7 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <pwd.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -37,6 +38,16 @@ constexpr std::uint32_t kFrames = 20000;   // 80 KB of stereo WAVE
 std::string MakeKob(const TempDir& dir, const std::string& name, const std::string& stored, std::uint32_t frames,
                     std::uint32_t seed) {
     return kobtest::WriteKob(dir.File(name), kobenc::Encode({kobtest::Music(stored, 2, frames, seed)}));
+}
+
+// A user id that no account and no other process has, so a limit on that user's threads counts
+// only the program's own. Other tests run programs as nobody at the same time, and each of their
+// threads would count against nobody's limit. The process id keeps two suites running at once
+// apart.
+uid_t UserOfItsOwn() {
+    uid_t uid = 40000 + static_cast<uid_t>(getpid()) % 20000;
+    while (getpwuid(uid) != nullptr) ++uid;
+    return uid;
 }
 
 Bytes WaveOf(const std::string& stored, std::uint32_t frames, std::uint32_t seed) {
@@ -193,7 +204,7 @@ TEST_F(Field, AnInputThatCannotBeOpenedIsReportedWithItsOwnReason) {
 }
 
 TEST_F(Field, AThreadThatCannotStartIsReportedAndTheProgramEnds) {
-    if (geteuid() != 0) GTEST_SKIP() << "a limit on one user's threads needs a user of its own (root runs it as nobody)";
+    if (geteuid() != 0) GTEST_SKIP() << "a limit on one user's threads needs a user of its own (root runs it as a user of its own)";
     // Limits on the number of threads, from none beyond the first to enough: the program
     // either runs or says it cannot start and ends with 1; it never waits for a batch that
     // never runs, nor ends through an exception. Which thread fails first depends on how many
@@ -205,6 +216,7 @@ TEST_F(Field, AThreadThatCannotStartIsReportedAndTheProgramEnds) {
     bool sawNoWorker = false;
     bool sawNoPlatformThread = false;
     bool sawRun = false;
+    const uid_t user = UserOfItsOwn();
     for (rlim_t threads = 1; threads <= 8 && !sawRun; ++threads) {
         SCOPED_TRACE(std::to_string(threads) + " threads");
         std::filesystem::remove(dir.File("a.wav"));
@@ -214,9 +226,9 @@ TEST_F(Field, AThreadThatCannotStartIsReportedAndTheProgramEnds) {
         // the limit would refuse it: it is the build's tool, not the program, so it stays out.
         const char* asan = std::getenv("ASAN_OPTIONS");
         launch.environment = {{"ASAN_OPTIONS", std::string(asan ? asan : "") + ":detect_leaks=0"}};
-        launch.inChild = [threads] {
+        launch.inChild = [threads, user] {
             setgroups(0, nullptr);
-            if (setgid(65534) != 0 || setuid(65534) != 0) _exit(125);
+            if (setgid(user) != 0 || setuid(user) != 0) _exit(125);
             const rlimit limit{threads, threads};
             setrlimit(RLIMIT_NPROC, &limit);
         };
