@@ -219,11 +219,11 @@ QueuedBlock& BlockQueue::Oldest() {
     while (oldest.state != State::kDecoded) {
         // The helper takes the waiting blocks from the oldest on. When the oldest block's turn
         // comes and nobody has taken it yet, it is decoded here. While the helper decodes it,
-        // the newest waiting block is decoded here if the helper has fallen far behind;
-        // otherwise the converter waits for the oldest, which takes the helper microseconds:
-        // the converter reads and writes while the helper decodes, and neither takes the
-        // other's work unless it must.
-        QueuedBlock* block = oldest.state == State::kWaiting ? &oldest : NewestWaitingWhenFarBehind();
+        // the next waiting block is decoded here, as it is the next one to be written: both
+        // cores decode, and the converter only waits when no block waits to be decoded. When
+        // the converter reads and writes more slowly than the helper decodes, every block is
+        // decoded before its turn and the converter decodes none.
+        QueuedBlock* block = oldest.state == State::kWaiting ? &oldest : FirstWaiting();
         if (block) {
             block->state = State::kTaken;
             lock.unlock();
@@ -243,17 +243,6 @@ void BlockQueue::Release() {
     At(0).failure = nullptr;
     mHead = (mHead + 1) % kDepth;
     --mCount;
-}
-
-QueuedBlock* BlockQueue::NewestWaitingWhenFarBehind() {
-    std::int32_t waiting = 0;
-    QueuedBlock* last = nullptr;
-    for (std::int32_t i = 0; i < mCount; ++i) {
-        if (At(i).state != State::kWaiting) continue;
-        ++waiting;
-        last = &At(i);
-    }
-    return waiting >= kDepth / 2 ? last : nullptr;
 }
 
 QueuedBlock* BlockQueue::FirstWaiting() {

@@ -4,8 +4,8 @@
 // queue; decoding it and checking its samples needs nothing but its own bytes, so a helper thread
 // on another core decodes queued blocks while the converter reads and writes. When the converter
 // comes to write a block nobody has decoded yet, it decodes it itself; while the helper is busy
-// with the oldest block and has fallen far behind, the converter decodes the newest. The blocks
-// are written in the order they were read, so the output is the same whoever decoded what.
+// with that block, the converter decodes the next one waiting rather than wait. The blocks are
+// written in the order they were read, so the output is the same whoever decoded what.
 //
 //     BlockQueue queue;
 //     while (QueuedBlock* block = queue.Vacant()) { read into *block; queue.Publish(); }
@@ -75,9 +75,6 @@ private:
     friend class DecodeHelper;
     // The first block of the queue that waits to be decoded, or nullptr. The helper's lock is held.
     QueuedBlock* FirstWaiting();
-    // The last block that waits to be decoded when half the queue or more waits, else nullptr.
-    // Same lock.
-    QueuedBlock* NewestWaitingWhenFarBehind();
     QueuedBlock& At(std::int32_t index) { return mBlocks[static_cast<std::size_t>((mHead + index) % kDepth)]; }
 
     HeapBlock mBuffers;                          // every block's packed data and samples
