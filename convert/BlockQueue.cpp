@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -53,7 +52,7 @@ inline void Pause() {
 #endif
 }
 
-// Whether `count` moved from `seen` within kWatch. Called without the lock.
+// Whether `count` moved from `seen` within kWatch.
 bool MovesSoon(const std::atomic<std::uint32_t>& count, std::uint32_t seen) {
     const auto until = std::chrono::steady_clock::now() + kWatch;
     do {
@@ -66,30 +65,13 @@ bool MovesSoon(const std::atomic<std::uint32_t>& count, std::uint32_t seen) {
     return false;
 }
 
-// Takes `lock`'s mutex, trying a while before it sleeps. The lock is held for a few state
-// changes only, so whoever finds it taken mostly gets it a moment later; going to sleep at once
-// would cost both threads a system call (the sleeper's and the waker's), which is several
-// microseconds on a virtual machine, thousands of times a file.
-void LockSoon(std::unique_lock<std::mutex>& lock) {
-    for (int i = 0; i < 128; ++i) {
-        if (lock.try_lock()) return;
-        Pause();
-    }
-    lock.lock();
-}
-
-// The same for a new lock.
-std::unique_lock<std::mutex> LockSoon(std::mutex& mutex) {
-    std::unique_lock lock(mutex, std::defer_lock);
-    LockSoon(lock);
-    return lock;
-}
-
 } // namespace
 
 // The thread that decodes queued blocks on another core. There is one for the process, started
-// with the first queue and never stopped: it waits while no queue has work for it. It serves one
+// with the first queue and never stopped: it sleeps while no queue has work for it. It serves one
 // queue at a time; a queue made while it serves another does its decoding alone.
+// WATCHOUT: no lock is taken per block. A block changes hands through its state alone: whoever
+// turns kWaiting into kTaken decodes it, and the release of kDecoded hands its samples back.
 class DecodeHelper {
 public:
     static DecodeHelper& Get() {
@@ -99,78 +81,80 @@ public:
 
     // Whether the helper takes on `queue`'s blocks from now on.
     bool Join(BlockQueue& queue) {
-        std::lock_guard lock(mutex);
-        if (!mStarted) {
-            mStarted = true;
-            // WATCHOUT: with one core the helper would only take turns with the converter.
-            if (std::thread::hardware_concurrency() > 1) {
-                try {
-                    std::thread([this] { Run(); }).detach();
-                    mRunning = true;
-                } catch (const std::system_error&) {
-                    // A limit on threads: the converter decodes alone, as well as ever.
+        {
+            std::lock_guard lock(mStart);
+            if (!mStarted) {
+                mStarted = true;
+                // WATCHOUT: with one core the helper would only take turns with the converter.
+                if (std::thread::hardware_concurrency() > 1) {
+                    try {
+                        std::thread([this] { Run(); }).detach();
+                        mRunning = true;
+                    } catch (const std::system_error&) {
+                        // A limit on threads: the converter decodes alone, as well as ever.
+                    }
                 }
             }
+            if (!mRunning) return false;
         }
-        if (!mRunning || mQueue) return false;
-        mQueue = &queue;
-        return true;
+        BlockQueue* none = nullptr;
+        return mQueue.compare_exchange_strong(none, &queue);
     }
 
     // Takes the helper off `queue`, once it has finished the block it decodes there.
     void Leave(BlockQueue& queue) {
-        std::unique_lock lock(mutex);
-        if (mQueue != &queue) return;
-        mQueue = nullptr;
-        done.wait(lock, [this] { return !mBusy; });
+        BlockQueue* served = &queue;
+        mQueue.compare_exchange_strong(served, nullptr);
+        // Either the helper sees the queue gone before it looks at its blocks, or this sees the
+        // helper in it and waits until it is out: both stores come before both loads.
+        for (BlockQueue* inside = mInside.load(); inside == &queue; inside = mInside.load()) mInside.wait(inside);
     }
 
-    // Guards the state of every queued block and the queues' counts.
-    std::mutex mutex;
-    std::condition_variable work;   // a block waits to be decoded
-    std::condition_variable done;   // a block is decoded, or the helper left its block
-    // Blocks published and blocks the helper decoded, for the helper and the converter to watch
-    // before they sleep. Changed under the lock; the blocks' states are only read under it.
+    // Blocks published, and blocks the helper decoded: what the helper and the converter watch,
+    // and sleep on, while they wait for each other.
     std::atomic<std::uint32_t> published{0};
     std::atomic<std::uint32_t> decoded{0};
 
-    // Sleeps on `signal` unless `count` moves from `seen` first, watching it a while before.
-    // `seen` was read under the lock, which is held on entry and on return.
-    static void Await(std::condition_variable& signal, std::unique_lock<std::mutex>& lock,
-                      const std::atomic<std::uint32_t>& count, std::uint32_t seen) {
-        lock.unlock();
-        const bool moved = MovesSoon(count, seen);
-        LockSoon(lock);
-        if (!moved && count.load(std::memory_order_relaxed) == seen) signal.wait(lock);
+    // Sleeps until `count` moves from `seen`, watching it a while before.
+    static void Await(const std::atomic<std::uint32_t>& count, std::uint32_t seen) {
+        if (!MovesSoon(count, seen)) count.wait(seen, std::memory_order_acquire);
     }
 
 private:
     [[noreturn]] void Run() {
-        std::unique_lock lock = LockSoon(mutex);
         for (;;) {
-            QueuedBlock* block = mQueue ? mQueue->FirstWaiting() : nullptr;
-            if (!block) {
-                // Between entries there is nothing to watch for.
-                if (mQueue) Await(work, lock, published, published.load(std::memory_order_relaxed));
-                else work.wait(lock);
-                continue;
+            // Read before the blocks are looked at, so that a block published after the look
+            // moves it and the sleep below does not happen.
+            const std::uint32_t seen = published.load(std::memory_order_acquire);
+            BlockQueue* queue = mQueue.load();
+            QueuedBlock* block = nullptr;
+            if (queue) {
+                mInside.store(queue);
+                if (mQueue.load() == queue) block = queue->TakeWaiting();
+                if (block) {
+                    DecodeQueuedBlock(*block);
+                    block->state.store(State::kDecoded, std::memory_order_release);
+                }
+                mInside.store(nullptr);
+                mInside.notify_all();
             }
-            block->state = State::kTaken;
-            mBusy = true;
-            lock.unlock();
-            DecodeQueuedBlock(*block);
-            LockSoon(lock);
-            block->state = State::kDecoded;
-            mBusy = false;
-            decoded.fetch_add(1, std::memory_order_relaxed);
-            done.notify_all();
+            if (block) {
+                decoded.fetch_add(1, std::memory_order_release);
+                decoded.notify_all();
+            } else if (queue) {
+                Await(published, seen);
+            } else {
+                // Between entries there is nothing to watch for.
+                published.wait(seen, std::memory_order_acquire);
+            }
         }
     }
 
-    bool mStarted = false;          // a start of the thread was tried
-    bool mRunning = false;          // the thread runs
-    BlockQueue* mQueue = nullptr;   // the queue it serves
-    bool mBusy = false;             // it decodes a block of mQueue, outside the lock
+    std::mutex mStart;                          // guards the start of the thread
+    bool mStarted = false;                      // a start of the thread was tried
+    bool mRunning = false;                      // the thread runs
+    std::atomic<BlockQueue*> mQueue{nullptr};   // the queue it serves
+    std::atomic<BlockQueue*> mInside{nullptr};  // the queue whose blocks it is looking at
 };
 
 BlockQueue::BlockQueue() : mBuffers(kDepth * (2 * kBlockLimit + 1)) {
@@ -188,7 +172,6 @@ BlockQueue::~BlockQueue() {
 }
 
 QueuedBlock* BlockQueue::Vacant() {
-    // Only this queue's own thread changes mCount, so it reads it without the lock.
     if (mCount == kDepth) return nullptr;
     QueuedBlock& block = At(mCount);
     // A place's memory is mapped when the place is first used: a file of a few blocks uses a few.
@@ -200,53 +183,59 @@ QueuedBlock* BlockQueue::Vacant() {
 }
 
 void BlockQueue::Publish() {
-    DecodeHelper& helper = DecodeHelper::Get();
-    {
-        const std::unique_lock lock = LockSoon(helper.mutex);
-        QueuedBlock& block = At(mCount);
-        // A block whose reading failed is never decoded: its turn raises the failure.
-        block.state = block.failure ? State::kDecoded : State::kWaiting;
-        ++mCount;
-        helper.published.fetch_add(1, std::memory_order_relaxed);
+    QueuedBlock& block = At(mCount);
+    // A block whose reading failed is never decoded: its turn raises the failure.
+    block.state.store(block.failure ? State::kDecoded : State::kWaiting, std::memory_order_release);
+    ++mCount;
+    if (mHelped) {
+        DecodeHelper& helper = DecodeHelper::Get();
+        helper.published.fetch_add(1, std::memory_order_release);
+        helper.published.notify_one();
     }
-    if (mHelped) helper.work.notify_one();
 }
 
 QueuedBlock& BlockQueue::Oldest() {
     DecodeHelper& helper = DecodeHelper::Get();
-    std::unique_lock lock = LockSoon(helper.mutex);
     QueuedBlock& oldest = At(0);
-    while (oldest.state != State::kDecoded) {
+    for (;;) {
+        // Read before the oldest block's state, so that the helper finishing it after that
+        // moves it and the wait below ends at once.
+        const std::uint32_t seen = helper.decoded.load(std::memory_order_acquire);
+        if (oldest.state.load(std::memory_order_acquire) == State::kDecoded) return oldest;
         // The helper takes the waiting blocks from the oldest on. When the oldest block's turn
         // comes and nobody has taken it yet, it is decoded here. While the helper decodes it,
         // the next waiting block is decoded here, as it is the next one to be written: both
         // cores decode, and the converter only waits when no block waits to be decoded. When
         // the converter reads and writes more slowly than the helper decodes, every block is
         // decoded before its turn and the converter decodes none.
-        QueuedBlock* block = oldest.state == State::kWaiting ? &oldest : FirstWaiting();
-        if (block) {
-            block->state = State::kTaken;
-            lock.unlock();
+        if (QueuedBlock* block = TakeWaiting()) {
             DecodeQueuedBlock(*block);
-            LockSoon(lock);
-            block->state = State::kDecoded;
+            block->state.store(State::kDecoded, std::memory_order_release);
         } else {
-            DecodeHelper::Await(helper.done, lock, helper.decoded, helper.decoded.load(std::memory_order_relaxed));
+            DecodeHelper::Await(helper.decoded, seen);
         }
     }
-    return oldest;
 }
 
 void BlockQueue::Release() {
-    const std::unique_lock lock = LockSoon(DecodeHelper::Get().mutex);
-    At(0).state = State::kFree;
-    At(0).failure = nullptr;
-    mHead = (mHead + 1) % kDepth;
+    QueuedBlock& oldest = At(0);
+    oldest.failure = nullptr;
+    oldest.state.store(State::kFree, std::memory_order_relaxed);
+    mHead.store((mHead.load(std::memory_order_relaxed) + 1) % kDepth, std::memory_order_relaxed);
     --mCount;
 }
 
-QueuedBlock* BlockQueue::FirstWaiting() {
-    for (std::int32_t i = 0; i < mCount; ++i)
-        if (At(i).state == State::kWaiting) return &At(i);
+QueuedBlock* BlockQueue::TakeWaiting() {
+    // The helper may look while the converter publishes and releases: a block is only ever taken
+    // from kWaiting, by the one exchange that succeeds, so a look at a moving queue at worst takes
+    // a later block before an earlier one.
+    const std::int32_t head = mHead.load(std::memory_order_relaxed);
+    for (std::int32_t i = 0; i < kDepth; ++i) {
+        QueuedBlock& block = mBlocks[static_cast<std::size_t>((head + i) % kDepth)];
+        State expected = State::kWaiting;
+        if (block.state.load(std::memory_order_relaxed) == expected &&
+            block.state.compare_exchange_strong(expected, State::kTaken, std::memory_order_acquire))
+            return &block;
+    }
     return nullptr;
 }

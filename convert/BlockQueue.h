@@ -23,6 +23,7 @@
 #include "stream/HeapBlock.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <exception>
 
@@ -46,7 +47,9 @@ struct QueuedBlock {
     std::uint8_t* packed = nullptr;   // kBlockLimit + 1 bytes: the data and the byte behind it
     std::uint8_t* samples = nullptr;  // kBlockLimit bytes
     bool mapped = false;              // the converter had the system map both at once
-    State state = State::kFree;
+    // Who may touch the block: the converter while it is free or decoded, whoever took it while
+    // taken; a waiting block is read by nobody until it is taken.
+    std::atomic<State> state{State::kFree};
 };
 
 // Decodes a block read into `block`: its samples, or silence when its header or its data is bad.
@@ -73,13 +76,17 @@ public:
 
 private:
     friend class DecodeHelper;
-    // The first block of the queue that waits to be decoded, or nullptr. The helper's lock is held.
-    QueuedBlock* FirstWaiting();
-    QueuedBlock& At(std::int32_t index) { return mBlocks[static_cast<std::size_t>((mHead + index) % kDepth)]; }
+    // Takes the oldest block that waits to be decoded, for the caller to decode; nullptr when none
+    // waits. The converter and the helper both call it.
+    QueuedBlock* TakeWaiting();
+    QueuedBlock& At(std::int32_t index) {
+        return mBlocks[static_cast<std::size_t>((mHead.load(std::memory_order_relaxed) + index) % kDepth)];
+    }
 
     HeapBlock mBuffers;                          // every block's packed data and samples
     std::array<QueuedBlock, kDepth> mBlocks;     // a ring: mCount blocks from mHead on
-    std::int32_t mHead = 0;                      // the oldest block
+    // The oldest block. Only the converter moves it; the helper reads it to look from there on.
+    std::atomic<std::int32_t> mHead{0};
     std::int32_t mCount = 0;                     // blocks published and not yet released
     bool mHelped = false;                        // the helper works on this queue
 };

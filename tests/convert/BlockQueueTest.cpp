@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -137,6 +138,24 @@ TEST(BlockQueue, AFailedReadComesOutInItsTurnUndecoded) {
 }
 
 } // namespace
+
+// A conversion that fails gives its queue up with blocks still waiting, at times while the helper
+// decodes one of them: the helper must be out of the queue before its memory goes, and must go on
+// serving the next queue.
+TEST(BlockQueue, AQueueGivenUpWithBlocksWaitingIsLeftBeforeItGoes) {
+    const std::vector<Expected> blocks = MakeBlocks(7);
+    for (int round = 0; round < 300; ++round) {
+        auto queue = std::make_unique<BlockQueue>();
+        for (std::size_t i = 0; i < BlockQueue::kDepth; ++i) {
+            Fill(*queue->Vacant(), blocks[i % blocks.size()].block);
+            queue->Publish();
+        }
+        if (round % 3 != 0) std::this_thread::sleep_for(std::chrono::microseconds(round % 40));
+        queue.reset();
+    }
+    BlockQueue queue;
+    EXPECT_EQ(PassThrough(queue, blocks, 2, false), 0);
+}
 
 // A block of an odd byte count: its last byte belongs to no sample and must come out 0, whatever
 // the place held before, so its data checksum (over that byte too) still matches.
