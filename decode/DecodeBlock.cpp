@@ -19,7 +19,7 @@ namespace {
 
 // Mode 2: the residual is the sample.
 struct Verbatim {
-    // How many running sums make the samples from the residuals: sixteen samples are then
+    // How many running sums make the samples from the residuals: 32 samples are then
     // predicted at once on processors that can. -1: no such form (mode 5 weighs its history).
     static constexpr int kScans = 0;
     std::uint32_t Next(std::uint32_t v) { return v; }
@@ -185,11 +185,12 @@ constexpr FieldLayouts kFieldLayouts = MakeFieldLayouts();
 // lie within the 36 bytes from its first one, so one load of 64 bytes holds them all; bytes
 // outside the window are masked off at the load and come in as zeros, exactly as LoadNearEnd
 // makes them. Each field's four bytes are permuted into a 32-bit lane, most significant first,
-// then shifted up past the bits before it and arithmetically down to its width.
+// then shifted up past the bits before it and arithmetically down to its width. Only the low 16
+// bits of each residual are kept: they are all the predictors' samples depend on.
 // Each group waits on the one before for where it starts, a chain that leaves the processor
 // mostly idle; `alongside` runs once a group, to give it other work meanwhile.
 template <typename Alongside>
-DUDEZ_WIDE std::int32_t TakeResidualsWide(const BitWindow& window, std::int64_t& position, std::int32_t* residuals,
+DUDEZ_WIDE std::int32_t TakeResidualsWide(const BitWindow& window, std::int64_t& position, std::int16_t* residuals,
                                           std::int32_t wanted, Alongside alongside) {
     // Copies the compiler keeps in registers: the stores below may alias anything.
     const BitWindow bits = window;
@@ -202,7 +203,8 @@ DUDEZ_WIDE std::int32_t TakeResidualsWide(const BitWindow& window, std::int64_t&
         const FieldLayout& layout = kFieldLayouts[static_cast<std::size_t>(width - 2)][first & 7];
         const __m512i fields = _mm512_permutexvar_epi8(_mm512_load_si512(layout.order), bits.Load64(first >> 3));
         const __m512i up = _mm512_sllv_epi32(fields, _mm512_load_si512(layout.shift));
-        _mm512_storeu_si512(residuals + taken, _mm512_srav_epi32(up, _mm512_set1_epi32(32 - width)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(residuals + taken),
+                            _mm512_cvtepi32_epi16(_mm512_srav_epi32(up, _mm512_set1_epi32(32 - width))));
         const std::int32_t count = (codes & 0xF) + 1;
         at = first + std::int64_t{count} * width;
         taken += count;
@@ -215,8 +217,8 @@ DUDEZ_WIDE std::int32_t TakeResidualsWide(const BitWindow& window, std::int64_t&
 #endif
 
 // The samples of `count` residuals, big-endian, one at a time.
-template <typename Predictor>
-void Predict(Predictor& predictor, const std::int32_t* residuals, std::int32_t count, std::uint8_t* out) {
+template <typename Predictor, typename Residual>
+void Predict(Predictor& predictor, const Residual* residuals, std::int32_t count, std::uint8_t* out) {
     // A copy of the history stays in registers: the byte stores could alias the caller's.
     Predictor local = predictor;
     for (std::int32_t i = 0; i < count; ++i)
@@ -243,93 +245,103 @@ void DecodePlain(const BitWindow& window, std::uint8_t* output, std::int32_t sam
 }
 
 #if defined(__x86_64__)
-// The running sums of the sixteen lanes: lane k holds lanes 0 to k added, in four steps that each
-// add the lanes 1, 2, 4 and 8 places before (zeros shifted in at the front).
+// The running sums of the 32 lanes of 16 bits: lane k holds lanes 0 to k added, in five steps
+// that each add the lanes 1, 2, 4, 8 and 16 places before (zeros shifted in at the front).
 DUDEZ_WIDE inline __m512i RunningSums(__m512i v) {
     const __m512i zero = _mm512_setzero_si512();
-    v = _mm512_add_epi32(v, _mm512_alignr_epi32(v, zero, 15));
-    v = _mm512_add_epi32(v, _mm512_alignr_epi32(v, zero, 14));
-    v = _mm512_add_epi32(v, _mm512_alignr_epi32(v, zero, 12));
-    return _mm512_add_epi32(v, _mm512_alignr_epi32(v, zero, 8));
+    const __m512i before = _mm512_set_epi16(30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18, 17, 16, 15,
+                                            14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 0);
+    v = _mm512_add_epi16(v, _mm512_maskz_permutexvar_epi16(~1u, before, v));
+    v = _mm512_add_epi16(v, _mm512_alignr_epi32(v, zero, 15));
+    v = _mm512_add_epi16(v, _mm512_alignr_epi32(v, zero, 14));
+    v = _mm512_add_epi16(v, _mm512_alignr_epi32(v, zero, 12));
+    return _mm512_add_epi16(v, _mm512_alignr_epi32(v, zero, 8));
 }
 
-// The same samples as Predict, sixteen at a time where the mode allows: a first-order sample is
-// the last one plus the running sum of the residuals, a second-order one the last one plus the
-// running sum of the differences, themselves the last difference plus the running sum of the
-// residuals. Each lane's low 16 bits are the sample, cut, swapped to big-endian and stored. The
-// last sample and difference stay in every lane of a vector from one sixteen to the next.
+// The same samples as Predict, 32 at a time where the mode allows, in lanes of 16 bits: only the
+// low 16 bits of the sums make the samples, and those depend only on the low 16 bits of the
+// residuals. A first-order sample is the last one plus the running sum of the residuals, a
+// second-order one the last one plus the running sum of the differences, themselves the last
+// difference plus the running sum of the residuals. The lanes are swapped to big-endian and
+// stored. The last sample and difference stay in every lane of a vector from one turn to the next.
 template <typename Predictor>
 class WidePrediction {
 public:
+    static constexpr std::int32_t kLanes = 32;
+
     DUDEZ_WIDE WidePrediction() { Load(); }
 
-    // The next sixteen samples, for the modes that predict by running sums.
-    DUDEZ_WIDE void Sixteen(const std::int32_t* residuals, std::uint8_t* out) {
-        static_assert(Predictor::kScans >= 0);
-        const __m512i lastLane = _mm512_set1_epi32(15);
-        const __m256i bigEndian = _mm256_setr_epi8(1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14,
-                                                   1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14);
-        __m512i v = _mm512_loadu_si512(residuals);
-        if constexpr (Predictor::kScans == 2) {
-            v = _mm512_add_epi32(RunningSums(v), mDifference);
-            mDifference = _mm512_permutexvar_epi32(lastLane, v);
-        }
-        if constexpr (Predictor::kScans >= 1) {
-            v = _mm512_add_epi32(RunningSums(v), mSample);
-            mSample = _mm512_permutexvar_epi32(lastLane, v);
-        }
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_shuffle_epi8(_mm512_cvtepi32_epi16(v), bigEndian));
+    // The next kLanes samples, for the modes that predict by running sums.
+    DUDEZ_WIDE void Lanes(const std::int16_t* residuals, std::uint8_t* out) {
+        _mm512_storeu_si512(out, Samples(_mm512_loadu_si512(residuals), kLanes));
+    }
+
+    // The next `count` samples, fewer than kLanes, for the same modes.
+    DUDEZ_WIDE void Lanes(const std::int16_t* residuals, std::int32_t count, std::uint8_t* out) {
+        const __mmask32 used = _bzhi_u32(~0u, static_cast<std::uint32_t>(count));
+        _mm512_mask_storeu_epi16(out, used, Samples(_mm512_maskz_loadu_epi16(used, residuals), count));
     }
 
     // The next `count` samples.
-    DUDEZ_WIDE void Some(const std::int32_t* residuals, std::int32_t count, std::uint8_t* out) {
-        std::int32_t i = 0;
+    DUDEZ_WIDE void Some(const std::int16_t* residuals, std::int32_t count, std::uint8_t* out) {
         if constexpr (Predictor::kScans >= 0) {
-            for (; i + 16 <= count; i += 16) Sixteen(residuals + i, out + 2 * i);
-            if (i == count) return;
+            std::int32_t i = 0;
+            for (; i + kLanes <= count; i += kLanes) Lanes(residuals + i, out + 2 * i);
+            if (i < count) Lanes(residuals + i, count - i, out + 2 * i);
+        } else {
+            Predict(mPredictor, residuals, count, out);
         }
-        Store();
-        Predict(mPredictor, residuals + i, count - i, out + 2 * i);
-        Load();
     }
 
 private:
+    // The samples of the first `count` residuals in v, big-endian; the lanes from count on are
+    // zero in v and not used.
+    DUDEZ_WIDE __m512i Samples(__m512i v, std::int32_t count) {
+        static_assert(Predictor::kScans >= 0);
+        const __m512i lastLane = _mm512_set1_epi16(static_cast<short>(count - 1));
+        if constexpr (Predictor::kScans == 2) {
+            v = _mm512_add_epi16(RunningSums(v), mDifference);
+            mDifference = _mm512_permutexvar_epi16(lastLane, v);
+        }
+        if constexpr (Predictor::kScans >= 1) {
+            v = _mm512_add_epi16(RunningSums(v), mSample);
+            mSample = _mm512_permutexvar_epi16(lastLane, v);
+        }
+        const __m512i bigEndian = _mm512_set4_epi32(0x0E0F0C0D, 0x0A0B0809, 0x06070405, 0x02030001);
+        return _mm512_shuffle_epi8(v, bigEndian);
+    }
+
     DUDEZ_WIDE void Load() {
-        if constexpr (Predictor::kScans >= 1) mSample = _mm512_set1_epi32(static_cast<std::int32_t>(mPredictor.x1));
-        if constexpr (Predictor::kScans == 2) mDifference = _mm512_set1_epi32(static_cast<std::int32_t>(mPredictor.d));
+        if constexpr (Predictor::kScans >= 1) mSample = _mm512_set1_epi16(static_cast<short>(mPredictor.x1));
+        if constexpr (Predictor::kScans == 2) mDifference = _mm512_set1_epi16(static_cast<short>(mPredictor.d));
     }
 
-    DUDEZ_WIDE void Store() {
-        if constexpr (Predictor::kScans >= 1) mPredictor.x1 = static_cast<std::uint32_t>(_mm512_cvtsi512_si32(mSample));
-        if constexpr (Predictor::kScans == 2) mPredictor.d = static_cast<std::uint32_t>(_mm512_cvtsi512_si32(mDifference));
-    }
-
-    Predictor mPredictor;   // the state between the vectors' turns, and mode 5's
+    Predictor mPredictor;   // mode 5's state, and the start of the others'
     __m512i mSample = _mm512_setzero_si512();       // the last sample in every lane
     __m512i mDifference = _mm512_setzero_si512();   // the last difference in every lane
 };
 
 // The block a stretch at a time, as DecodePlain, but each stretch is predicted while the next
-// one is taken: sixteen samples of the one go with each group of the other, and what is left
+// one is taken: 32 samples of the one go with each group of the other, and what is left
 // when the taking ends is predicted then. The two stretches have buffers of their own.
 template <typename Predictor>
 DUDEZ_WIDE void DecodeWide(const BitWindow& window, std::uint8_t* output, std::int32_t samples) {
     WidePrediction<Predictor> prediction;
     std::int64_t position = 0;   // bits taken so far
-    std::int32_t buffers[2][kStretch + kGroupLimit - 1];
-    const std::int32_t* pending = buffers[1];   // the stretch taken before, not yet all predicted
+    std::int16_t buffers[2][kStretch + kGroupLimit - 1];
+    const std::int16_t* pending = buffers[1];   // the stretch taken before, not yet all predicted
     std::int32_t pendingCount = 0;
     std::uint8_t* pendingOut = output;
     for (std::int32_t done = 0, turn = 0; done < samples; turn ^= 1) {
-        std::int32_t* residuals = buffers[turn];
+        std::int16_t* residuals = buffers[turn];
         std::int32_t predicted = 0;
         const std::int32_t taken = TakeResidualsWide(window, position, residuals, std::min(kStretch, samples - done), [&] {
             // Mode 5's samples wait on each other one by one; they are best predicted in a loop
             // of their own.
             if constexpr (Predictor::kScans >= 0) {
-                if (predicted + 16 <= pendingCount) {
-                    prediction.Sixteen(pending + predicted, pendingOut + 2 * predicted);
-                    predicted += 16;
+                if (predicted + prediction.kLanes <= pendingCount) {
+                    prediction.Lanes(pending + predicted, pendingOut + 2 * predicted);
+                    predicted += prediction.kLanes;
                 }
             }
         });
