@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <thread>
@@ -138,6 +139,31 @@ TEST(BlockQueue, AFailedReadComesOutInItsTurnUndecoded) {
 }
 
 } // namespace
+
+// One block at a time, each asked for once the helper has taken it: the converter finds the helper
+// decoding the very block it needs and must sleep until it is done. It must be woken every time.
+TEST(BlockQueue, AConverterWaitingForTheHelperIsWokenEveryTime) {
+    const std::vector<Expected> blocks = MakeBlocks(8);
+    BlockQueue queue;
+    int takenByHelper = 0;
+    for (int round = 0; round < 10; ++round) {
+        for (const Expected& expected : blocks) {
+            QueuedBlock* slot = queue.Vacant();
+            Fill(*slot, expected.block);
+            queue.Publish();
+            const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(1);
+            while (slot->state.load() == QueuedBlock::State::kWaiting && std::chrono::steady_clock::now() < until) {
+            }
+            if (slot->state.load() != QueuedBlock::State::kWaiting) ++takenByHelper;
+            EXPECT_EQ(queue.Oldest().damaged, expected.damaged);
+            queue.Release();
+        }
+    }
+    // With one core there is no helper, and the converter decodes every block itself.
+    if (std::thread::hardware_concurrency() > 1) {
+        EXPECT_GT(takenByHelper, 0);
+    }
+}
 
 // A conversion that fails gives its queue up with blocks still waiting, at times while the helper
 // decodes one of them: the helper must be out of the queue before its memory goes, and must go on
