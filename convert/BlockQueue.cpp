@@ -136,7 +136,9 @@ private:
                     block->state.store(State::kDecoded, std::memory_order_release);
                 }
                 mInside.store(nullptr);
-                mInside.notify_all();
+                // Only a converter that has left the queue waits for this; waking costs a write
+                // to memory shared by every waiting atomic, which each block need not pay.
+                if (mQueue.load() != queue) mInside.notify_all();
             }
             if (block) {
                 decoded.fetch_add(1, std::memory_order_release);

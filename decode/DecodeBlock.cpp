@@ -269,7 +269,8 @@ class WidePrediction {
 public:
     static constexpr std::int32_t kLanes = 32;
 
-    DUDEZ_WIDE WidePrediction() { Load(); }
+    // Declared for its instructions: the vectors' zeros below are wide ones.
+    DUDEZ_WIDE WidePrediction() {}
 
     // The next kLanes samples, for the modes that predict by running sums.
     DUDEZ_WIDE void Lanes(const std::int16_t* residuals, std::uint8_t* out) {
@@ -311,12 +312,8 @@ private:
         return _mm512_shuffle_epi8(v, bigEndian);
     }
 
-    DUDEZ_WIDE void Load() {
-        if constexpr (Predictor::kScans >= 1) mSample = _mm512_set1_epi16(static_cast<short>(mPredictor.x1));
-        if constexpr (Predictor::kScans == 2) mDifference = _mm512_set1_epi16(static_cast<short>(mPredictor.d));
-    }
-
-    Predictor mPredictor;   // mode 5's state, and the start of the others'
+    // Every predictor starts a block from zeros.
+    Predictor mPredictor;   // mode 5's state
     __m512i mSample = _mm512_setzero_si512();       // the last sample in every lane
     __m512i mDifference = _mm512_setzero_si512();   // the last difference in every lane
 };
