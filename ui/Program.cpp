@@ -17,6 +17,7 @@
 #include "resources/ProgramResources.h"
 #include "ui/AppShell.h"
 #include "ui/Globals.h"
+#include "ui/Options.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -33,7 +34,7 @@ namespace {
 constexpr char kVersion[] = "dudez 1.0.1\n";
 
 constexpr char kUsage[] =
-    "Usage: dudez FILE.kob...\n"
+    "Usage: dudez [OPTION]... FILE.kob...\n"
     "Restores the recordings held in KOB files as WAVE files (16-bit PCM).\n"
     "\n"
     "Each recording is written into the folder of its KOB file, named after the name stored\n"
@@ -42,33 +43,36 @@ constexpr char kUsage[] =
     "When that folder takes no new file (read-only media), the outputs go into the current\n"
     "directory under the same names. A name with spaces is one name when it names a file.\n"
     "\n"
-    "A window shows the progress (on X11, else in the terminal); a run whose input is not\n"
-    "its terminal (a script, xargs) shows none. Keys: Left/Right and Page Up/Page Down page\n"
-    "the pictures; Escape ends at once (the unfinished file is removed); Return closes the\n"
-    "window once the button reads Done.\n"
+    "A window shows the progress (on X11, else in the terminal) when the program runs in a\n"
+    "terminal that is its input, or when asked with --window; any other run shows none.\n"
+    "Keys: Left/Right and Page Up/Page Down page the pictures; Escape ends at once (the\n"
+    "unfinished file is removed); Return closes the window once the button reads Done.\n"
     "\n"
     "At the end, one line per WAVE file written or file not converted, then a summary, go\n"
     "to standard output. Exit status: 0 when every file was converted; 1 when a file was\n"
-    "not a KOB file or corrupted, could not be opened, or the program was ended before Done.\n"
+    "not a KOB file or corrupted, could not be opened, or the program was ended before Done;\n"
+    "2 for a command line it does not understand.\n"
     "\n"
-    "  -h, --help     this text\n"
-    "      --version  the version\n"
+    "Options (before the names; -- ends them):\n"
+    "  -o, --output-dir DIR  write every output into DIR     dudez -o ~/restored cd/*.kob\n"
+    "  -t, --test            read and check, write nothing    dudez -t /media/cd/*.kob\n"
+    "  -k, --keep-going      go on past a file that cannot be opened\n"
+    "                                                         dudez -k *.kob\n"
+    "      --rescue          restore what damage left: resynchronise after damaged\n"
+    "                        headers, find entries no chain reaches\n"
+    "                                                         dudez --rescue old.kob\n"
+    "  -q, --quiet           no report line for recordings written whole\n"
+    "                                                         dudez -q *.kob\n"
+    "      --window          show the window even without a terminal\n"
+    "      --no-window       never show a window: a headless run\n"
+    "  -h, --help            this text\n"
+    "      --version         the version\n"
     "\n"
     "More in man dudez.\n";
 
-// `dudez --help`, `-h` or `--version` alone, when no file of that name exists, answers at once:
-// no window, no file touched. Returns false for any other command line.
-bool AnswerAlone(int argc, char** argv) {
-    if (argc != 2) return false;
-    const std::string argument = argv[1];
-    const char* answer = argument == "--version" ? kVersion
-                       : argument == "--help" || argument == "-h" ? kUsage
-                       : nullptr;
-    struct stat status {};
-    if (!answer || ::lstat(argv[1], &status) == 0) return false;
-    std::fputs(answer, stdout);
-    return true;
-}
+constexpr char kShortUsage[] =
+    "Usage: dudez [OPTION]... FILE.kob...\n"
+    "Try 'dudez --help' for more information.\n";
 
 // Started from a terminal but with standard input elsewhere (a shell loop with </dev/null,
 // xargs, find -exec, a script): nobody is there to press a key, so the run shows no window and
@@ -84,8 +88,9 @@ bool InputIsNotItsTerminal() {
 // The display the window is shown on: none for a run whose input is not its terminal; else an
 // X11 display when one can be opened, else the controlling terminal, else none. Null means
 // headless.
-std::unique_ptr<platform::display::Backend> OpenDisplay() {
-    if (InputIsNotItsTerminal()) return nullptr;
+std::unique_ptr<platform::display::Backend> OpenDisplay(RunOptions::Window window) {
+    if (window == RunOptions::Window::Never) return nullptr;
+    if (window == RunOptions::Window::Auto && InputIsNotItsTerminal()) return nullptr;
 #ifdef DUDEZ_HAVE_X11
     if (auto x11 = platform::display::OpenX11Display()) return x11;
 #endif
@@ -95,33 +100,42 @@ std::unique_ptr<platform::display::Backend> OpenDisplay() {
     return nullptr;
 }
 
-int Run(int argc, char** argv) {
+int Run(int argc, char** argv, int firstName) {
     RegisterDialogAndKeys();
     RegisterPictures();
     RegisterIcons();
     platform::ForwardStopSignals(&gMainWindow);
     // Nobody watches a headless run: its window is not painted, and a stand-in user ends it once
     // the batch is done.
-    if (auto display = OpenDisplay()) {
+    if (auto display = OpenDisplay(TheRunOptions().window)) {
         platform::display::Install(std::move(display));
     } else {
         platform::display::Install(std::make_unique<platform::display::UnwatchedBackend>());
         platform::StartHeadlessUser(&gMainWindow);
     }
 
-    platform::CommandLine& commandLine = platform::MakeCommandLine(argc, argv);
+    platform::CommandLine& commandLine = platform::MakeCommandLine(argc - firstName + 1, argv + firstName - 1);
     return FinishRun(WinMain(GetModuleHandleA(nullptr), nullptr, commandLine.text.data(), SW_SHOWDEFAULT));
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (AnswerAlone(argc, argv)) return 0;
+    ParsedOptions parsed = ParseOptions(argc, argv);
+    switch (parsed.action) {
+    case ParsedOptions::Action::Help: std::fputs(kUsage, stdout); return 0;
+    case ParsedOptions::Action::Version: std::fputs(kVersion, stdout); return 0;
+    case ParsedOptions::Action::Misuse:
+        std::fprintf(stderr, "dudez: %s\n%s", parsed.reason.c_str(), kShortUsage);
+        return 2;
+    case ParsedOptions::Action::Run: break;
+    }
+    TheRunOptions() = parsed.options;
     // Before any thread starts, so that only the signal thread ever takes them.
     platform::BlockStopSignals();
     platform::KeepWriteFailuresAsErrors();
     try {
-        return Run(argc, argv);
+        return Run(argc, argv, parsed.firstName);
     } catch (const std::system_error& error) {
         // A thread of the platform's that could not be started (a limit on processes or on
         // memory): nothing would ever run the batch or end the program.

@@ -14,6 +14,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -102,8 +103,9 @@ TEST_F(CommandLine, HelpAndVersionAnswerAloneAndTouchNothing) {
         SCOPED_TRACE(option);
         const testsupport::Finished help = RunDudez(dir.Path(), {option});
         EXPECT_EQ(help.code, 0);
-        EXPECT_EQ(help.out.rfind("Usage: dudez FILE.kob...\n", 0), 0u) << help.out;
-        for (const char* said : {"Exit status", "Escape", "man dudez", "current"})
+        EXPECT_EQ(help.out.rfind("Usage: dudez [OPTION]... FILE.kob...\n", 0), 0u) << help.out;
+        for (const char* said : {"Exit status", "Escape", "man dudez", "current", "--output-dir DIR", "--test",
+                                 "--keep-going", "--rescue", "--quiet", "--window", "--no-window"})
             EXPECT_NE(help.out.find(said), std::string::npos) << said;
         EXPECT_EQ(help.err, "");
     }
@@ -114,9 +116,43 @@ TEST_F(CommandLine, HelpAndVersionAnswerAloneAndTouchNothing) {
     const testsupport::Finished file = RunDudez(dir.Path(), {"--help"});
     EXPECT_EQ(file.code, 0) << file.err;
     EXPECT_TRUE(ReadFileBytes(dir.File("helpful.wav")) == WaveOf("Helpful.aif", 3));
-    const testsupport::Finished among = RunDudez(dir.Path(), {"--version", "--help"});
-    EXPECT_EQ(among.code, 1);
-    EXPECT_EQ(among.out.rfind("--version: could not be opened: No such file or directory\n", 0), 0u) << among.out;
+    // Among other options the first answer wins; after the names, an option is a name.
+    const testsupport::Finished among = RunDudez(dir.Path(), {"-k", "--version", "--help"});
+    EXPECT_EQ(among.code, 0);
+    EXPECT_EQ(among.out, "dudez 1.0.1\n");
+    const testsupport::Finished after = RunDudez(dir.Path(), {"--help", "--version"});
+    EXPECT_EQ(after.code, 1) << "the file --help is a name, so --version is one too";
+    EXPECT_NE(after.out.find("--version: could not be opened: No such file or directory\n"), std::string::npos) << after.out;
+}
+
+TEST_F(CommandLine, AMisusedOptionIsExplainedAndTouchesNothing) {
+    MakeKob(dir.File("a.kob"), "A.aif", 1);
+    for (const Names& arguments : std::vector<Names>{{"--bogus", "a.kob"}, {"-x", "a.kob"}, {"-kx", "a.kob"},
+                                                     {"a.kob", "-o"}, {"-o"}, {"--output-dir"},
+                                                     {"--output-dir="}, {"--test=yes", "a.kob"}}) {
+        const std::string shown = testing::PrintToString(arguments);
+        SCOPED_TRACE(shown);
+        const testsupport::Finished run = RunDudez(dir.Path(), arguments);
+        if (arguments[0] == "a.kob") {
+            // A name ends the options: "-o" after it is a name that does not exist.
+            EXPECT_EQ(run.code, 1);
+            EXPECT_NE(run.out.find("-o: could not be opened"), std::string::npos) << run.out;
+            ASSERT_EQ(std::remove(dir.File("a.wav").c_str()), 0);
+            continue;
+        }
+        EXPECT_EQ(run.code, 2);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err.rfind("dudez: ", 0), 0u) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 3) << run.err;
+        EXPECT_NE(run.err.find("Usage: dudez [OPTION]... FILE.kob...\n"), std::string::npos) << run.err;
+        EXPECT_EQ(ListDir(dir.Path()), Names{"a.kob"}) << "nothing touched";
+    }
+    // "--" ends the options, so a name may begin with a dash.
+    MakeKob(dir.File("-odd.kob"), "Odd.aif", 2);
+    ASSERT_EQ(std::rename(dir.File("-odd.kob").c_str(), dir.File("-p.kob").c_str()), 0);
+    const testsupport::Finished dashed = RunDudez(dir.Path(), {"-q", "--", "-p.kob"});
+    EXPECT_EQ(dashed.code, 0) << dashed.out << dashed.err;
+    EXPECT_TRUE(ReadFileBytes(dir.File("odd.wav")) == WaveOf("Odd.aif", 2));
 }
 
 TEST_F(CommandLine, TheReportSaysWhatBecameOfEveryNameAndTheStatusFollowsIt) {

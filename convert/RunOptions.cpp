@@ -1,0 +1,6 @@
+#include "convert/RunOptions.h"
+
+RunOptions& TheRunOptions() {
+    static RunOptions options;
+    return options;
+}
