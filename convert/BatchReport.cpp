@@ -1,5 +1,6 @@
 #include "convert/BatchReport.h"
 
+#include "convert/RunOptions.h"
 #include "platform/runtime/Crt.h"
 #include "platform/runtime/NeverDestroyed.h"
 
@@ -8,6 +9,12 @@
 namespace {
 
 std::string WroteLine(const std::string& name, const BatchReport::Output& output) {
+    if (output.checked) {
+        std::string line = name + ": would write " + output.wave;
+        if (output.damagedStretches == 0) return line + ", whole\n";
+        return line + ", " + std::to_string(output.damagedStretches) + " damaged stretch" +
+               (output.damagedStretches == 1 ? "" : "es") + " to silence: " + output.stretches + "\n";
+    }
     std::string line = name + ": wrote " + output.wave;
     if (output.damagedStretches > 0) {
         line += ", " + std::to_string(output.damagedStretches) + " damaged stretch" +
@@ -51,6 +58,18 @@ void BatchReport::Wrote(const Output& output) {
     if (mCurrent < mEntries.size()) mEntries[mCurrent].outputs.push_back(output);
 }
 
+void BatchReport::Withdraw() {
+    std::lock_guard<std::mutex> lock(mMutex);
+    if (mCurrent < mEntries.size() && !mEntries[mCurrent].outputs.empty()) mEntries[mCurrent].outputs.pop_back();
+}
+
+void BatchReport::CouldNotWrite(const std::string& path, int error) {
+    std::lock_guard<std::mutex> lock(mMutex);
+    if (mCurrent >= mEntries.size() || !mEntries[mCurrent].unwritten.empty()) return;
+    mEntries[mCurrent].unwritten = path.empty() ? "?" : path;
+    mEntries[mCurrent].writeError = error;
+}
+
 void BatchReport::End(Outcome outcome, int error) {
     std::lock_guard<std::mutex> lock(mMutex);
     if (mCurrent >= mEntries.size()) return;
@@ -76,12 +95,15 @@ BatchReport::Ending BatchReport::Conclude() const {
 }
 
 std::string BatchReport::Text() const {
+    const bool quiet = TheRunOptions().quiet;
     std::string text;
-    int converted = 0, damaged = 0, notKob = 0, cannotOpen = 0, notConverted = 0;
+    int converted = 0, damaged = 0, notKob = 0, cannotOpen = 0, notConverted = 0, unwritten = 0;
     for (const Entry& entry : mEntries) {
         for (const Output& output : entry.outputs) {
-            // Told but never kept: the program was stopped in between, and the file goes.
-            if (crt::IsUnfinished(output.wave.c_str())) continue;
+            // Told but never named: the program was stopped in between, and the file goes.
+            if (!output.pending.empty() && crt::IsUnfinished(output.folder, output.pending)) continue;
+            // Quiet: only what went wrong, and the summary.
+            if (quiet && output.damagedStretches == 0) continue;
             text += WroteLine(entry.name, output);
         }
         switch (entry.outcome) {
@@ -94,6 +116,12 @@ std::string BatchReport::Text() const {
             break;
         }
         case Outcome::NotKob:
+            if (!entry.unwritten.empty()) {
+                // The content was not at fault: say what was.
+                ++unwritten;
+                text += entry.name + ": could not write " + entry.unwritten + ": " + std::strerror(entry.writeError) + "\n";
+                break;
+            }
             ++notKob;
             text += entry.name + ": not a KOB file or corrupted\n";
             break;
@@ -111,7 +139,8 @@ std::string BatchReport::Text() const {
     }
     text += "dudez: " + std::to_string(mEntries.size()) + (mEntries.size() == 1 ? " name, " : " names, ") +
             std::to_string(converted) + " converted (" + std::to_string(damaged) + " with damage), " +
-            std::to_string(notKob) + " not a KOB file or corrupted, " + std::to_string(cannotOpen) +
+            std::to_string(notKob) + " not a KOB file or corrupted, " +
+            (unwritten > 0 ? std::to_string(unwritten) + " could not be written, " : "") + std::to_string(cannotOpen) +
             " could not be opened, " + std::to_string(notConverted) + " not converted" +
             (mFinished ? "" : "; ended before the list was done") + "\n";
     return text;
@@ -119,8 +148,12 @@ std::string BatchReport::Text() const {
 
 bool BatchReport::Succeeded() const {
     if (!mFinished) return false;
-    for (const Entry& entry : mEntries)
+    for (const Entry& entry : mEntries) {
         if (entry.outcome != Outcome::Converted) return false;
+        // A check succeeds only when everything is whole.
+        for (const Output& output : entry.outputs)
+            if (output.checked && output.damagedStretches > 0) return false;
+    }
     return true;
 }
 

@@ -33,11 +33,17 @@ public:
         ListEnded,    // not converted because a name before it could not be opened
     };
 
-    // One WAVE file written whole.
+    // One WAVE file written whole (or, in a check, that would be).
     struct Output {
         std::string wave;        // its path, as written (the input's folder as given)
         long damagedStretches;   // listed in the listing; 0 when there is none
         std::string listing;     // the listing's path, "" when none
+        bool checked = false;    // a check that wrote nothing
+        std::string stretches;   // a check's damaged stretches, in words
+        // Told just before the file gets its name: while the file is still unfinished under its
+        // hidden name `pending` in `folder`, it is left out (a stop in between removes it).
+        int folder = -100;
+        std::string pending;
     };
 
     // Forgets every earlier batch and takes the names, in command-line order.
@@ -45,6 +51,12 @@ public:
     void Start(std::size_t index);
     // For the name being converted.
     void Wrote(const Output& output);
+    // Takes back the last output told, whose name went to someone else before it was given.
+    void Withdraw();
+    // An output of the name being converted could not be created or written (path as shown,
+    // error the system's reason): the name was not converted because of the output, not of its
+    // content. The first such failure is the one reported.
+    void CouldNotWrite(const std::string& path, int error);
     // Ends the name being converted; `error` is the reason of CannotOpen.
     void End(Outcome outcome, int error = 0);
     // Every name after the current one: not converted, the list ended early.
@@ -70,6 +82,8 @@ private:
         Outcome outcome = Outcome::NotReached;
         int error = 0;
         std::vector<Output> outputs;
+        std::string unwritten;    // the output that could not be written, "" when none
+        int writeError = 0;       // and why
     };
 
     // The two halves of Conclude(); the caller holds the lock.

@@ -2,6 +2,8 @@
 
 #include "convert/BatchReport.h"
 #include "convert/ConvertFile.h"
+#include "convert/InputOpening.h"
+#include "convert/RunOptions.h"
 #include "platform/runtime/Startup.h"
 #include "platform/Windows.h"
 #include "stream/FileSpec.h"
@@ -11,6 +13,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -21,19 +24,10 @@
 namespace {
 
 constexpr std::int32_t kCacheSize = 0x40000;
-constexpr std::size_t kNameLimit = 254;
 constexpr std::size_t kMessageSize = 1240;
 // The longest part of a name that the message shows: room for " is not a KOB file or corrupted"
 // and the terminator, so the fixed text is never cut.
 constexpr int kMessageNameLimit = 1208;
-
-FileSpec SpecForToken(const char* token) {
-    FileSpec spec{};
-    const std::size_t length = std::min(std::strlen(token), kNameLimit);
-    spec.mName[0] = static_cast<std::uint8_t>(length);
-    std::memcpy(spec.mName + 1, token, length);
-    return spec;
-}
 
 void ReportFailure(const char* token) {
     char message[kMessageSize];
@@ -73,36 +67,43 @@ std::vector<char*> SplitNames(char* text, const std::vector<std::size_t>* length
     return names;
 }
 
+// The folder every output goes into, when the user chose one: opened by the start-up code.
+std::atomic<int> gOutputFolder{-1};
+
 void ConvertNames(char* text) {
     const std::vector<char*> names = text ? SplitNames(text, platform::ArgumentLengths(text)) : std::vector<char*>{};
     BatchReport& report = TheBatchReport();
     report.Begin(std::vector<std::string>(names.begin(), names.end()));
+    const bool keepGoing = TheRunOptions().keepGoing;
+    InputOpening opening(gOutputFolder.load());
     std::optional<LFileCachedStream> input;
-    try {
-        for (std::size_t i = 0; i < names.size(); ++i) {
-            const char* token = names[i];
-            report.Start(i);
-            const FileSpec spec = SpecForToken(token);
-            input.emplace(spec, kCacheSize);
-            input->OpenDataFork(0);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const char* token = names[i];
+        report.Start(i);
+        int error = 0;
+        try {
+            // The whole name, however long: it names this file and no other.
+            const OpenedInput opened = opening.Open(token, input, kCacheSize, error);
             try {
-                ConvertFile(*input, spec);
+                ConvertFile(*input, opened.spec, opened.folders);
                 report.End(BatchReport::Outcome::Converted);
             } catch (std::int32_t) {
                 report.End(BatchReport::Outcome::NotKob);
-                ReportFailure(token);   // the whole name from the command line, not the 254 kept
+                ReportFailure(token);   // the whole name from the command line
             }
             input.reset();
+        } catch (std::int32_t) {
+            // The reason is that of the call that failed. A failed open keeps its own; anything
+            // since (its trace, the stream's destruction) may have left another number in errno.
+            if (error == 0) error = errno != 0 ? errno : EIO;
+            input.reset();
+            report.End(BatchReport::Outcome::CannotOpen, error);
+            errno = error;
+            std::perror("Caught Error: ");
+            if (keepGoing) continue;
+            report.EndList();
+            return;
         }
-    } catch (std::int32_t) {
-        // The reason is that of the call that failed. A failed open keeps its own; anything
-        // since (its trace, the stream's destruction) may have left another number in errno.
-        const int error = input && input->GetOpenError() != 0 ? input->GetOpenError() : errno;
-        input.reset();
-        report.End(BatchReport::Outcome::CannotOpen, error);
-        report.EndList();
-        errno = error;
-        std::perror("Caught Error: ");
     }
 }
 
@@ -113,6 +114,10 @@ std::vector<std::string> BatchNames(const char* commandLine) {
     std::string copy(commandLine);
     const std::vector<char*> names = SplitNames(copy.data(), platform::ArgumentLengths(commandLine));
     return {names.begin(), names.end()};
+}
+
+void SetOutputFolder(int folder) {
+    gOutputFolder.store(folder);
 }
 
 void ConvertBatch(void* commandLine) {

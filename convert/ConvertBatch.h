@@ -8,13 +8,17 @@
 // that names an existing file as a whole stays one name; it is written into while it is split,
 // so it belongs to the worker once the thread has started. What became of each name goes into
 // TheBatchReport(). A file that cannot even be opened stops
-// the batch (a trace on standard error, no message box). The thread ends itself with _endthread.
+// the batch (a trace on standard error, no message box), unless the user asked to keep going. The thread ends itself with _endthread.
 #pragma once
 
 #include <string>
 #include <vector>
 
 void ConvertBatch(void* commandLine);
+
+// Every output of the batch goes into this folder (a descriptor from crt::OpenFolder) instead of
+// beside its input; -1, as at the start, for beside. Set before the worker starts.
+void SetOutputFolder(int folder);
 
 // The names ConvertBatch will take from `commandLine`, split from a copy, the text left as it is:
 // for the report, which names them all even when the program ends before the worker has begun.

@@ -4,7 +4,9 @@
 #include "convert/BlockQueue.h"
 #include "convert/DamageListing.h"
 #include "convert/KobFormat.h"
+#include "convert/OutputFile.h"
 #include "convert/OutputNames.h"
+#include "convert/RunOptions.h"
 #include "platform/runtime/Crt.h"
 #include "stream/HeapBlock.h"
 #include "stream/LFile.h"
@@ -12,7 +14,10 @@
 #include "stream/OutputNaming.h"
 #include "ui/ProgressPanel.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cstring>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -58,22 +63,53 @@ std::int32_t ReadEntryHeader(LStream& input, std::int32_t position, KOBEntryHead
     return 0;
 }
 
+// Runs one piece of an output's work. A failure there is the output's, not the content's: it is
+// noted for the report, with the system's reason, and thrown on. The other codes (a format the
+// writer cannot write, memory) are the entry's own.
+class OutputWork {
+public:
+    explicit OutputWork(const FileSpec& shown) : mShown(&shown) {}
+
+    template <typename Work>
+    void operator()(Work&& work) const {
+        try {
+            work();
+        } catch (std::int32_t code) {
+            Note(code);
+            throw;
+        }
+    }
+
+    void Note(std::int32_t code) const {
+        const int reason = errno;
+        int error = 0;
+        if (code == 1 || code == -1) error = reason != 0 ? reason : EIO;
+        // 2 is also the code of memory that could not be had: the system's ENOENT only when
+        // the failed call left it.
+        else if (code == 2) error = reason == ENOENT ? ENOENT : 0;
+        else if (code > 2 && code < 4096) error = code;
+        if (error != 0) TheBatchReport().CouldNotWrite(ShownPath(*mShown), error);
+    }
+
+private:
+    const FileSpec* mShown;
+};
+
 // Writes silence for every frame from `from` up to the entry's end and lists that stretch: the
-// rest of an entry whose blocks stop before its end.
-void CompleteWithSilence(LWaveFile& writer, ProgressPanel& panel, DamageListing& listing,
+// rest of an entry whose blocks stop before its end. The bar moves in a few steps, not one per
+// chunk: a damaged header may declare gigabytes of silence.
+void CompleteWithSilence(LWaveFile& writer, ProgressPanel& panel, DamageListing& listing, const OutputWork& output,
                          std::int64_t from, std::uint32_t frameCount, std::uint16_t channelCount) {
     if (from >= frameCount) return;
-    HeapBlock silence(kBufferLimit);
-    std::uint8_t* samples = silence.Bytes();
-    ZeroBlock(samples, kBufferLimit);
-    constexpr std::int32_t kChunk = kBufferLimit / 2;
-    for (std::int64_t frame = from; frame < frameCount; frame += kChunk) {
-        const auto frames = static_cast<std::int32_t>(std::min<std::int64_t>(kChunk, frameCount - frame));
-        writer.WriteSamples(static_cast<std::int32_t>(frame), frames, 1, samples);
-        panel.Update(static_cast<std::uint32_t>(frames) * channelCount * 2u);
-    }
-    listing.AddStretch(static_cast<std::int32_t>(from), static_cast<std::int32_t>(frameCount),
-                       DamageListing::kNoChannel);
+    output([&] { writer.WriteSilence(static_cast<std::int32_t>(from), static_cast<std::int32_t>(frameCount - from)); });
+    constexpr std::int64_t kSteps = 64;
+    const std::int64_t frames = frameCount - from;
+    const std::int64_t step = std::max<std::int64_t>(kBufferLimit / 2, (frames + kSteps - 1) / kSteps);
+    for (std::int64_t done = 0; done < frames; done += step)
+        panel.Update(static_cast<std::uint32_t>(std::min(step, frames - done)) * channelCount * 2u);
+    output([&] {
+        listing.AddStretch(static_cast<std::int32_t>(from), static_cast<std::int32_t>(frameCount), DamageListing::kNoChannel);
+    });
 }
 
 // Reads the next block header and its packed data into `block`. False when no whole header could
@@ -111,7 +147,7 @@ bool ReadBlock(LStream& input, QueuedBlock& block) {
 }
 
 void ConvertBlocks(LStream& input, const KOBEntryHeader& header, LWaveFile& writer,
-                   ProgressPanel& panel, DamageListing& listing) {
+                   ProgressPanel& panel, DamageListing& listing, const OutputWork& output) {
     BlockQueue queue;
     const std::uint32_t frameCount = header.frameCount();
     const std::uint16_t channelCount = header.channelCount();
@@ -146,12 +182,14 @@ void ConvertBlocks(LStream& input, const KOBEntryHeader& header, LWaveFile& writ
         }
         const KOBBlockHeader& blockHeader = block.header;
         const std::int32_t frames = blockHeader.unpackedLength() / 2;
-        if (block.damaged) {
-            listing.AddStretch(static_cast<std::int32_t>(blockHeader.startFrame()),
-                               static_cast<std::int32_t>(blockHeader.startFrame() + static_cast<std::uint32_t>(frames)),
-                               listChannels ? blockHeader.channel() : DamageListing::kNoChannel);
-        }
-        writer.WriteSamples(static_cast<std::int32_t>(blockHeader.startFrame()), frames, blockHeader.channel(), block.samples);
+        output([&] {
+            if (block.damaged) {
+                listing.AddStretch(static_cast<std::int32_t>(blockHeader.startFrame()),
+                                   static_cast<std::int32_t>(blockHeader.startFrame() + static_cast<std::uint32_t>(frames)),
+                                   listChannels ? blockHeader.channel() : DamageListing::kNoChannel);
+            }
+            writer.WriteSamples(static_cast<std::int32_t>(blockHeader.startFrame()), frames, blockHeader.channel(), block.samples);
+        });
         if (blockHeader.channel() == 1) coverage.Add(blockHeader.startFrame(), frames, frameCount);
         if (blockHeader.channel() >= 1 && blockHeader.channel() <= channelCount)
             written.Add(blockHeader.startFrame(), frames, frameCount);
@@ -160,19 +198,19 @@ void ConvertBlocks(LStream& input, const KOBEntryHeader& header, LWaveFile& writ
     }
 
     if (cutOff) {
-        CompleteWithSilence(writer, panel, listing, coverage.end, frameCount, channelCount);
+        CompleteWithSilence(writer, panel, listing, output, coverage.end, frameCount, channelCount);
     } else if (channelCount > 0) {
         // The counter can also run out on blocks that land outside the sound (damaged headers,
         // channels the entry does not have, frames past its end). The frames behind the last
         // one written would then be missing from a file whose header counts them: they become
         // silence and are listed, as for a cut-off entry.
-        CompleteWithSilence(writer, panel, listing, written.end, frameCount, channelCount);
+        CompleteWithSilence(writer, panel, listing, output, written.end, frameCount, channelCount);
     }
 }
 
 // Copies out the entry's trailing data for the writer. Only what the input really holds past the
 // trailer's position is read, so a damaged length cannot ask for gigabytes.
-void CopyTrailingData(LStream& input, const KOBEntryHeader& header, LWaveFile& writer) {
+void CopyTrailingData(LStream& input, const KOBEntryHeader& header, LWaveFile& writer, const OutputWork& output) {
     const std::uint32_t length = header.trailerLength();
     if (length == 0) return;
     const std::int64_t available = static_cast<std::int64_t>(input.GetLength()) - header.trailerOffset();
@@ -183,78 +221,156 @@ void CopyTrailingData(LStream& input, const KOBEntryHeader& header, LWaveFile& w
         std::int32_t count = static_cast<std::int32_t>(take);
         input.GetBytes(trailing.Bytes(), count);   // whatever arrives is handed on
     }
-    writer.WriteTrailingData(static_cast<std::int32_t>(header.trailerTag()), trailing.Bytes());
+    output([&] { writer.WriteTrailingData(static_cast<std::int32_t>(header.trailerTag()), trailing.Bytes()); });
 }
 
-// After a failure: the entry's WAVE file goes, if this run made it (a file that took its name
-// meanwhile is someone else's); a listing started for it stays when it holds a line.
-void DiscardEntry(std::unique_ptr<LWaveFile>& writer, DamageListing& listing, const FileSpec& wave) {
+// After a failure: the entry's WAVE file goes (it never had its name); a listing started for
+// it stays, named after the WAVE file's first name, when it holds a line.
+void DiscardEntry(std::unique_ptr<LWaveFile>& writer, DamageListing& listing, const FileSpec& temp) {
     writer.reset();
     listing.Close();
-    if (crt::IsUnfinished(FileSpecPath(wave).c_str())) RemoveSpecFile(wave);
+    char name[kPathTextSize];
+    if (crt::IsUnfinished(temp.mFolder, FileSpecPathText(temp, name))) RemoveSpecFile(temp);
 }
 
-// Makes the WAVE file under the first free name: one taken by someone else since it was chosen
-// gives way to the next.
-std::unique_ptr<LWaveFile> CreateWaveFile(OutputNames& names, const KOBEntryHeader& header) {
-    std::unique_ptr<LWaveFile> writer;
-    const bool made = CreateUnderFreeName(names.stem, LString255(".wav"), names.wave, [&](const FileSpec& candidate) {
-        writer.reset(new (std::nothrow) LWaveFile(candidate));
+// Makes the WAVE file under a hidden name of its own beside its first free name; it gets that
+// name (or the next free one) once it is complete.
+std::unique_ptr<LWaveFile> CreateWaveFile(const OutputNames& names, const KOBEntryHeader& header, FileSpec& temp,
+                                          struct stat& made) {
+    for (int tries = 0; tries < kNameTries; ++tries) {
+        temp = TemporaryNameFor(names.wave);
+        std::unique_ptr<LWaveFile> writer(new (std::nothrow) LWaveFile(temp));
         if (!writer) throw kWaveCreateFailed;
         try {
             writer->CreateAudioFile(static_cast<std::int32_t>(header.creator()), writer->GetFileType());
+            if (::fstat(fileno(writer->GetDataFork()), &made) != 0) throw static_cast<std::int32_t>(errno);
+            return writer;
         } catch (std::int32_t code) {
             writer.reset();
             // Made but not opened: nothing may stay of it.
-            if (crt::IsUnfinished(FileSpecPath(candidate).c_str())) RemoveSpecFile(candidate);
-            if (code == EEXIST) return false;
-            throw;
+            char name[kPathTextSize];
+            if (crt::IsUnfinished(temp.mFolder, FileSpecPathText(temp, name))) RemoveSpecFile(temp);
+            if (code != EEXIST) throw;
         }
-        return true;
-    });
-    if (!made) throw static_cast<std::int32_t>(EEXIST);
-    names.listing = names.wave;
-    MakeUniqueName(names.listing, LString255(".err"));
+    }
+    throw static_cast<std::int32_t>(EEXIST);
+}
+
+// A check that writes nothing: the samples go nowhere, the damage is listed for the report.
+std::unique_ptr<LWaveFile> CreateNowhere(FileSpec& temp) {
+    temp = MakeFileSpec("/dev/null");
+    auto writer = std::make_unique<LWaveFile>(temp);
+    writer->OpenDataFork(2);
     return writer;
 }
 
+// The name the window shows: the output's path, its end when it is longer than the field takes.
+struct ShownName {
+    std::uint8_t text[256];
+    explicit ShownName(const FileSpec& spec) {
+        const std::string path = ShownPath(spec);
+        std::size_t start = path.size() > 255 ? path.size() - 255 : 0;
+        while (start < path.size() && (static_cast<unsigned char>(path[start]) & 0xC0) == 0x80) ++start;
+        text[0] = static_cast<std::uint8_t>(path.size() - start);
+        std::memcpy(text + 1, path.data() + start, path.size() - start);
+    }
+};
+
+// The stretches of a checked recording, for the report.
+std::string DescribeStretches(const DamageListing& listing) {
+    std::string text;
+    for (const DamageListing::Stretch& stretch : listing.Listed()) {
+        if (!text.empty()) text += "; ";
+        text += "frames " + std::to_string(stretch.firstFrame) + " to " + std::to_string(stretch.endFrame);
+        if (stretch.channel != DamageListing::kNoChannel) text += " of channel " + std::to_string(stretch.channel);
+    }
+    if (listing.Stretches() > static_cast<long>(listing.Listed().size())) text += "; ...";
+    return text;
+}
+
+// Gives the finished WAVE file its first free name, and its listing the name beside it. The
+// listing moves first and stays unfinished until the WAVE file's rename completes both at once,
+// and the report is told just before that rename: a stop at any moment leaves both files or
+// neither, and a report that names exactly what stayed.
+void PublishEntry(const OutputNames& names, const FileSpec& temp, const struct stat& made, DamageListing& listing,
+                  const OutputWork& output) {
+    char hidden[kPathTextSize];
+    FileSpecPathText(temp, hidden);
+    output([&] {
+        for (int tries = 0; tries < kNameTries; ++tries) {
+            FileSpec wave = names.stem;
+            MakeUniqueName(wave, LString255(".wav"));
+            listing.MoveBeside(wave);
+            // Only the file written here takes the name: not one that someone who may write
+            // into the folder put at its hidden name.
+            struct stat now {};
+            if (crt::fstatat(temp.mFolder, hidden, &now) != 0 || now.st_dev != made.st_dev || now.st_ino != made.st_ino)
+                throw static_cast<std::int32_t>(ENOENT);
+            TheBatchReport().Wrote({ShownPath(wave), listing.Stretches(), listing.Path(), false, "", temp.mFolder, hidden});
+            const std::string listingName = listing.CurrentName();
+            char final[kPathTextSize];
+            errno = 0;
+            if (crt::RenameNoReplace(temp.mFolder, hidden, FileSpecPathText(wave, final),
+                                     listingName.empty() ? nullptr : listingName.c_str()) == 0) {
+                listing.Completed();
+                // Swapped between the look and the rename: whatever was put there goes back.
+                if (crt::fstatat(wave.mFolder, final, &now) != 0 || now.st_dev != made.st_dev || now.st_ino != made.st_ino) {
+                    TheBatchReport().Withdraw();
+                    crt::RenameNoReplace(wave.mFolder, final, hidden);
+                    throw static_cast<std::int32_t>(ENOENT);
+                }
+                return;
+            }
+            const int error = errno != 0 ? errno : EIO;
+            TheBatchReport().Withdraw();
+            // A name taken since it was chosen (another copy of the program): the next one.
+            if (error != EEXIST) throw static_cast<std::int32_t>(error);
+        }
+        throw static_cast<std::int32_t>(EEXIST);
+    });
+}
+
 void ConvertEntry(LStream& input, const FileSpec& inputSpec, const KOBEntryHeader& header,
-                  ProgressPanel& panel) {
-    OutputNames names = ChooseOutputNames(inputSpec, header);
-    std::unique_ptr<LWaveFile> writer = CreateWaveFile(names, header);
-    const std::string wavePath = FileSpecPath(names.wave);
-    DamageListing listing(names.listing, names.wave);
+                  ProgressPanel& panel, const OutputFolders& folders) {
+    const bool check = TheRunOptions().test;
+    const OutputNames names = ChooseOutputNames(inputSpec, header, folders, !check);
+    const OutputWork output(names.wave);
+    FileSpec temp;
+    struct stat made {};
+    std::unique_ptr<LWaveFile> writer;
+    output([&] { writer = check ? CreateNowhere(temp) : CreateWaveFile(names, header, temp, made); });
+    DamageListing listing(names.wave, check);
     try {
-        panel.Start(header.frameCount() * header.channelCount() * 2u, names.wave.mName);
+        panel.Start(header.frameCount() * header.channelCount() * 2u, ShownName(names.wave).text);
         panel.Update(0);
-        writer->SetFormat(static_cast<std::int32_t>(header.frameCount()), header.channelCount(),
-                          header.bytesPerSample(), static_cast<std::int32_t>(header.sampleRate()));
+        output([&] {
+            writer->SetFormat(static_cast<std::int32_t>(header.frameCount()), header.channelCount(),
+                              header.bytesPerSample(), static_cast<std::int32_t>(header.sampleRate()));
+        });
         input.SetMarker(static_cast<std::int32_t>(header.blockDataOffset()), 0);
-        ConvertBlocks(input, header, *writer, panel, listing);
-        CopyTrailingData(input, header, *writer);
+        ConvertBlocks(input, header, *writer, panel, listing, output);
+        CopyTrailingData(input, header, *writer, output);
         // The last frames are still in the writer's memory; a failure to write them is the
         // entry's failure.
-        writer->WriteHeldFrames();
-        // WATCHOUT: the window stops naming the file before it is closed, because the name it
-        // shows when it closes is deleted at exit, complete or not. From here until the files
-        // are kept, the runtime removes them if the program is stopped.
+        output([&] { writer->WriteHeldFrames(); });
         panel.Clear();
         // A close that cannot write out the last bytes leaves the file incomplete: a failure.
-        listing.Finish();
-        writer->FinishDataFork();
+        output([&] {
+            listing.Finish();
+            writer->FinishDataFork();
+        });
+        if (check) {
+            TheBatchReport().Wrote({ShownPath(names.wave), listing.Stretches(), "", true, DescribeStretches(listing), -100, ""});
+        } else {
+            PublishEntry(names, temp, made, listing, output);
+        }
     } catch (std::int32_t) {
-        DiscardEntry(writer, listing, names.wave);
+        DiscardEntry(writer, listing, temp);
         throw;
     } catch (const std::bad_alloc&) {
-        DiscardEntry(writer, listing, names.wave);
+        DiscardEntry(writer, listing, temp);
         throw static_cast<std::int32_t>(2);
     }
-    // Both at once: a stop of the file work never keeps one without the other.
-    const std::string listingPath = listing.Path();
-    // Told before it is kept: a stop in between removes the file, and the report, read once the
-    // file work has stopped, leaves out what is still unfinished.
-    TheBatchReport().Wrote({wavePath, listing.Stretches(), listing.Stretches() > 0 ? listingPath : ""});
-    crt::KeepFiles({wavePath.c_str(), listingPath.c_str()});
     writer.reset();
 }
 
@@ -286,6 +402,12 @@ std::int32_t FindFirstEntry(LStream& input, std::int32_t from) {
 }
 
 void ConvertFile(LStream& input, const FileSpec& inputSpec) {
+    OutputFolders folders;
+    folders.folder = inputSpec.mFolder;
+    ConvertFile(input, inputSpec, folders);
+}
+
+void ConvertFile(LStream& input, const FileSpec& inputSpec, const OutputFolders& folders) {
     ProgressPanel panel;
     std::set<std::int32_t> visited;   // entry positions converted so far: a chain must not loop
     std::int32_t position = FindFirstEntry(input);
@@ -294,7 +416,7 @@ void ConvertFile(LStream& input, const FileSpec& inputSpec) {
         KOBEntryHeader header;
         if (ReadEntryHeader(input, position, header) == kEndOfFile) return;
         if (const std::int32_t code = CheckEntryHeader(header)) throw code;
-        ConvertEntry(input, inputSpec, header, panel);
+        ConvertEntry(input, inputSpec, header, panel, folders);
         position = static_cast<std::int32_t>(header.nextEntry());
         if (position == 0) return;
     }

@@ -4,18 +4,22 @@
 //
 // The input is an opened stream over the KOB file: the batch driver's cached stream, which
 // serves the search for the first entry and the small header reads from memory. Each entry of the file's chain becomes one
-// WAVE file in the input's directory, named after the source name stored in the entry and never
+// WAVE file in the input's folder (or the one chosen), named after the source name stored in the entry and never
 // replacing an existing file. Damaged blocks become silence and are listed in a ".err" file beside
 // the WAVE file. On a failure the output of the entry being written is removed, outputs of earlier
 // entries stay, and the code is thrown on to the caller.
 #pragma once
 
+#include "convert/OutputNames.h"
 #include "stream/FileSpec.h"
 #include "stream/LStream.h"
 
 #include <cstdint>
 
 void ConvertFile(LStream& input, const FileSpec& inputSpec);
+// The same with the outputs going into folders.folder (falling back to folders.fallback for a
+// folder that takes no new file).
+void ConvertFile(LStream& input, const FileSpec& inputSpec, const OutputFolders& folders);
 
 // The position of the first entry header: the first byte position at which "KOB1" "MRFC" stands.
 // Throws the stream's code (6 at the end of the file) when there is none. WATCHOUT: it reads

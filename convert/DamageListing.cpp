@@ -1,5 +1,6 @@
 #include "convert/DamageListing.h"
 
+#include "convert/OutputFile.h"
 #include "platform/runtime/Crt.h"
 #include "stream/LString255.h"
 #include "stream/OutputNaming.h"
@@ -13,46 +14,99 @@ namespace {
 constexpr std::int32_t kTextCreator = 0x74747874;  // "ttxt"
 constexpr std::int32_t kTextType = 0x54455854;     // "TEXT"
 constexpr char kLineEnd = '\r';
+constexpr std::size_t kMostListed = 1000;
+
+FileSpec WithSuffix(const FileSpec& spec, const char* suffix) {
+    return MakeFileSpec(spec.mFolder, FileSpecPath(spec) + suffix);
+}
 } // namespace
 
 void DamageListing::Open() {
     std::unique_ptr<LFileStream> stream;
-    const bool made = CreateUnderFreeName(mWave, LString255(".err"), mSpec, [&](const FileSpec& candidate) {
-        stream = std::make_unique<LFileStream>(candidate);
+    const FileSpec listing = WithSuffix(mWave, ".err");
+    for (int tries = 0;; ++tries) {
+        if (tries == kNameTries) throw static_cast<std::int32_t>(EEXIST);
+        mTemp = TemporaryNameFor(listing);
+        stream = std::make_unique<LFileStream>(mTemp);
         try {
             stream->CreateNewFile(kTextCreator, kTextType, 0);
+            break;
         } catch (std::int32_t code) {
-            if (code == EEXIST) return false;
-            throw;
+            if (code != EEXIST) throw;
         }
-        return true;
-    });
-    if (!made) throw static_cast<std::int32_t>(EEXIST);
+    }
+    mMade = true;
     stream->OpenDataFork(2);
+    struct stat made {};
+    if (::fstat(fileno(stream->GetDataFork()), &made) == 0) {
+        mDevice = made.st_dev;
+        mInode = made.st_ino;
+    }
     mStream = std::move(stream);
     PutText("128/10");
     PutText("\r");
 }
 
+void DamageListing::RemoveTemporary() {
+    const FileSpec& current = mNamed ? mSpec : mTemp;
+    char name[kPathTextSize];
+    if (mMade && crt::IsUnfinished(current.mFolder, FileSpecPathText(current, name))) RemoveSpecFile(current);
+    mMade = false;
+    mNamed = false;
+}
+
+bool DamageListing::StillOurs() const {
+    const FileSpec& current = mNamed ? mSpec : mTemp;
+    char name[kPathTextSize];
+    struct stat now {};
+    return crt::fstatat(current.mFolder, FileSpecPathText(current, name), &now) == 0 && now.st_dev == mDevice &&
+           now.st_ino == mInode;
+}
+
 void DamageListing::Close() {
-    if (!mStream) {
-        // Finished whole before the entry failed: it stays as it is.
-        if (mFinished) crt::KeepFiles({Path().c_str()});
+    if (mDry) return;
+    bool holdsALine = mFinished;
+    if (mStream) {
+        std::FILE* fork = mStream->GetDataFork();
+        // What reached the file, not what the runtime still holds: on a full disk that is nothing.
+        struct stat status {};
+        char name[kPathTextSize];
+        const bool known = fork ? crt::fflush(fork) == 0 && crt::fstat(fork, &status) == 0
+                                : crt::fstatat(mTemp.mFolder, FileSpecPathText(mTemp, name), &status) == 0;   // closed by a failed Finish
+        holdsALine = known && mFirstLineEnd > 0 && status.st_size >= mFirstLineEnd;
+        mStream.reset();
+    }
+    if (!mMade) return;
+    if (!StillOurs()) {
+        // Someone put another file at its name: that is not the program's to keep or remove.
+        mMade = false;
         return;
     }
-    const std::string path = Path();
-    std::FILE* fork = mStream->GetDataFork();
-    // What reached the file, not what the runtime still holds: on a full disk that is nothing.
-    struct stat status {};
-    const bool known = fork ? crt::fflush(fork) == 0 && crt::fstat(fork, &status) == 0
-                            : ::lstat(path.c_str(), &status) == 0;   // closed by a failed Finish
-    const bool holdsALine = known && mFirstLineEnd > 0 && status.st_size >= mFirstLineEnd;
-    mStream.reset();
-    if (holdsALine) {
-        crt::KeepFiles({path.c_str()});
-    } else if (crt::IsUnfinished(path.c_str())) {
-        RemoveSpecFile(mSpec);
+    if (!holdsALine) {
+        RemoveTemporary();
+        return;
     }
+    // It tells what was damaged: it stays, under the name it has or beside the WAVE file's
+    // first name.
+    char name[kPathTextSize];
+    if (mNamed) {
+        crt::KeepFile(mSpec.mFolder, FileSpecPathText(mSpec, name));
+        mMade = false;
+        return;
+    }
+    char hidden[kPathTextSize];
+    FileSpecPathText(mTemp, hidden);
+    const bool named = CreateUnderFreeName(WithSuffix(mWave, ""), LString255(".err"), mSpec, [&](const FileSpec& candidate) {
+        if (crt::RenameNoReplace(mTemp.mFolder, hidden, FileSpecPathText(candidate, name)) == 0) return true;
+        if (errno == EEXIST) return false;
+        throw static_cast<std::int32_t>(errno);
+    });
+    if (named) {
+        mNamed = true;
+        mMade = false;
+        return;
+    }
+    RemoveTemporary();
 }
 
 void DamageListing::Finish() {
@@ -60,6 +114,39 @@ void DamageListing::Finish() {
     mStream->FinishDataFork();
     mStream.reset();
     mFinished = true;
+}
+
+void DamageListing::MoveBeside(const FileSpec& wave) {
+    if (!mMade || mDry) return;
+    if (!StillOurs()) throw static_cast<std::int32_t>(ENOENT);
+    // Already beside that name (the WAVE file's rename is being tried again).
+    if (mNamed && mBeside == FileSpecPath(wave)) return;
+    const FileSpec& current = mNamed ? mSpec : mTemp;
+    char from[kPathTextSize];
+    FileSpecPathText(current, from);
+    FileSpec named;
+    const bool moved = CreateUnderFreeName(WithSuffix(wave, ""), LString255(".err"), named, [&](const FileSpec& candidate) {
+        char to[kPathTextSize];
+        errno = 0;
+        if (crt::RenameUnfinished(current.mFolder, from, FileSpecPathText(candidate, to)) == 0) return true;
+        const int error = errno != 0 ? errno : EIO;
+        if (error == EEXIST) return false;
+        throw static_cast<std::int32_t>(error);
+    });
+    if (!moved) throw static_cast<std::int32_t>(EEXIST);
+    mSpec = named;
+    mNamed = true;
+    mBeside = FileSpecPath(wave);
+    // Swapped between the look and the rename: not the listing, whatever it is.
+    if (!StillOurs()) {
+        char name[kPathTextSize];
+        char hidden[kPathTextSize];
+        // Back to the hidden name, and forgotten: it is not the program's to remove.
+        crt::RenameNoReplace(mSpec.mFolder, FileSpecPathText(mSpec, name), FileSpecPathText(mTemp, hidden));
+        mNamed = false;
+        mMade = false;
+        throw static_cast<std::int32_t>(ENOENT);
+    }
 }
 
 void DamageListing::PutText(const char* text) {
@@ -74,6 +161,11 @@ void DamageListing::PutNumber(std::int32_t value) {
 }
 
 void DamageListing::AddStretch(std::int32_t firstFrame, std::int32_t endFrame, std::int32_t channel) {
+    if (mDry) {
+        if (mListed.size() < kMostListed) mListed.push_back({firstFrame, endFrame, channel});
+        ++mStretches;
+        return;
+    }
     if (!mStream) Open();
     PutText("128/11");
     PutNumber(firstFrame);

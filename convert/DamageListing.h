@@ -5,51 +5,84 @@
 // "128/12", the first frame after the stretch and, for entries of more than one channel, the
 // channel ("128/13" for 1, "128/14" for 2, else "128/15" n "128/16"). Items are written bare, with
 // no separators, and every line ends with a carriage return alone.
+//
+// Like the WAVE file, it is written under a hidden name of its own and gets its name (the WAVE
+// file's final name with ".err", or the next free one) when it is published.
 #pragma once
 
 #include "stream/FileSpec.h"
 #include "stream/LFileStream.h"
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class DamageListing {
 public:
-    // spec: the listing's name as chosen; wave: the name of the output it lists, from which the
-    // next free listing name is made when someone else has taken spec by the time it is needed.
-    DamageListing(const FileSpec& spec, const FileSpec& wave) : mSpec(spec), mWave(wave) {}
+    // wave: the first name of the output it lists (the listing goes into its folder). A dry
+    // listing creates nothing and keeps the stretches for the report instead.
+    explicit DamageListing(const FileSpec& wave, bool dry = false) : mWave(wave), mDry(dry) {}
 
     // Passed as the channel for a line without a channel item (single-channel entries, and the
     // silence that completes a cut-off entry).
     static constexpr std::int32_t kNoChannel = -1;
 
+    struct Stretch {
+        std::int32_t firstFrame;
+        std::int32_t endFrame;
+        std::int32_t channel;   // kNoChannel when the line has none
+    };
+
     // Adds one line, creating the file first if this is the first one.
     void AddStretch(std::int32_t firstFrame, std::int32_t endFrame, std::int32_t channel);
 
-    // Closes the file of an entry that failed, if one was started. It stays when it holds at
-    // least one whole line about a damaged stretch; one that never got that far (a full disk)
-    // tells nothing and is removed.
+    // Ends the listing of an entry that failed. It stays, named after the WAVE file's first
+    // name, when it holds at least one whole line about a damaged stretch; one that never got
+    // that far (a full disk) tells nothing and is removed.
     void Close();
     // Closes the file of a complete listing, if one was started; a close that could not write
     // out the last lines is thrown as the error number.
     void Finish();
+    // Gives a finished listing its name beside wave (wave's name with ".err", or the next free
+    // one); it stays unfinished until the WAVE file has its name too (Completed). A rename that
+    // fails is thrown as its error number. Nothing to do when there is no listing.
+    void MoveBeside(const FileSpec& wave);
+    // The listing's name in its folder now ("" when there is none), and that the WAVE file's
+    // rename has made it complete.
+    std::string CurrentName() const { return mMade ? FileSpecPath(mNamed ? mSpec : mTemp) : ""; }
+    void Completed() { mMade = false; }
 
     // How many stretches it lists.
     long Stretches() const { return mStretches; }
+    // The stretches of a dry listing (the first thousand: enough to tell a person).
+    const std::vector<Stretch>& Listed() const { return mListed; }
 
-    // The listing's path: the name it was made under once it exists.
-    std::string Path() const { return FileSpecPath(mSpec); }
+    // The path to show for the listing once it has its name ("" before).
+    std::string Path() const { return mNamed ? ShownPath(mSpec) : ""; }
 
 private:
     void Open();
     void PutText(const char* text);
     void PutNumber(std::int32_t value);
+    void RemoveTemporary();
+    // Whether the name it has now is still the file it made.
+    bool StillOurs() const;
 
-    FileSpec mSpec;                         // where the listing goes (its final name once open)
     FileSpec mWave;                         // the output it belongs to
+    FileSpec mTemp;                         // its hidden name while it is written
+    FileSpec mSpec;                         // its name, once published
+    std::string mBeside;                    // the WAVE name it was named after
     std::unique_ptr<LFileStream> mStream;   // open once the first line has been asked for
     std::int64_t mFirstLineEnd = 0;         // file size once the first stretch's line is in
+    dev_t mDevice = 0;                      // the file made: a name that leads elsewhere is not it
+    ino_t mInode = 0;
+    bool mMade = false;                     // the hidden file exists
     bool mFinished = false;                 // written and closed whole
+    bool mNamed = false;                    // under its name (mSpec), not the hidden one
+    bool mDry = false;
     long mStretches = 0;                    // lines added
+    std::vector<Stretch> mListed;           // a dry listing's stretches
 };

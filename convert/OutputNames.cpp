@@ -1,9 +1,14 @@
 #include "convert/OutputNames.h"
 
+#include "convert/BatchReport.h"
 #include "platform/runtime/Crt.h"
 #include "stream/LFile.h"
 #include "stream/LString255.h"
 #include "stream/OutputNaming.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -14,96 +19,155 @@ namespace {
 constexpr std::int32_t kProbeCreator = 0x68756875;   // "huhu"
 constexpr std::int32_t kProbeType = 0x68616861;      // "haha"
 constexpr char kFallbackName[] = "c:\\xyzzy";
+// The probe that could not make its file: the entry fails with the probe's code.
+constexpr std::int32_t kProbeFailed = 1;
 
 // How many characters of the name belong to its directory: up to and including the last '/'
-// (0 for a name without one).
+// (0 for a name without one, as the program's own names are: a file part in a folder).
 int DirectoryLength(const FileSpec& spec) {
     for (int i = spec.mName[0]; i >= 1; --i)
         if (spec.mName[i] == '/') return i;
     return 0;
 }
 
-// The input's directory (everything up to and including the last '/') followed by the stored
-// name. A '/' inside the stored name becomes '_', so a stored name cannot lead the output into
+void SetFilePart(FileSpec& spec, const std::string& text) {
+    const int start = DirectoryLength(spec);
+    const int length = std::min<int>(static_cast<int>(text.size()), 254 - start);
+    std::memcpy(spec.mName + 1 + start, text.data(), static_cast<std::size_t>(std::max(length, 0)));
+    spec.mName[0] = static_cast<std::uint8_t>(start + std::max(length, 0));
+}
+
+std::string FilePart(const FileSpec& spec) {
+    const int start = DirectoryLength(spec);
+    return std::string(reinterpret_cast<const char*>(spec.mName + 1 + start),
+                       static_cast<std::size_t>(spec.mName[0] - start));
+}
+
+// The input's directory part (none for a file part in a folder) followed by the stored name.
+// A '/' inside the stored name becomes '_', so a stored name cannot lead the output into
 // another directory.
 void JoinStoredName(FileSpec& spec, const KOBEntryHeader& header) {
-    std::uint8_t* name = spec.mName;
-    const int k = DirectoryLength(spec);
-    const int room = 254 - k;
-    int length = k;
-    const std::string stored = header.storedName();
-    for (int i = 0; i < static_cast<int>(stored.size()) && i < room; ++i) {
-        const char c = stored[static_cast<std::size_t>(i)];
-        name[1 + length++] = static_cast<std::uint8_t>(c == '/' ? '_' : c);
-    }
-    if (length > 253) length = 253;
-    name[0] = static_cast<std::uint8_t>(length);
+    std::string stored = header.storedName();
+    for (char& c : stored)
+        if (c == '/') c = '_';
+    spec.mName[0] = static_cast<std::uint8_t>(DirectoryLength(spec));
+    SetFilePart(spec, stored);
+    if (spec.mName[0] > 253) spec.mName[0] = 253;
 }
 
-void SetName(FileSpec& spec, const char* text) {
-    const std::size_t length = std::strlen(text);
-    spec.mName[0] = static_cast<std::uint8_t>(length);
-    std::memcpy(spec.mName + 1, text, length);
+// The file part as the naming rules leave it.
+std::string AfterNamingRules(FileSpec spec) {
+    StripAudioExtension(spec);
+    RemoveUnprintable(spec);
+    return FilePart(spec);
 }
 
-// For a folder that takes no new file (read-only media): the name the output would have had,
-// in the current directory, so that the recording keeps its name. Only when that name is empty
-// does the old fixed name stand in.
-void FallBackToCurrentDirectory(FileSpec& spec) {
-    const int start = DirectoryLength(spec);
-    const int filePart = spec.mName[0] - start;
-    if (filePart == 0) {
-        SetName(spec, kFallbackName);
+// The KOB file's own name for a recording whose stored name the rules leave empty or hidden:
+// its file part without the extension.
+std::string NameFromInput(const FileSpec& inputSpec) {
+    std::string name = FilePart(inputSpec);
+    const std::size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0) name.resize(dot);
+    FileSpec spec;
+    SetFilePart(spec, name);
+    RemoveUnprintable(spec);
+    return FilePart(spec);
+}
+
+void NameAfterInputWhenLost(FileSpec& wave, const FileSpec& inputSpec) {
+    const std::string stored = FilePart(wave);
+    const std::string kept = AfterNamingRules(wave);
+    const bool hiddenByRules = !kept.empty() && kept[0] == '.' && (stored.empty() || stored[0] != '.');
+    if (!kept.empty() && !hiddenByRules) return;
+    const std::string fromInput = NameFromInput(inputSpec);
+    SetFilePart(wave, fromInput.empty() || fromInput[0] == '.' ? kFallbackName : fromInput);
+}
+
+// For a folder that takes no new file: the same name in the current directory.
+void FallBackToCurrentDirectory(FileSpec& spec, int fallback) {
+    const std::string name = FilePart(spec);
+    spec = FileSpec{};
+    spec.mFolder = fallback;
+    SetFilePart(spec, name.empty() ? kFallbackName : name);
+}
+
+// A folder that refuses a new file in one of these ways takes none: the outputs go elsewhere.
+bool TakesNoNewFile(int error) {
+    return error == EROFS || error == EACCES || error == EPERM || error == ENOSPC || error == EDQUOT ||
+           error == EMLINK;
+}
+
+// Removes the probe's file, and only that: the name is removed only while it is still the file
+// the probe made.
+void RemoveProbe(const FileSpec& candidate, const struct stat& made) {
+    char name[kPathTextSize];
+    FileSpecPathText(candidate, name);
+    struct stat now {};
+    if (crt::fstatat(candidate.mFolder, name, &now) != 0 || now.st_dev != made.st_dev || now.st_ino != made.st_ino) {
+        std::fprintf(stderr, "trying to remove file: : the probe %s was replaced\n", name);
         return;
     }
-    std::memmove(spec.mName + 1, spec.mName + 1 + start, static_cast<std::size_t>(filePart));
-    spec.mName[0] = static_cast<std::uint8_t>(filePart);
+    if (crt::unlinkat(candidate.mFolder, name) != 0) std::perror("trying to remove file: ");
 }
 
 // Tries to create (and at once remove) a file of the output's name, made unique, so that a
-// directory that takes no new files is found before anything is written. A candidate that
-// someone else creates first is no sign of such a directory: the next free name is tried.
-// Returns false when that went on until the tries ran out; a refusal throws the probe's code.
-bool ProbeWritable(const FileSpec& output) {
-    FileSpec probe;
-    return CreateUnderFreeName(output, LString255(), probe, [](const FileSpec& candidate) {
+// folder that takes no new files is found before anything is written. A candidate that someone
+// else creates first is no sign of such a folder: the next free name is tried. Returns 0, or
+// the reason the folder takes no file (EEXIST when the tries ran out); `tried` is the last
+// name tried.
+int ProbeWritable(const FileSpec& output, FileSpec& tried) {
+    int reason = 0;
+    const bool made = CreateUnderFreeName(output, LString255(), tried, [&](const FileSpec& candidate) {
         LFile file(candidate);
         try {
             file.CreateWritableFile(kProbeCreator, kProbeType, 0);
         } catch (std::int32_t) {
             if (file.GetOpenError() == EEXIST) return false;
-            throw;
+            reason = file.GetOpenError() != 0 ? file.GetOpenError() : EIO;
+            return true;
         }
+        struct stat status {};
+        const bool known = ::fstat(fileno(file.GetDataFork()), &status) == 0;
         file.CloseDataFork();
-        char path[kPathTextSize];
-        if (crt::remove(FileSpecPathText(candidate, path)) != 0) std::perror("trying to remove file: ");
+        if (known) RemoveProbe(candidate, status);
         return true;
     });
+    return made ? reason : EEXIST;
 }
 
-// The probe that ran out of free names: the folder is busy, not closed, so the fallback would
-// be wrong; the entry fails with the probe's code.
-constexpr std::int32_t kProbeFailed = 1;
+// Without a probe: whether a file could be made in the folder now.
+int AccessReason(const FileSpec& output) {
+    if (::faccessat(output.mFolder, ".", W_OK | X_OK, AT_EACCESS) == 0) return 0;
+    return errno;
+}
+
+[[noreturn]] void FailProbe(const FileSpec& tried, int reason) {
+    TheBatchReport().CouldNotWrite(ShownPath(tried), reason);
+    throw kProbeFailed;
+}
 
 } // namespace
 
-OutputNames ChooseOutputNames(const FileSpec& inputSpec, const KOBEntryHeader& header) {
+OutputNames ChooseOutputNames(const FileSpec& inputSpec, const KOBEntryHeader& header,
+                              const OutputFolders& folders, bool probe) {
     OutputNames names;
     names.wave = inputSpec;
+    names.wave.mFolder = folders.folder;
+    if (folders.folder != inputSpec.mFolder) names.wave.mName[0] = 0;   // not the input's directory part
     JoinStoredName(names.wave, header);
-    bool probed = false;
-    try {
-        probed = ProbeWritable(names.wave);
-    } catch (std::int32_t) {
-        FallBackToCurrentDirectory(names.wave);
+    NameAfterInputWhenLost(names.wave, inputSpec);
+
+    FileSpec tried = names.wave;
+    int reason = probe ? ProbeWritable(names.wave, tried) : AccessReason(names.wave);
+    if (reason != 0 && TakesNoNewFile(reason)) {
+        FallBackToCurrentDirectory(names.wave, folders.fallback);
+        tried = names.wave;
         // A fallback that takes no file either would be probed for ever: give up with its code.
-        probed = ProbeWritable(names.wave);
+        reason = probe ? ProbeWritable(names.wave, tried) : AccessReason(names.wave);
     }
-    if (!probed) throw kProbeFailed;
+    if (reason != 0) FailProbe(tried, reason);
     StripAudioExtension(names.wave);
     names.stem = names.wave;
     MakeUniqueName(names.wave, LString255(".wav"));
-    names.listing = names.wave;
-    MakeUniqueName(names.listing, LString255(".err"));
     return names;
 }

@@ -2,7 +2,12 @@
 
 #include <cstring>
 
+#include "platform/runtime/Crt.h"
 #include "stream/LString255.h"
+
+#include <fcntl.h>
+
+static_assert(FileSpec::kCurrentFolder == AT_FDCWD);
 
 char* FileSpecPathText(const FileSpec& spec, char (&scratch)[kPathTextSize]) {
     // The scratch area starts cleared, so a name that stops early at a zero byte leaves no
@@ -26,4 +31,14 @@ FileSpec MakeFileSpec(const char* path) {
     spec.mName[0] = length;
     std::memcpy(spec.mName + 1, path, length);
     return spec;
+}
+
+FileSpec MakeFileSpec(int folder, const std::string& name) {
+    FileSpec spec = MakeFileSpec(name);
+    spec.mFolder = folder;
+    return spec;
+}
+
+std::string ShownPath(const FileSpec& spec) {
+    return crt::ShownPath(spec.mFolder, FileSpecPath(spec));
 }

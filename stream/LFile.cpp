@@ -28,7 +28,7 @@ void LFile::CreateNewFile(std::uint32_t, std::uint32_t, std::int32_t) {
     char path[kPathTextSize];
     errno = 0;
     // Read and write, as OpenDataFork(2) will hand it on.
-    std::FILE* stream = crt::fopen(FileSpecPathText(mSpec, path), "w+bx");
+    std::FILE* stream = crt::fopenat(mSpec.mFolder, FileSpecPathText(mSpec, path), "w+bx");
     if (stream) {
         mCreated = stream;
         return;
@@ -43,7 +43,7 @@ void LFile::CreateNewFile(std::uint32_t, std::uint32_t, std::int32_t) {
 void LFile::CreateWritableFile(std::uint32_t, std::uint32_t, std::int32_t) {
     char path[kPathTextSize];
     errno = 0;
-    mDataFork = crt::fopen(FileSpecPathText(mSpec, path), "wbx");
+    mDataFork = crt::fopenat(mSpec.mFolder, FileSpecPathText(mSpec, path), "wbx");
     if (!mDataFork) {
         const int error = errno;
         mOpenError = error;
@@ -65,7 +65,7 @@ std::FILE* LFile::OpenDataFork(std::int16_t permission) {
     DropCreated();
     char path[kPathTextSize];
     errno = 0;
-    mDataFork = crt::fopen(FileSpecPathText(mSpec, path), permission == 2 ? "wb+" : "rb");
+    mDataFork = crt::fopenat(mSpec.mFolder, FileSpecPathText(mSpec, path), permission == 2 ? "wb+" : "rb");
     if (!mDataFork) {
         const int error = errno;
         mOpenError = error;
@@ -74,6 +74,11 @@ std::FILE* LFile::OpenDataFork(std::int16_t permission) {
         throw static_cast<std::int32_t>(1);
     }
     return mDataFork;
+}
+
+void LFile::AdoptDataFork(std::FILE* stream) {
+    CloseDataFork();
+    mDataFork = stream;
 }
 
 void LFile::DropCreated() {
@@ -143,5 +148,5 @@ void LFile::CloseAuxFork() {
 
 void RemoveSpecFile(const FileSpec& spec) {
     char path[kPathTextSize];
-    crt::remove(FileSpecPathText(spec, path));
+    crt::unlinkat(spec.mFolder, FileSpecPathText(spec, path));
 }

@@ -44,6 +44,9 @@ public:
     // without such a creation it creates or truncates the file. Every other value opens an
     // existing file for reading only. A failure leaves the fork closed and throws 1.
     virtual std::FILE* OpenDataFork(std::int16_t permission);
+    // Makes stream the data fork (closing the one open): the input read whole into a file of
+    // its own, for an input that cannot be positioned.
+    void AdoptDataFork(std::FILE* stream);
     // Closes the data fork if it is open; never throws.
     virtual void CloseDataFork();
     // Closes the data fork of a file just written. A failing close means the runtime could not

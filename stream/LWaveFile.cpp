@@ -1,8 +1,11 @@
 #include "stream/LWaveFile.h"
 
+#include "platform/runtime/Crt.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cerrno>
 #include <cstring>
 
 #include "decode/WideTarget.h"   // the instructions the decoder uses, for the frames of many channels
@@ -230,6 +233,35 @@ void LWaveFile::WriteSamples(std::int32_t firstFrame, std::int32_t frameCount,
             mChangedEnd = std::max(mChangedEnd, sliceStop);
         }
         sliceStart = sliceStop;
+    }
+}
+
+void LWaveFile::WriteSilence(std::int32_t firstFrame, std::int32_t frameCount) {
+    if (mBytesPerSample != 2) throw static_cast<std::int32_t>(kUnsupportedFormat);
+    const std::int64_t start = std::max<std::int64_t>(firstFrame, 0);
+    const std::int64_t stop = std::min<std::int64_t>(std::int64_t{firstFrame} + frameCount, mFrameCount);
+    if (start >= stop || mChannels == 0) return;
+
+    // Frames the file or the held stretch reaches already are overwritten with zeros.
+    const std::int64_t inFile = (mFileEnd - kHeaderSize + FrameBytes() - 1) / FrameBytes();
+    const std::int64_t reached = std::min(stop, std::max(inFile, mHeld ? mHeldEnd : 0));
+    if (start < reached) {
+        constexpr std::int32_t kChunk = 8192;
+        HeapBlock zeros(kChunk * 2);
+        ZeroBlock(zeros.Bytes(), kChunk * 2);
+        for (std::int64_t frame = start; frame < reached; frame += kChunk) {
+            const auto count = static_cast<std::int32_t>(std::min<std::int64_t>(kChunk, reached - frame));
+            WriteSamples(static_cast<std::int32_t>(frame), count, 1, zeros.Bytes());
+        }
+    }
+    // Beyond them the file only grows: what it has never held reads as zeros.
+    const std::int64_t end = kHeaderSize + stop * FrameBytes();
+    if (end > mFileEnd) {
+        WriteHeldFrames();
+        if (!mDataFork) throw static_cast<std::int32_t>(EBADF);
+        errno = 0;
+        if (crt::ftruncate(mDataFork, end) != 0) throw static_cast<std::int32_t>(errno != 0 ? errno : EIO);
+        mFileEnd = end;
     }
 }
 

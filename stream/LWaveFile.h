@@ -49,6 +49,10 @@ public:
                    std::int32_t sampleRate) override;
     void WriteSamples(std::int32_t firstFrame, std::int32_t frameCount, std::uint16_t channel,
                       const std::uint8_t* samples) override;
+    // Silence in every channel of these frames, as a channel-1 run of zeros writes it. Frames
+    // the file does not reach yet are left as a hole where the file system makes one: the file
+    // reads the same, and a long stretch of silence costs neither disk nor time.
+    void WriteSilence(std::int32_t firstFrame, std::int32_t frameCount);
     // 0x57617665, the characters W, a, v, e.
     std::uint32_t GetFileType() override;
     // Writes the held frames first; a failure is traced on standard error, as a close never

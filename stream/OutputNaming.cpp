@@ -4,7 +4,11 @@
 
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <mutex>
+#include <string>
 
+#include "platform/runtime/Crt.h"
 #include "platform/runtime/Kernel.h"
 
 namespace {
@@ -41,7 +45,7 @@ void CutTo(LString255& s, int keep) {
 // Whether a file system entry of this name exists. lstat, not an open for reading: a file we
 // may not read, a directory and a link to nothing are all names we must not write to.
 // (Nothing is opened, so there is no close whose failure could need a report.)
-bool NameIsTaken(const LString255& name) {
+bool NameIsTaken(int folder, const LString255& name) {
     char path[kPathTextSize];
     int n = 0;
     while (n < name.Length() && name.Chars()[n] != 0) {
@@ -50,7 +54,47 @@ bool NameIsTaken(const LString255& name) {
     }
     path[n] = '\0';
     struct stat status {};
-    return ::lstat(path, &status) == 0;
+    return crt::fstatat(folder, path, &status) == 0;
+}
+
+// The counter each name was last given in this run, so that the thousandth recording of one
+// name tests one name, not a thousand. Only for folders the program opened itself (each
+// opening has a number of its own, so a closed folder's memory never applies to another),
+// keyed by that number, the name and the suffix. A name freed meanwhile is not given again;
+// names taken by others since are still tested and skipped.
+class CountersGiven {
+public:
+    long long First(const std::string& key) {
+        std::lock_guard lock(mMutex);
+        const auto found = mNext.find(key);
+        return found == mNext.end() ? 0 : found->second;
+    }
+    void Gave(const std::string& key, long long counter) {
+        std::lock_guard lock(mMutex);
+        if (mNext.size() > kMostNames) mNext.clear();   // a bound on memory, not on speed
+        mNext[key] = counter;
+    }
+
+private:
+    static constexpr std::size_t kMostNames = 100000;
+    std::mutex mMutex;
+    std::map<std::string, long long> mNext;
+};
+
+CountersGiven& Counters() {
+    static CountersGiven* counters = new CountersGiven;   // used until the very end
+    return *counters;
+}
+
+// "" when the folder is not one the program opened: then every name is tested from 0.
+std::string CounterKey(const FileSpec& spec, const LString255& suffix, bool longNames) {
+    const unsigned long long opening = crt::FolderOpening(spec.mFolder);
+    if (opening == 0) return "";
+    std::string key = std::to_string(opening) + (longNames ? "L/" : "S/");
+    key.append(reinterpret_cast<const char*>(spec.mName + 1), spec.mName[0]);
+    key += '/';
+    key.append(reinterpret_cast<const char*>(suffix.Chars()), suffix.Length());
+    return key;
 }
 
 } // namespace
@@ -105,9 +149,10 @@ void MakeUniqueName(FileSpec& spec, LString255 suffix) {
         return;
     }
     const bool longNames = HasLongFileNames(GetVersion());
+    const std::string key = CounterKey(spec, suffix, longNames);
 
     // The counter has no bound: every candidate is a new name, so one is free in the end.
-    for (long long i = 0;; ++i) {
+    for (long long i = key.empty() ? 0 : Counters().First(key);; ++i) {
         LString255 base;
         base.Assign(spec.mName + 1, spec.mName[0]);
         const int dirLength = FilePartStart(base.Chars(), base.Length());
@@ -158,7 +203,8 @@ void MakeUniqueName(FileSpec& spec, LString255 suffix) {
         // the name stored; a longer one would be cut on the way into the specifier.
         LString255 candidate = base;
         candidate.Append(tail.Chars(), tail.Length());
-        if (NameIsTaken(candidate)) continue;
+        if (NameIsTaken(spec.mFolder, candidate)) continue;
+        if (!key.empty()) Counters().Gave(key, i);
         CopyString255(candidate, spec.mName, 255);
         return;
     }

@@ -15,6 +15,8 @@
 #define DUDEZ_HAVE_TERMINAL 1
 #endif
 #include "resources/ProgramResources.h"
+#include "convert/ConvertBatch.h"
+#include "platform/runtime/Crt.h"
 #include "ui/AppShell.h"
 #include "ui/Globals.h"
 #include "ui/Options.h"
@@ -24,7 +26,9 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <system_error>
@@ -131,6 +135,16 @@ int main(int argc, char** argv) {
     case ParsedOptions::Action::Run: break;
     }
     TheRunOptions() = parsed.options;
+    if (!parsed.options.outputFolder.empty()) {
+        // Opened once, now: every output goes into this very folder, whatever its path does later.
+        const int folder = crt::OpenFolder(parsed.options.outputFolder.c_str());
+        if (folder < 0) {
+            std::fprintf(stderr, "dudez: cannot write into %s: %s\n", parsed.options.outputFolder.c_str(),
+                         std::strerror(errno));
+            return 2;
+        }
+        SetOutputFolder(folder);
+    }
     // Before any thread starts, so that only the signal thread ever takes them.
     platform::BlockStopSignals();
     platform::KeepWriteFailuresAsErrors();

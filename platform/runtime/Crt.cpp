@@ -3,21 +3,29 @@
 #include "platform/runtime/CrtTesting.h"
 #include "platform/runtime/NeverDestroyed.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <set>
 #include <thread>
 #include <type_traits>
+#include <map>
 #include <unordered_set>
+#include <utility>
 
 namespace crt {
 namespace {
 
 using testing::Operation;
 using detail::TestedCall;
+using detail::TestingOn;
 
 // How long the end of the program waits for a file call in progress. A call on a disk ends in
 // far less; one that waits for something that may never come (the open of a FIFO without a
@@ -35,8 +43,15 @@ struct FileWork {
     // so the end of the program always gets it.
     std::mutex tableMutex;
     std::unordered_set<std::FILE*> openStreams;
-    // Paths of the files this run created and has neither kept nor removed.
-    std::set<std::string> unfinished;
+    // The files this run created and has neither kept, renamed nor removed: (folder, name).
+    std::set<std::pair<int, std::string>> unfinished;
+    // The folders open, with the paths they were opened with and the number of their opening.
+    struct Folder {
+        std::string path;
+        unsigned long long opening;
+    };
+    std::map<int, Folder> folders;
+    unsigned long long openings = 0;
 };
 
 FileWork& Files() {
@@ -110,13 +125,74 @@ std::invoke_result_t<Work> OnStream(Operation operation, std::FILE* stream,
     return work();
 }
 
+
+// The open flags of an fopen mode ("r", "w+", "wbx", ...), close-on-exec; -1 for a mode
+// the program never uses.
+int OpenFlags(const char* mode) {
+    const bool plus = std::strchr(mode, '+') != nullptr;
+    int flags = O_CLOEXEC;
+    switch (mode[0]) {
+    case 'r': flags |= plus ? O_RDWR : O_RDONLY; break;
+    case 'w': flags |= (plus ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC; break;
+    case 'a': flags |= (plus ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND; break;
+    default: return -1;
+    }
+    // An exclusive creation follows no link: a link of that name counts as taken.
+    if (std::strchr(mode, 'x')) flags |= O_EXCL | O_NOFOLLOW;
+    return flags;
+}
+
+std::FILE* OpenIn(int folder, const char* name, const char* mode) {
+    const int flags = OpenFlags(mode);
+    if (flags < 0) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    const int fd = ::openat(folder, name, flags, 0666);
+    if (fd < 0) return nullptr;
+    // The stream's mode without 'x', which fdopen does not know.
+    std::string streamMode;
+    for (const char* c = mode; *c; ++c)
+        if (*c != 'x') streamMode += *c;
+    std::FILE* stream = ::fdopen(fd, streamMode.c_str());
+    if (!stream) {
+        const int error = errno;
+        if (flags & O_EXCL) ::unlinkat(folder, name, 0);
+        ::close(fd);
+        errno = error;
+    }
+    return stream;
+}
+
 } // namespace
 
-std::FILE* fopen(const char* path, const char* mode) {
+std::string FolderPath(int folder) {
+    if (folder == AT_FDCWD) return "";
+    TableLock tables(Files().tableMutex);
+    const auto found = Files().folders.find(folder);
+    return found != Files().folders.end() ? found->second.path : "";
+}
+
+unsigned long long FolderOpening(int folder) {
+    TableLock tables(Files().tableMutex);
+    const auto found = Files().folders.find(folder);
+    return found != Files().folders.end() ? found->second.opening : 0;
+}
+
+std::string ShownPath(int folder, const std::string& name) {
+    std::string path = FolderPath(folder);
+    if (path.empty()) return name;
+    if (path.back() != '/') path += '/';
+    return path + name;
+}
+
+std::FILE* fopenat(int folder, const char* name, const char* mode) {
+    const std::string shown = TestingOn() || folder != AT_FDCWD ? ShownPath(folder, name) : std::string();
+    const char* path = folder == AT_FDCWD ? name : shown.c_str();
     TestedCall call(Operation::Open, path, nullptr);
     if (call.Refused()) return nullptr;
     const auto gate = EnterGate();
-    std::FILE* stream = std::fopen(path, mode);
+    std::FILE* stream = OpenIn(folder, name, mode);
     if (!stream) return nullptr;
     const bool made = std::strchr(mode, 'x') != nullptr;
     bool late = false;
@@ -126,7 +202,7 @@ std::FILE* fopen(const char* path, const char* mode) {
         if (!late) {
             Files().openStreams.insert(stream);
             // An exclusive open made this file: it is ours, and unfinished until kept.
-            if (made) Files().unfinished.insert(path);
+            if (made) Files().unfinished.emplace(folder, name);
         }
     }
     // WATCHOUT: an open that waited so long that the program stopped meanwhile (and went on
@@ -134,11 +210,15 @@ std::FILE* fopen(const char* path, const char* mode) {
     // under the tables' lock, which the end of the program needs.
     if (late) {
         std::fclose(stream);
-        if (made) std::remove(path);
+        if (made) ::unlinkat(folder, name, 0);
         HoldForever();
     }
     TestedCall::Follow(stream, path, mode);
     return stream;
+}
+
+std::FILE* fopen(const char* path, const char* mode) {
+    return fopenat(AT_FDCWD, path, mode);
 }
 
 int fclose(std::FILE* stream) {
@@ -189,26 +269,140 @@ int fstat(std::FILE* stream, struct stat* status) {
     return OnStream(Operation::Stat, stream, -1, [&] { return ::fstat(fileno(stream), status); });
 }
 
-int remove(const char* path) {
-    TestedCall call(Operation::Remove, path, nullptr);
+int unlinkat(int folder, const char* name) {
+    const std::string shown = TestingOn() ? ShownPath(folder, name) : std::string();
+    TestedCall call(Operation::Remove, shown.c_str(), nullptr);
     if (call.Refused()) return -1;
     const auto gate = EnterGate();
-    const int result = std::remove(path);
+    const int result = ::unlinkat(folder, name, 0);
     const int error = errno;
     // Gone, one way or the other: nothing is left to remove at exit.
     if (result == 0 || error == ENOENT || error == ENOTDIR) {
         TableLock tables(Files().tableMutex);
-        Files().unfinished.erase(path);
+        Files().unfinished.erase({folder, name});
     }
     errno = error;
     return result;
+}
+
+int remove(const char* path) {
+    return unlinkat(AT_FDCWD, path);
+}
+
+namespace {
+
+// renameat2 with RENAME_NOREPLACE; on a file system without it (EINVAL), a link under the new
+// name and the removal of the old one, which never replaces a file either.
+int RenameWithoutReplacing(int folder, const char* from, const char* to) {
+    if (::renameat2(folder, from, folder, to, RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS) return -1;
+    if (::linkat(folder, from, folder, to, 0) != 0) return -1;
+    ::unlinkat(folder, from, 0);
+    return 0;
+}
+
+} // namespace
+
+namespace {
+
+int Rename(int folder, const char* from, const char* to, bool complete, const char* alsoComplete) {
+    const std::string shown = TestingOn() ? ShownPath(folder, to) : std::string();
+    TestedCall call(Operation::Rename, shown.c_str(), nullptr);
+    if (call.Refused()) return -1;
+    const auto gate = EnterGate();
+    const int result = RenameWithoutReplacing(folder, from, to);
+    const int error = errno;
+    if (result == 0) {
+        TableLock tables(Files().tableMutex);
+        auto& unfinished = Files().unfinished;
+        if (unfinished.erase({folder, from}) != 0 && !complete) unfinished.emplace(folder, to);
+        if (alsoComplete) unfinished.erase({folder, alsoComplete});
+    }
+    errno = error;
+    return result;
+}
+
+} // namespace
+
+int RenameNoReplace(int folder, const char* from, const char* to, const char* alsoComplete) {
+    return Rename(folder, from, to, true, alsoComplete);
+}
+
+int RenameUnfinished(int folder, const char* from, const char* to) {
+    return Rename(folder, from, to, false, nullptr);
+}
+
+void KeepFile(int folder, const char* name) {
+    TestedCall call(Operation::Keep, ShownPath(folder, name).c_str(), nullptr);
+    const auto gate = EnterGate();
+    TableLock tables(Files().tableMutex);
+    Files().unfinished.erase({folder, name});
+}
+
+int ftruncate(std::FILE* stream, long long length) {
+    return OnStream(Operation::Write, stream, -1, [&] {
+        if (std::fflush(stream) != 0) return -1;
+        return ::ftruncate(fileno(stream), static_cast<off_t>(length));
+    });
+}
+
+int fstatat(int folder, const char* name, struct stat* status) {
+    // Only a look: it changes nothing, so it needs neither the gate nor a place in the call log.
+    return ::fstatat(folder, name, status, AT_SYMLINK_NOFOLLOW);
+}
+
+int OpenFolder(const char* path, const char* shown) {
+    const int folder = ::open(path, O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0) return -1;
+    TableLock tables(Files().tableMutex);
+    Files().folders[folder] = {shown ? shown : path, ++Files().openings};
+    return folder;
+}
+
+std::FILE* tmpfileat(int folder) {
+    TestedCall call(Operation::Open, "", nullptr);
+    if (call.Refused()) return nullptr;
+    const auto gate = EnterGate();
+    int fd = ::openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        const char* directory = std::getenv("TMPDIR");
+        if (!directory || !*directory) directory = "/tmp";
+        fd = ::open(directory, O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            // A file system without unnamed files: a named one, unnamed at once.
+            std::string name = std::string(directory) + "/dudez-XXXXXX";
+            fd = ::mkostemp(name.data(), O_CLOEXEC);
+            if (fd >= 0) ::unlink(name.c_str());
+        }
+    }
+    if (fd < 0) return nullptr;
+    std::FILE* stream = ::fdopen(fd, "w+b");
+    if (!stream) {
+        ::close(fd);
+        return nullptr;
+    }
+    TableLock tables(Files().tableMutex);
+    Files().openStreams.insert(stream);
+    return stream;
+}
+
+void CloseFolder(int folder) {
+    if (folder < 0) return;
+    const auto gate = EnterGate();
+    TableLock tables(Files().tableMutex);
+    // A file still unfinished in it is removed through it at exit; the number must not be
+    // given to another folder before then.
+    for (const auto& [in, name] : Files().unfinished)
+        if (in == folder) return;
+    Files().folders.erase(folder);
+    ::close(folder);
 }
 
 void KeepFiles(std::initializer_list<const char*> paths) {
     TestedCall call(Operation::Keep, paths.size() ? *paths.begin() : nullptr, nullptr);
     const auto gate = EnterGate();
     TableLock tables(Files().tableMutex);
-    for (const char* path : paths) Files().unfinished.erase(path);
+    for (const char* path : paths) Files().unfinished.erase({AT_FDCWD, path});
 }
 
 void StopFileWork() {
@@ -225,7 +419,7 @@ void StopFileWork() {
 int _fcloseall() {
     StopFileWork();
     std::unordered_set<std::FILE*> streams;
-    std::set<std::string> unfinished;
+    std::set<std::pair<int, std::string>> unfinished;
     {
         TableLock tables(Files().tableMutex);
         streams.swap(Files().openStreams);
@@ -236,7 +430,8 @@ int _fcloseall() {
     if (!gGateHeld.load()) streams.clear();
     for (std::FILE* stream : streams) std::fclose(stream);
     // What the stopped work had created and not finished goes: never a file it did not make.
-    for (const std::string& path : unfinished) std::remove(path.c_str());
+    // Through the folder each was made in, whatever has become of its path since.
+    for (const auto& [folder, name] : unfinished) ::unlinkat(folder, name.c_str(), 0);
     return static_cast<int>(streams.size());
 }
 
@@ -245,9 +440,13 @@ int OpenStreamCount() {
     return static_cast<int>(Files().openStreams.size());
 }
 
-bool IsUnfinished(const char* path) {
+bool IsUnfinished(int folder, const std::string& name) {
     TableLock tables(Files().tableMutex);
-    return Files().unfinished.count(path) != 0;
+    return Files().unfinished.count({folder, name}) != 0;
+}
+
+bool IsUnfinished(const char* path) {
+    return IsUnfinished(AT_FDCWD, path);
 }
 
 } // namespace crt

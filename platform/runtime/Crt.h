@@ -14,9 +14,18 @@
 // The calls behave as their C library namesakes, with the same results and errno.
 //
 // Files this run creates itself (an open with 'x' in the mode, which never opens an existing
-// file) count as unfinished until they are kept or removed through crt::remove; `_fcloseall`
-// removes those still unfinished, so a program stopped in the middle of its work leaves no
-// half-written file behind, and never deletes one it did not make.
+// file) count as unfinished until they are kept, renamed to their final name or removed;
+// `_fcloseall` removes those still unfinished, so a program stopped in the middle of its work
+// leaves no half-written file behind, and never deletes one it did not make.
+//
+// A folder is opened once as a descriptor and its files are reached through it, never by a
+// path resolved again: a folder that someone renames or replaces by a link meanwhile cannot
+// send a file anywhere else. An unfinished file is remembered as (folder, name).
+//
+//     const int folder = crt::OpenFolder("/music/in");          // -1 and errno on failure
+//     std::FILE* fp = crt::fopenat(folder, ".take.wav.tmp", "w+bx");
+//     crt::RenameNoReplace(folder, ".take.wav.tmp", "take.wav"); // complete, under its name
+//     crt::CloseFolder(folder);
 #pragma once
 
 #include <sys/stat.h>
@@ -31,6 +40,9 @@
 namespace crt {
 
 std::FILE* fopen(const char* path, const char* mode);
+// fopen of a name in a folder opened by OpenFolder (AT_FDCWD: the current directory). Opens
+// with close-on-exec; 'x' creates exclusively, never following a link.
+std::FILE* fopenat(int folder, const char* name, const char* mode);
 int fclose(std::FILE* stream);
 std::size_t fread(void* destination, std::size_t size, std::size_t count, std::FILE* stream);
 std::size_t fwrite(const void* source, std::size_t size, std::size_t count, std::FILE* stream);
@@ -41,8 +53,44 @@ int feof(std::FILE* stream);
 int fflush(std::FILE* stream);
 // Status of the stream's file descriptor.
 int fstat(std::FILE* stream, struct stat* status);
-// Also ends the unfinished state of a file this run created.
+// Removes a file (never a folder: an empty folder of that name stays). Also ends the
+// unfinished state of a file this run created.
 int remove(const char* path);
+int unlinkat(int folder, const char* name);
+// Gives a file its final name in the same folder, never over an existing one: EEXIST when the
+// name is taken. Where the file system has no such rename, a hard link and the removal of the
+// old name do the same. A file made by this run is complete from then on (no longer removed at
+// exit).
+// alsoComplete, when given, names another file of this run in the folder that becomes complete
+// in the same step: a stop comes before both or after both.
+int RenameNoReplace(int folder, const char* from, const char* to, const char* alsoComplete = nullptr);
+// The same for a file that is not complete yet: it stays unfinished under its new name.
+int RenameUnfinished(int folder, const char* from, const char* to);
+// Sets the length of the stream's file (after writing out what it holds); counts as a write.
+int ftruncate(std::FILE* stream, long long length);
+// The status of a name in a folder, not following a link (lstat).
+int fstatat(int folder, const char* name, struct stat* status);
+
+// Opens the folder at path once, for the *at calls (a descriptor that reads nothing). Returns
+// the descriptor, or -1 with errno. Its path is remembered for the names the program shows.
+// `shown` is the path the program shows for it; by default the path itself.
+int OpenFolder(const char* path, const char* shown = nullptr);
+// A new file without a name, for reading and writing: in the folder's file system when it
+// takes one (O_TMPFILE), else in $TMPDIR or /tmp. It is gone once closed. Null with errno.
+std::FILE* tmpfileat(int folder);
+// A number of its own for each folder opened (never given twice in a run); 0 for a descriptor
+// OpenFolder did not make.
+unsigned long long FolderOpening(int folder);
+// The path a folder was opened with ("" for AT_FDCWD).
+std::string FolderPath(int folder);
+// The path to show for a name in a folder: the folder's path, '/', the name ("name" alone in
+// the current directory).
+std::string ShownPath(int folder, const std::string& name);
+// Closes a folder, unless a file of this run is still unfinished in it (then at exit).
+void CloseFolder(int folder);
+
+// The file is complete: it is no longer removed at exit.
+void KeepFile(int folder, const char* name);
 
 // The files named are complete: they are no longer removed at exit. One step, so a stop of the
 // file work comes before all of them or after all of them. Names not unfinished are ignored.
@@ -60,8 +108,9 @@ int _fcloseall();
 
 // How many streams opened through crt::fopen are open now (for tests).
 int OpenStreamCount();
-// Whether this run created the file and has neither kept nor removed it yet (for tests).
+// Whether this run created the file and has neither kept, renamed nor removed it yet.
 bool IsUnfinished(const char* path);
+bool IsUnfinished(int folder, const std::string& name);
 
 // A test facility: faults, hooks and a signal at chosen file calls, to prove that failures of
 // the file system and interruptions lose nothing. It costs one relaxed atomic load per call
@@ -77,11 +126,13 @@ bool IsUnfinished(const char* path);
 namespace testing {
 
 // Keep is KeepFiles: a point in the file work like the others, which cannot fail.
-enum class Operation { Open, Close, Read, Write, Seek, Tell, Eof, Stat, Remove, Keep };
+enum class Operation { Open, Close, Read, Write, Seek, Tell, Eof, Stat, Remove, Keep, Rename };
 
 // Which call: the nth call of the operation (1-based, counted from Reset) among those whose
-// file's path ends with pathEndsWith (every call when it is empty). Calls on a stream opened
-// before Reset have no known path.
+// file's path ends with pathEndsWith (every call when it is empty; a '*' in it stands for any
+// characters but '/', as in "/.take.wav.dudez-*"). Calls on a stream opened
+// before Reset have no known path. A call on a name in a folder has the path ShownPath gives;
+// a rename has the new name's.
 struct Trigger {
     Operation operation;
     long nth = 1;
@@ -90,8 +141,9 @@ struct Trigger {
 
 // From the nth matching call on, `times` matching calls fail (-1: every one) with errno set to
 // error. A failing fopen opens nothing, fclose closes the stream and reports EOF, fread delivers
-// nothing, fwrite writes the first half of what it was given, fflush writes out nothing, fseek/ftell/fstat/remove do
-// nothing and report -1; feof and KeepFiles cannot fail.
+// nothing, fwrite writes the first half of what it was given, fflush and ftruncate write out
+// nothing, fseek/ftell/fstat/remove/unlinkat/RenameNoReplace do nothing and report -1; feof and
+// KeepFiles cannot fail.
 void ArmFault(const Trigger& at, int error, long times = 1);
 
 // Runs callback just before the matching call, outside the gate; file calls that the callback

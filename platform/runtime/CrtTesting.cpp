@@ -58,8 +58,18 @@ std::pair<State&, std::unique_lock<std::mutex>> Locked() {
 
 thread_local bool tInHook = false;
 
+// A '*' in the pattern stands for any characters but '/' (a hidden name's random letters).
 bool Matches(const testing::Trigger& at, Operation operation, const std::string& path) {
-    return at.operation == operation && path.ends_with(at.pathEndsWith);
+    if (at.operation != operation) return false;
+    const std::string& pattern = at.pathEndsWith;
+    const std::size_t star = pattern.find('*');
+    if (star == std::string::npos) return path.ends_with(pattern);
+    const std::string before = pattern.substr(0, star);
+    const std::string after = pattern.substr(star + 1);
+    const std::size_t at_ = path.rfind(before);
+    if (at_ == std::string::npos) return false;
+    const std::string rest = path.substr(at_ + before.size());
+    return rest.ends_with(after) && rest.find('/') == std::string::npos;
 }
 
 } // namespace

@@ -32,6 +32,7 @@ const char* OperationName(Operation operation) {
     case Operation::Stat: return "fstat";
     case Operation::Remove: return "remove";
     case Operation::Keep: return "keep";
+    case Operation::Rename: return "rename";
     }
     return "?";
 }
@@ -43,6 +44,15 @@ bool EndsWith(const std::string& text, const std::string& end) {
 std::string BaseName(const std::string& path) {
     const auto slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The name a file written under a hidden name will have: ".keep.1.wav.dudez-Ab3x9Q" is
+// "keep.1.wav"; any other name is its own.
+std::string FinalName(const std::string& name) {
+    constexpr std::size_t kTail = sizeof(".dudez-XXXXXX") - 1;
+    if (name.size() > kTail + 1 && name[0] == '.' && name.compare(name.size() - kTail, 7, ".dudez-") == 0)
+        return name.substr(1, name.size() - kTail - 1);
+    return name;
 }
 
 class Sweep : public faults::ScenarioTest {
@@ -61,7 +71,7 @@ protected:
 
     // The entry whose file the call was on, -1 when it was on none (an input, or unknown).
     static int OwnerOf(const CallRecord& call, bool& isProbe) {
-        const std::string name = BaseName(call.path);
+        const std::string name = FinalName(BaseName(call.path));
         isProbe = false;
         for (std::size_t i = 0; i < scenario->entries.size(); ++i) {
             const Entry& e = scenario->entries[i];
@@ -165,25 +175,30 @@ protected:
 // program works in the same folder: the probe, the WAVE file and the listing each take the next
 // free name (here the same one, as nothing was really made) and the batch loses nothing; only
 // an input that cannot be opened stops it.
-TEST_F(Sweep, EveryCreationFindingItsNameTaken) {
-    const long total = CleanCalls(Operation::Open);
+TEST_F(Sweep, EveryCreationAndRenameFindingItsNameTaken) {
+  for (const Operation operation : {Operation::Open, Operation::Rename}) {
+    const long total = CleanCalls(operation);
     ASSERT_GT(total, 0);
     for (long nth = 1; nth <= total; ++nth) {
-        SCOPED_TRACE("fopen call " + std::to_string(nth) + " finds its name taken");
+        SCOPED_TRACE(std::string(OperationName(operation)) + " call " + std::to_string(nth) + " finds its name taken");
         Workspace work(*scenario);
-        const FaultedRun faulted = RunWithFault(work, Operation::Open, nth, EEXIST);
+        const FaultedRun faulted = RunWithFault(work, operation, nth, EEXIST);
         ASSERT_TRUE(faulted.hit) << "the fault never landed";
         const BatchRun& run = faulted.run;
         const CallRecord* hit = &*faulted.hit;
         const std::vector<State> states = work.Judge();
         faults::CheckBatchShape(*scenario, work, run, states);
         if (EndsWith(hit->path, ".kob")) continue;   // an input: the batch stops, as checked above
-        EXPECT_EQ(run.stderrText, "LFile::CreateNewFile...fopen: File exists\n") << hit->path;
+        // A rename finding its name taken says nothing: it takes the next one.
+        EXPECT_EQ(run.stderrText, operation == Operation::Open ? "LFile::CreateNewFile...fopen: File exists\n" : "")
+            << hit->path;
         for (std::size_t i = 0; i < states.size(); ++i)
             EXPECT_EQ(states[i], State::Complete) << scenario->entries[i].wave << " after " << hit->path;
         if (HasFailure()) return;
     }
-    std::cout << "[ sweep    ] fopen finding its name taken: " << total << " injection points" << std::endl;
+    std::cout << "[ sweep    ] " << OperationName(operation) << " finding its name taken: " << total
+              << " injection points" << std::endl;
+  }
 }
 
 TEST_F(Sweep, EveryWriteFailingWithAFullDisk) { SweepAll(Operation::Write, ENOSPC); }
@@ -194,3 +209,4 @@ TEST_F(Sweep, EverySeekFailing) { SweepAll(Operation::Seek, EIO); }
 TEST_F(Sweep, EveryPositionQueryFailing) { SweepAll(Operation::Tell, EIO); }
 TEST_F(Sweep, EveryStatusQueryFailing) { SweepAll(Operation::Stat, EIO); }
 TEST_F(Sweep, EveryRemovalFailing) { SweepAll(Operation::Remove, EBUSY); }
+TEST_F(Sweep, EveryRenameFailing) { SweepAll(Operation::Rename, EIO); }

@@ -1,6 +1,7 @@
 // Chosen failures of the file system under a conversion: a name taken just before the output is
 // created, the output folder going away, a close that cannot write out the last bytes, and a
 // small disk that really fills up.
+#include "convert/BatchReport.h"
 #include "platform/runtime/Crt.h"
 #include "tests/faults/Scenario.h"
 
@@ -42,9 +43,9 @@ protected:
 } // namespace
 
 TEST_F(Targeted, ANameTakenJustBeforeItsCreationGivesWayToTheNextFreeName) {
-    // The output's and the listing's names are chosen before the files are made; a file that
-    // appears under one of them in between (another copy of the program at work in the same
-    // folder) is left alone, and the file is made under the next free name instead.
+    // The output's and the listing's names are chosen when they are complete; a file that
+    // appears under one of them just before it is given (another copy of the program at work in
+    // the same folder) is left alone, and the file takes the next free name instead.
     struct Case {
         std::string taken;
         Names outputs;   // what the folder holds besides inputs and user files
@@ -57,11 +58,11 @@ TEST_F(Targeted, ANameTakenJustBeforeItsCreationGivesWayToTheNextFreeName) {
         SCOPED_TRACE(c.taken);
         Workspace work(*scenario);
         crt::testing::Reset();
-        crt::testing::OnCall({Operation::Open, 1, "/" + c.taken},
+        crt::testing::OnCall({Operation::Rename, 1, "/" + c.taken},
                              [&] { WriteFileText(work.Input(c.taken), "someone else's"); });
         const BatchRun run = work.Run(*window);
         crt::testing::Disable();
-        EXPECT_EQ(run.stderrText, "LFile::CreateNewFile...fopen: File exists\n");
+        EXPECT_EQ(run.stderrText, "");
         EXPECT_EQ(ReadFileText(work.Input(c.taken)), "someone else's");
         Names expected{"a.kob", "b.kob", "keep.wav", "notes.txt"};
         expected.insert(expected.end(), c.outputs.begin(), c.outputs.end());
@@ -91,43 +92,49 @@ TEST_F(Targeted, ANameTakenJustBeforeItsCreationGivesWayToTheNextFreeName) {
 }
 
 TEST_F(Targeted, ALinkPutInPlaceOfANewOutputIsNeverFollowed) {
-    // Between the exclusive creation of a file and its first write, someone who may write into
-    // the folder puts a link to a file elsewhere at its name. What the program writes goes into
-    // the file it made, never through the link.
+    // While a file is written under its hidden name, someone who may write into the folder puts
+    // a link to a file elsewhere at that name. What the program writes goes into the file it
+    // made, never through the link, and the link never gets the output's name.
     for (const std::string file : {"keep.1.wav", "keep.1.wav.err"}) {
-        SCOPED_TRACE(file);
-        Workspace work(*scenario);
-        testsupport::TempDir elsewhere;
-        const std::string victim = elsewhere.File("precious");
-        WriteFileText(victim, "not yours to write");
-        crt::testing::Reset();
-        // At the first call on the file after its creation, whatever it is: the close and
-        // reopen of a program that opens the name again, or the first write of one that keeps
-        // the file it made.
-        bool swapped = false;
-        const auto swap = [&] {
-            if (std::exchange(swapped, true)) return;
-            std::filesystem::rename(work.Input(file), elsewhere.File("moved"));
-            std::filesystem::create_symlink(victim, work.Input(file));
-        };
-        for (const Operation operation : {Operation::Close, Operation::Write, Operation::Seek})
-            crt::testing::OnCall({operation, 1, "/" + file}, swap);
-        crt::testing::OnCall({Operation::Open, 2, "/" + file}, swap);
-        work.Run(*window);
-        crt::testing::Disable();
-        EXPECT_TRUE(swapped);
-        EXPECT_EQ(ReadFileText(victim), "not yours to write");
-        EXPECT_TRUE(std::filesystem::is_symlink(work.Input(file)));
-        // The file moved away is the one that was written: whole, as in a clean run.
-        EXPECT_TRUE(ReadFileBytes(elsewhere.File("moved")) == Reference(file));
+        for (const Operation when : {Operation::Write, Operation::Close, Operation::Rename}) {
+            SCOPED_TRACE(file + " at its first " + std::to_string(static_cast<int>(when)));
+            Workspace work(*scenario);
+            testsupport::TempDir elsewhere;
+            const std::string victim = elsewhere.File("precious");
+            WriteFileText(victim, "not yours to write");
+            crt::testing::Reset();
+            std::string hidden;
+            const auto swap = [&] {
+                for (const std::string& name : ListDir(work.Dir()))
+                    if (name.rfind("." + file + ".dudez-", 0) == 0) hidden = name;
+                ASSERT_FALSE(hidden.empty());
+                std::filesystem::rename(work.Input(hidden), elsewhere.File("moved"));
+                std::filesystem::create_symlink(victim, work.Input(hidden));
+            };
+            const std::string pattern = when == Operation::Rename ? "/" + file : "/." + file + ".dudez-*";
+            crt::testing::OnCall({when, 1, pattern}, swap);
+            work.Run(*window);
+            crt::testing::Disable();
+            ASSERT_FALSE(hidden.empty()) << "never swapped";
+            EXPECT_EQ(ReadFileText(victim), "not yours to write");
+            EXPECT_FALSE(std::filesystem::is_symlink(work.Input(file))) << "the link got the output's name";
+            // The file moved away is the one that was written, as far as it got.
+            const testsupport::Bytes moved = ReadFileBytes(elsewhere.File("moved"));
+            const testsupport::Bytes& reference = Reference(file);
+            EXPECT_TRUE(moved.size() <= reference.size() && std::equal(moved.begin(), moved.end(), reference.begin()));
+            if (when == Operation::Rename) {
+                EXPECT_TRUE(moved == reference);
+            }
+        }
     }
 }
 
 TEST_F(Targeted, TheOutputFolderGoingAwayLeavesNothingHalfWritten) {
     // Removed, or replaced by a file, while the first output is being written: at its first
     // damaged block, just before its listing is made (which then fails, and so does the
-    // entry), or when its samples go into the file (after the header, the writer's second
-    // write: the entry ends, its file gone with the folder).
+    // entry), or when its samples go into the file (the file is then written to the end, but
+    // cannot get its name in a folder that is gone). Nothing goes anywhere else: not into the
+    // current directory, not into what now stands at the folder's path.
     for (const bool replaced : {false, true}) {
         for (const bool atListing : {true, false}) {
             SCOPED_TRACE(std::string(replaced ? "replaced by a file" : "removed") +
@@ -135,26 +142,24 @@ TEST_F(Targeted, TheOutputFolderGoingAwayLeavesNothingHalfWritten) {
             Workspace work(*scenario);
             crt::testing::Reset();
             const crt::testing::Trigger trigger = atListing
-                ? crt::testing::Trigger{Operation::Open, 1, "/keep.1.wav.err"}
-                : crt::testing::Trigger{Operation::Write, 2, "/keep.1.wav"};
+                ? crt::testing::Trigger{Operation::Open, 1, "/.keep.1.wav.err.dudez-*"}
+                : crt::testing::Trigger{Operation::Write, 2, "/.keep.1.wav.dudez-*"};
             crt::testing::OnCall(trigger, [&] {
                 std::filesystem::remove_all(work.Dir());
                 if (replaced) WriteFileText(work.Dir(), "a file now");
             });
             const BatchRun run = work.Run(*window);
             crt::testing::Disable();
-            const std::string error = replaced ? "Not a directory" : "No such file or directory";
-            // After the first entry, the next probe finds no folder and falls back to the
-            // current directory; the second input cannot be opened any more: the batch stops.
+            // The folder the program holds is gone, whatever stands at its path now; so is the
+            // second input, which is in it.
+            const std::string error = "No such file or directory";
             const std::string stop = "LFile::OpenDataFork...fopen: " + error + "\nCaught Error: : " + error + "\n";
-            if (atListing) {
-                EXPECT_EQ(run.stderrText, "LFile::CreateNewFile...fopen: " + error + "\n" + NotAKob(work, "a.kob") + stop);
-                EXPECT_EQ(ListDir(work.Cwd()), Names{});
-            } else {
-                EXPECT_EQ(run.stderrText, "LFile::CreateNewFile...fopen: " + error + "\n" + stop);
-                EXPECT_EQ(ListDir(work.Cwd()), (Names{"second.wav"}));
-                EXPECT_EQ(ReadFileBytes(work.Cwd() + "/second.wav"), Reference("second.wav"));
-            }
+            EXPECT_EQ(run.stderrText, (atListing ? "LFile::CreateNewFile...fopen: " + error + "\n" : std::string()) +
+                                          NotAKob(work, "a.kob") + stop);
+            const std::string report = TheBatchReport().Conclude().text;
+            EXPECT_NE(report.find("a.kob: could not write " + work.Input("keep.1.wav") + ": " + error + "\n"),
+                      std::string::npos) << report << "\n" << run.stderrText;
+            EXPECT_EQ(ListDir(work.Cwd()), Names{});
             if (replaced) {
                 EXPECT_EQ(ReadFileText(work.Dir()), "a file now");
             } else {
@@ -171,7 +176,7 @@ TEST_F(Targeted, ACloseThatCannotWriteOutTheLastBytesFailsTheEntry) {
         SCOPED_TRACE(file);
         Workspace work(*scenario);
         crt::testing::Reset();
-        crt::testing::ArmFault({Operation::Close, 1, "/" + file}, ENOSPC);
+        crt::testing::ArmFault({Operation::Close, 1, "/." + file + ".dudez-*"}, ENOSPC);
         const BatchRun run = work.Run(*window);
         crt::testing::Disable();
         EXPECT_EQ(run.stderrText, "LFile::CloseDataFork...fclose: No space left on device\n" + NotAKob(work, "a.kob"));

@@ -180,7 +180,9 @@ TEST_F(Field, AnInputThatCannotBeOpenedIsReportedWithItsOwnReason) {
                                            {"loop-a.kob", "Too many levels of symbolic links"}}) {
         SCOPED_TRACE(c.name);
         const testsupport::Finished run = RunDudez(dir, {c.name});
-        EXPECT_EQ(run.err, "LFile::OpenDataFork...fopen: " + c.reason + "\nCaught Error: : " + c.reason + "\n");
+        // A folder that cannot be opened has no open trace of its own.
+        const std::string trace = c.name.find('/') == std::string::npos ? "LFile::OpenDataFork...fopen: " + c.reason + "\n" : "";
+        EXPECT_EQ(run.err, trace + "Caught Error: : " + c.reason + "\n");
     }
 
     // A file the user may not read: as root, the program runs as nobody for it.
