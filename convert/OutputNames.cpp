@@ -141,8 +141,11 @@ int AccessReason(const FileSpec& output) {
     return errno;
 }
 
-[[noreturn]] void FailProbe(const FileSpec& tried, int reason) {
-    TheBatchReport().CouldNotWrite(ShownPath(tried), reason);
+// The report names the WAVE file that could not be written, not the probe's name.
+[[noreturn]] void FailProbe(FileSpec wave, int reason) {
+    StripAudioExtension(wave);
+    MakeUniqueName(wave, LString255(".wav"));
+    TheBatchReport().CouldNotWrite(ShownPath(wave), reason);
     throw kProbeFailed;
 }
 
@@ -157,15 +160,14 @@ OutputNames ChooseOutputNames(const FileSpec& inputSpec, const KOBEntryHeader& h
     JoinStoredName(names.wave, header);
     NameAfterInputWhenLost(names.wave, inputSpec);
 
-    FileSpec tried = names.wave;
+    FileSpec tried;
     int reason = probe ? ProbeWritable(names.wave, tried) : AccessReason(names.wave);
     if (reason != 0 && TakesNoNewFile(reason)) {
         FallBackToCurrentDirectory(names.wave, folders.fallback);
-        tried = names.wave;
         // A fallback that takes no file either would be probed for ever: give up with its code.
         reason = probe ? ProbeWritable(names.wave, tried) : AccessReason(names.wave);
     }
-    if (reason != 0) FailProbe(tried, reason);
+    if (reason != 0) FailProbe(names.wave, reason);
     StripAudioExtension(names.wave);
     names.stem = names.wave;
     MakeUniqueName(names.wave, LString255(".wav"));

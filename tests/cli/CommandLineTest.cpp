@@ -1,6 +1,7 @@
 // The command line as people give it: names with spaces (from a shell or a file manager), the
 // usual options, the report of what became of each name, the exit status a script reads, and
 // read-only media. Each test runs the real program headless, as a script would.
+#include "tests/cli/Cli.h"
 #include "tests/harness/KobFiles.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/Process.h"
@@ -25,41 +26,11 @@ using testsupport::ReadFileBytes;
 using testsupport::ReadFileText;
 using testsupport::TempDir;
 using Names = std::vector<std::string>;
+using cli::CommandLine;
+using cli::MakeKob;
+using cli::RunDudez;
+using cli::WaveOf;
 
-namespace {
-
-constexpr std::uint32_t kFrames = 3000;
-
-std::string MakeKob(const std::string& path, const std::string& stored, std::uint32_t seed, bool damaged = false) {
-    kobenc::EncodeOptions options;
-    options.blockFrames = 1000;
-    kobenc::KobFile file = kobenc::Encode({kobtest::Music(stored, 2, kFrames, seed)}, options);
-    if (damaged) kobenc::Damage(file.entries[0].blocks[1], kobenc::BlockDamage::DataChecksum);
-    return kobtest::WriteKob(path, file);
-}
-
-Bytes WaveOf(const std::string& stored, std::uint32_t seed) {
-    return kobtest::ExpectedWave(2, 44100, kobtest::Music(stored, 2, kFrames, seed).samples);
-}
-
-// Runs dudez headless with arguments, in the folder cwd.
-testsupport::Finished RunDudez(const std::string& cwd, const Names& arguments) {
-    testsupport::Launch launch;
-    launch.argv = {testsupport::DudezBinary()};
-    launch.argv.insert(launch.argv.end(), arguments.begin(), arguments.end());
-    launch.workingDirectory = cwd;
-    return testsupport::RunToEnd(launch, 60000);
-}
-
-class CommandLine : public testing::Test {
-protected:
-    void SetUp() override {
-        if (testsupport::DudezBinary().empty()) GTEST_SKIP() << "the dudez program was not built";
-    }
-    TempDir dir;
-};
-
-} // namespace
 
 TEST_F(CommandLine, ANameWithSpacesIsOneNameWhenItNamesAFile) {
     // As a shell or a file manager hands it over: one argument, spaces and all, in a folder
@@ -206,6 +177,9 @@ TEST_F(CommandLine, ReadOnlyMediaKeepTheRecordingsNames) {
         chmod(dir.File("disc").c_str(), 0555);
     }
     const testsupport::Finished run = RunDudez(dir.File("here"), {dir.File("disc/tape1.kob"), dir.File("disc/tape2.kob")});
+    // Run from the medium itself, nowhere takes a file: the report says so, not that the file
+    // is damaged.
+    const testsupport::Finished nowhere = RunDudez(dir.File("disc"), {"tape1.kob"});
     const Names disc = ListDir(dir.File("disc"));
     if (mounted) {
         ::umount2(dir.File("disc").c_str(), MNT_DETACH);
@@ -218,4 +192,10 @@ TEST_F(CommandLine, ReadOnlyMediaKeepTheRecordingsNames) {
     EXPECT_TRUE(ReadFileBytes(dir.File("here/song one.wav")) == WaveOf("Song One.AIF", 1));
     EXPECT_TRUE(ReadFileBytes(dir.File("here/song two.wav")) == WaveOf("Song Two.snd", 2));
     EXPECT_NE(run.out.find(dir.File("disc/tape1.kob") + ": wrote song one.wav\n"), std::string::npos) << run.out;
+    EXPECT_EQ(nowhere.code, 1);
+    EXPECT_EQ(nowhere.out.rfind(std::string("tape1.kob: could not write song one.wav: ") +
+                                    (mounted ? "Read-only file system" : "Permission denied") + "\n",
+                                0),
+              0u)
+        << nowhere.out;
 }
