@@ -21,7 +21,10 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iostream>
 #include <thread>
 
 using testsupport::Bytes;
@@ -258,4 +261,62 @@ TEST_F(Field, AThreadThatCannotStartIsReportedAndTheProgramEnds) {
     EXPECT_TRUE(sawNoPlatformThread);
     EXPECT_TRUE(sawNoWorker);
     EXPECT_TRUE(sawRun);
+}
+
+TEST_F(Field, SilenceAHeaderDeclaresCostsNoDiskAndNoTime) {
+    // One entry of 400 bytes, no blocks, declaring a billion frames: the salvage fills them with
+    // silence, which the file system holds as a hole. The file reads the same.
+    kobenc::EntryModel entry;
+    entry.storedName = "Empty.aif";
+    entry.frameCount = 1000000000;
+    kobenc::KobFile file;
+    file.entries.push_back(entry);
+    kobtest::WriteKob(dir.File("hollow.kob"), file);
+    const testsupport::Finished run = RunDudez(dir, {"hollow.kob"});
+    EXPECT_EQ(run.code, 0) << run.out << run.err;
+    struct stat status {};
+    ASSERT_EQ(stat(dir.File("empty.wav").c_str(), &status), 0);
+    EXPECT_EQ(status.st_size, 44 + 2000000000LL);
+    EXPECT_LT(static_cast<long long>(status.st_blocks) * 512, 1 << 20) << "the silence took the disk";
+    std::ifstream wave(dir.File("empty.wav"), std::ios::binary);
+    wave.seekg(1500000000);
+    char samples[4096];
+    wave.read(samples, sizeof samples);
+    EXPECT_EQ(std::count(samples, samples + sizeof samples, '\0'), static_cast<long>(sizeof samples));
+    EXPECT_NE(run.out.find("wrote empty.wav, 1 damaged stretch silenced"), std::string::npos) << run.out;
+}
+
+TEST_F(Field, AProgramKilledMidWayLeavesNoFileThatLooksRestored) {
+    // SIGKILL (or the kernel's out-of-memory killer, or a power cut) gives no chance to clean
+    // up: whatever stays under an output's name must be a whole recording; anything else is
+    // a hidden .NAME.dudez-XXXXXX file.
+    std::vector<kobenc::Recording> recordings;
+    for (std::uint32_t i = 0; i < 6; ++i) recordings.push_back(kobtest::Music("Take " + std::to_string(i) + ".aif", 2, 200000, i));
+    kobtest::WriteKob(dir.File("long.kob"), kobenc::Encode(recordings));
+    int partial = 0;
+    for (int delayMs = 2; delayMs <= 40; delayMs += 2) {
+        SCOPED_TRACE(std::to_string(delayMs) + " ms");
+        TempDir run;
+        std::filesystem::copy_file(dir.File("long.kob"), run.File("long.kob"));
+        testsupport::Launch launch;
+        launch.argv = {testsupport::DudezBinary(), "long.kob"};
+        launch.workingDirectory = run.Path();
+        const pid_t pid = testsupport::StartProcess(launch);
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+        kill(pid, SIGKILL);
+        testsupport::WaitForExit(pid, 10000);
+        for (const std::string& name : ListDir(run.Path())) {
+            if (name == "long.kob") continue;
+            if (name[0] == '.') {
+                EXPECT_NE(name.find(".wav.dudez-"), std::string::npos) << name;
+                ++partial;
+                continue;
+            }
+            const std::size_t i = static_cast<std::size_t>(name[5] - '0');
+            ASSERT_LT(i, recordings.size()) << name;
+            EXPECT_TRUE(ReadFileBytes(run.File(name)) == kobtest::ExpectedWave(2, 44100, recordings[i].samples))
+                << name << " is not whole";
+        }
+    }
+    std::cout << "[ field    ] 20 kills: " << partial << " unfinished files left, each under a hidden name" << std::endl;
 }

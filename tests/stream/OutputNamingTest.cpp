@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/runtime/Crt.h"
 #include "platform/runtime/Kernel.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
@@ -109,6 +110,31 @@ TEST(OutputNaming, CounterSkipsEveryTakenName) {
     EXPECT_EQ(Unique(dir.File("free"), ""), dir.File("free"));
     // Unprintable characters go before anything is tested.
     EXPECT_EQ(Unique(dir.File("pi\tano"), ".wav"), piano + ".5.wav");
+}
+
+TEST(OutputNaming, InAFolderItOpenedTheCounterGoesOnFromTheLastOneGiven) {
+    // Ten thousand recordings of one name must not test ten thousand names each: in a folder
+    // the program opened, the next name starts from the last counter given there.
+    TempDir dir;
+    const int folder = crt::OpenFolder(dir.Path().c_str());
+    ASSERT_GE(folder, 0);
+    const auto next = [&] {
+        FileSpec spec = MakeFileSpec(folder, "take");
+        MakeUniqueName(spec, LString255(".wav"));
+        const std::string name = FileSpecPath(spec);
+        WriteFileText(dir.File(name), "");
+        return name;
+    };
+    EXPECT_EQ(next(), "take.wav");
+    EXPECT_EQ(next(), "take.1.wav");
+    EXPECT_EQ(next(), "take.2.wav");
+    // A name freed meanwhile is not looked at again; names taken since still are.
+    ASSERT_EQ(::unlink(dir.File("take.1.wav").c_str()), 0);
+    WriteFileText(dir.File("take.3.wav"), "");
+    EXPECT_EQ(next(), "take.4.wav");
+    // Given by path, with no folder of the program's, every name is tested from the first.
+    EXPECT_EQ(Unique(dir.File("take"), ".wav"), dir.File("take.1.wav"));
+    crt::CloseFolder(folder);
 }
 
 TEST(OutputNaming, LongNamesAreCutToFitTheTail) {
