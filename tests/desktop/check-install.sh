@@ -63,6 +63,15 @@ else
     fail "share/man/man1/dudez.1 missing"
 fi
 
+# The bash completion, where bash-completion looks for it: it must load and offer the options.
+completion=$prefix/share/bash-completion/completions/dudez
+if [ -f "$completion" ]; then
+    offered=$(bash -c '. "$1"; COMP_WORDS=(dudez --ou); COMP_CWORD=1; _dudez; echo "${COMPREPLY[*]}"' sh "$completion" 2>&1)
+    [ "$offered" = "--output-dir" ] || fail "the bash completion offers '$offered' for --ou"
+else
+    fail "share/bash-completion/completions/dudez missing"
+fi
+
 # The menu entry. The keys below are what file managers and menus need to start the program on
 # KOB files, so they are checked whether or not the validator is there.
 desktop=$prefix/share/applications/dudez.desktop
