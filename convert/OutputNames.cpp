@@ -1,6 +1,7 @@
 #include "convert/OutputNames.h"
 
 #include "convert/BatchReport.h"
+#include "convert/OutputFile.h"
 #include "platform/runtime/Crt.h"
 #include "stream/LFile.h"
 #include "stream/LString255.h"
@@ -110,29 +111,28 @@ void RemoveProbe(const FileSpec& candidate, const struct stat& made) {
     if (crt::unlinkat(candidate.mFolder, name) != 0) std::perror("trying to remove file: ");
 }
 
-// Tries to create (and at once remove) a file of the output's name, made unique, so that a
-// folder that takes no new files is found before anything is written. A candidate that someone
-// else creates first is no sign of such a folder: the next free name is tried. Returns 0, or
-// the reason the folder takes no file (EEXIST when the tries ran out); `tried` is the last
-// name tried.
-int ProbeWritable(const FileSpec& output, FileSpec& tried) {
-    int reason = 0;
-    const bool made = CreateUnderFreeName(output, LString255(), tried, [&](const FileSpec& candidate) {
+// Tries to create (and at once remove) a file beside the output's name, so that a folder that
+// takes no new files is found before anything is written. The probe has a hidden name of its
+// own (".Take.aif.dudez-Xa3kQ9"): a run killed before it is removed leaves nothing that looks
+// like a recording. A name someone else made first is no sign of such a folder: another one is
+// tried. Returns 0, or the reason the folder takes no file (EEXIST when the tries ran out).
+int ProbeWritable(const FileSpec& output) {
+    for (int tries = 0; tries < kNameTries; ++tries) {
+        const FileSpec candidate = TemporaryNameFor(output);
         LFile file(candidate);
         try {
             file.CreateWritableFile(kProbeCreator, kProbeType, 0);
         } catch (std::int32_t) {
-            if (file.GetOpenError() == EEXIST) return false;
-            reason = file.GetOpenError() != 0 ? file.GetOpenError() : EIO;
-            return true;
+            if (file.GetOpenError() == EEXIST) continue;
+            return file.GetOpenError() != 0 ? file.GetOpenError() : EIO;
         }
         struct stat status {};
         const bool known = ::fstat(fileno(file.GetDataFork()), &status) == 0;
         file.CloseDataFork();
         if (known) RemoveProbe(candidate, status);
-        return true;
-    });
-    return made ? reason : EEXIST;
+        return 0;
+    }
+    return EEXIST;
 }
 
 // Without a probe: whether a file could be made in the folder now.
@@ -160,12 +160,11 @@ OutputNames ChooseOutputNames(const FileSpec& inputSpec, const KOBEntryHeader& h
     JoinStoredName(names.wave, header);
     NameAfterInputWhenLost(names.wave, inputSpec);
 
-    FileSpec tried;
-    int reason = probe ? ProbeWritable(names.wave, tried) : AccessReason(names.wave);
+    int reason = probe ? ProbeWritable(names.wave) : AccessReason(names.wave);
     if (reason != 0 && TakesNoNewFile(reason)) {
         FallBackToCurrentDirectory(names.wave, folders.fallback);
         // A fallback that takes no file either would be probed for ever: give up with its code.
-        reason = probe ? ProbeWritable(names.wave, tried) : AccessReason(names.wave);
+        reason = probe ? ProbeWritable(names.wave) : AccessReason(names.wave);
     }
     if (reason != 0) FailProbe(names.wave, reason);
     StripAudioExtension(names.wave);
