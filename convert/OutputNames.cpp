@@ -104,7 +104,8 @@ void RemoveProbe(const FileSpec& candidate, const struct stat& made) {
     char name[kPathTextSize];
     FileSpecPathText(candidate, name);
     struct stat now {};
-    if (crt::fstatat(candidate.mFolder, name, &now) != 0 || now.st_dev != made.st_dev || now.st_ino != made.st_ino) {
+    if (crt::fstatat(candidate.mFolder, name, &now) != 0) return;   // gone already (the end of the program took it)
+    if (now.st_dev != made.st_dev || now.st_ino != made.st_ino) {
         std::fprintf(stderr, "trying to remove file: : the probe %s was replaced\n", name);
         return;
     }

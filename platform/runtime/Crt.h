@@ -68,7 +68,8 @@ int RenameNoReplace(int folder, const char* from, const char* to, const char* al
 int RenameUnfinished(int folder, const char* from, const char* to);
 // Sets the length of the stream's file (after writing out what it holds); counts as a write.
 int ftruncate(std::FILE* stream, long long length);
-// The status of a name in a folder, not following a link (lstat).
+// The status of a name in a folder, not following a link (lstat). Not in the test facility's
+// call log.
 int fstatat(int folder, const char* name, struct stat* status);
 
 // Opens the folder at path once, for the *at calls (a descriptor that reads nothing). Returns
