@@ -45,6 +45,14 @@ public:
     void Start(std::size_t index);
     // For the name being converted.
     void Wrote(const Output& output);
+    // Under --rescue, how the recording written last came back: "" when from an entry that
+    // passed its tests (its line then says restored whole, or with its damaged stretches),
+    // else what was inferred (its line says rescued, and that).
+    void Described(const std::string& how);
+    // Under --rescue, something of the name being converted that could not be restored.
+    void NotFound(const std::string& what);
+    // A file refused without --rescue that holds the signatures of entries or blocks.
+    void MayRescue();
     // Ends the name being converted; `error` is the reason of CannotOpen.
     void End(Outcome outcome, int error = 0);
     // Every name after the current one: not converted, the list ended early.
@@ -70,6 +78,9 @@ private:
         Outcome outcome = Outcome::NotReached;
         int error = 0;
         std::vector<Output> outputs;
+        std::vector<std::pair<std::size_t, std::string>> described;   // output index, how
+        std::vector<std::string> notFound;
+        bool mayRescue = false;
     };
 
     // The two halves of Conclude(); the caller holds the lock.

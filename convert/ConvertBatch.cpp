@@ -1,7 +1,9 @@
 #include "convert/ConvertBatch.h"
 
 #include "convert/BatchReport.h"
+#include "convert/BlockScanner.h"
 #include "convert/ConvertFile.h"
+#include "convert/RunOptions.h"
 #include "platform/runtime/Startup.h"
 #include "platform/Windows.h"
 #include "stream/FileSpec.h"
@@ -89,6 +91,7 @@ void ConvertNames(char* text) {
                 ConvertFile(*input, spec);
                 report.End(BatchReport::Outcome::Converted);
             } catch (std::int32_t) {
+                if (!TheRunOptions().rescue && HoldsSignatures(*input)) report.MayRescue();
                 report.End(BatchReport::Outcome::NotKob);
                 ReportFailure(token);   // the whole name from the command line, not the 254 kept
             }

@@ -1,0 +1,334 @@
+#include "convert/RescueFile.h"
+
+#include "convert/BatchReport.h"
+#include "convert/BlockQueue.h"
+#include "convert/BlockScanner.h"
+#include "convert/ConvertFile.h"
+#include "convert/RescueBlocks.h"
+#include "convert/RescueSession.h"
+#include "decode/Checksum16.h"
+#include "platform/runtime/ByteOrder.h"
+#include "stream/HeapBlock.h"
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr std::int32_t kEndOfFile = 6;
+constexpr std::uint32_t kAssumedRate = 44100;
+// The most frames a recording found by its blocks may have: a WAVE file of one channel stays
+// within 2^31 - 1 bytes.
+constexpr std::int64_t kMostFrames = (std::int64_t{INT32_MAX} - 44) / 2;
+
+std::string At(std::int64_t position) { return "at byte " + std::to_string(position); }
+
+const char* WhyRefused(std::int32_t code) {
+    switch (code) {
+    case kCodeBadEntryMagic: return "its magic is wrong";
+    case kCodeBadFormatTag: return "its format tag is wrong";
+    case kCodeBadVersion: return "its version is unknown";
+    case kCodeBadHeaderChecksum: return "its checksum fails";
+    default: return "it cannot be read";
+    }
+}
+
+bool Readable(const std::string& name) {
+    if (name.empty()) return false;
+    for (const char c : name)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return false;
+    return true;
+}
+
+bool PlausibleRate(std::uint32_t rate) { return rate >= 1000 && rate <= 1000000; }
+
+// The KOB file's name without its folder and extension, for recordings found without a name.
+std::string KobStem(const FileSpec& spec) {
+    std::string path = FileSpecPath(spec);
+    path = path.substr(path.rfind('/') + 1);
+    const std::size_t dot = path.rfind('.');
+    if (dot != std::string::npos && dot > 0) path.resize(dot);
+    return path;
+}
+
+// What a run of good blocks from a position on holds: what a recording of it would take.
+struct Survey {
+    std::int64_t first = -1;   // the first block's position
+    std::int64_t end = -1;     // the end of the last block's bytes
+    std::int64_t blocks = 0;
+    std::uint16_t channels = 0;
+    std::int64_t frames = 0;   // the end of the furthest block
+    bool anyGood = false;      // some block's data passed its checksum
+};
+
+class Rescuer {
+public:
+    Rescuer(LStream& input, const FileSpec& inputSpec, const EntryConverter& convert)
+        : mInput(input), mInputSpec(inputSpec), mConvert(convert), mBuffers(2 * (kBlockLimit + 1)) {
+        mBlock.packed = mBuffers.Bytes();
+        mBlock.samples = mBuffers.Bytes() + kBlockLimit + 1;
+    }
+
+    void Run() {
+        ActiveRescue active(mSession);
+        try {
+            FollowChain(FindFirstEntry(mInput));
+        } catch (std::int32_t code) {
+            if (code != kEndOfFile) throw;
+            mSession.Missing("no entry header passed its tests where the search for the first one looked");
+            Failed(kEndOfFile);
+        }
+        SearchWholeFile();
+        for (const auto& [position, why] : mUnused)
+            if (!mUsedHeaders.count(position))
+                mSession.Missing("the entry header " + At(position) + " " + why + ", and no blocks were found for it");
+        for (const std::string& line : mSession.MissingLines()) TheBatchReport().NotFound(line);
+        if (mOutputs == 0 && mFailure != 0) throw mFailure;
+    }
+
+private:
+    void Failed(std::int32_t code) {
+        if (mFailure == 0) mFailure = code;
+    }
+
+    enum class HeaderRead { kWhole, kNone, kCut };
+    HeaderRead ReadHeader(std::int64_t position, KOBEntryHeader& header) {
+        std::memset(header.mBytes, 0, sizeof header.mBytes);
+        if (position >= kPositionLimit) return HeaderRead::kNone;
+        mInput.SetMarker(static_cast<std::int32_t>(position), 0);
+        std::int32_t count = KOBEntryHeader::kSize;
+        const std::int32_t result = mInput.GetBytes(header.mBytes, count);
+        if (count == 0 && (result == 0 || result == kEndOfFile)) return HeaderRead::kNone;
+        if (result != 0 && result != kEndOfFile) throw result;
+        return count < KOBEntryHeader::kSize ? HeaderRead::kCut : HeaderRead::kWhole;
+    }
+
+    bool HeaderPasses(std::int64_t position) {
+        KOBEntryHeader header;
+        return ReadHeader(position, header) == HeaderRead::kWhole && CheckEntryHeader(header) == 0;
+    }
+
+    // The chain from the entry header at `position`, as the plain reader follows it, but a
+    // damaged header ends only the chain.
+    void FollowChain(std::int64_t position) {
+        for (;;) {
+            if (!mVisited.insert(position).second) {
+                mSession.Missing("the chain of entries comes back to the entry header " + At(position));
+                Failed(kEndOfFile);
+                return;
+            }
+            KOBEntryHeader header;
+            const HeaderRead read = ReadHeader(position, header);
+            if (read == HeaderRead::kNone) return;
+            if (read == HeaderRead::kCut) {
+                CutOffHeader(position);
+                return;
+            }
+            const std::int32_t code = CheckEntryHeader(header);
+            if (code == 0) {
+                mSession.GoodEntry(position, header.sampleRate());
+                mConvert(header);
+                ++mOutputs;
+                TheBatchReport().Described("");
+            } else {
+                UseDamagedHeader(position, header, code);
+                // Only a header that passes its tests is followed from a damaged one.
+                if (header.nextEntry() == 0 || !HeaderPasses(header.nextEntry())) return;
+            }
+            position = header.nextEntry();
+            if (position == 0) return;
+        }
+    }
+
+    void CutOffHeader(std::int64_t position) {
+        Failed(kEndOfFile);
+        if (mSession.DamagedHeader(position, -1)) mUnused.emplace_back(position, "is cut off by the end of the file");
+    }
+
+    // An entry header that fails its tests is used for the blocks where it says they start,
+    // when they bear it out. Each such header is tried once, and at most as many as the session
+    // keeps: each try may search a stretch of the file.
+    void UseDamagedHeader(std::int64_t position, const KOBEntryHeader& header, std::int32_t code) {
+        Failed(code);
+        if (!mSession.DamagedHeader(position, header.blockDataOffset())) return;
+        mUnused.emplace_back(position, std::string("fails its tests (") + WhyRefused(code) + ")");
+        RescueRun(header.blockDataOffset(), position, &header, true);
+    }
+
+    // Walks the run of blocks from `start` as a recording there would take them, reading only
+    // headers, and decoding until one block's data passes its checksum.
+    Survey Walk(std::int64_t start, std::int64_t searchUntil) {
+        Survey survey;
+        mInput.SetMarker(static_cast<std::int32_t>(start), 0);
+        RescueBlocks blocks(mInput, static_cast<std::uint32_t>(kMostFrames), 255, mSession, RescueBlocks::kSurvey);
+        blocks.SearchUntil(searchUntil);
+        while (blocks.FindNext()) {
+            const std::int64_t at = blocks.Found();
+            KOBBlockHeader& header = mBlock.header;
+            if (!PeekBlockHeader(mInput, at, header)) break;
+            const std::uint16_t packed = header.packedLength();
+            if (!survey.anyGood) {
+                std::int32_t got = packed;
+                const std::int32_t result = packed ? mInput.GetBytes(mBlock.packed, got) : 0;
+                mBlock.status = result;
+                mBlock.headerGood = true;
+                mBlock.shortData = got < packed;
+                DecodeQueuedBlock(mBlock);
+                survey.anyGood = !mBlock.damaged;
+            }
+            blocks.Took(header);
+            if (survey.first < 0) {
+                survey.first = at;
+                mBlockStartedLate = header.startFrame() > 0;
+            }
+            survey.end = at + KOBBlockHeader::kSize + packed;
+            ++survey.blocks;
+            survey.channels = std::max<std::uint16_t>(survey.channels, header.channel());
+            survey.frames = std::max<std::int64_t>(survey.frames, header.startFrame() + header.unpackedLength() / 2);
+            mInput.SetMarker(static_cast<std::int32_t>(std::min(survey.end, kPositionLimit - 1)), 0);
+        }
+        return survey;
+    }
+
+    // Makes a recording of the run of blocks from `start`, if it holds a block worth writing.
+    // `hint` is an entry header that failed its tests and may tell the run's name, rate and
+    // length; with `exact`, the run must begin at `start` (where the header says). Returns the
+    // end of what was looked at.
+    std::int64_t RescueRun(std::int64_t start, std::int64_t hintPosition, const KOBEntryHeader* hint, bool exact) {
+        if (start < 0 || start >= mInput.GetLength() || mSession.claimed.EndOf(start) >= 0) return start + 1;
+        // Where a header says its blocks start, the first of them is looked for no further than
+        // a block could stand from there.
+        const Survey survey = Walk(start, exact ? start + RescueBlocks::kSlack + 1 : kPositionLimit);
+        // A header's block position is borne out by a good block there, or, when the first
+        // blocks are lost, by a run near it whose frames do not start at 0.
+        const bool near = survey.first == start ||
+                          (survey.first - start <= RescueBlocks::kSlack && mBlockStartedLate);
+        if (survey.blocks == 0 || (exact && !near)) return start + 1;
+        if (!survey.anyGood) {
+            mSession.Missing("the blocks from byte " + std::to_string(survey.first) + " to " +
+                             std::to_string(survey.end) + " all fail their data checksums");
+            return survey.end;
+        }
+
+        std::vector<std::string> how;
+        std::uint32_t frames = static_cast<std::uint32_t>(survey.frames);
+        std::optional<std::uint32_t> rate;
+        std::string name;
+        if (hint) {
+            how.push_back("its entry header damaged");
+            const bool borneOut = hint->channelCount() == survey.channels && hint->frameCount() >= survey.frames &&
+                                  hint->bytesPerSample() == 2 &&
+                                  std::int64_t{hint->frameCount()} * hint->channelCount() * 2 + 44 <= INT32_MAX;
+            if (borneOut) frames = hint->frameCount();
+            else how.push_back("channels and length taken from its blocks");
+            if (PlausibleRate(hint->sampleRate())) rate = hint->sampleRate();
+            if (Readable(hint->storedName())) name = hint->storedName();
+        } else {
+            how.push_back("found without its entry header, channels and length taken from its blocks");
+        }
+        if (!rate) {
+            rate = mSession.NeighbourRate(survey.first);
+            how.push_back(rate ? "sample rate taken from a neighbouring entry" : "sample rate assumed to be 44100");
+            if (!rate) rate = kAssumedRate;
+        }
+        if (name.empty()) {
+            name = KobStem(mInputSpec) + ".rescued." + std::to_string(mSession.NextRescuedNumber());
+            how.push_back("named after the KOB file");
+        }
+        if (std::int64_t{frames} * survey.channels * 2 + 44 > INT32_MAX) {
+            mSession.Missing("the blocks from byte " + std::to_string(survey.first) + " would make a file over 2 GiB");
+            return survey.end;
+        }
+
+        KOBEntryHeader header;
+        std::memset(header.mBytes, 0, sizeof header.mBytes);
+        byteorder::PutBE32(header.mBytes + 0, kEntryMagic);
+        byteorder::PutBE32(header.mBytes + 4, kEntryFormatTag);
+        header.mBytes[10] = kEntryVersionMajor;
+        const std::size_t length = std::min<std::size_t>(name.size(), 254);
+        header.mBytes[36] = static_cast<std::uint8_t>(length);
+        std::memcpy(header.mBytes + 37, name.data(), length);
+        byteorder::PutBE32(header.mBytes + 292, *rate);
+        byteorder::PutBE32(header.mBytes + 296, frames);
+        byteorder::PutBE16(header.mBytes + 300, survey.channels);
+        byteorder::PutBE16(header.mBytes + 302, 2);
+        byteorder::PutBE32(header.mBytes + 304, static_cast<std::uint32_t>(survey.end - survey.first));
+        byteorder::PutBE32(header.mBytes + 308, static_cast<std::uint32_t>(survey.first));
+        byteorder::PutBE16(header.mBytes + 8, Checksum16(header.mBytes, KOBEntryHeader::kSize));
+
+        mConvert(header);
+        ++mOutputs;
+        if (hint) mUsedHeaders.insert(hintPosition);
+        std::string words;
+        for (const std::string& part : how) words += (words.empty() ? "" : "; ") + part;
+        TheBatchReport().Described(words);
+        return survey.end;
+    }
+
+    // A header that failed its tests and may belong to the run of blocks starting at `start`:
+    // one whose block position is `start`, or the 400 bytes right in front of it when they look
+    // like a header (its signature half there, or its block position right).
+    std::optional<std::pair<std::int64_t, KOBEntryHeader>> HintFor(std::int64_t start) {
+        KOBEntryHeader header;
+        if (const std::int64_t position = mSession.DamagedHeaderFor(start);
+            position >= 0 && ReadHeader(position, header) != HeaderRead::kNone)
+            return std::pair{position, header};
+        const std::int64_t before = start - KOBEntryHeader::kSize;
+        if (before >= 0 && ReadHeader(before, header) == HeaderRead::kWhole &&
+            (header.magic() == kEntryMagic || header.formatTag() == kEntryFormatTag || header.blockDataOffset() == start))
+            return std::pair{before, header};
+        return std::nullopt;
+    }
+
+    void SearchWholeFile() {
+        for (std::int64_t position = 0;;) {
+            const SignatureFind find = FindSignature(mInput, position);
+            if (find.kind == SignatureFind::Kind::kNone) return;
+            position = find.position + 1;
+            if (find.kind == SignatureFind::Kind::kEntry) {
+                if (mVisited.count(find.position)) continue;
+                KOBEntryHeader header;
+                const HeaderRead read = ReadHeader(find.position, header);
+                const std::int32_t code = read == HeaderRead::kWhole ? CheckEntryHeader(header) : kEndOfFile;
+                if (code == 0) {
+                    FollowChain(find.position);
+                } else if (read == HeaderRead::kWhole) {
+                    UseDamagedHeader(find.position, header, code);
+                } else {
+                    CutOffHeader(find.position);
+                }
+                continue;
+            }
+            if (const std::int64_t end = mSession.claimed.EndOf(find.position); end >= 0) {
+                position = end;
+                continue;
+            }
+            const auto hint = HintFor(find.position);
+            position = std::max(position, RescueRun(find.position, hint ? hint->first : -1, hint ? &hint->second : nullptr, false));
+        }
+    }
+
+    LStream& mInput;
+    const FileSpec& mInputSpec;
+    const EntryConverter& mConvert;
+    RescueSession mSession;
+    std::set<std::int64_t> mVisited;   // entry headers looked at
+    // Damaged entry headers and what is wrong with them, and those a recording came from.
+    std::vector<std::pair<std::int64_t, std::string>> mUnused;
+    std::set<std::int64_t> mUsedHeaders;
+    HeapBlock mBuffers;                // one block's packed data and samples, for the survey
+    QueuedBlock mBlock;
+    bool mBlockStartedLate = false;    // the last run walked begins after frame 0
+    long mOutputs = 0;
+    std::int32_t mFailure = 0;         // the first failure's code
+};
+
+} // namespace
+
+void RescueFile(LStream& input, const FileSpec& inputSpec, const EntryConverter& convert) {
+    Rescuer(input, inputSpec, convert).Run();
+}
