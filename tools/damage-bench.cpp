@@ -1,6 +1,7 @@
 // damage-bench: how much of a damaged KOB file dudez restores, with and without --rescue.
 //
 //     damage-bench path/to/dudez [trials]
+//     damage-bench --search FILE      // the speed of the searches over FILE (SearchSpeed.h)
 //
 // Builds archives of three recordings each with the encoder (sounds like the ALSA test sounds,
 // mono 48 kHz, and stereo music, in blocks of 2,048 frames; more archives with other block sizes
@@ -10,6 +11,7 @@
 // that came back bit-exact and the number of samples that came back wrong. See
 // tools/damagebench/Scoring.h for what counts.
 #include "tools/damagebench/Scoring.h"
+#include "tools/damagebench/SearchSpeed.h"
 #include "tools/kobenc/KobEncoder.h"
 #include "tools/kobenc/KobSerialiser.h"
 #include "tools/kobenc/SyntheticMusic.h"
@@ -245,10 +247,11 @@ std::string Percent(const Score& s) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: damage-bench path/to/dudez [trials]\n");
+    if (argc < 2 || (std::string(argv[1]) == "--search" && argc != 3)) {
+        std::fprintf(stderr, "usage: damage-bench path/to/dudez [trials]\n       damage-bench --search FILE\n");
         return 2;
     }
+    if (std::string(argv[1]) == "--search") return damagebench::PrintSearchSpeeds(argv[2]);
     const std::string dudez = std::filesystem::absolute(argv[1]).string();
     const int trials = argc > 2 ? std::atoi(argv[2]) : 10;
     char pattern[] = "/tmp/damage-bench-XXXXXX";
