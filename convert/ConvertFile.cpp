@@ -159,7 +159,7 @@ void ConvertBlocks(LStream& input, const KOBEntryHeader& header, LWaveFile& writ
         }
         const KOBBlockHeader& blockHeader = block.header;
         const std::int32_t frames = blockHeader.unpackedLength() / 2;
-        if (rescue) rescue->Written(blockHeader, listing);
+        if (rescue) rescue->Written(blockHeader, block.damaged, listing);
         if (block.damaged) {
             listing.AddStretch(static_cast<std::int32_t>(blockHeader.startFrame()),
                                static_cast<std::int32_t>(blockHeader.startFrame() + static_cast<std::uint32_t>(frames)),

@@ -46,14 +46,19 @@ void RescueBlocks::Took(const KOBBlockHeader& header) {
     mTaken[header.channel()] = header.startFrame() + header.unpackedLength() / 2;
     mExpected = end;
     mUntil = INT64_MAX;
-    if (mMode == kClaim) mSession.claimed.Add(mFound, end);
+    if (mMode == kClaim) mTakenPositions.push_back(mFound);
 }
 
 std::int32_t RescueBlocks::ListedChannel(std::uint8_t channel) const {
     return mChannelCount > 1 ? channel : DamageListing::kNoChannel;
 }
 
-void RescueBlocks::Written(const KOBBlockHeader& header, DamageListing& listing) {
+void RescueBlocks::Written(const KOBBlockHeader& header, bool damaged, DamageListing& listing) {
+    if (!mTakenPositions.empty()) {
+        const std::int64_t at = mTakenPositions.front();
+        mTakenPositions.pop_front();
+        mSession.claimed.Add(at, at + KOBBlockHeader::kSize + (damaged ? 0 : header.packedLength()));
+    }
     const std::uint8_t channel = header.channel();
     const std::int64_t start = header.startFrame();
     if (start > mWritten[channel])

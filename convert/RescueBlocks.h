@@ -24,6 +24,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 
 class RescueBlocks {
 public:
@@ -52,9 +53,10 @@ public:
     // The bytes between blocks taken that held nothing to take.
     std::int64_t SkippedBytes() const { return mSkipped; }
 
-    // Before a block of the entry is written: lists the silence its channel had since the last
-    // block written for it.
-    void Written(const KOBBlockHeader& header, DamageListing& listing);
+    // Before a block of the entry is written, in the order they were taken: lists the silence
+    // its channel had since the last block written for it, and claims the block's bytes; only
+    // its header's when its data failed its checksum, as then its length may be the damage's.
+    void Written(const KOBBlockHeader& header, bool damaged, DamageListing& listing);
     // At the end of the entry: lists each channel's silence from its last block up to `end`.
     void ListUnwritten(DamageListing& listing, std::int64_t end);
 
@@ -73,4 +75,5 @@ private:
     std::int64_t mUntil = INT64_MAX;
     std::array<std::int64_t, 256> mTaken{};     // per channel: the end of its last block taken
     std::array<std::int64_t, 256> mWritten{};   // per channel: the end of its last block written
+    std::deque<std::int64_t> mTakenPositions;   // of the blocks taken and not yet written
 };

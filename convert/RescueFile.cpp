@@ -155,7 +155,10 @@ private:
     void UseDamagedHeader(std::int64_t position, const KOBEntryHeader& header, std::int32_t code) {
         Failed(code);
         if (!mSession.DamagedHeader(position, header.blockDataOffset())) return;
-        mUnused.emplace_back(position, std::string("fails its tests (") + WhyRefused(code) + ")");
+        // Without its signature it may be no header at all: a damaged chain's wrong position.
+        const bool signature = code != kCodeBadEntryMagic && code != kCodeBadFormatTag;
+        mUnused.emplace_back(position, signature ? std::string("fails its tests (") + WhyRefused(code) + ")"
+                                                 : std::string("is not there: ") + WhyRefused(code));
         RescueRun(header.blockDataOffset(), position, &header, true);
     }
 

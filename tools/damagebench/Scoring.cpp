@@ -37,9 +37,11 @@ std::vector<Stretch> ReadListing(const std::string& path) {
     const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     std::vector<Stretch> stretches;
     std::size_t at = 0;
+    // Items follow each other without separators: a number ends where the next "128/" item
+    // begins (the first '/' after it, less "128") or at the line's end.
     auto number = [&](std::size_t& i) {
-        std::size_t end = i;
-        while (end < text.size() && (std::isdigit(static_cast<unsigned char>(text[end])) || text[end] == '-')) ++end;
+        const std::size_t slash = text.find('/', i), line = text.find('\r', i);
+        const std::size_t end = line < slash ? line : slash - 3;
         const long value = std::stol(text.substr(i, end - i));
         i = end;
         return value;
@@ -109,6 +111,8 @@ Score ScoreOutputs(const std::vector<Original>& originals, const IntactMap& inta
                     if (value != 0 || !listedSilent(frame, channel)) restored[static_cast<std::size_t>(best)][i] = true;
                 } else if (value != 0) {
                     ++score.wrong;
+                } else if (!listedSilent(frame, channel)) {
+                    ++score.unlisted;
                 }
             }
         }

@@ -30,6 +30,8 @@ struct Score {
     std::uint64_t intact = 0;     // intact samples that are not zero
     std::uint64_t restored = 0;   // of those, restored bit-exact
     std::uint64_t wrong = 0;      // output samples that are neither right nor silence
+    // Output samples silenced where the original is not silent, that no listing line covers.
+    std::uint64_t unlisted = 0;
 };
 
 Score ScoreOutputs(const std::vector<Original>& originals, const IntactMap& intact, const std::string& folder);
