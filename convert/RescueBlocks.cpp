@@ -27,16 +27,19 @@ bool RescueBlocks::FindNext() {
     if (PeekBlockHeader(mInput, here, header) && BlockHeaderStatus(header) == kBlockGood && Fits(here, header)) {
         mFound = here;
     } else {
-        // From here itself: an entry's signature here, or a good block that does not fit, ends
-        // the entry as surely as one further on.
-        const SignatureFind find = FindSignature(mInput, here, mUntil);
+        // From the data of the block before: its length may be the damage's (its header check
+        // is only 8 bits, and its data may have lost bytes), and then it spans the next blocks.
+        // From here itself when there is none: an entry's signature here, or a good block that
+        // does not fit, ends the entry as surely as one further on.
+        const std::int64_t from = mLastData >= 0 ? std::min(mLastData, here) : here;
+        const SignatureFind find = FindSignature(mInput, from, mUntil);
         if (find.kind != SignatureFind::Kind::kBlock || !Fits(find.position, find.header)) {
             mFound = -1;
             return false;
         }
         mFound = find.position;
     }
-    mSkipped += mFound - mExpected;
+    mSkipped += std::max<std::int64_t>(mFound - mExpected, 0);
     mInput.SetMarker(static_cast<std::int32_t>(mFound), 0);
     return true;
 }
@@ -45,6 +48,7 @@ void RescueBlocks::Took(const KOBBlockHeader& header) {
     const std::int64_t end = mFound + KOBBlockHeader::kSize + header.packedLength();
     mTaken[header.channel()] = header.startFrame() + header.unpackedLength() / 2;
     mExpected = end;
+    mLastData = mFound + KOBBlockHeader::kSize;
     mUntil = INT64_MAX;
     if (mMode == kClaim) mTakenPositions.push_back(mFound);
 }

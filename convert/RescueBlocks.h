@@ -71,6 +71,7 @@ private:
     Mode mMode;
     std::int64_t mExpected;        // where the next block would stand, read back to back
     std::int64_t mFound = -1;      // the block FindNext found
+    std::int64_t mLastData = -1;   // where the data of the last block taken starts
     std::int64_t mSkipped = 0;
     std::int64_t mUntil = INT64_MAX;
     std::array<std::int64_t, 256> mTaken{};     // per channel: the end of its last block taken

@@ -131,9 +131,11 @@ private:
             const std::int32_t code = CheckEntryHeader(header);
             if (code == 0) {
                 mSession.GoodEntry(position, header.sampleRate());
-                mConvert(header);
+                KOBEntryHeader used = header;
+                const bool moved = BlocksMoved(position, used);
+                mConvert(used);
                 ++mOutputs;
-                TheBatchReport().Described("");
+                TheBatchReport().Described(moved ? "its blocks found right behind its header, not where it says" : "");
             } else {
                 UseDamagedHeader(position, header, code);
                 // Only a header that passes its tests is followed from a damaged one.
@@ -142,6 +144,24 @@ private:
             position = header.nextEntry();
             if (position == 0) return;
         }
+    }
+
+    // A header that passes its tests but whose blocks are not where it says, as when bytes were
+    // lost or inserted in front of it: when the first block of an entry stands right behind it
+    // instead, that is where its blocks are read from.
+    bool BlocksMoved(std::int64_t position, KOBEntryHeader& header) {
+        KOBBlockHeader block;
+        const auto fits = [&](const KOBBlockHeader& b) {
+            return BlockHeaderStatus(b) == kBlockGood && b.channel() >= 1 && b.channel() <= header.channelCount() &&
+                   b.startFrame() < header.frameCount();
+        };
+        if (PeekBlockHeader(mInput, header.blockDataOffset(), block) && fits(block)) return false;
+        const std::int64_t behind = position + KOBEntryHeader::kSize;
+        if (behind == header.blockDataOffset() || !PeekBlockHeader(mInput, behind, block) || !fits(block) ||
+            block.channel() != 1 || block.startFrame() != 0 || mSession.claimed.EndOf(behind) >= 0)
+            return false;
+        byteorder::PutBE32(header.mBytes + 308, static_cast<std::uint32_t>(behind));
+        return true;
     }
 
     void CutOffHeader(std::int64_t position) {
@@ -154,11 +174,13 @@ private:
     // keeps: each try may search a stretch of the file.
     void UseDamagedHeader(std::int64_t position, const KOBEntryHeader& header, std::int32_t code) {
         Failed(code);
+        // Without either half of its signature it is no header, only where a chain led.
+        if (header.magic() != kEntryMagic && header.formatTag() != kEntryFormatTag) {
+            mSession.Missing("the chain of entries leads to byte " + std::to_string(position) + ", where no entry header stands");
+            return;
+        }
         if (!mSession.DamagedHeader(position, header.blockDataOffset())) return;
-        // Without its signature it may be no header at all: a damaged chain's wrong position.
-        const bool signature = code != kCodeBadEntryMagic && code != kCodeBadFormatTag;
-        mUnused.emplace_back(position, signature ? std::string("fails its tests (") + WhyRefused(code) + ")"
-                                                 : std::string("is not there: ") + WhyRefused(code));
+        mUnused.emplace_back(position, std::string("fails its tests (") + WhyRefused(code) + ")");
         RescueRun(header.blockDataOffset(), position, &header, true);
     }
 
@@ -222,7 +244,7 @@ private:
         std::optional<std::uint32_t> rate;
         std::string name;
         if (hint) {
-            how.push_back("its entry header damaged");
+            how.push_back(CheckEntryHeader(*hint) == 0 ? "its blocks not where its entry header says" : "its entry header damaged");
             const bool borneOut = hint->channelCount() == survey.channels && hint->frameCount() >= survey.frames &&
                                   hint->bytesPerSample() == 2 &&
                                   std::int64_t{hint->frameCount()} * hint->channelCount() * 2 + 44 <= INT32_MAX;

@@ -295,6 +295,7 @@ int main(int argc, char** argv) {
                         for (const auto& f : std::filesystem::directory_iterator(kept)) std::filesystem::copy(f.path(), folder);
                     }
                     const Score score = damagebench::ScoreOutputs(archives[a].originals, intact, folder);
+                    if (score.wrong && std::getenv("DAMAGE_BENCH_KEEP")) std::fprintf(stderr, "wrong in run %d %s\n", runs, rescue ? "rescue" : "plain");
                     Score& sum = rescue ? rescued : plain;
                     sum.intact += score.intact;
                     sum.restored += score.restored;
