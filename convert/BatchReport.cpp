@@ -127,6 +127,9 @@ std::string BatchReport::Text() const {
             ++converted;
             bool anyDamage = false;
             for (const Output& output : entry.outputs) anyDamage = anyDamage || output.damagedStretches > 0;
+            // Under --rescue: a recording rescued, or something not found, is damage too.
+            for (const auto& described : entry.described) anyDamage = anyDamage || !described.second.empty();
+            anyDamage = anyDamage || !entry.notFound.empty();
             damaged += anyDamage;
             if (entry.outputs.empty()) text += entry.name + ": holds no recording\n";
             break;
