@@ -250,14 +250,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (IsEntryStart(file.data() + at) && DeclaredSampleBytes(file.data() + at) > limits.maxSampleBytes)
             fuzzcheck::Fail("the fix-ups left an entry over the sample cap", std::to_string(at));
     const std::string inputPath = b.in + "/" + kInputName;
-    {
-        std::ofstream out(inputPath, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
-        if (!out) fuzzcheck::Fail("cannot write the input", inputPath);
-    }
 
     const FileSpec spec = MakeFileSpec(inputPath);
     const auto convert = [&](const GoodBlocks* rescued) {
+        {
+            std::ofstream out(inputPath, std::ios::binary | std::ios::trunc);
+            out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+            if (!out) fuzzcheck::Fail("cannot write the input", inputPath);
+        }
         window.SetFileName("");
         TheRunOptions().rescue = rescued != nullptr;
         bool threw = false;
