@@ -2,6 +2,7 @@
 //
 //     damage-bench path/to/dudez [trials]
 //     damage-bench --search FILE      // the speed of the searches over FILE (SearchSpeed.h)
+//     damage-bench --music FILE SECONDS   // writes a KOB file of stereo music that long
 //
 // Builds archives of three recordings each with the encoder (sounds like the ALSA test sounds,
 // mono 48 kHz, and stereo music, in blocks of 2,048 frames; more archives with other block sizes
@@ -252,6 +253,15 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (std::string(argv[1]) == "--search") return damagebench::PrintSearchSpeeds(argv[2]);
+    if (std::string(argv[1]) == "--music" && argc == 4) {
+        const auto frames = static_cast<std::uint32_t>(44100 * std::atoi(argv[3]));
+        kobenc::EncodeOptions options;
+        options.blockFrames = 2048;
+        kobenc::WriteBytes(argv[2], kobenc::Serialise(kobenc::Encode({Sound("music.aif", 44100, 2,
+                                                                            kobenc::SyntheticMusic(frames, 2, 44100, 3))},
+                                                                      options)).bytes);
+        return 0;
+    }
     const std::string dudez = std::filesystem::absolute(argv[1]).string();
     const int trials = argc > 2 ? std::atoi(argv[2]) : 10;
     char pattern[] = "/tmp/damage-bench-XXXXXX";
