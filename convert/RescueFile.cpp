@@ -246,7 +246,11 @@ private:
         std::string name;
         if (hint) {
             how.push_back(CheckEntryHeader(*hint) == 0 ? "its blocks not where its entry header says" : "its entry header damaged");
-            const bool borneOut = hint->channelCount() == survey.channels && hint->frameCount() >= survey.frames &&
+            // A run that ends cleanly (at the end of the file or at the next entry) lost no tail:
+            // its header's length must then be its blocks'.
+            const bool lengthFits = EndsCleanly(survey.end) ? hint->frameCount() == survey.frames
+                                                            : hint->frameCount() >= survey.frames;
+            const bool borneOut = hint->channelCount() == survey.channels && lengthFits &&
                                   hint->bytesPerSample() == 2 &&
                                   std::int64_t{hint->frameCount()} * hint->channelCount() * 2 + 44 <= INT32_MAX;
             if (borneOut) frames = hint->frameCount();
@@ -293,6 +297,16 @@ private:
         for (const std::string& part : how) words += (words.empty() ? "" : "; ") + part;
         TheBatchReport().Described(words);
         return survey.end;
+    }
+
+    // Whether the bytes at `position` are the end of the file or the start of an entry header.
+    bool EndsCleanly(std::int64_t position) {
+        if (position >= mInput.GetLength()) return true;
+        std::uint8_t bytes[kEntrySignatureSize];
+        mInput.SetMarker(static_cast<std::int32_t>(position), 0);
+        std::int32_t count = kEntrySignatureSize;
+        const std::int32_t result = mInput.GetBytes(bytes, count);
+        return result == 0 && count == kEntrySignatureSize && IsEntryStart(bytes);
     }
 
     // A header that failed its tests and may belong to the run of blocks starting at `start`:

@@ -218,6 +218,15 @@ TEST_F(Rescue, ADamagedHeaderBorneOutByItsBlocksKeepsItsNameAndWhatCannotBeFound
                           " fails its tests (its checksum fails), and no blocks were found for it\n"),
               std::string::npos) << report;
     EXPECT_EQ(report.find("byte 0 fails"), std::string::npos) << "a header that was used is not missing\n" << report;
+
+    // A length changed by the damage is not borne out by blocks that end at the next entry: the
+    // recording is as long as they are.
+    bytes = archive.image.bytes;
+    bytes[297] ^= 0x01;   // frameCount + 65,536
+    const std::string longer = Convert("longer", bytes);
+    EXPECT_NE(longer.find("/one.wav, rescued (its entry header damaged; channels and length taken from its blocks), "),
+              std::string::npos) << longer;
+    EXPECT_EQ(kobenc::ReadWave(dir.File("longer/one.wav")).samples, archive.originals[0].samples);
 }
 
 TEST_F(Rescue, JunkIsStillRefusedAndThePlainReaderSaysWhenRescueMayHelp) {
