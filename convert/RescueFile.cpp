@@ -6,7 +6,7 @@
 #include "convert/ConvertFile.h"
 #include "convert/RescueBlocks.h"
 #include "convert/RescueSession.h"
-#include "decode/Checksum16.h"
+#include "convert/RescuedHeader.h"
 #include "platform/runtime/ByteOrder.h"
 #include "stream/HeapBlock.h"
 
@@ -20,7 +20,6 @@
 namespace {
 
 constexpr std::int32_t kEndOfFile = 6;
-constexpr std::uint32_t kAssumedRate = 44100;
 // The most frames a recording found by its blocks may have: a WAVE file of one channel stays
 // within 2^31 - 1 bytes.
 constexpr std::int64_t kMostFrames = (std::int64_t{INT32_MAX} - 44) / 2;
@@ -36,15 +35,6 @@ const char* WhyRefused(std::int32_t code) {
     default: return "it cannot be read";
     }
 }
-
-bool Readable(const std::string& name) {
-    if (name.empty()) return false;
-    for (const char c : name)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return false;
-    return true;
-}
-
-bool PlausibleRate(std::uint32_t rate) { return rate >= 1000 && rate <= 1000000; }
 
 // The KOB file's name without its folder and extension, for recordings found without a name.
 std::string KobStem(const FileSpec& spec) {
@@ -63,6 +53,7 @@ struct Survey {
     std::uint16_t channels = 0;
     std::int64_t frames = 0;   // the end of the furthest block
     bool anyGood = false;      // some block's data passed its checksum
+    bool startsLate = false;   // its first block's frames do not start at 0
 };
 
 class Rescuer {
@@ -209,7 +200,7 @@ private:
             blocks.Took(header);
             if (survey.first < 0) {
                 survey.first = at;
-                mBlockStartedLate = header.startFrame() > 0;
+                survey.startsLate = header.startFrame() > 0;
             }
             survey.end = at + KOBBlockHeader::kSize + packed;
             ++survey.blocks;
@@ -232,7 +223,7 @@ private:
         // A header's block position is borne out by a good block there, or, when the first
         // blocks are lost, by a run near it whose frames do not start at 0.
         const bool near = survey.first == start ||
-                          (survey.first - start <= RescueBlocks::kSlack && mBlockStartedLate);
+                          (survey.first - start <= RescueBlocks::kSlack && survey.startsLate);
         if (survey.blocks == 0 || (exact && !near)) return start + 1;
         if (!survey.anyGood) {
             mSession.Missing("the blocks from byte " + std::to_string(survey.first) + " to " +
@@ -240,62 +231,18 @@ private:
             return survey.end;
         }
 
-        std::vector<std::string> how;
-        std::uint32_t frames = static_cast<std::uint32_t>(survey.frames);
-        std::optional<std::uint32_t> rate;
-        std::string name;
-        if (hint) {
-            how.push_back(CheckEntryHeader(*hint) == 0 ? "its blocks not where its entry header says" : "its entry header damaged");
-            // A run that ends cleanly (at the end of the file or at the next entry) lost no tail:
-            // its header's length must then be its blocks'.
-            const bool lengthFits = EndsCleanly(survey.end) ? hint->frameCount() == survey.frames
-                                                            : hint->frameCount() >= survey.frames;
-            const bool borneOut = hint->channelCount() == survey.channels && lengthFits &&
-                                  hint->bytesPerSample() == 2 &&
-                                  std::int64_t{hint->frameCount()} * hint->channelCount() * 2 + 44 <= INT32_MAX;
-            if (borneOut) frames = hint->frameCount();
-            else how.push_back("channels and length taken from its blocks");
-            if (PlausibleRate(hint->sampleRate())) rate = hint->sampleRate();
-            if (Readable(hint->storedName())) name = hint->storedName();
-        } else {
-            how.push_back("found without its entry header, channels and length taken from its blocks");
-        }
-        if (!rate) {
-            rate = mSession.NeighbourRate(survey.first);
-            how.push_back(rate ? "sample rate taken from a neighbouring entry" : "sample rate assumed to be 44100");
-            if (!rate) rate = kAssumedRate;
-        }
-        if (name.empty()) {
-            name = KobStem(mInputSpec) + ".rescued." + std::to_string(mSession.NextRescuedNumber());
-            how.push_back("named after the KOB file");
-        }
-        if (std::int64_t{frames} * survey.channels * 2 + 44 > INT32_MAX) {
+        BlockRun run{survey.first, survey.end, survey.channels, survey.frames, EndsCleanly(survey.end)};
+        const std::optional<RescuedHeader> made = InferHeader(run, hint, mSession.NeighbourRate(survey.first), [&] {
+            return KobStem(mInputSpec) + ".rescued." + std::to_string(mSession.NextRescuedNumber());
+        });
+        if (!made) {
             mSession.Missing("the blocks from byte " + std::to_string(survey.first) + " would make a file over 2 GiB");
             return survey.end;
         }
-
-        KOBEntryHeader header;
-        std::memset(header.mBytes, 0, sizeof header.mBytes);
-        byteorder::PutBE32(header.mBytes + 0, kEntryMagic);
-        byteorder::PutBE32(header.mBytes + 4, kEntryFormatTag);
-        header.mBytes[10] = kEntryVersionMajor;
-        const std::size_t length = std::min<std::size_t>(name.size(), 254);
-        header.mBytes[36] = static_cast<std::uint8_t>(length);
-        std::memcpy(header.mBytes + 37, name.data(), length);
-        byteorder::PutBE32(header.mBytes + 292, *rate);
-        byteorder::PutBE32(header.mBytes + 296, frames);
-        byteorder::PutBE16(header.mBytes + 300, survey.channels);
-        byteorder::PutBE16(header.mBytes + 302, 2);
-        byteorder::PutBE32(header.mBytes + 304, static_cast<std::uint32_t>(survey.end - survey.first));
-        byteorder::PutBE32(header.mBytes + 308, static_cast<std::uint32_t>(survey.first));
-        byteorder::PutBE16(header.mBytes + 8, Checksum16(header.mBytes, KOBEntryHeader::kSize));
-
-        mConvert(header);
+        mConvert(made->header);
         ++mOutputs;
         if (hint) mUsedHeaders.insert(hintPosition);
-        std::string words;
-        for (const std::string& part : how) words += (words.empty() ? "" : "; ") + part;
-        TheBatchReport().Described(words);
+        TheBatchReport().Described(made->inferred);
         return survey.end;
     }
 
@@ -362,7 +309,6 @@ private:
     std::set<std::int64_t> mUsedHeaders;
     HeapBlock mBuffers;                // one block's packed data and samples, for the survey
     QueuedBlock mBlock;
-    bool mBlockStartedLate = false;    // the last run walked begins after frame 0
     long mOutputs = 0;
     std::int32_t mFailure = 0;         // the first failure's code
 };

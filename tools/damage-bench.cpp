@@ -10,7 +10,8 @@
 // restores each copy with dudez in a folder of its own, and prints per kind of damage the share of
 // intact samples (those whose block's bytes the damage left alone; zero-valued ones left out)
 // that came back bit-exact and the number of samples that came back wrong. See
-// tools/damagebench/Scoring.h for what counts.
+// tools/damagebench/Scoring.h for what counts. DAMAGE_BENCH_ONLY=text runs only the kinds of
+// damage whose names hold the text.
 #include "tools/damagebench/Scoring.h"
 #include "tools/damagebench/SearchSpeed.h"
 #include "tools/kobenc/KobEncoder.h"
@@ -297,15 +298,7 @@ int main(int argc, char** argv) {
                     std::filesystem::create_directory(folder);
                     kobenc::WriteBytes(folder + "/in.kob", damaged.bytes);
                     RunDudez(dudez, folder, rescue);
-                    if (std::getenv("DAMAGE_BENCH_KEEP")) {
-                        const std::string kept = work + "-" + std::to_string(runs) + (rescue ? "-rescue" : "-plain");
-                        std::filesystem::remove_all(kept);
-                        std::filesystem::rename(folder, kept);
-                        std::filesystem::create_directory(folder);
-                        for (const auto& f : std::filesystem::directory_iterator(kept)) std::filesystem::copy(f.path(), folder);
-                    }
                     const Score score = damagebench::ScoreOutputs(archives[a].originals, intact, folder);
-                    if (score.wrong && std::getenv("DAMAGE_BENCH_KEEP")) std::fprintf(stderr, "wrong in run %d %s\n", runs, rescue ? "rescue" : "plain");
                     Score& sum = rescue ? rescued : plain;
                     sum.intact += score.intact;
                     sum.restored += score.restored;

@@ -4,8 +4,6 @@
 
 #include <dirent.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -105,7 +103,6 @@ Score ScoreOutputs(const std::vector<Original>& originals, const IntactMap& inta
                 const std::size_t i = frame * channels + channel;
                 const std::int16_t value = audio.samples[i];
                 if (best < 0 || i >= originals[static_cast<std::size_t>(best)].samples.size()) {
-                    if (std::getenv("SCORE_DEBUG") && value && score.wrong < 3) std::fprintf(stderr, "stray %s frame %zu ch %zu best %ld\n", name.c_str(), frame, channel, best);
                     score.wrong += value != 0;
                     continue;
                 }
@@ -113,7 +110,6 @@ Score ScoreOutputs(const std::vector<Original>& originals, const IntactMap& inta
                 if (value == want) {
                     if (value != 0 || !listedSilent(frame, channel)) restored[static_cast<std::size_t>(best)][i] = true;
                 } else if (value != 0) {
-                    if (std::getenv("SCORE_DEBUG") && score.wrong < 3) std::fprintf(stderr, "wrong %s frame %zu ch %zu want %d got %d (matched %ld)\n", name.c_str(), frame, channel, want, value, best);
                     ++score.wrong;
                 } else if (!listedSilent(frame, channel)) {
                     ++score.unlisted;
