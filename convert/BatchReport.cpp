@@ -23,6 +23,23 @@ std::string WroteLine(const std::string& name, const BatchReport::Output& output
     return line + "\n";
 }
 
+std::string Stretches(long count) {
+    return std::to_string(count) + " damaged stretch" + (count == 1 ? "" : "es") + " silenced";
+}
+
+// The line of a recording written under --rescue: how it came back, in words.
+std::string DescribedLine(const std::string& name, const BatchReport::Output& output, const std::string& how) {
+    std::string line = name + ": wrote " + output.wave;
+    const std::string listed = ", listed in " + output.listing;
+    if (how.empty()) {
+        line += output.damagedStretches == 0 ? ", restored whole" : ", restored with " + Stretches(output.damagedStretches) + listed;
+    } else {
+        line += ", rescued (" + how + "), " +
+                (output.damagedStretches == 0 ? std::string("no stretch silenced") : Stretches(output.damagedStretches) + listed);
+    }
+    return line + "\n";
+}
+
 // Why a name that was neither converted nor refused was not converted.
 const char* NotConvertedBecause(BatchReport::Outcome outcome) {
     switch (outcome) {
@@ -70,6 +87,22 @@ void BatchReport::CouldNotWrite(const std::string& path, int error) {
     mEntries[mCurrent].writeError = error;
 }
 
+void BatchReport::Described(const std::string& how) {
+    std::lock_guard<std::mutex> lock(mMutex);
+    if (mCurrent < mEntries.size() && !mEntries[mCurrent].outputs.empty())
+        mEntries[mCurrent].described.emplace_back(mEntries[mCurrent].outputs.size() - 1, how);
+}
+
+void BatchReport::NotFound(const std::string& what) {
+    std::lock_guard<std::mutex> lock(mMutex);
+    if (mCurrent < mEntries.size()) mEntries[mCurrent].notFound.push_back(what);
+}
+
+void BatchReport::MayRescue() {
+    std::lock_guard<std::mutex> lock(mMutex);
+    if (mCurrent < mEntries.size()) mEntries[mCurrent].mayRescue = true;
+}
+
 void BatchReport::End(Outcome outcome, int error) {
     std::lock_guard<std::mutex> lock(mMutex);
     if (mCurrent >= mEntries.size()) return;
@@ -99,18 +132,26 @@ std::string BatchReport::Text() const {
     std::string text;
     int converted = 0, damaged = 0, notKob = 0, cannotOpen = 0, notConverted = 0, unwritten = 0;
     for (const Entry& entry : mEntries) {
-        for (const Output& output : entry.outputs) {
+        for (std::size_t i = 0; i < entry.outputs.size(); ++i) {
+            const Output& output = entry.outputs[i];
             // Told but never named: the program was stopped in between, and the file goes.
             if (!output.pending.empty() && crt::IsUnfinished(output.folder, output.pending)) continue;
-            // Quiet: only what went wrong, and the summary.
-            if (quiet && output.damagedStretches == 0) continue;
-            text += WroteLine(entry.name, output);
+            const std::string* how = nullptr;
+            for (const auto& [index, words] : entry.described)
+                if (index == i) how = &words;
+            // Quiet: only what went wrong (damage, or what a rescue had to infer), and the summary.
+            if (quiet && output.damagedStretches == 0 && (!how || how->empty())) continue;
+            text += how ? DescribedLine(entry.name, output, *how) : WroteLine(entry.name, output);
         }
+        for (const std::string& what : entry.notFound) text += entry.name + ": not restored: " + what + "\n";
         switch (entry.outcome) {
         case Outcome::Converted: {
             ++converted;
             bool anyDamage = false;
             for (const Output& output : entry.outputs) anyDamage = anyDamage || output.damagedStretches > 0;
+            // Under --rescue: a recording rescued, or something not found, is damage too.
+            for (const auto& described : entry.described) anyDamage = anyDamage || !described.second.empty();
+            anyDamage = anyDamage || !entry.notFound.empty();
             damaged += anyDamage;
             if (entry.outputs.empty()) text += entry.name + ": holds no recording\n";
             break;
@@ -124,6 +165,8 @@ std::string BatchReport::Text() const {
             }
             ++notKob;
             text += entry.name + ": not a KOB file or corrupted\n";
+            if (entry.mayRescue)
+                text += entry.name + ": holds the signatures of entries or blocks: --rescue may restore part of it\n";
             break;
         case Outcome::CannotOpen:
             ++cannotOpen;

@@ -57,6 +57,14 @@ public:
     // error the system's reason): the name was not converted because of the output, not of its
     // content. The first such failure is the one reported.
     void CouldNotWrite(const std::string& path, int error);
+    // Under --rescue, how the recording written last came back: "" when from an entry that
+    // passed its tests (its line then says restored whole, or with its damaged stretches),
+    // else what was inferred (its line says rescued, and that).
+    void Described(const std::string& how);
+    // Under --rescue, something of the name being converted that could not be restored.
+    void NotFound(const std::string& what);
+    // A file refused without --rescue that holds the signatures of entries or blocks.
+    void MayRescue();
     // Ends the name being converted; `error` is the reason of CannotOpen.
     void End(Outcome outcome, int error = 0);
     // Every name after the current one: not converted, the list ended early.
@@ -84,6 +92,9 @@ private:
         std::vector<Output> outputs;
         std::string unwritten;    // the output that could not be written, "" when none
         int writeError = 0;       // and why
+        std::vector<std::pair<std::size_t, std::string>> described;   // output index, how
+        std::vector<std::string> notFound;
+        bool mayRescue = false;
     };
 
     // The two halves of Conclude(); the caller holds the lock.

@@ -1,6 +1,7 @@
 #include "convert/ConvertBatch.h"
 
 #include "convert/BatchReport.h"
+#include "convert/BlockScanner.h"
 #include "convert/ConvertFile.h"
 #include "convert/InputOpening.h"
 #include "convert/RunOptions.h"
@@ -88,6 +89,7 @@ void ConvertNames(char* text) {
                 ConvertFile(*input, opened.spec, opened.folders);
                 report.End(BatchReport::Outcome::Converted);
             } catch (std::int32_t) {
+                if (!TheRunOptions().rescue && HoldsSignatures(*input)) report.MayRescue();
                 report.End(BatchReport::Outcome::NotKob);
                 ReportFailure(token);   // the whole name from the command line
             }

@@ -6,6 +6,8 @@
 #include "convert/KobFormat.h"
 #include "convert/OutputFile.h"
 #include "convert/OutputNames.h"
+#include "convert/RescueBlocks.h"
+#include "convert/RescueFile.h"
 #include "convert/RunOptions.h"
 #include "platform/runtime/Crt.h"
 #include "stream/HeapBlock.h"
@@ -24,6 +26,7 @@
 #include <exception>
 #include <memory>
 #include <new>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -157,6 +160,10 @@ void ConvertBlocks(LStream& input, const KOBEntryHeader& header, LWaveFile& writ
     std::int32_t remaining = static_cast<std::int32_t>(frameCount * channelCount);
     bool reading = true;   // blocks remain to be read
     bool cutOff = false;
+    // Under --rescue the blocks are read past damaged headers (see RescueBlocks.h).
+    std::optional<RescueBlocks> rescue;
+    if (RescueSession* session = CurrentRescue())
+        rescue.emplace(input, frameCount, channelCount, *session, RescueBlocks::kClaim);
 
     for (;;) {
         // Read ahead as far as the queue goes: exactly the blocks, in exactly the order, that
@@ -164,11 +171,16 @@ void ConvertBlocks(LStream& input, const KOBEntryHeader& header, LWaveFile& writ
         while (reading && remaining > 0) {
             QueuedBlock* block = queue.Vacant();
             if (!block) break;
+            if (rescue && !rescue->FindNext()) {
+                reading = false;
+                break;
+            }
             if (!ReadBlock(input, *block)) {
                 cutOff = true;
                 reading = false;
                 break;
             }
+            if (rescue) rescue->Took(block->header);
             if (block->failure) reading = false;
             else remaining -= block->header.unpackedLength() / 2;
             queue.Publish();
@@ -183,6 +195,7 @@ void ConvertBlocks(LStream& input, const KOBEntryHeader& header, LWaveFile& writ
         const KOBBlockHeader& blockHeader = block.header;
         const std::int32_t frames = blockHeader.unpackedLength() / 2;
         output([&] {
+            if (rescue) rescue->Written(blockHeader, block.damaged, listing);
             if (block.damaged) {
                 listing.AddStretch(static_cast<std::int32_t>(blockHeader.startFrame()),
                                    static_cast<std::int32_t>(blockHeader.startFrame() + static_cast<std::uint32_t>(frames)),
@@ -197,6 +210,7 @@ void ConvertBlocks(LStream& input, const KOBEntryHeader& header, LWaveFile& writ
         queue.Release();
     }
 
+    if (rescue) output([&] { rescue->ListUnwritten(listing, cutOff ? coverage.end : written.end); });
     if (cutOff) {
         CompleteWithSilence(writer, panel, listing, output, coverage.end, frameCount, channelCount);
     } else if (channelCount > 0) {
@@ -409,6 +423,10 @@ void ConvertFile(LStream& input, const FileSpec& inputSpec) {
 
 void ConvertFile(LStream& input, const FileSpec& inputSpec, const OutputFolders& folders) {
     ProgressPanel panel;
+    if (TheRunOptions().rescue) {
+        RescueFile(input, inputSpec, [&](const KOBEntryHeader& header) { ConvertEntry(input, inputSpec, header, panel, folders); });
+        return;
+    }
     std::set<std::int32_t> visited;   // entry positions converted so far: a chain must not loop
     std::int32_t position = FindFirstEntry(input);
     for (;;) {

@@ -14,11 +14,20 @@
 //     when it returned, the window shows no file name (every entry was finished).
 // The input itself must be left as it was. Any violation aborts. The folder is emptied after
 // every input.
+//
+// Then the same input is converted again with --rescue (when the recordings a rescue could make
+// of its blocks stay within the sample cap), under the same checks, and one more: every sample
+// written that is not silence is one that a block passing its header check and its data
+// checksum holds at that frame and channel. Rescued recordings may also be named after the
+// input ("input.rescued.<n>") or after 400 bytes in front of a block that look like a header.
 #include "convert/ConvertFile.h"
 #include "convert/KobFormat.h"
+#include "convert/RunOptions.h"
+#include "fuzz/GoodBlocks.h"
 #include "fuzz/HeadlessWindow.h"
 #include "fuzz/KobFixups.h"
 #include "fuzz/OutputChecks.h"
+#include "platform/runtime/ByteOrder.h"
 #include "platform/runtime/Crt.h"
 #include "stream/FileSpec.h"
 #include "stream/LFileCachedStream.h"
@@ -174,7 +183,8 @@ bool IsAllowedListing(std::size_t dirLength, const std::set<std::string>& bases,
     return false;
 }
 
-void CheckFolder(const std::vector<std::uint8_t>& file, bool threw, const std::string& shown) {
+void CheckFolder(const std::vector<std::uint8_t>& file, bool threw, const std::string& shown,
+                 const GoodBlocks* rescued) {
     Sandbox& b = Box();
     const std::vector<std::string> rootEntries = fuzzcheck::FolderEntries(b.root);
     const std::set<std::string> top(rootEntries.begin(), rootEntries.end());
@@ -188,6 +198,22 @@ void CheckFolder(const std::vector<std::uint8_t>& file, bool threw, const std::s
         std::memcpy(header.mBytes, file.data() + at, sizeof header.mBytes);
         bases.insert(BaseName(b.in, header));
     }
+    if (rescued) {
+        // A damaged header may name a run: one with half its signature, or right in front of a
+        // block; else the input does.
+        const auto nameAt = [&](std::size_t at) {
+            KOBEntryHeader header{};
+            std::memcpy(header.mBytes, file.data() + at, std::min<std::size_t>(sizeof header.mBytes, file.size() - at));
+            bases.insert(BaseName(b.in, header));
+        };
+        for (std::size_t at = 0; at + 4 <= file.size(); ++at) {
+            const std::uint32_t word = byteorder::BE32(file.data() + at);
+            if (word == kEntryMagic) nameAt(at);
+            if (word == kEntryFormatTag && at >= 4) nameAt(at - 4);
+            if (word == kBlockMagic && at >= static_cast<std::size_t>(KOBEntryHeader::kSize)) nameAt(at - KOBEntryHeader::kSize);
+        }
+        for (int n = 1; n <= 64; ++n) bases.insert("input.rescued." + std::to_string(n));
+    }
 
     const std::size_t dirLength = b.in.size() + 1;
     for (const std::string& name : fuzzcheck::FolderEntries(b.in)) {
@@ -198,6 +224,7 @@ void CheckFolder(const std::vector<std::uint8_t>& file, bool threw, const std::s
         if (path.size() > kMaxName) fuzzcheck::Fail("output name longer than 254 characters", path);
         if (IsAllowedWave(dirLength, bases, name)) {
             fuzzcheck::CheckWave(path);
+            if (rescued) fuzzcheck::CheckWaveFromGoodBlocks(path, *rescued);
         } else if (IsAllowedListing(dirLength, bases, name)) {
             fuzzcheck::CheckListing(path);
         } else {
@@ -223,32 +250,47 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (IsEntryStart(file.data() + at) && DeclaredSampleBytes(file.data() + at) > limits.maxSampleBytes)
             fuzzcheck::Fail("the fix-ups left an entry over the sample cap", std::to_string(at));
     const std::string inputPath = b.in + "/" + kInputName;
-    {
-        std::ofstream out(inputPath, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
-        if (!out) fuzzcheck::Fail("cannot write the input", inputPath);
-    }
 
-    window.SetFileName("");
     const FileSpec spec = MakeFileSpec(inputPath);
-    bool threw = false;
-    {
-        fuzzcheck::InDirectory cwd(b.cwd);
-        LFileCachedStream input(spec, kCacheSize);
-        input.OpenDataFork(0);
-        try {
-            ConvertFile(input, spec);
-        } catch (std::int32_t) {
-            threw = true;
+    const auto convert = [&](const GoodBlocks* rescued) {
+        {
+            std::ofstream out(inputPath, std::ios::binary | std::ios::trunc);
+            out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+            if (!out) fuzzcheck::Fail("cannot write the input", inputPath);
         }
-    }
-    {
-        std::ifstream back(inputPath, std::ios::binary);
-        const std::vector<std::uint8_t> now{std::istreambuf_iterator<char>(back), std::istreambuf_iterator<char>()};
-        if (now != file) fuzzcheck::Fail("the input was changed", inputPath);
-    }
-    if (crt::OpenStreamCount() != 0) fuzzcheck::Fail("a file was left open", std::to_string(crt::OpenStreamCount()));
-    CheckFolder(file, threw, window.FileName());
-    fuzzcheck::EmptyFolder(b.in);
+        window.SetFileName("");
+        TheRunOptions().rescue = rescued != nullptr;
+        bool threw = false;
+        {
+            fuzzcheck::InDirectory cwd(b.cwd);
+            LFileCachedStream input(spec, kCacheSize);
+            input.OpenDataFork(0);
+            try {
+                ConvertFile(input, spec);
+            } catch (std::int32_t) {
+                threw = true;
+            }
+        }
+        TheRunOptions().rescue = false;
+        {
+            std::ifstream back(inputPath, std::ios::binary);
+            const std::vector<std::uint8_t> now{std::istreambuf_iterator<char>(back), std::istreambuf_iterator<char>()};
+            if (now != file) fuzzcheck::Fail("the input was changed", inputPath);
+        }
+        if (crt::OpenStreamCount() != 0) fuzzcheck::Fail("a file was left open", std::to_string(crt::OpenStreamCount()));
+        CheckFolder(file, threw, window.FileName(), rescued);
+        fuzzcheck::EmptyFolder(b.in);
+    };
+    convert(nullptr);
+
+    // A rescue makes recordings as long as their blocks reach, or as a header in front of them
+    // says: within the cap, so one input cannot ask for gigabytes.
+    const GoodBlocks good(file);
+    bool small = good.FurthestEnd() * std::max<std::uint32_t>(good.HighestChannel(), 1) * 2 <= limits.maxSampleBytes;
+    for (std::size_t at = KOBEntryHeader::kSize; small && at + 4 <= file.size(); ++at)
+        if (byteorder::BE32(file.data() + at) == kBlockMagic &&
+            DeclaredSampleBytes(file.data() + at - KOBEntryHeader::kSize) > limits.maxSampleBytes)
+            small = false;
+    if (small) convert(&good);
     return 0;
 }

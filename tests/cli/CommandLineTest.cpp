@@ -30,6 +30,7 @@ using cli::CommandLine;
 using cli::MakeKob;
 using cli::RunDudez;
 using cli::WaveOf;
+using cli::kFrames;
 
 
 TEST_F(CommandLine, ANameWithSpacesIsOneNameWhenItNamesAFile) {
@@ -198,4 +199,28 @@ TEST_F(CommandLine, ReadOnlyMediaKeepTheRecordingsNames) {
                                 0),
               0u)
         << nowhere.out;
+}
+
+TEST_F(CommandLine, RescueRestoresAFileThePlainReaderRefuses) {
+    // The only entry header's checksum fails: the plain reader refuses the file and says that
+    // --rescue may help; --rescue restores it whole under its own name, and the run succeeds.
+    kobenc::EncodeOptions options;
+    options.blockFrames = 1000;
+    kobenc::KobFile file = kobenc::Encode({kobtest::Music("Tape.aif", 2, kFrames, 4)}, options);
+    kobenc::Damage(file.entries[0], kobenc::EntryDamage::HeaderChecksum);
+    kobtest::WriteKob(dir.File("tape.kob"), file);
+
+    const testsupport::Finished plain = RunDudez(dir.Path(), {"tape.kob"});
+    EXPECT_EQ(plain.code, 1);
+    EXPECT_EQ(plain.out, "tape.kob: not a KOB file or corrupted\n"
+                         "tape.kob: holds the signatures of entries or blocks: --rescue may restore part of it\n"
+                         "dudez: 1 name, 0 converted (0 with damage), 1 not a KOB file or corrupted, "
+                         "0 could not be opened, 0 not converted\n");
+
+    const testsupport::Finished rescued = RunDudez(dir.Path(), {"--rescue", "tape.kob"});
+    EXPECT_EQ(rescued.code, 0) << rescued.out << rescued.err;
+    EXPECT_EQ(rescued.out, "tape.kob: wrote tape.wav, rescued (its entry header damaged), no stretch silenced\n"
+                           "dudez: 1 name, 1 converted (1 with damage), 0 not a KOB file or corrupted, "
+                           "0 could not be opened, 0 not converted\n");
+    EXPECT_TRUE(ReadFileBytes(dir.File("tape.wav")) == WaveOf("Tape.aif", 4));
 }

@@ -1,0 +1,62 @@
+#include "fuzz/GoodBlocks.h"
+
+#include "convert/KobFormat.h"
+#include "decode/Checksum16.h"
+#include "decode/DecodeBlock.h"
+#include "fuzz/OutputChecks.h"
+#include "platform/runtime/ByteOrder.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+GoodBlocks::GoodBlocks(const std::vector<std::uint8_t>& file) {
+    std::vector<std::uint8_t> packed(kBlockLimit + 1), samples(kBlockLimit);
+    for (std::size_t at = 0; at + KOBBlockHeader::kSize <= file.size(); ++at) {
+        KOBBlockHeader header;
+        std::memcpy(header.mBytes, file.data() + at, KOBBlockHeader::kSize);
+        if (BlockHeaderStatus(header) != kBlockGood || !DecodesMode(header.mode())) continue;
+        const std::size_t p = header.packedLength(), n = header.unpackedLength();
+        if (p > kBlockLimit || n > kBlockLimit || at + KOBBlockHeader::kSize + p > file.size()) continue;
+        std::fill(packed.begin(), packed.end(), 0);
+        std::copy_n(file.data() + at + KOBBlockHeader::kSize, p, packed.begin());
+        std::fill(samples.begin(), samples.end(), 0);
+        DecodeBlock(p ? packed.data() : nullptr, samples.data(), header.mBytes);
+        if (Checksum16(samples.data(), static_cast<std::int32_t>(n)) != header.dataChecksum()) continue;
+        Block block{header.startFrame(), {}};
+        for (std::size_t i = 0; i + 1 < n; i += 2)
+            block.samples.push_back(static_cast<std::int16_t>(byteorder::BE16(samples.data() + i)));
+        mFurthest = std::max<std::uint64_t>(mFurthest, std::uint64_t{block.startFrame} + n / 2);
+        mHighest = std::max<std::uint32_t>(mHighest, header.channel());
+        mByChannel[header.channel()].push_back(std::move(block));
+    }
+}
+
+bool GoodBlocks::Holds(std::uint32_t channel, std::uint32_t frame, std::int16_t value) const {
+    const auto blocks = mByChannel.find(channel);
+    if (blocks == mByChannel.end()) return false;
+    for (const Block& block : blocks->second)
+        if (frame >= block.startFrame && frame - block.startFrame < block.samples.size() &&
+            block.samples[frame - block.startFrame] == value)
+            return true;
+    return false;
+}
+
+void fuzzcheck::CheckWaveFromGoodBlocks(const std::string& path, const GoodBlocks& good) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (bytes.size() < 44) return;   // CheckWave judges the form
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    const std::uint32_t channels = byteorder::LE16(data + 22);
+    if (channels == 0) return;
+    const std::size_t count = (bytes.size() - 44) / 2;
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto value = static_cast<std::int16_t>(byteorder::LE16(data + 44 + 2 * i));
+        if (value == 0) continue;
+        const auto frame = static_cast<std::uint32_t>(i / channels);
+        const auto channel = static_cast<std::uint32_t>(i % channels + 1);
+        if (!good.Holds(channel, frame, value))
+            Fail("a sample no good block holds (frame " + std::to_string(frame) + ", channel " + std::to_string(channel) + ")", path);
+    }
+}
