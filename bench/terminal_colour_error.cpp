@@ -1,8 +1,9 @@
 // How near the terminal's pictures come to their true colours in 256 and in 16 colours: each of
 // the nine pictures is cut into 4 x 4 pixel blocks (about one half-block cell of the terminal's
 // copy at 100 columns), each block's average colour (what true colour shows) is matched as the
-// terminal display matches it, and the mean colour error over all blocks is printed, as CIELAB
-// delta E 1976 (2.3 is about the least difference a viewer notices) and as Oklab distance x 100.
+// terminal display matches it, and the mean colour error over all blocks is printed: as CIEDE2000
+// (the CIE's colour difference, the judge here; about 1 is the least difference a viewer
+// notices), as CIELAB delta E 1976 and as Oklab distance x 100.
 //   terminal_colour_error
 #include "platform/display/terminal/ColourMatch.h"
 #include "platform/resources/Resources.h"
@@ -47,6 +48,47 @@ Lab Oklab(std::uint32_t rgb) {
                0.0259040371 * l + 0.7827717662 * m - 0.8086757660 * s};
 }
 
+// CIEDE2000, the CIE's current colour difference (Sharma, Wu and Dalal's formulation).
+double Ciede2000(const Lab& p, const Lab& q) {
+    constexpr double kPi = 3.14159265358979323846;
+    const auto degrees = [](double radians) { return radians * 180.0 / kPi; };
+    const auto radians = [](double d) { return d * kPi / 180.0; };
+    const double c1 = std::hypot(p.a, p.b), c2 = std::hypot(q.a, q.b);
+    const double cMean7 = std::pow((c1 + c2) / 2, 7);
+    const double g = 0.5 * (1 - std::sqrt(cMean7 / (cMean7 + std::pow(25.0, 7))));
+    const double a1 = (1 + g) * p.a, a2 = (1 + g) * q.a;
+    const double cp1 = std::hypot(a1, p.b), cp2 = std::hypot(a2, q.b);
+    const auto hue = [&](double b, double a) {
+        if (a == 0 && b == 0) return 0.0;
+        const double h = degrees(std::atan2(b, a));
+        return h < 0 ? h + 360 : h;
+    };
+    const double h1 = hue(p.b, a1), h2 = hue(q.b, a2);
+    const double dL = q.l - p.l, dC = cp2 - cp1;
+    double dh = 0;
+    if (cp1 * cp2 != 0) {
+        dh = h2 - h1;
+        if (dh > 180) dh -= 360;
+        if (dh < -180) dh += 360;
+    }
+    const double dH = 2 * std::sqrt(cp1 * cp2) * std::sin(radians(dh / 2));
+    const double lMean = (p.l + q.l) / 2, cpMean = (cp1 + cp2) / 2;
+    double hMean = h1 + h2;
+    if (cp1 * cp2 != 0) {
+        if (std::abs(h1 - h2) <= 180) hMean = (h1 + h2) / 2;
+        else hMean = h1 + h2 < 360 ? (h1 + h2 + 360) / 2 : (h1 + h2 - 360) / 2;
+    }
+    const double t = 1 - 0.17 * std::cos(radians(hMean - 30)) + 0.24 * std::cos(radians(2 * hMean)) +
+                     0.32 * std::cos(radians(3 * hMean + 6)) - 0.20 * std::cos(radians(4 * hMean - 63));
+    const double dTheta = 30 * std::exp(-std::pow((hMean - 275) / 25, 2));
+    const double cpMean7 = std::pow(cpMean, 7);
+    const double rc = 2 * std::sqrt(cpMean7 / (cpMean7 + std::pow(25.0, 7)));
+    const double sl = 1 + 0.015 * (lMean - 50) * (lMean - 50) / std::sqrt(20 + (lMean - 50) * (lMean - 50));
+    const double sc = 1 + 0.045 * cpMean, sh = 1 + 0.015 * cpMean * t;
+    const double rt = -std::sin(radians(2 * dTheta)) * rc;
+    return std::sqrt((dL / sl) * (dL / sl) + (dC / sc) * (dC / sc) + (dH / sh) * (dH / sh) + rt * (dC / sc) * (dH / sh));
+}
+
 double Between(const Lab& p, const Lab& q) {
     return std::sqrt((p.l - q.l) * (p.l - q.l) + (p.a - q.a) * (p.a - q.a) + (p.b - q.b) * (p.b - q.b));
 }
@@ -85,7 +127,7 @@ std::vector<std::uint32_t> Blocks(int id) {
 
 int main() {
     RegisterPictures();
-    double lab256 = 0, lab16 = 0, ok256 = 0, ok16 = 0;
+    double lab256 = 0, lab16 = 0, ok256 = 0, ok16 = 0, de256 = 0, de16 = 0;
     double count = 0;
     for (int id = 116; id <= 124; ++id) {
         for (std::uint32_t rgb : Blocks(id)) {
@@ -93,13 +135,17 @@ int main() {
             const std::uint32_t shown16 = terminal::PaletteRgb(terminal::NearestBasicColour(rgb));
             lab256 += Between(CieLab(rgb), CieLab(shown256));
             lab16 += Between(CieLab(rgb), CieLab(shown16));
+            de256 += Ciede2000(CieLab(rgb), CieLab(shown256));
+            de16 += Ciede2000(CieLab(rgb), CieLab(shown16));
             ok256 += 100 * Between(Oklab(rgb), Oklab(shown256));
             ok16 += 100 * Between(Oklab(rgb), Oklab(shown16));
             ++count;
         }
     }
     std::printf("%.0f blocks of the nine pictures, mean colour error against true colour:\n", count);
-    std::printf("  256 colours: delta E76 %.2f, Oklab x100 %.2f\n", lab256 / count, ok256 / count);
-    std::printf("  16 colours:  delta E76 %.2f, Oklab x100 %.2f\n", lab16 / count, ok16 / count);
+    std::printf("  256 colours: CIEDE2000 %.2f, delta E76 %.2f, Oklab x100 %.2f\n", de256 / count, lab256 / count,
+                ok256 / count);
+    std::printf("  16 colours:  CIEDE2000 %.2f, delta E76 %.2f, Oklab x100 %.2f\n", de16 / count, lab16 / count,
+                ok16 / count);
     return count > 0 ? 0 : 1;
 }
