@@ -7,6 +7,7 @@
 
 #include "platform/display/x11/TextFont.h"
 
+#include "tests/support/FileBytes.h"
 #include "tests/support/Process.h"
 #include "tests/support/StereoKob.h"
 #include "tests/support/TempDir.h"
@@ -63,11 +64,13 @@ protected:
         ServerFixture::TearDown();
     }
 
-    // The desktop says the screen has `dpi`; the test's font is then the one the display opens.
-    void UseDpi(int dpi) {
+    // The desktop says the screen has `dpi`; the test's font is then the one the display opens,
+    // or with `core` the server's fixed font, which the display falls back on.
+    void UseFont(int dpi, bool core) {
         unit = dpi / 96;
         server->SetResources("Xft.dpi:\t" + std::to_string(dpi) + "\n");
-        font = x11::OpenXftFont(server->Connection(), dpi);
+        font.reset();
+        if (!core) font = x11::OpenXftFont(server->Connection(), dpi);
         if (!font) font = x11::OpenCoreFont(server->Connection());
         ASSERT_TRUE(font) << "no font at all";
     }
@@ -110,21 +113,32 @@ protected:
 };
 
 // Screenshots for the README when DUDEZ_SCREENSHOT (96 dpi) and DUDEZ_SCREENSHOT_HIDPI (192) name
-// where they go.
-TEST_F(FileNameField, ShowsTheEndOfALongUtf8PathWithItsAccentsCjkAndAMarkForABadByteAtEachScale) {
+// where they go. Last, with a fontconfig that knows no font at all, the display falls back on
+// the server's fixed font.
+TEST_F(FileNameField, ShowsTheEndOfALongUtf8PathWithItsAccentsCjkAndAMarkForABadByteAtEachScaleAndInTheCoreFont) {
     // A folder as old archives have them: accented letters, a Japanese name, and one byte from
     // another encoding.
     const std::string folder = dir.File("Archive/Bänder_Großmutter/録音テープ/\xff");
     std::filesystem::create_directories(folder);
     const std::string kob = testsupport::MakeStereoKob(folder + "/konzert.kob", "Konzert.aif", kFrames);
 
-    for (const int dpi : {96, 192}) {
-        SCOPED_TRACE("Xft.dpi " + std::to_string(dpi));
-        UseDpi(dpi);
+    const std::string noFonts = dir.File("no-fonts.conf");
+    testsupport::WriteFileText(noFonts, "<?xml version=\"1.0\"?>\n<fontconfig></fontconfig>\n");
+    struct Pass {
+        int dpi;
+        bool core;
+    };
+    for (const Pass pass : {Pass{96, false}, Pass{192, false}, Pass{96, true}}) {
+        const int dpi = pass.dpi;
+        SCOPED_TRACE("Xft.dpi " + std::to_string(dpi) + (pass.core ? ", no fonts for fontconfig" : ""));
+        UseFont(dpi, pass.core);
         // The characters the chosen font lacks come from another font, not as marks.
-        EXPECT_NE(Drawn(U"録音テープ"), Drawn(U"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD")) << "CJK drawn as marks";
+        if (!pass.core) {
+            EXPECT_NE(Drawn(U"録音テープ"), Drawn(U"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD")) << "CJK drawn as marks";
+        }
 
         testsupport::Launch launch;
+        if (pass.core) launch.environment = {{"FONTCONFIG_FILE", noFonts}};
         launch.argv = {testsupport::DudezBinary()};
         for (int i = 0; i < 400; ++i) launch.argv.push_back(kob);
         launch.display = server->Name();
@@ -158,7 +172,8 @@ TEST_F(FileNameField, ShowsTheEndOfALongUtf8PathWithItsAccentsCjkAndAMarkForABad
                 if (matched) shown = outputs[i];
             }
         }
-        if (const char* path = std::getenv(dpi == 96 ? "DUDEZ_SCREENSHOT" : "DUDEZ_SCREENSHOT_HIDPI")) {
+        const char* path = pass.core ? nullptr : std::getenv(dpi == 96 ? "DUDEZ_SCREENSHOT" : "DUDEZ_SCREENSHOT_HIDPI");
+        if (path) {
             // For the README: the window as it stands, the program still stopped.
             EXPECT_TRUE(server->SaveScreenshot(window, path));
         }
@@ -167,7 +182,9 @@ TEST_F(FileNameField, ShowsTheEndOfALongUtf8PathWithItsAccentsCjkAndAMarkForABad
         mPid = -1;
         ASSERT_TRUE(matched) << "the field does not show the end of an output's name";
         // The end shown reaches into the folders with the CJK name and the bad byte.
-        EXPECT_NE(EndOf(shown).find(U"テープ/\uFFFD/konzert"), std::u32string::npos);
+        if (!pass.core) {
+            EXPECT_NE(EndOf(shown).find(U"テープ/\uFFFD/konzert"), std::u32string::npos);
+        }
     }
 }
 
