@@ -3,6 +3,10 @@
 #if DUDEZ_HAVE_DBUS
 #include <dbus/dbus.h>
 
+#include <sys/stat.h>
+
+#include <cstdlib>
+
 namespace platform::desktop {
 namespace {
 
@@ -17,6 +21,25 @@ bool AppendStringHint(DBusMessageIter* hints, const char* key, const char* value
            dbus_message_iter_open_container(&entry, DBUS_TYPE_VARIANT, DBUS_TYPE_STRING_AS_STRING, &variant) &&
            dbus_message_iter_append_basic(&variant, DBUS_TYPE_STRING, &value) &&
            dbus_message_iter_close_container(&entry, &variant) && dbus_message_iter_close_container(hints, &entry);
+}
+
+// Where the session's bus listens: the address the session gives (DBUS_SESSION_BUS_ADDRESS),
+// else the user's bus of a systemd session ($XDG_RUNTIME_DIR/bus); empty when there is none.
+// libdbus would otherwise start a bus of its own for the X display (dbus-launch), which would
+// outlive the program for nobody to listen to.
+std::string SessionBusAddress() {
+    const char* given = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    if (given && *given) return given;
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (!runtime || !*runtime) return {};
+    const std::string path = std::string(runtime) + "/bus";
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0 || !S_ISSOCK(status.st_mode)) return {};
+    char* escaped = dbus_address_escape_value(path.c_str());
+    if (!escaped) return {};
+    std::string address = std::string("unix:path=") + escaped;
+    dbus_free(escaped);
+    return address;
 }
 
 // Notify(app_name, replaces_id, app_icon, summary, body, actions, hints, expire_timeout).
@@ -57,17 +80,20 @@ bool Notify(const std::string& summary, const std::string& body) {
     // The texts must be UTF-8, or libdbus refuses the message (and ends the process, by default,
     // on such a misuse).
     if (!dbus_validate_utf8(summary.c_str(), nullptr) || !dbus_validate_utf8(body.c_str(), nullptr)) return false;
+    const std::string address = SessionBusAddress();
+    if (address.empty()) return false;
     DBusError error;
     dbus_error_init(&error);
     // A private connection, closed here: the program has no other use for the bus.
-    DBusConnection* bus = dbus_bus_get_private(DBUS_BUS_SESSION, &error);
+    DBusConnection* bus = dbus_connection_open_private(address.c_str(), &error);
     if (!bus) {
         dbus_error_free(&error);
         return false;
     }
     dbus_connection_set_exit_on_disconnect(bus, FALSE);
     bool sent = false;
-    if (DBusMessage* call = NotifyCall(summary, body)) {
+    DBusMessage* call = dbus_bus_register(bus, &error) ? NotifyCall(summary, body) : nullptr;
+    if (call) {
         // A service the bus starts on demand is started; with none at all the bus answers at
         // once (ServiceUnknown).
         dbus_message_set_auto_start(call, TRUE);

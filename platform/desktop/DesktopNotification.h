@@ -4,7 +4,8 @@
 // learns how the run went.
 //
 // Sending never fails loudly: no session bus, no notification service, or a service that does
-// not answer within a second means no notification, and nothing else changes.
+// not answer within a second means no notification, and nothing else changes. No bus is ever
+// started for it. The bus is the session's (DBUS_SESSION_BUS_ADDRESS, else $XDG_RUNTIME_DIR/bus).
 //
 //     platform::desktop::Notify("DUDEZ: all converted", "dudez: 2 names, 2 converted ...");
 #pragma once
