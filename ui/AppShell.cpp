@@ -4,6 +4,7 @@
 #include "convert/ConvertBatch.h"
 #include "platform/Windows.h"
 #include "stream/OutputNaming.h"
+#include "ui/EndNotice.h"
 #include "ui/Globals.h"
 #include "ui/MainWindow.h"
 #include "ui/PicturePanel.h"
@@ -30,6 +31,7 @@ int FinishRun(int winMainResult) {
     const BatchReport::Ending ending = TheBatchReport().Conclude();
     std::fputs(ending.text.c_str(), stdout);
     std::fflush(stdout);
+    NotifyDesktopOfEnd(ending.text, ending.succeeded);
     return winMainResult == 0 && ending.succeeded ? 0 : 1;
 }
 

@@ -32,6 +32,9 @@ public:
     // Whether it shows the windows at all. One that does not spares them their painting, which
     // nobody could see: they are never sent WM_PAINT.
     virtual bool ShowsWindows() const { return true; }
+    // Whether a window of the program has been shown on a desktop (an X11 display), so that the
+    // end of the run should be told to the desktop: its user may have no terminal to read.
+    virtual bool ShowedDesktopWindow() const { return false; }
 };
 
 // The display in use.

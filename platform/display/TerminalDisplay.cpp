@@ -135,18 +135,22 @@ void ReleaseHeldOutput(bool flushStdio) {
     }
 }
 
-// Entering and leaving the window's screen. An xterm-like terminal has an alternate screen
-// (what was on the terminal comes back afterwards), a cursor that can be hidden and mouse
-// reports; others get the screen cleared before and after.
-constexpr char kEnterRich[] = "\x1b[?1049h\x1b[?25l\x1b[?1000h\x1b[?1006h\x1b[0m\x1b[2J";
-constexpr char kLeaveRich[] = "\x1b[0m\x1b[?1006l\x1b[?1000l\x1b[2J\x1b[?25h\x1b[?1049l";
-constexpr char kPlainScreen[] = "\x1b[0m\x1b[H\x1b[2J";   // entering and leaving alike
+// Entering and leaving the window's screen: the alternate screen where the terminal has one
+// (what was on the terminal comes back afterwards), else the screen cleared before and after;
+// the cursor hidden wherever the terminal can hide it; mouse reports where it makes them.
+std::string EnterScreen(const TerminalKind& kind) {
+    return kind.enterScreen + kind.hideCursor + (kind.mouse ? "\x1b[?1000h\x1b[?1006h" : "") + "\x1b[0m\x1b[H\x1b[2J";
+}
+std::string LeaveScreen(const TerminalKind& kind) {
+    return std::string("\x1b[0m") + (kind.mouse ? "\x1b[?1006l\x1b[?1000l" : "") + "\x1b[H\x1b[2J" + kind.showCursor +
+           kind.leaveScreen;
+}
 
 // What restoring the terminal needs, kept in plain globals so that a fault signal's handler can
 // use them (only async-signal-safe calls there).
 int gTty = -1;
 struct termios gSavedMode;
-const char* gLeaveScreen = kPlainScreen;
+const char* gLeaveScreen = "\x1b[0m\x1b[H\x1b[2J";
 std::atomic<bool> gScreenTaken{false};
 int gWakeWrite = -1;   // the display thread's wake-up pipe; never closed
 std::atomic<bool> gResized{false};
@@ -367,7 +371,7 @@ void ShutdownAtExit() {
 
 std::unique_ptr<platform::display::Backend> OpenTerminalDisplay() {
     if (gBackend) return nullptr;   // one terminal display per process
-    const TerminalKind kind = KindOfTerminal([](const char* name) { return std::getenv(name); });
+    const TerminalKind kind = KindOfTerminal([](const char* name) { return std::getenv(name); }, ReadTerminfo);
     // A terminal that cannot put the cursor anywhere can show no window: the program runs as
     // it does without any display.
     if (!kind.addressable) return nullptr;
@@ -385,9 +389,11 @@ std::unique_ptr<platform::display::Backend> OpenTerminalDisplay() {
     cfmakeraw(&raw);
     raw.c_oflag = gSavedMode.c_oflag;   // raw input only: the output is processed as before
     tcsetattr(gTty, TCSADRAIN, &raw);
-    gLeaveScreen = kind.rich ? kLeaveRich : kPlainScreen;
+    // Made once and never changed: the fault handler writes it as it stands.
+    static const std::string leave = LeaveScreen(kind);
+    gLeaveScreen = leave.c_str();
     gScreenTaken.store(true);
-    WriteAll(gTty, kind.rich ? kEnterRich : kPlainScreen);
+    WriteAll(gTty, EnterScreen(kind));
 
     // glibc's signal() keeps the handler and restarts interrupted calls (SA_RESTART).
     std::signal(SIGWINCH, OnResize);

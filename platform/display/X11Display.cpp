@@ -17,6 +17,8 @@
 #include "platform/user/UserWindow.h"
 #include "platform/user/WinMessages.h"
 #include "platform/display/x11/Painter.h"
+#include "platform/display/x11/ScreenScale.h"
+#include "platform/display/x11/TextFont.h"
 #include "platform/user/Window.h"
 #include "platform/user/WindowClass.h"
 #include "platform/runtime/ByteOrder.h"
@@ -178,26 +180,29 @@ std::vector<unsigned long> LoadIconImage(HICON icon, HINSTANCE instance) {
     return DecodeIconImage(bytes, SizeofResource(instance, found));
 }
 
-// What the display tells the window manager about its top-level X windows: the fixed size and
-// place, the title in Latin-1 and UTF-8, the icon, the close protocol and the window class. Xlib
-// keeps the atoms it has interned, so a name is asked of the server once.
+// What the display tells the window manager about its top-level X windows: the fixed size (and
+// for a message box its place), the title in Latin-1 and UTF-8, the icon, the close protocol and
+// the window class. Xlib keeps the atoms it has interned, so a name is asked of the server once.
 Atom AtomOf(Display* display, const char* name) {
     return XInternAtom(display, name, False);
 }
 
-// A new, unmapped top-level window at the rectangle's screen place and size, which the window
-// manager may neither move nor resize, that takes the events the display handles and asks to be
-// told of the close rather than be killed.
-Window MakeTopWindow(Display* display, const RECT& rect, unsigned long background) {
+// A new, unmapped top-level window of the rectangle's size, which the window manager may not
+// resize, that takes the events the display handles and asks to be told of the close rather
+// than be killed. Only when `placed` does it ask for the rectangle's place: a main window asks
+// for none, so the window manager places it as it places any new window (four copies started
+// at once do not open on top of each other).
+Window MakeTopWindow(Display* display, const RECT& rect, unsigned long background, bool placed) {
     const int width = std::max(1, static_cast<int>(rect.right - rect.left));
     const int height = std::max(1, static_cast<int>(rect.bottom - rect.top));
-    const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), rect.left, rect.top,
+    const int x = placed ? rect.left : 0, y = placed ? rect.top : 0;
+    const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), x, y,
                                               static_cast<unsigned>(width), static_cast<unsigned>(height), 0,
                                               BlackPixel(display, DefaultScreen(display)), background);
     XSizeHints size{};
-    size.flags = USPosition | PPosition | PSize | PMinSize | PMaxSize;
-    size.x = rect.left;
-    size.y = rect.top;
+    size.flags = PSize | PMinSize | PMaxSize | (placed ? USPosition | PPosition : 0);
+    size.x = x;
+    size.y = y;
     size.width = size.min_width = size.max_width = width;
     size.height = size.min_height = size.max_height = height;
     XSetWMNormalHints(display, window, &size);
@@ -303,10 +308,21 @@ struct Top {
     bool mapped = false;
 };
 
+// A rectangle of the model in the screen's pixels, at `unit` pixels for each of the model's.
+RECT Scaled(const RECT& r, int unit) {
+    return RECT{r.left * unit, r.top * unit, r.right * unit, r.bottom * unit};
+}
+
+// A screen coordinate in the model's pixels, rounded down (a release left of a control stays
+// left of it).
+int Unscaled(int coordinate, int unit) {
+    return coordinate >= 0 ? coordinate / unit : -((-coordinate + unit - 1) / unit);
+}
+
 class X11Backend : public Backend {
 public:
-    X11Backend(Display* display, XFontStruct* font)
-        : mDisplay(display), mPaint(std::make_unique<x11::Painter>(display, font)) {
+    X11Backend(Display* display, std::unique_ptr<x11::TextFont> font, int unit)
+        : mDisplay(display), mUnit(unit), mPaint(std::make_unique<x11::Painter>(display, std::move(font), unit)) {
         // A pipe that cannot be made leaves both ends -1: the thread then wakes for X events and
         // its own timeouts only.
         [[maybe_unused]] const int piped = pipe2(mWake, O_NONBLOCK);
@@ -370,6 +386,8 @@ public:
         mDirty = true;
         Wake();
     }
+
+    bool ShowedDesktopWindow() const override { return mShowed; }
 
     int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT) override {
         auto box = std::make_shared<Box>(Box{.text = text, .caption = caption, .owner = owner});
@@ -472,9 +490,10 @@ private:
         auto found = mTops.find(handle);
         if (found != mTops.end()) return found->second;
         Top top;
-        top.width = std::max(1, static_cast<int>(view.rect.right - view.rect.left));
-        top.height = std::max(1, static_cast<int>(view.rect.bottom - view.rect.top));
-        top.window = MakeTopWindow(mDisplay, view.rect, mPaint->Pixel(BackgroundColour(handle)));
+        top.width = std::max(1, static_cast<int>(view.rect.right - view.rect.left) * mUnit);
+        top.height = std::max(1, static_cast<int>(view.rect.bottom - view.rect.top) * mUnit);
+        top.window = MakeTopWindow(mDisplay, RECT{0, 0, top.width, top.height},
+                                   mPaint->Pixel(BackgroundColour(handle)), false);
         top.back = XCreatePixmap(mDisplay, top.window, static_cast<unsigned>(top.width),
                                  static_cast<unsigned>(top.height), static_cast<unsigned>(mPaint->Depth()));
         if (const auto windowClass = ClassOf(handle))
@@ -494,6 +513,7 @@ private:
         for (HWND child : ChildWindows(handle)) {
             WindowView control;
             if (!InspectWindow(child, &control) || !control.visible) continue;
+            control.rect = Scaled(control.rect, mUnit);
             mPaint->Control(top.back, control);
             // What the program drew into the control lies over its own look, cut at its edges.
             if (control.painted && ReadSurface(child, &surface)) {
@@ -551,6 +571,7 @@ private:
             break;
         case MapNotify:
             top.mapped = true;
+            mShowed = true;
             mDirty = true;
             if (!AnyBoxShown()) XSetInputFocus(mDisplay, top.window, RevertToParent, CurrentTime);
             break;
@@ -561,12 +582,14 @@ private:
             if (const UINT key = VirtualKey(event.xkey)) PostKeyPress(handle, key);
             break;
         case ButtonPress:
-            if (event.xbutton.button == Button1) Press(handle, event.xbutton.x, event.xbutton.y);
+            if (event.xbutton.button == Button1)
+                Press(handle, Unscaled(event.xbutton.x, mUnit), Unscaled(event.xbutton.y, mUnit));
             break;
         case ButtonRelease:
             if (event.xbutton.button == Button1 && mPressed) {
                 PostInput(mPressed, WM_LBUTTONUP, 0,
-                          MAKELPARAM(event.xbutton.x - mPressedOrigin.x, event.xbutton.y - mPressedOrigin.y));
+                          MAKELPARAM(Unscaled(event.xbutton.x, mUnit) - mPressedOrigin.x,
+                                     Unscaled(event.xbutton.y, mUnit) - mPressedOrigin.y));
                 mPressed = nullptr;
             }
             break;
@@ -612,14 +635,25 @@ private:
         for (auto& box : waiting) OpenBox(*box);
     }
 
-    // Makes and maps the box over the middle of its owner, or of the screen.
+    // Where the X window is on the screen, and its size; the screen itself when it is not there.
+    RECT ScreenRect(Window window) {
+        Window root = 0, child = 0;
+        int x = 0, y = 0, rootX = 0, rootY = 0;
+        unsigned width = 0, height = 0, border = 0, depth = 0;
+        if (window && XGetGeometry(mDisplay, window, &root, &x, &y, &width, &height, &border, &depth) &&
+            XTranslateCoordinates(mDisplay, window, root, 0, 0, &rootX, &rootY, &child)) {
+            return RECT{rootX, rootY, rootX + static_cast<int>(width), rootY + static_cast<int>(height)};
+        }
+        return RECT{0, 0, DisplayWidth(mDisplay, DefaultScreen(mDisplay)),
+                    DisplayHeight(mDisplay, DefaultScreen(mDisplay))};
+    }
+
+    // Makes and maps the box over the middle of its owner (where the window manager put it),
+    // or of the screen.
     void OpenBox(Box& box) {
         Window owner = 0;
-        POINT centre{DisplayWidth(mDisplay, DefaultScreen(mDisplay)) / 2,
-                     DisplayHeight(mDisplay, DefaultScreen(mDisplay)) / 2};
         WindowView view;
         if (box.owner && InspectWindow(box.owner, &view)) {
-            centre = {(view.rect.left + view.rect.right) / 2, (view.rect.top + view.rect.bottom) / 2};
             // A box raised at once (the first file is bad) may come before the owner's first
             // frame: its X window is made now, so the box can name it as its owner.
             auto found = mTops.find(box.owner);
@@ -630,19 +664,24 @@ private:
                 mDirty = true;
             }
         }
-        box.lines = WrapText(*mPaint, box.text, kMaxTextWidth);
+        const RECT over = ScreenRect(owner);
+        const POINT centre{(over.left + over.right) / 2, (over.top + over.bottom) / 2};
+        // The layout's sizes are the model's pixels; the text's are the screen's already.
+        const int u = mUnit, margin = kMargin * u, icon = kIcon * u;
+        const int buttonWidth = kButtonWidth * u, buttonHeight = kButtonHeight * u;
+        box.lines = WrapText(*mPaint, box.text, kMaxTextWidth * u);
         int textWidth = 0;
         for (const auto& line : box.lines) textWidth = std::max(textWidth, mPaint->TextWidth(line));
         const int textHeight = mPaint->LineHeight() * static_cast<int>(box.lines.size());
-        box.width = std::max({kMargin * 3 + kIcon + textWidth + kMargin, kButtonWidth + 2 * kMargin, kMinWidth});
-        box.height = kMargin + std::max(kIcon, textHeight) + kMargin + kButtonHeight + kMargin;
-        const int okLeft = (box.width - kButtonWidth) / 2;
-        const int okTop = box.height - kMargin - kButtonHeight;
-        box.ok = RECT{okLeft, okTop, okLeft + kButtonWidth, okTop + kButtonHeight};
+        box.width = std::max({margin * 3 + icon + textWidth + margin, buttonWidth + 2 * margin, kMinWidth * u});
+        box.height = margin + std::max(icon, textHeight) + margin + buttonHeight + margin;
+        const int okLeft = (box.width - buttonWidth) / 2;
+        const int okTop = box.height - margin - buttonHeight;
+        box.ok = RECT{okLeft, okTop, okLeft + buttonWidth, okTop + buttonHeight};
         const int x = std::max(0, static_cast<int>(centre.x) - box.width / 2);
         const int y = std::max(0, static_cast<int>(centre.y) - box.height / 2);
         const Window window =
-            MakeTopWindow(mDisplay, RECT{x, y, x + box.width, y + box.height}, mPaint->Pixel(x11::kFace));
+            MakeTopWindow(mDisplay, RECT{x, y, x + box.width, y + box.height}, mPaint->Pixel(x11::kFace), true);
         if (owner) XSetTransientForHint(mDisplay, window, owner);
         SetTitle(mDisplay, window, box.caption);
         XMapRaised(mDisplay, window);
@@ -656,22 +695,27 @@ private:
                                           static_cast<unsigned>(box.height), static_cast<unsigned>(mPaint->Depth()));
         mPaint->Fill(back, x11::kFace, RECT{0, 0, box.width, box.height});
         // The stop sign: a red disc with a white cross.
+        const int u = mUnit, margin = kMargin * u, icon = kIcon * u;
+        const auto at = [&](int offset) { return margin + offset * u; };
         XSetForeground(mDisplay, gc, mPaint->Pixel(x11::kStop));
-        XFillArc(mDisplay, back, gc, kMargin, kMargin, kIcon, kIcon, 0, 360 * 64);
+        XFillArc(mDisplay, back, gc, margin, margin, static_cast<unsigned>(icon), static_cast<unsigned>(icon), 0,
+                 360 * 64);
         XSetForeground(mDisplay, gc, mPaint->Pixel(x11::kBlack));
-        XDrawArc(mDisplay, back, gc, kMargin, kMargin, kIcon - 1, kIcon - 1, 0, 360 * 64);
+        XSetLineAttributes(mDisplay, gc, u > 1 ? static_cast<unsigned>(u) : 0, LineSolid, CapButt, JoinMiter);
+        XDrawArc(mDisplay, back, gc, margin + u / 2, margin + u / 2, static_cast<unsigned>(icon - u),
+                 static_cast<unsigned>(icon - u), 0, 360 * 64);
         XSetForeground(mDisplay, gc, mPaint->Pixel(x11::kHighlight));
-        XSetLineAttributes(mDisplay, gc, 3, LineSolid, CapRound, JoinRound);
-        XDrawLine(mDisplay, back, gc, kMargin + 10, kMargin + 10, kMargin + 21, kMargin + 21);
-        XDrawLine(mDisplay, back, gc, kMargin + 21, kMargin + 10, kMargin + 10, kMargin + 21);
+        XSetLineAttributes(mDisplay, gc, static_cast<unsigned>(3 * u), LineSolid, CapRound, JoinRound);
+        XDrawLine(mDisplay, back, gc, at(10), at(10), at(21), at(21));
+        XDrawLine(mDisplay, back, gc, at(21), at(10), at(10), at(21));
         XSetLineAttributes(mDisplay, gc, 0, LineSolid, CapButt, JoinMiter);
 
         const int lineHeight = mPaint->LineHeight();
         const int textHeight = lineHeight * static_cast<int>(box.lines.size());
-        int y = kMargin + std::max(0, (kIcon - textHeight) / 2) + mPaint->Ascent();
+        int y = margin + std::max(0, (icon - textHeight) / 2) + mPaint->Ascent();
         const RECT all{0, 0, box.width, box.height};
         for (const auto& line : box.lines) {
-            mPaint->Text(back, line, kMargin * 2 + kIcon, y, all, x11::kBlack);
+            mPaint->Text(back, line, margin * 2 + icon, y, all, x11::kBlack);
             y += lineHeight;
         }
         mPaint->PushButton(back, box.ok, "OK", box.pressed, true, true);
@@ -744,6 +788,7 @@ private:
     }
 
     Display* mDisplay;
+    const int mUnit;                        // screen pixels for each pixel of the model
     std::unique_ptr<x11::Painter> mPaint;   // left unfreed when the connection is lost
 
     // Display thread only.
@@ -762,6 +807,7 @@ private:
     std::vector<std::shared_ptr<Box>> mClosing;   // answered, still shown; display thread only
 
     std::atomic<bool> mDirty{true};     // the first frame is drawn at once
+    std::atomic<bool> mShowed{false};   // a top-level window has been mapped
     std::atomic<bool> mWakePending{false};
     std::atomic<bool> mStop{false};
     int mWake[2] = {-1, -1};
@@ -793,17 +839,16 @@ std::unique_ptr<Backend> OpenX11Display() {
     if (!display) return nullptr;
     XSetErrorHandler(IgnoreLateRequest);
     XSetIOErrorHandler(ConnectionLost);
-    // The classic fixed font in its ISO 10646 encoding has the characters of the Latin, Greek
-    // and Cyrillic scripts and many more, at the metrics of the 8-bit one; the others are
-    // fallbacks, which draw what they lack as '?'.
-    XFontStruct* font = XLoadQueryFont(display, "-misc-fixed-medium-r-semicondensed--13-*-*-*-*-*-iso10646-1");
-    if (!font) font = XLoadQueryFont(display, "-misc-fixed-medium-r-semicondensed--13-*-*-*-*-*-iso8859-1");
-    if (!font) font = XLoadQueryFont(display, "fixed");
+    // The whole scale is the dialog's: its font is 10 points at 96 dpi times the scale, so the
+    // texts keep their proportion to the layout whatever the screen's exact dpi.
+    const int unit = x11::WholeScale(x11::ScreenDpi(display));
+    std::unique_ptr<x11::TextFont> font = x11::OpenXftFont(display, 96.0 * unit);
+    if (!font) font = x11::OpenCoreFont(display);
     if (!font) {
         XCloseDisplay(display);
         return nullptr;
     }
-    return std::make_unique<X11Backend>(display, font);
+    return std::make_unique<X11Backend>(display, std::move(font), unit);
 }
 
 } // namespace platform::display

@@ -80,4 +80,13 @@ TEST(NearestPaletteColour, TintedColoursKeepAHueGreysStayGrey) {
     EXPECT_EQ(NearestPaletteColour(0xFF0000), 196);
 }
 
+// Each colour of the palette is its own nearest; a dark slate blue keeps its green rather than
+// going navy (the squared distance of the levels took it to 17).
+TEST(NearestPaletteColour, EveryPaletteColourIsItsOwnNearestAndDarkTealsStayTeal) {
+    for (int index = 16; index < 256; ++index) EXPECT_EQ(NearestPaletteColour(PaletteRgb(index)), index) << index;
+    for (int index = 0; index < 16; ++index) EXPECT_EQ(NearestBasicColour(PaletteRgb(index)), index) << index;
+    EXPECT_NE(NearestPaletteColour(0x10284A), 17);
+    EXPECT_NE(NearestPaletteColour(0x10284A), 16);
+}
+
 } // namespace

@@ -118,7 +118,7 @@ TEST_F(Terminal, ColoursOnlyWhereTheTerminalAndTheUserAllowThem) {
     }
 }
 
-TEST_F(Terminal, PlainTerminalGetsAPlainWindowAndADumbOneNone) {
+TEST_F(Terminal, PlainTerminalsGetAPlainWindowAndADumbOneNone) {
     MakeKob(dir.File("a.kob"), "A.aif", 1000);
     // vt100: the window in ASCII on the main screen, without colour or mouse reports.
     StartDudez({dir.File("a.kob")}, {"TERM=vt100"});
@@ -129,6 +129,16 @@ TEST_F(Terminal, PlainTerminalGetsAPlainWindowAndADumbOneNone) {
     EXPECT_EQ(mLast.find("\u2500"), std::string::npos) << "line-drawing characters on a vt100\n" << mLast;
     Key("Enter");
     ASSERT_TRUE(WaitForShellAgain()) << mLast;
+
+    // The console: no alternate screen either, but its entry says how to hide the cursor, which
+    // stays hidden while the window is up and comes back after.
+    StartDudez({dir.File("a.kob")}, {"TERM=linux"});
+    ASSERT_TRUE(WaitForAll({"MORVIT DuDEZ", "Welcome to DUDEZ", "Done"})) << mLast;
+    EXPECT_FALSE(AlternateScreen());
+    EXPECT_EQ(Tmux("display-message -p '#{cursor_flag}'"), "0\n") << "the cursor shows on the console";
+    Key("Enter");
+    ASSERT_TRUE(WaitForShellAgain()) << mLast;
+    EXPECT_EQ(Tmux("display-message -p '#{cursor_flag}'"), "1\n") << "the cursor stayed hidden";
 
     // dumb: no window at all; the program runs as without any display and ends by itself.
     testsupport::WriteFileText(scripts.File("dumb.sh"),

@@ -100,69 +100,88 @@ protected:
     // The main window, once it shows the first picture.
     Window MainWindow() {
         const Window window = server->WaitForWindow(kTitle);
-        if (window) server->WaitForPixel(window, kPictureX, kPictureY, ResourcePixel(120, 0, 0));
+        if (window) server->WaitForPixel(window, kPictureX * unit, kPictureY * unit, ResourcePixel(120, 0, 0));
         return window;
     }
 
     // Whether the picture control comes to show `picture` (tested at `at`) within the timeout.
     // A sanitizer build on a busy machine can take many seconds to handle a key and draw.
     bool Shows(Window window, int picture, Probe at, int timeoutMs = 5000 * int{testsupport::kSlowdown}) {
-        return server->WaitForPixel(window, kPictureX + at.x, kPictureY + at.y, ResourcePixel(picture, at.x, at.y),
-                                    timeoutMs);
+        return server->WaitForPixel(window, (kPictureX + at.x) * unit, (kPictureY + at.y) * unit,
+                                    ResourcePixel(picture, at.x, at.y), timeoutMs);
     }
+
+    // Clicks at a point of the window at the 96-dpi layout's coordinates.
+    int Click(int x, int y) {
+        return server->Xdotool("mousemove " + std::to_string(x * unit) + " " + std::to_string(y * unit) + " click 1");
+    }
+
+    int unit = 1;   // the screen's pixels for one of the 96-dpi layout's
 
     TempDir dir;
     TempDir logs;
 };
 
-TEST_F(X11Display, WindowShowsTitleFixedSizeAndPagesByKeyAndClick) {
-    Start(LongBatch(dir));
-    const Window window = MainWindow();
-    ASSERT_NE(window, 0u) << "no window titled " << kTitle;
+// At 96 dpi and on a HiDPI screen whose desktop says Xft.dpi: 192, where the whole window, its
+// layout and its picture (each pixel a 2 x 2 square) come out twice as large.
+TEST_F(X11Display, WindowShowsTitleFixedSizeAndPagesByKeyAndClickAtEachScale) {
+    for (const int dpi : {96, 192}) {
+        SCOPED_TRACE("Xft.dpi " + std::to_string(dpi));
+        unit = dpi / 96;
+        server->SetResources("Xft.dpi:\t" + std::to_string(dpi) + "\n");
+        TempDir batch;
+        Start(LongBatch(batch));
+        const Window window = MainWindow();
+        ASSERT_NE(window, 0u) << "no window titled " << kTitle;
 
-    XWindowAttributes attributes;
-    ASSERT_TRUE(XGetWindowAttributes(server->Connection(), window, &attributes));
-    EXPECT_EQ(attributes.x, 0);
-    EXPECT_EQ(attributes.y, 0);
-    EXPECT_EQ(attributes.width, 430);
-    EXPECT_EQ(attributes.height, 238);
-    XSizeHints hints{};
-    long supplied = 0;
-    ASSERT_TRUE(XGetWMNormalHints(server->Connection(), window, &hints, &supplied));
-    EXPECT_TRUE((hints.flags & PMinSize) && (hints.flags & PMaxSize));
-    EXPECT_EQ(hints.min_width, 430);
-    EXPECT_EQ(hints.max_width, 430);
-    EXPECT_EQ(hints.min_height, 238);
-    EXPECT_EQ(hints.max_height, 238);
+        XWindowAttributes attributes;
+        ASSERT_TRUE(XGetWindowAttributes(server->Connection(), window, &attributes));
+        EXPECT_EQ(attributes.width, 430 * unit);
+        EXPECT_EQ(attributes.height, 238 * unit);
+        XSizeHints hints{};
+        long supplied = 0;
+        ASSERT_TRUE(XGetWMNormalHints(server->Connection(), window, &hints, &supplied));
+        EXPECT_TRUE((hints.flags & PMinSize) && (hints.flags & PMaxSize));
+        // No place asked for: the window manager places the window.
+        EXPECT_EQ(hints.flags & (USPosition | PPosition), 0);
+        EXPECT_EQ(hints.min_width, 430 * unit);
+        EXPECT_EQ(hints.max_width, 430 * unit);
+        EXPECT_EQ(hints.min_height, 238 * unit);
+        EXPECT_EQ(hints.max_height, 238 * unit);
 
-    // The picture starts at the control's corner, and the control cuts it at its own edges.
-    EXPECT_EQ(server->PixelAt(window, kPictureX, kPictureY), ResourcePixel(120, 0, 0));
-    EXPECT_EQ(server->PixelAt(window, kPictureX + 399, kPictureY + 119), ResourcePixel(120, 399, 119));
-    EXPECT_EQ(server->PixelAt(window, kPictureX + 400, kPictureY + 60), 0xC0C0C0u);
+        // The picture starts at the control's corner, and the control cuts it at its own edges;
+        // each of its pixels covers unit x unit of the screen's.
+        const int left = kPictureX * unit, top = kPictureY * unit;
+        EXPECT_EQ(server->PixelAt(window, left, top), ResourcePixel(120, 0, 0));
+        for (const Probe p : {Probe{399, 119}, Probe{133, 57}, Probe{250, 90}}) {
+            for (int dy = 0; dy < unit; ++dy)
+                for (int dx = 0; dx < unit; ++dx)
+                    EXPECT_EQ(server->PixelAt(window, left + p.x * unit + dx, top + p.y * unit + dy),
+                              ResourcePixel(120, p.x, p.y))
+                        << p.x << "," << p.y << " +" << dx << "," << dy;
+        }
+        EXPECT_EQ(server->PixelAt(window, left + 400 * unit, top + 60 * unit), 0xC0C0C0u);
 
-    const Probe probe = Distinguishing();
-    ASSERT_EQ(server->Xdotool("key Right"), 0);
-    EXPECT_TRUE(Shows(window, 116, probe)) << "Right did not step forward";
-    ASSERT_EQ(server->Xdotool("key Prior"), 0);
-    EXPECT_TRUE(Shows(window, 120, probe)) << "Page Up did not step back";
-    ASSERT_EQ(server->Xdotool("mousemove " + std::to_string(kNextX) + " " + std::to_string(kButtonsY) + " click 1"), 0);
-    EXPECT_TRUE(Shows(window, 116, probe)) << "a click on Next did not step forward";
-    ASSERT_EQ(server->Xdotool("mousemove " + std::to_string(kPreviousX) + " " + std::to_string(kButtonsY) +
-                              " click 1"),
-              0);
-    EXPECT_TRUE(Shows(window, 120, probe)) << "a click on Previous did not step back";
-    ASSERT_EQ(server->Xdotool("mousemove " + std::to_string(kPreviousX) + " " + std::to_string(kButtonsY) +
-                              " click 1"),
-              0);
-    EXPECT_TRUE(Shows(window, 124, Probe{})) << "Previous from the first picture did not wrap";
+        const Probe probe = Distinguishing();
+        ASSERT_EQ(server->Xdotool("key Right"), 0);
+        EXPECT_TRUE(Shows(window, 116, probe)) << "Right did not step forward";
+        ASSERT_EQ(server->Xdotool("key Prior"), 0);
+        EXPECT_TRUE(Shows(window, 120, probe)) << "Page Up did not step back";
+        ASSERT_EQ(Click(kNextX, kButtonsY), 0);
+        EXPECT_TRUE(Shows(window, 116, probe)) << "a click on Next did not step forward";
+        ASSERT_EQ(Click(kPreviousX, kButtonsY), 0);
+        EXPECT_TRUE(Shows(window, 120, probe)) << "a click on Previous did not step back";
+        ASSERT_EQ(Click(kPreviousX, kButtonsY), 0);
+        EXPECT_TRUE(Shows(window, 124, Probe{})) << "Previous from the first picture did not wrap";
 
-    // Return does nothing while the batch runs; Escape ends the program mid-file.
-    ASSERT_EQ(server->Xdotool("key Return"), 0);
-    EXPECT_EQ(WaitForExit(500), -1) << "Return ended the program while it was working";
-    ASSERT_EQ(server->Xdotool("key Escape"), 0);
-    EXPECT_EQ(WaitForExit(10000), 1) << "ended before Done: no success";
-    EXPECT_LT(ListDir(dir.Path()).size(), kLongBatchFiles + 1) << "the batch was over before Escape";
-    ExpectOnlyCompleteOutputs(dir);
+        // Return does nothing while the batch runs; Escape ends the program mid-file.
+        ASSERT_EQ(server->Xdotool("key Return"), 0);
+        EXPECT_EQ(WaitForExit(500), -1) << "Return ended the program while it was working";
+        ASSERT_EQ(server->Xdotool("key Escape"), 0);
+        EXPECT_EQ(WaitForExit(10000), 1) << "ended before Done: no success";
+        EXPECT_LT(ListDir(batch.Path()).size(), kLongBatchFiles + 1) << "the batch was over before Escape";
+        ExpectOnlyCompleteOutputs(batch);
+    }
 }
 
 TEST_F(X11Display, ReturnClosesOnceTheBatchIsDone) {

@@ -62,7 +62,7 @@ XServer::XServer() {
         close(fds[0]);
         const std::string fd = std::to_string(fds[1]);
         std::freopen("/dev/null", "w", stderr);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "800x600x24", "-nolisten", "tcp",
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
                static_cast<char*>(nullptr));
         _exit(127);
     }
@@ -180,6 +180,17 @@ bool XServer::WaitForPixel(Window window, int x, int y, std::uint32_t rgb, int t
         Sleep(10);
     } while (std::chrono::steady_clock::now() < deadline);
     return false;
+}
+
+void XServer::SetResources(const std::string& resources) {
+    const Window root = DefaultRootWindow(mDisplay);
+    if (resources.empty()) {
+        XDeleteProperty(mDisplay, root, XA_RESOURCE_MANAGER);
+    } else {
+        XChangeProperty(mDisplay, root, XA_RESOURCE_MANAGER, XA_STRING, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(resources.data()), static_cast<int>(resources.size()));
+    }
+    XSync(mDisplay, False);
 }
 
 bool XServer::SaveScreenshot(Window window, const std::string& path) {

@@ -43,6 +43,9 @@ public:
     std::vector<std::uint32_t> Pixels(Drawable drawable, int x, int y, int w, int h);
     // Writes the whole window as an RGB PNG file.
     bool SaveScreenshot(Window window, const std::string& path);
+    // Sets the X resources the desktop would have put on the root window (what xrdb does), such
+    // as "Xft.dpi:\t192\n"; an empty text takes them away.
+    void SetResources(const std::string& resources);
     // Runs xdotool with these arguments against this server; its exit code.
     int Xdotool(const std::string& arguments);
 

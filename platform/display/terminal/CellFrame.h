@@ -9,6 +9,8 @@
 //     previous = frame;
 #pragma once
 
+#include "platform/display/terminal/ColourMatch.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -96,8 +98,5 @@ int WidthOf(const Units& units);
 // The text broken into rows of at most `width` cells, at spaces where it can be (the spaces at
 // a break are dropped); an empty text is one empty row.
 std::vector<Units> Wrap(const Units& text, int width);
-
-// The nearest colour of the 256-colour palette (the 6x6x6 cube and the grey ramp).
-int NearestPaletteColour(std::uint32_t rgb);
 
 } // namespace platform::display::terminal

@@ -3,17 +3,21 @@
 // the display shares, and the controls of the model. One painter belongs to the display thread
 // alone.
 //
-// Texts are bytes, read as UTF-8 (DisplayCharacters) and drawn with the 16-bit text calls, so a
-// font in ISO 10646 encoding shows the characters themselves; a character the font lacks, and
-// a byte that is not UTF-8, shows as the font's replacement character (or '?').
+// Texts are bytes, read as UTF-8 (DisplayCharacters) and drawn in the display's TextFont; a
+// byte that is not UTF-8 shows as the replacement character.
 //
-//     x11::Painter paint(display, font);
+// Everything is drawn at a whole scale (`unit` screen pixels for each pixel of the model): the
+// rectangles it is given are the screen's, already scaled, while edges, insets and the focus
+// mark grow by the unit, and the program's pixels are repeated unit x unit times.
+//
+//     x11::Painter paint(display, std::move(font), 2);
 //     paint.Fill(pixmap, x11::kFace, RECT{0, 0, width, height});
 //     paint.PushButton(pixmap, rect, "OK", false, true, true);
 #pragma once
 
 #include "platform/controls/Controls.h"
 #include "platform/display/DisplayText.h"
+#include "platform/display/x11/TextFont.h"
 #include "platform/user/Model.h"
 #include "platform/user/UserWindow.h"
 #include "platform/user/WinMessages.h"
@@ -28,7 +32,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <map>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace platform::display::x11 {
@@ -53,20 +59,20 @@ inline bool Inside(const RECT& r, int x, int y) {
 class Painter {
 public:
     // Takes over `font`; both are freed with the painter, the display stays open.
-    Painter(Display* display, XFontStruct* font) : mDisplay(display), mFont(font) {
-        XSetFont(display, mGc, font->fid);
-    }
+    Painter(Display* display, std::unique_ptr<TextFont> font, int unit)
+        : mDisplay(display), mFont(std::move(font)), mUnit(unit) {}
     ~Painter() {
+        mFont.reset();
         XFreeGC(mDisplay, mGc);
-        XFreeFont(mDisplay, mFont);
     }
     Painter(const Painter&) = delete;
     Painter& operator=(const Painter&) = delete;
 
     GC Context() const { return mGc; }
     int Depth() const { return mDepth; }
-    int LineHeight() const { return mFont->ascent + mFont->descent; }
-    int Ascent() const { return mFont->ascent; }
+    int Unit() const { return mUnit; }
+    int LineHeight() const { return mFont->LineHeight(); }
+    int Ascent() const { return mFont->Ascent(); }
 
     // The pixel value of an 0xRRGGBB colour on this screen.
     unsigned long Pixel(std::uint32_t rgb) {
@@ -91,17 +97,15 @@ public:
                        static_cast<unsigned>(r.bottom - r.top));
     }
 
-    // A one-pixel edge around r: `topLeft` on the top and left sides, `bottomRight` on the others.
+    // An edge one unit wide around r: `topLeft` on the top and left sides, `bottomRight` on the
+    // others, which take the corners they share with the first.
     void Edge(Drawable target, const RECT& r, std::uint32_t topLeft, std::uint32_t bottomRight) {
-        if (r.right - r.left < 1 || r.bottom - r.top < 1) return;
-        const auto line = [&](std::uint32_t rgb, int x1, int y1, int x2, int y2) {
-            XSetForeground(mDisplay, mGc, Pixel(rgb));
-            XDrawLine(mDisplay, target, mGc, x1, y1, x2, y2);
-        };
-        line(topLeft, r.left, r.top, r.right - 2, r.top);
-        line(topLeft, r.left, r.top, r.left, r.bottom - 2);
-        line(bottomRight, r.left, r.bottom - 1, r.right - 1, r.bottom - 1);
-        line(bottomRight, r.right - 1, r.top, r.right - 1, r.bottom - 1);
+        const int u = mUnit;
+        if (r.right - r.left < u || r.bottom - r.top < u) return;
+        Fill(target, topLeft, RECT{r.left, r.top, r.right - u, r.top + u});
+        Fill(target, topLeft, RECT{r.left, r.top, r.left + u, r.bottom - u});
+        Fill(target, bottomRight, RECT{r.left, r.bottom - u, r.right, r.bottom});
+        Fill(target, bottomRight, RECT{r.right - u, r.top, r.right, r.bottom});
     }
     void Frame(Drawable target, const RECT& r, std::uint32_t rgb) { Edge(target, r, rgb, rgb); }
 
@@ -113,30 +117,24 @@ public:
     }
     void Unclip() { XSetClipMask(mDisplay, mGc, None); }
 
-    int TextWidth(const std::string& text) const {
-        const std::vector<XChar2b> codes = Codes(text);
-        return XTextWidth16(mFont, codes.data(), static_cast<int>(codes.size()));
-    }
+    int TextWidth(const std::string& text) const { return mFont->Width(DisplayCharacters(text)); }
 
     // Text at baseline y, cut at the edges of `clip`.
     void Text(Drawable target, const std::string& text, int x, int y, const RECT& clip, std::uint32_t rgb) {
-        const std::vector<XChar2b> codes = Codes(text);
-        Clip(clip);
-        XSetForeground(mDisplay, mGc, Pixel(rgb));
-        XDrawString16(mDisplay, target, mGc, x, y, codes.data(), static_cast<int>(codes.size()));
-        Unclip();
+        mFont->Draw(target, mGc, DisplayCharacters(text), x, y, clip, rgb, Pixel(rgb));
     }
 
     // Black text, or grey with a white shadow as disabled controls show it.
     void TextOf(Drawable target, const std::string& text, int x, int y, const RECT& clip, bool enabled) {
-        if (!enabled) Text(target, text, x + 1, y + 1, clip, kHighlight);
+        if (!enabled) Text(target, text, x + mUnit, y + mUnit, clip, kHighlight);
         Text(target, text, x, y, clip, enabled ? kBlack : kShadow);
     }
 
-    // Pixels of 0x00RRGGBB at (x, y), at most w x h of them.
+    // The pixels of 0x00RRGGBB at (x, y), each a unit x unit square (the nearest neighbour's
+    // scaling), at most w x h screen pixels of them.
     void PutPixels(Drawable target, const SurfaceView& surface, int x, int y, int w, int h) {
-        w = std::min(w, surface.width);
-        h = std::min(h, surface.height);
+        w = std::min(w, surface.width * mUnit);
+        h = std::min(h, surface.height * mUnit);
         if (w <= 0 || h <= 0) return;
         XImage* image = XCreateImage(mDisplay, mVisual, static_cast<unsigned>(mDepth), ZPixmap, 0, nullptr,
                                      static_cast<unsigned>(w), static_cast<unsigned>(h), 32, 0);
@@ -152,7 +150,7 @@ public:
         unsigned long lastPixel = 0;
         for (int row = 0; row < h; ++row) {
             for (int column = 0; column < w; ++column) {
-                const std::uint32_t rgb = surface.At(column, row);
+                const std::uint32_t rgb = surface.At(column / mUnit, row / mUnit);
                 if (rgb != lastRgb) {
                     lastRgb = rgb;
                     lastPixel = Pixel(rgb);
@@ -170,29 +168,33 @@ public:
         RECT r = rect;
         if (focused || pushed) {
             Frame(target, r, kBlack);
-            r = Inset(r, 1);
+            r = Inset(r, mUnit);
         }
         if (pushed) {
             Frame(target, r, kShadow);
         } else {
             Edge(target, r, kHighlight, kBlack);
-            Edge(target, Inset(r, 1), kFace, kShadow);
+            Edge(target, Inset(r, mUnit), kFace, kShadow);
         }
-        const int offset = pushed ? 1 : 0;
+        const int offset = pushed ? mUnit : 0;
         const int x = rect.left + (rect.right - rect.left - TextWidth(text)) / 2 + offset;
         // The baseline that centres one line of text between the button's top and bottom.
-        const int baseline = rect.top + (rect.bottom - rect.top - LineHeight()) / 2 + mFont->ascent;
-        TextOf(target, text, x, baseline + offset, Inset(rect, 2), enabled);
+        const int baseline = rect.top + (rect.bottom - rect.top - LineHeight()) / 2 + Ascent();
+        TextOf(target, text, x, baseline + offset, Inset(rect, 2 * mUnit), enabled);
         if (!focused) return;
-        // The focus mark: a dotted rectangle inside the edges.
-        const RECT mark = Inset(rect, 4);
-        if (mark.right - mark.left <= 1 || mark.bottom - mark.top <= 1) return;
-        char dots[2] = {1, 1};
+        // The focus mark: a dotted rectangle inside the edges, its dots and line a unit wide
+        // (a line of width 1 is Xlib's thin line, as 0 would be).
+        const int u = mUnit;
+        const RECT mark = Inset(rect, 4 * u);
+        if (mark.right - mark.left <= u || mark.bottom - mark.top <= u) return;
+        char dots[2] = {static_cast<char>(u), static_cast<char>(u)};
         XSetDashes(mDisplay, mGc, 0, dots, 2);
-        XSetLineAttributes(mDisplay, mGc, 0, LineOnOffDash, CapButt, JoinMiter);
+        XSetLineAttributes(mDisplay, mGc, u > 1 ? static_cast<unsigned>(u) : 0, LineOnOffDash, CapButt, JoinMiter);
         XSetForeground(mDisplay, mGc, Pixel(kBlack));
-        XDrawRectangle(mDisplay, target, mGc, mark.left, mark.top, static_cast<unsigned>(mark.right - mark.left - 1),
-                       static_cast<unsigned>(mark.bottom - mark.top - 1));
+        // A wide line is centred on its path: the path runs half a unit inside the mark.
+        const int half = u / 2;
+        XDrawRectangle(mDisplay, target, mGc, mark.left + half, mark.top + half,
+                       static_cast<unsigned>(mark.right - mark.left - u), static_cast<unsigned>(mark.bottom - mark.top - u));
         XSetLineAttributes(mDisplay, mGc, 0, LineSolid, CapButt, JoinMiter);
     }
 
@@ -221,33 +223,6 @@ private:
         return (scaled << shift) & mask;
     }
 
-    bool HasGlyph(char32_t c) const {
-        if (c > 0xFFFF) return false;
-        const unsigned row = c >> 8, column = c & 0xFF;
-        if (row < mFont->min_byte1 || row > mFont->max_byte1 || column < mFont->min_char_or_byte2 ||
-            column > mFont->max_char_or_byte2)
-            return false;
-        if (!mFont->per_char) return true;
-        const unsigned columns = mFont->max_char_or_byte2 - mFont->min_char_or_byte2 + 1;
-        const XCharStruct& glyph =
-            mFont->per_char[(row - mFont->min_byte1) * columns + (column - mFont->min_char_or_byte2)];
-        // A code the font has no glyph for has all its metrics zero.
-        return glyph.width != 0 || glyph.ascent != 0 || glyph.descent != 0 || glyph.lbearing != 0 ||
-               glyph.rbearing != 0;
-    }
-
-    // The font's code for `c`, or for the replacement when the font has no glyph for it.
-    XChar2b Code(char32_t c) const {
-        if (!HasGlyph(c)) c = HasGlyph(kReplacement) ? kReplacement : U'?';
-        return XChar2b{static_cast<unsigned char>(c >> 8), static_cast<unsigned char>(c & 0xFF)};
-    }
-
-    std::vector<XChar2b> Codes(const std::string& text) const {
-        std::vector<XChar2b> codes;
-        for (char32_t c : DisplayCharacters(text)) codes.push_back(Code(c));
-        return codes;
-    }
-
     // The text a static shows in `width` pixels. A sunken left-aligned static is a field holding a
     // value, such as the name of the file being written: when the value does not fit, its end is
     // what tells it apart (the file, not the folders every name shares), so that is what is shown,
@@ -255,10 +230,8 @@ private:
     std::string Shown(const WindowView& view, int width) const {
         if (!(view.style & SS_SUNKEN) || (view.style & SS_TYPEMASK) != SS_LEFT) return view.text;
         // A character is as wide as this font draws it (its replacement when it lacks it).
-        const std::u32string shown = KeepEnd(DisplayCharacters(view.text), width, U"\u2026", [this](char32_t c) {
-            const XChar2b code = Code(c);
-            return XTextWidth16(mFont, &code, 1);
-        });
+        const std::u32string shown = KeepEnd(DisplayCharacters(view.text), width, U"\u2026",
+                                             [this](char32_t c) { return mFont->Width(std::u32string(1, c)); });
         return EncodeUtf8(shown);
     }
 
@@ -266,7 +239,7 @@ private:
         RECT inner = view.rect;
         if (view.style & SS_SUNKEN) {
             Edge(target, inner, kShadow, kHighlight);
-            inner = Inset(inner, 1);
+            inner = Inset(inner, mUnit);
         }
         // The filled rectangles and the frames each run black, grey, white.
         constexpr std::uint32_t kShades[] = {kBlack, kShadow, kHighlight};
@@ -290,23 +263,24 @@ private:
         RECT inner = view.rect;
         const bool border = (view.style & WS_BORDER) != 0;
         Edge(target, inner, border ? kBlack : kShadow, border ? kBlack : kHighlight);
-        inner = Inset(inner, 1);
+        inner = Inset(inner, mUnit);
         Fill(target, kFace, inner);
-        inner = Inset(inner, 1);
+        inner = Inset(inner, mUnit);
         const int width = inner.right - inner.left;
         const int height = inner.bottom - inner.top;
         if (width <= 0 || height <= 0 || view.rangeHigh <= view.rangeLow) return;
         const long long done =
             static_cast<long long>(view.position - view.rangeLow) * width / (view.rangeHigh - view.rangeLow);
-        const int block = std::max(2, height * 2 / 3);
+        const int block = std::max(2 * mUnit, height * 2 / 3);
         Clip(inner);
-        for (int x = 0; x < done; x += block + 2)
+        for (int x = 0; x < done; x += block + 2 * mUnit)
             Fill(target, kBar, RECT{inner.left + x, inner.top, inner.left + x + block, inner.bottom});
         Unclip();
     }
 
     Display* mDisplay;
-    XFontStruct* mFont;
+    std::unique_ptr<TextFont> mFont;
+    int mUnit;                     // screen pixels for each pixel of the model
     Visual* mVisual = DefaultVisual(mDisplay, DefaultScreen(mDisplay));
     int mDepth = DefaultDepth(mDisplay, DefaultScreen(mDisplay));
     Colormap mColormap = DefaultColormap(mDisplay, DefaultScreen(mDisplay));
