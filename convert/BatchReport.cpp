@@ -29,8 +29,9 @@ std::string Stretches(long count) {
 
 // The line of a recording written under --rescue: how it came back, in words.
 std::string DescribedLine(const std::string& name, const BatchReport::Output& output, const std::string& how) {
-    std::string line = name + ": wrote " + output.wave;
-    const std::string listed = ", listed in " + output.listing;
+    // A check names what a rescue would write, and the stretches themselves: there is no listing.
+    std::string line = name + (output.checked ? ": would write " : ": wrote ") + output.wave;
+    const std::string listed = output.checked ? ": " + output.stretches : ", listed in " + output.listing;
     if (how.empty()) {
         line += output.damagedStretches == 0 ? ", restored whole" : ", restored with " + Stretches(output.damagedStretches) + listed;
     } else {

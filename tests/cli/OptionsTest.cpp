@@ -73,6 +73,7 @@ TEST_F(CommandLine, ATestRunWritesNothingAndItsStatusTellsDamage) {
     const testsupport::Finished both = RunDudez(dir.File("here"), {"-t", good, damaged});
     const testsupport::Finished whole = RunDudez(dir.File("here"), {"--test", good});
     const testsupport::Finished quiet = RunDudez(dir.File("here"), {"-tq", good, damaged});
+    const testsupport::Finished rescue = RunDudez(dir.File("here"), {"-t", "--rescue", damaged});
     const Names disc = ListDir(dir.File("disc"));
     if (mounted) {
         ::umount2(dir.File("disc").c_str(), MNT_DETACH);
@@ -89,6 +90,12 @@ TEST_F(CommandLine, ATestRunWritesNothingAndItsStatusTellsDamage) {
     EXPECT_EQ(quiet.code, 1);
     EXPECT_EQ(quiet.out.find("good.wav"), std::string::npos) << quiet.out;
     EXPECT_NE(quiet.out.find("damaged.1.wav"), std::string::npos) << quiet.out;
+    // With --rescue, what a rescue would restore, in its words.
+    EXPECT_EQ(rescue.code, 1);
+    EXPECT_EQ(rescue.out.rfind(damaged + ": would write damaged.1.wav, restored with 1 damaged stretch silenced: "
+                                         "frames 0 to 1000 of channel 2\n", 0),
+              0u)
+        << rescue.out;
 }
 
 TEST_F(CommandLine, KeepGoingPassesAFileThatCannotBeOpenedAndQuietTellsOnlyProblems) {
