@@ -2,16 +2,23 @@
 
 #include "platform/runtime/Crt.h"
 #include "platform/runtime/NeverDestroyed.h"
+#include "platform/text/EscapedName.h"
 
 #include <cstring>
 
 namespace {
 
+// A name as the report writes it: one line per fact whatever the name holds, undone exactly by
+// a script (README: Restoring an archive).
+std::string Shown(const std::string& name) {
+    return platform::EscapeName(name, platform::NameUse::Report);
+}
+
 std::string WroteLine(const std::string& name, const BatchReport::Output& output) {
-    std::string line = name + ": wrote " + output.wave;
+    std::string line = Shown(name) + ": wrote " + Shown(output.wave);
     if (output.damagedStretches > 0) {
         line += ", " + std::to_string(output.damagedStretches) + " damaged stretch" +
-                (output.damagedStretches == 1 ? "" : "es") + " silenced, listed in " + output.listing;
+                (output.damagedStretches == 1 ? "" : "es") + " silenced, listed in " + Shown(output.listing);
     }
     return line + "\n";
 }
@@ -72,7 +79,7 @@ void BatchReport::Finish() {
 
 BatchReport::Ending BatchReport::Conclude() const {
     std::lock_guard<std::mutex> lock(mMutex);
-    return {Text(), Succeeded()};
+    return {Text(), Succeeded(), mFinished};
 }
 
 std::string BatchReport::Text() const {
@@ -90,22 +97,22 @@ std::string BatchReport::Text() const {
             bool anyDamage = false;
             for (const Output& output : entry.outputs) anyDamage = anyDamage || output.damagedStretches > 0;
             damaged += anyDamage;
-            if (entry.outputs.empty()) text += entry.name + ": holds no recording\n";
+            if (entry.outputs.empty()) text += Shown(entry.name) + ": holds no recording\n";
             break;
         }
         case Outcome::NotKob:
             ++notKob;
-            text += entry.name + ": not a KOB file or corrupted\n";
+            text += Shown(entry.name) + ": not a KOB file or corrupted\n";
             break;
         case Outcome::CannotOpen:
             ++cannotOpen;
-            text += entry.name + ": could not be opened: " + std::strerror(entry.error) + "\n";
+            text += Shown(entry.name) + ": could not be opened: " + std::strerror(entry.error) + "\n";
             break;
         case Outcome::ListEnded:
         case Outcome::Converting:
         case Outcome::NotReached:
             ++notConverted;
-            text += entry.name + ": not converted: " + NotConvertedBecause(entry.outcome) + "\n";
+            text += Shown(entry.name) + ": not converted: " + NotConvertedBecause(entry.outcome) + "\n";
             break;
         }
     }

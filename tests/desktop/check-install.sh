@@ -71,7 +71,7 @@ if [ -f "$desktop" ]; then
         quiet "desktop-file-validate dudez.desktop" desktop-file-validate "$desktop"
     fi
     awk '/^\[/ { inEntry = ($0 == "[Desktop Entry]") } inEntry && /=/' "$desktop" >"$work/entry"
-    for line in 'Type=Application' 'Exec=dudez %F' 'MimeType=application/x-kob;' 'Icon=dudez' \
+    for line in 'Type=Application' 'Exec=dudez --window %F' 'MimeType=application/x-kob;' 'Icon=dudez' \
         'Terminal=false' 'Categories=AudioVideo;Audio;'; do
         grep -qxF "$line" "$work/entry" || fail "dudez.desktop lacks the line $line"
     done

@@ -106,7 +106,7 @@ TEST_F(FileNameField, ShowsTheEndOfALongUtf8PathWithItsAccentsAndAMarkForABadByt
     const std::string kob = testsupport::MakeStereoKob(folder + "/konzert.kob", "Konzert.aif", kFrames);
 
     testsupport::Launch launch;
-    launch.argv = {testsupport::DudezBinary()};
+    launch.argv = {testsupport::DudezBinary(), "--window"};
     for (int i = 0; i < 400; ++i) launch.argv.push_back(kob);
     launch.display = server->Name();
     mPid = testsupport::StartProcess(launch);
