@@ -97,3 +97,20 @@ TEST_F(Terminal, CtrlZGivesTheTerminalBackAndFgBringsTheWindowBack) {
     Type("echo \"status $?\"");
     EXPECT_TRUE(WaitForText("status 1")) << mLast;
 }
+
+// Escape while the report goes to a reader that never reads (`dudez ... | less` left alone): the
+// report is more than the pipe holds, yet the program ends, as after any stop.
+TEST_F(Terminal, EscapeEndsTheProgramWhileItsReportWaitsForAStalledReader) {
+    const std::vector<std::string> batch = LongBatch(dir, 1200);
+    const std::string fifo = scripts.File("report");
+    Type("mkfifo " + Quote(fifo) + " && sleep 1000 < " + Quote(fifo) + " &");
+    std::string command = "exec " + Quote(testsupport::DudezBinary());
+    for (const std::string& name : batch) command += " " + Quote(name);
+    testsupport::WriteFileText(scripts.File("stalled.sh"), command + " > " + Quote(fifo) + "\n");
+    Type("sh " + Quote(scripts.File("stalled.sh")) + "; echo \"sta\"\"tus $?\"");
+    ASSERT_TRUE(WaitForText(".wav")) << mLast;
+    Key("Escape");
+    ASSERT_TRUE(WaitForText("status ")) << mLast;
+    EXPECT_NE(mLast.find("status 1"), std::string::npos) << mLast;
+    Type("kill %1");
+}
