@@ -147,6 +147,7 @@ int gWakeWrite = -1;   // the display thread's wake-up pipe; never closed
 std::atomic<bool> gResized{false};
 std::atomic<bool> gSuspendAsked{false};   // SIGTSTP came: give the terminal back and stop
 std::atomic<bool> gContinued{false};      // SIGCONT came: take it again
+bool gMaySuspend = true;                  // SIGTSTP was not ignored when the program started
 
 // Set up before anything can call it: the pipe is made before the backend and the resize
 // handler.
@@ -156,8 +157,8 @@ void Wake() {
     [[maybe_unused]] const ssize_t ignored = write(gWakeWrite, &byte, 1);
 }
 
-// Gives the terminal back as it was and writes out the held output. Safe in a signal handler
-// when flushStdio is false; runs once.
+// Leaves the window's screen and sets the terminal's modes back; nothing when the screen is not
+// taken. Safe in a signal handler.
 void GiveTerminalBack() {
     if (!gScreenTaken.exchange(false)) return;
     WriteAll(gTty, gLeaveScreen);
@@ -165,6 +166,8 @@ void GiveTerminalBack() {
     if (tcsetattr(gTty, TCSADRAIN, &gSavedMode) != 0) tcsetattr(gTty, TCSANOW, &gSavedMode);
 }
 
+// Gives the terminal back as it was and writes out the held output. Safe in a signal handler
+// when flushStdio is false; runs once.
 void RestoreTerminal(bool flushStdio) {
     GiveTerminalBack();
     ReleaseHeldOutput(flushStdio);
@@ -316,6 +319,8 @@ private:
     // Ctrl-Z: the terminal as the shell wants it, then the job stops, as any program's does.
     // Once continued (fg), the window comes back where it was.
     void Suspend() {
+        // Started with the stop ignored (no job control to bring it back): Ctrl-Z does nothing.
+        if (!gMaySuspend) return;
         GiveTerminalBack();
         mAway = true;
         gContinued.store(false);
@@ -485,7 +490,10 @@ std::unique_ptr<platform::display::Backend> OpenTerminalDisplay() {
     // glibc's signal() keeps the handler and restarts interrupted calls (SA_RESTART).
     std::signal(SIGWINCH, OnResize);
     std::signal(SIGCONT, OnContinue);
-    CatchSuspend();
+    struct sigaction inherited {};
+    sigaction(SIGTSTP, nullptr, &inherited);
+    gMaySuspend = inherited.sa_handler != SIG_IGN;
+    if (gMaySuspend) CatchSuspend();
     for (int fault : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) std::signal(fault, OnFault);
 
     auto backend = std::make_unique<TerminalBackend>(wake[0], kind);
