@@ -7,7 +7,8 @@
 //     platform::ForwardStopSignals(&gMainWindow);
 //
 // The signals are taken by one thread of their own with sigwait, never by a handler that
-// interrupts the program, so nothing runs in signal context.
+// interrupts the program, so nothing runs in signal context (the one handler, of the poke that
+// cuts a blocked write short at the end, does nothing).
 #pragma once
 
 #include "platform/runtime/WinTypes.h"

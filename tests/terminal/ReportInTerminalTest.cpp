@@ -74,3 +74,19 @@ TEST_F(Terminal, NamesWithEscapesNeitherRetitleNorClearTheTerminal) {
         << mLast;
     EXPECT_EQ(Tmux("display-message -p '#{pane_title}'"), before);
 }
+
+TEST_F(Terminal, TheOptionsChooseTheWindowWhateverTheInput) {
+    terminaltest::MakeKob(dir.File("one.kob"), "One.aif", 5000);
+    terminaltest::MakeKob(dir.File("two.kob"), "Two.aif", 5000);
+    const std::string dudez = Quote(testsupport::DudezBinary());
+    // --no-window at the terminal: nothing drawn, nothing waited for.
+    Type(dudez + " --no-window " + Quote(dir.File("one.kob")) + "; echo \"fir\"\"st $?\"");
+    ASSERT_TRUE(WaitForText("first 0")) << mLast;
+    EXPECT_EQ(Tmux("capture-pane -p -S -").find("MORVIT"), std::string::npos) << mLast;
+    // --window with the input elsewhere: asked for, so drawn in the terminal (there is no X11
+    // display), and it waits for Return.
+    Type(dudez + " --window " + Quote(dir.File("two.kob")) + " </dev/null; echo \"sec\"\"ond $?\"");
+    ASSERT_TRUE(WaitForAll({"MORVIT DuDEZ Version 1.0.1", "Done"})) << mLast;
+    Key("Enter");
+    ASSERT_TRUE(WaitForText("second 0")) << mLast;
+}
