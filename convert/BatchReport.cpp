@@ -3,22 +3,29 @@
 #include "convert/RunOptions.h"
 #include "platform/runtime/Crt.h"
 #include "platform/runtime/NeverDestroyed.h"
+#include "platform/text/EscapedName.h"
 
 #include <cstring>
 
 namespace {
 
+// A name as the report writes it: one line per fact whatever the name holds, undone exactly by
+// a script (README: Restoring an archive).
+std::string Shown(const std::string& name) {
+    return platform::EscapeName(name, platform::NameUse::Report);
+}
+
 std::string WroteLine(const std::string& name, const BatchReport::Output& output) {
     if (output.checked) {
-        std::string line = name + ": would write " + output.wave;
+        std::string line = Shown(name) + ": would write " + Shown(output.wave);
         if (output.damagedStretches == 0) return line + ", whole\n";
         return line + ", " + std::to_string(output.damagedStretches) + " damaged stretch" +
                (output.damagedStretches == 1 ? "" : "es") + " to silence: " + output.stretches + "\n";
     }
-    std::string line = name + ": wrote " + output.wave;
+    std::string line = Shown(name) + ": wrote " + Shown(output.wave);
     if (output.damagedStretches > 0) {
         line += ", " + std::to_string(output.damagedStretches) + " damaged stretch" +
-                (output.damagedStretches == 1 ? "" : "es") + " silenced, listed in " + output.listing;
+                (output.damagedStretches == 1 ? "" : "es") + " silenced, listed in " + Shown(output.listing);
     }
     return line + "\n";
 }
@@ -30,12 +37,12 @@ std::string Stretches(long count) {
 // The line of a recording written under --rescue: how it came back, in words.
 std::string DescribedLine(const std::string& name, const BatchReport::Output& output, const std::string& how) {
     // A check names what a rescue would write, and the stretches themselves: there is no listing.
-    std::string line = name + (output.checked ? ": would write " : ": wrote ") + output.wave;
-    const std::string listed = output.checked ? ": " + output.stretches : ", listed in " + output.listing;
+    std::string line = Shown(name) + (output.checked ? ": would write " : ": wrote ") + Shown(output.wave);
+    const std::string listed = output.checked ? ": " + output.stretches : ", listed in " + Shown(output.listing);
     if (how.empty()) {
         line += output.damagedStretches == 0 ? ", restored whole" : ", restored with " + Stretches(output.damagedStretches) + listed;
     } else {
-        line += ", rescued (" + how + "), " +
+        line += ", rescued (" + Shown(how) + "), " +
                 (output.damagedStretches == 0 ? std::string("no stretch silenced") : Stretches(output.damagedStretches) + listed);
     }
     return line + "\n";
@@ -125,7 +132,7 @@ void BatchReport::Finish() {
 
 BatchReport::Ending BatchReport::Conclude() const {
     std::lock_guard<std::mutex> lock(mMutex);
-    return {Text(), Succeeded()};
+    return {Text(), Succeeded(), mFinished};
 }
 
 std::string BatchReport::Text() const {
@@ -144,7 +151,7 @@ std::string BatchReport::Text() const {
             if (quiet && output.damagedStretches == 0 && (!how || how->empty())) continue;
             text += how ? DescribedLine(entry.name, output, *how) : WroteLine(entry.name, output);
         }
-        for (const std::string& what : entry.notFound) text += entry.name + ": not restored: " + what + "\n";
+        for (const std::string& what : entry.notFound) text += Shown(entry.name) + ": not restored: " + Shown(what) + "\n";
         switch (entry.outcome) {
         case Outcome::Converted: {
             ++converted;
@@ -154,30 +161,30 @@ std::string BatchReport::Text() const {
             for (const auto& described : entry.described) anyDamage = anyDamage || !described.second.empty();
             anyDamage = anyDamage || !entry.notFound.empty();
             damaged += anyDamage;
-            if (entry.outputs.empty()) text += entry.name + ": holds no recording\n";
+            if (entry.outputs.empty()) text += Shown(entry.name) + ": holds no recording\n";
             break;
         }
         case Outcome::NotKob:
             if (!entry.unwritten.empty()) {
                 // The content was not at fault: say what was.
                 ++unwritten;
-                text += entry.name + ": could not write " + entry.unwritten + ": " + std::strerror(entry.writeError) + "\n";
+                text += Shown(entry.name) + ": could not write " + Shown(entry.unwritten) + ": " + std::strerror(entry.writeError) + "\n";
                 break;
             }
             ++notKob;
-            text += entry.name + ": not a KOB file or corrupted\n";
+            text += Shown(entry.name) + ": not a KOB file or corrupted\n";
             if (entry.mayRescue)
-                text += entry.name + ": holds the signatures of entries or blocks: --rescue may restore part of it\n";
+                text += Shown(entry.name) + ": holds the signatures of entries or blocks: --rescue may restore part of it\n";
             break;
         case Outcome::CannotOpen:
             ++cannotOpen;
-            text += entry.name + ": could not be opened: " + std::strerror(entry.error) + "\n";
+            text += Shown(entry.name) + ": could not be opened: " + std::strerror(entry.error) + "\n";
             break;
         case Outcome::ListEnded:
         case Outcome::Converting:
         case Outcome::NotReached:
             ++notConverted;
-            text += entry.name + ": not converted: " + NotConvertedBecause(entry.outcome) + "\n";
+            text += Shown(entry.name) + ": not converted: " + NotConvertedBecause(entry.outcome) + "\n";
             break;
         }
     }

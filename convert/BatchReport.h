@@ -81,6 +81,8 @@ public:
         std::string text;
         // Every name converted and the list done: the program's exit status is 0.
         bool succeeded;
+        // The list was done: the program was not stopped before Done.
+        bool finished;
     };
     Ending Conclude() const;
 

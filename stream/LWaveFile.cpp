@@ -10,6 +10,7 @@
 
 #include "decode/WideTarget.h"   // the instructions the decoder uses, for the frames of many channels
 #include "platform/runtime/ByteOrder.h"
+#include "platform/text/EscapedName.h"
 #include "stream/HeapBlock.h"
 
 namespace {
@@ -318,6 +319,7 @@ void LWaveFile::WriteHeldFramesQuietly(const char* where) noexcept {
     } catch (std::int32_t code) {
         char path[kPathTextSize];
         std::fprintf(stderr, "%s: the last frames of %s could not be written: %s\n", where,
-                     FileSpecPathText(mSpec, path), code > 0 ? std::strerror(code) : "seek failed");
+                     platform::EscapeName(FileSpecPathText(mSpec, path), platform::NameUse::Message).c_str(),
+                     code > 0 ? std::strerror(code) : "seek failed");
     }
 }

@@ -3,16 +3,23 @@
 #include "convert/BatchReport.h"
 #include "convert/ConvertBatch.h"
 #include "platform/Windows.h"
+#include "platform/runtime/SessionEnd.h"
 #include "stream/OutputNaming.h"
 #include "ui/EndNotice.h"
 #include "ui/Globals.h"
 #include "ui/MainWindow.h"
 #include "ui/PicturePanel.h"
 
+#include <stdio_ext.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <thread>
 
 void ExitCleanup() {
     // WATCHOUT: this stops the worker's file work before anything is closed; a worker that is
@@ -24,15 +31,32 @@ void ExitCleanup() {
     crt::_fcloseall();
 }
 
+namespace {
+
+// The report goes after what the worker's traces left in standard output's buffer, and never
+// waits past a stop: a worker blocked in a trace of its own holds the stream, and a reader
+// that has stopped reading takes nothing.
+void WriteReport(const std::string& text) {
+    while (ftrylockfile(stdout) != 0) {
+        if (platform::EndIsCut()) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    if (std::fflush(stdout) != 0) __fpurge(stdout);
+    platform::WriteUnlessStopped(STDOUT_FILENO, text);
+    funlockfile(stdout);
+}
+
+} // namespace
+
 int FinishRun(int winMainResult) {
     crt::StopFileWork();
     // One look at the report for both the text and the status: the worker may still record (the
     // end of the list) while the program ends, and the status must say what the text says.
     const BatchReport::Ending ending = TheBatchReport().Conclude();
-    std::fputs(ending.text.c_str(), stdout);
-    std::fflush(stdout);
+    platform::BeginEnding(!ending.finished);
+    WriteReport(ending.text);
     NotifyDesktopOfEnd(ending.text, ending.succeeded);
-    return winMainResult == 0 && ending.succeeded ? 0 : 1;
+    return winMainResult == 0 && ending.succeeded && !platform::StopSignalled() ? 0 : 1;
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCommand) {

@@ -47,8 +47,9 @@ constexpr char kUsage[] =
     "When that folder takes no new file (read-only media), the outputs go into the current\n"
     "directory under the same names. A name with spaces is one name when it names a file.\n"
     "\n"
-    "A window shows the progress (on X11, else in the terminal) when the program runs in a\n"
-    "terminal that is its input, or when asked with --window; any other run shows none.\n"
+    "A window shows the progress (on X11, else in the terminal) when the program runs in the\n"
+    "foreground of a terminal that is its input, or when asked with --window; any other run\n"
+    "shows none and never waits for a key.\n"
     "Keys: Left/Right and Page Up/Page Down page the pictures; Escape ends at once (the\n"
     "unfinished file is removed); Return closes the window once the button reads Done.\n"
     "\n"
@@ -79,28 +80,41 @@ constexpr char kShortUsage[] =
     "Usage: dudez [OPTION]... FILE.kob...\n"
     "Try 'dudez --help' for more information.\n";
 
-// Started from a terminal but with standard input elsewhere (a shell loop with </dev/null,
-// xargs, find -exec, a script): nobody is there to press a key, so the run shows no window and
-// never waits. A desktop launch has no terminal at all and keeps its window.
-bool InputIsNotItsTerminal() {
+// Whether someone at a terminal started the program and waits for it: its standard input is
+// its controlling terminal and it is in that terminal's foreground. Not so for a shell loop with
+// </dev/null, xargs, find -exec, a script fed from elsewhere, a job put in the background, nor
+// for a run without a terminal (ssh host cmd, cron, a systemd unit, setsid, a launcher).
+bool SomeoneAtTheTerminal() {
     const int terminal = ::open("/dev/tty", O_RDONLY | O_NOCTTY | O_CLOEXEC);
     if (terminal < 0) return false;
     ::close(terminal);
     // Only the controlling terminal has a foreground process group to tell.
-    return !(::isatty(0) && ::tcgetpgrp(0) != -1);
+    return ::isatty(0) && ::tcgetpgrp(0) == ::getpgrp();
 }
 
-// The display the window is shown on: none for a run whose input is not its terminal; else an
-// X11 display when one can be opened, else the controlling terminal, else none. Null means
-// headless.
+// Whether the program is in the foreground of its controlling terminal, whatever its input: the
+// terminal can then be drawn on when a window was asked for.
+bool TerminalIsOurs() {
+    const int terminal = ::open("/dev/tty", O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    if (terminal < 0) return false;
+    const bool ours = ::tcgetpgrp(terminal) == ::getpgrp();
+    ::close(terminal);
+    return ours;
+}
+
+// The display the window is shown on: an X11 display when one can be opened, else the
+// controlling terminal, else none, for a run with someone at its terminal or one that asked for
+// the window; every other run is headless. Null means headless.
 std::unique_ptr<platform::display::Backend> OpenDisplay(RunOptions::Window window) {
     if (window == RunOptions::Window::Never) return nullptr;
-    if (window == RunOptions::Window::Auto && InputIsNotItsTerminal()) return nullptr;
+    if (window == RunOptions::Window::Auto && !SomeoneAtTheTerminal()) return nullptr;
 #ifdef DUDEZ_HAVE_X11
     if (auto x11 = platform::display::OpenX11Display()) return x11;
 #endif
 #ifdef DUDEZ_HAVE_TERMINAL
-    if (auto terminal = OpenTerminalDisplay()) return terminal;
+    // Never from the background: the shell has the terminal.
+    if (TerminalIsOurs())
+        if (auto terminal = OpenTerminalDisplay()) return terminal;
 #endif
     return nullptr;
 }
@@ -149,6 +163,7 @@ int main(int argc, char** argv) {
     // Before any thread starts, so that only the signal thread ever takes them.
     platform::BlockStopSignals();
     platform::KeepWriteFailuresAsErrors();
+    platform::KeepWorkingInTheBackground();
     try {
         return Run(argc, argv, parsed.firstName);
     } catch (const std::system_error& error) {

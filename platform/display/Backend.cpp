@@ -3,6 +3,7 @@
 #include "platform/display/Headless.h"
 #include "platform/user/UserMessageBox.h"
 #include "platform/runtime/NeverDestroyed.h"
+#include "platform/text/EscapedName.h"
 
 #include <atomic>
 #include <cstdio>
@@ -24,8 +25,10 @@ std::atomic<Backend*>& InUse() {
 } // namespace
 
 int HeadlessBackend::ShowMessageBox(HWND, const char* text, const char* caption, UINT) {
-    // One write, so that lines of boxes from two threads never mix.
-    std::fprintf(stderr, "%s: %s\n", caption, text);
+    // One write, so that lines of boxes from two threads never mix. The text names a file: a
+    // newline or an escape sequence in it must neither split the line nor reach the terminal.
+    std::fprintf(stderr, "%s: %s\n", EscapeName(caption, NameUse::Message).c_str(),
+                 EscapeName(text, NameUse::Message).c_str());
     std::fflush(stderr);
     return IDOK;
 }

@@ -1,5 +1,7 @@
 #include "platform/display/DisplayText.h"
 
+#include "platform/text/EscapedName.h"
+
 #include <algorithm>
 #include <cstddef>
 
@@ -32,14 +34,18 @@ char32_t DecodeOne(std::string_view bytes, std::size_t* length) {
 
 } // namespace
 
-std::u32string DisplayCharacters(std::string_view bytes) {
+std::u32string DisplayCharacters(std::string_view text) {
+    // Both displays read UTF-8, whatever the locale: the controls of a name are shown as the
+    // report and the message lines write them.
+    const std::string escaped = EscapeName(text, NameUse::Message, true);
+    const std::string_view bytes = escaped;
     std::u32string out;
     out.reserve(bytes.size());
     for (std::size_t at = 0; at < bytes.size();) {
         std::size_t length = 0;
         const char32_t c = DecodeOne(bytes.substr(at), &length);
-        // A byte that starts no character stands for itself alone; control characters show as
-        // the replacement too.
+        // A byte that starts no character stands for itself alone; a tab, the one control
+        // character left, would move the cursor: it shows as the replacement too.
         const bool control = c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0);
         out += length == 0 || control ? kReplacement : c;
         at += std::max<std::size_t>(length, 1);

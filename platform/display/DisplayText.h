@@ -19,8 +19,9 @@ constexpr char32_t kReplacement = 0xFFFD;
 // The characters `bytes` spell in UTF-8. Every byte that is not part of a well-formed sequence
 // (a stray continuation byte, a cut-off, overlong or surrogate sequence, a byte that never
 // occurs in UTF-8) becomes one kReplacement, so nothing is dropped and no byte is read as
-// something it is not; control characters become kReplacement too, as they would move the
-// terminal's cursor or be drawn as nothing.
+// something it is not. Control characters would move the terminal's cursor or be drawn as
+// nothing: they are shown as their escapes (platform/text/EscapedName.h: `\x1b`, `\n`), a tab
+// as kReplacement.
 std::u32string DisplayCharacters(std::string_view bytes);
 
 std::string EncodeUtf8(std::u32string_view characters);

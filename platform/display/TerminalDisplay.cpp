@@ -1,5 +1,6 @@
 #include "platform/display/TerminalDisplay.h"
 
+#include "platform/runtime/SessionEnd.h"
 #include "platform/user/Input.h"
 #include "platform/user/UserMessageBox.h"
 #include "platform/user/UserQueue.h"
@@ -42,16 +43,10 @@ constexpr auto kEscapeWait = std::chrono::milliseconds(40);      // a lone Escap
 constexpr auto kIdleRefresh = std::chrono::milliseconds(500);
 
 // Writes bytes in full: a short write or a signal in the middle goes on with the rest. Gives up
-// silently on another error: a terminal that is gone takes nothing more.
+// silently on another error (a terminal that is gone takes nothing more) and once a stopped
+// program's end no longer waits for a terminal that takes nothing.
 void WriteAll(int descriptor, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = write(descriptor, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
+    platform::WriteUnlessStopped(descriptor, bytes);
 }
 
 // What the program writes to standard output and standard error is kept off the terminal while
@@ -154,6 +149,9 @@ const char* gLeaveScreen = "\x1b[0m\x1b[H\x1b[2J";
 std::atomic<bool> gScreenTaken{false};
 int gWakeWrite = -1;   // the display thread's wake-up pipe; never closed
 std::atomic<bool> gResized{false};
+std::atomic<bool> gSuspendAsked{false};   // SIGTSTP came: give the terminal back and stop
+std::atomic<bool> gContinued{false};      // SIGCONT came: take it again
+bool gMaySuspend = true;                  // SIGTSTP was not ignored when the program started
 
 // Set up before anything can call it: the pipe is made before the backend and the resize
 // handler.
@@ -163,14 +161,56 @@ void Wake() {
     [[maybe_unused]] const ssize_t ignored = write(gWakeWrite, &byte, 1);
 }
 
+// Leaves the window's screen and sets the terminal's modes back; nothing when the screen is not
+// taken. Safe in a signal handler.
+void GiveTerminalBack() {
+    if (!gScreenTaken.exchange(false)) return;
+    WriteAll(gTty, gLeaveScreen);
+    // Waiting for the output to drain may be cut short: the modes are set all the same.
+    if (tcsetattr(gTty, TCSADRAIN, &gSavedMode) != 0) tcsetattr(gTty, TCSANOW, &gSavedMode);
+}
+
 // Gives the terminal back as it was and writes out the held output. Safe in a signal handler
 // when flushStdio is false; runs once.
 void RestoreTerminal(bool flushStdio) {
-    if (gScreenTaken.exchange(false)) {
-        WriteAll(gTty, gLeaveScreen);
-        tcsetattr(gTty, TCSADRAIN, &gSavedMode);
-    }
+    GiveTerminalBack();
     ReleaseHeldOutput(flushStdio);
+}
+
+// Raw input only: the output is processed as before.
+void TakeTerminal(const TerminalKind& kind) {
+    struct termios raw = gSavedMode;
+    cfmakeraw(&raw);
+    raw.c_oflag = gSavedMode.c_oflag;
+    tcsetattr(gTty, TCSADRAIN, &raw);
+    gScreenTaken.store(true);
+    WriteAll(gTty, EnterScreen(kind));
+}
+
+bool InTheForeground() {
+    return tcgetpgrp(gTty) == getpgrp();
+}
+
+void OnSuspend(int) {
+    const int saved = errno;
+    gSuspendAsked.store(true);
+    Wake();
+    errno = saved;
+}
+
+void OnContinue(int) {
+    const int saved = errno;
+    gContinued.store(true);
+    Wake();
+    errno = saved;
+}
+
+void CatchSuspend() {
+    struct sigaction action {};
+    action.sa_handler = OnSuspend;
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTSTP, &action, nullptr);
 }
 
 void OnResize(int) {
@@ -229,6 +269,14 @@ public:
 
 private:
     void Run() {
+        // The end of a stopped program waits for this thread: a frame blocked on a terminal
+        // that takes nothing is cut short then.
+        platform::CutOnStop();
+        Loop();
+        platform::ForgetCutting();
+    }
+
+    void Loop() {
         for (;;) {
             {
                 std::lock_guard<std::mutex> lock(mMutex);
@@ -237,9 +285,11 @@ private:
             const Clock::time_point now = Clock::now();
             Clock::duration wait = kIdleRefresh;
             if (mDirty.load()) wait = std::max<Clock::duration>(Clock::duration::zero(), mLastFrame + kFrameInterval - now);
-            if (mKeys.HasPending()) wait = std::min<Clock::duration>(wait, std::max<Clock::duration>(Clock::duration::zero(), mLastInput + kEscapeWait - now));
+            // Away from the terminal, only a signal or a look at the foreground wakes it.
+            if (mAway) wait = kIdleRefresh;
+            else if (mKeys.HasPending()) wait = std::min<Clock::duration>(wait, std::max<Clock::duration>(Clock::duration::zero(), mLastInput + kEscapeWait - now));
 
-            pollfd fds[2] = {{mWakeRead, POLLIN, 0}, {mInputOpen ? gTty : -1, POLLIN, 0}};
+            pollfd fds[2] = {{mWakeRead, POLLIN, 0}, {mInputOpen && !mAway ? gTty : -1, POLLIN, 0}};
             const int timeout = static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wait).count());
             if (poll(fds, 2, timeout) < 0 && errno != EINTR) std::this_thread::sleep_for(kFrameInterval);
 
@@ -251,6 +301,11 @@ private:
                 mShown = CellFrame();   // everything is drawn anew at the new size
                 mDirty.store(true);
             }
+            if (gSuspendAsked.exchange(false)) Suspend();
+            // Continued after a stop that was not ours (SIGSTOP), or brought back from the
+            // background: the terminal is taken (again) and drawn anew.
+            if (gContinued.exchange(false) || mAway) ComeBack();
+            if (mAway) continue;
             if (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) HandleInput();
             if (mKeys.HasPending() && Clock::now() - mLastInput >= kEscapeWait) {
                 TerminalEvent event;
@@ -263,6 +318,49 @@ private:
                 Draw();
             }
         }
+    }
+
+    // Ctrl-Z: the terminal as the shell wants it, then the job stops, as any program's does.
+    // Once continued (fg), the window comes back where it was.
+    void Suspend() {
+        // Started with the stop ignored (no job control to bring it back): Ctrl-Z does nothing.
+        if (!gMaySuspend) return;
+        GiveTerminalBack();
+        mAway = true;
+        gContinued.store(false);
+        signal(SIGTSTP, SIG_DFL);
+        kill(0, SIGTSTP);
+        // The stop comes at once; a job that the system does not stop (its shell is gone) goes
+        // on after a moment. The handler is back only once the stop is over, so the stop is
+        // never taken for a new one.
+        const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(100);
+        while (!gContinued.load() && Clock::now() < deadline) {
+            pollfd wake{mWakeRead, POLLIN, 0};
+            poll(&wake, 1, 10);
+            char drain[64];
+            while (read(mWakeRead, drain, sizeof drain) > 0) {
+            }
+        }
+        CatchSuspend();
+        gContinued.store(false);
+        ComeBack();
+    }
+
+    // Takes the terminal again if the program is in its foreground; in the background (`bg`)
+    // it draws nothing and reads no keys until it is brought back.
+    void ComeBack() {
+        if (!InTheForeground()) {
+            if (gScreenTaken.load()) GiveTerminalBack();
+            mAway = true;
+            return;
+        }
+        // What the shell set while the program was away is what the end gives back.
+        if (mAway) tcgetattr(gTty, &gSavedMode);
+        TakeTerminal(mKind);
+        mAway = false;
+        mInputOpen = true;
+        mShown = CellFrame();
+        mDirty.store(true);
     }
 
     void HandleInput() {
@@ -301,6 +399,10 @@ private:
         if (event.kind == TerminalEvent::Kind::Interrupt) {
             // Ctrl-C: the terminal sends no interrupt signal in raw mode, so close the window here.
             if (main) PostMessageA(main, WM_CLOSE, 0, 0);
+            return;
+        }
+        if (event.kind == TerminalEvent::Kind::Suspend) {
+            Suspend();
             return;
         }
         const bool boxShown = ShownBox().has_value();
@@ -359,6 +461,7 @@ private:
     Layout mLayout;                     // where the last frame put the buttons
     int mPressedTarget = -1;            // button under a mouse press: index into the layout
     bool mInputOpen = true;
+    bool mAway = false;                 // the terminal is the shell's (suspended, in the background)
 };
 
 TerminalBackend* gBackend = nullptr;
@@ -385,18 +488,18 @@ std::unique_ptr<platform::display::Backend> OpenTerminalDisplay() {
     gWakeWrite = wake[1];
 
     HoldOutput(gTty);
-    struct termios raw = gSavedMode;
-    cfmakeraw(&raw);
-    raw.c_oflag = gSavedMode.c_oflag;   // raw input only: the output is processed as before
-    tcsetattr(gTty, TCSADRAIN, &raw);
     // Made once and never changed: the fault handler writes it as it stands.
     static const std::string leave = LeaveScreen(kind);
     gLeaveScreen = leave.c_str();
-    gScreenTaken.store(true);
-    WriteAll(gTty, EnterScreen(kind));
+    TakeTerminal(kind);
 
     // glibc's signal() keeps the handler and restarts interrupted calls (SA_RESTART).
     std::signal(SIGWINCH, OnResize);
+    std::signal(SIGCONT, OnContinue);
+    struct sigaction inherited {};
+    sigaction(SIGTSTP, nullptr, &inherited);
+    gMaySuspend = inherited.sa_handler != SIG_IGN;
+    if (gMaySuspend) CatchSuspend();
     for (int fault : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) std::signal(fault, OnFault);
 
     auto backend = std::make_unique<TerminalBackend>(wake[0], kind);

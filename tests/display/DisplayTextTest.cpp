@@ -33,8 +33,11 @@ TEST(DisplayCharacters, MarksEveryByteThatIsNotUtf8) {
     EXPECT_EQ(DisplayCharacters("\xE2\x80" "a"), std::u32string(2, R) + U"a");         // three-byte lead cut
 }
 
-TEST(DisplayCharacters, ControlCharactersAreNotPassedOn) {
-    EXPECT_EQ(DisplayCharacters("a\x1b[2Jb\tc\x7F\xC2\x9B"), std::u32string(U"a") + R + U"[2Jb" + R + U"c" + R + R);
+// A name's controls are shown as the report writes them; a backslash is a character like any
+// other here.
+TEST(DisplayCharacters, ControlCharactersAreShownAsTheirEscapes) {
+    EXPECT_EQ(DisplayCharacters("a\x1b[2Jb\tc\x7F\xC2\x9B\nd\\e"),
+              std::u32string(U"a\\x1b[2Jb") + R + U"c\\x7f\\xc2\\x9b\\nd\\e");
 }
 
 int One(char32_t c) {

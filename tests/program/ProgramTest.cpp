@@ -10,7 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -112,5 +115,40 @@ TEST_F(Program, StopSignalMidFileDeletesTheUnfinishedOutput) {
             EXPECT_EQ(std::filesystem::file_size(work.File(name)), 44u + kFrames * 4u) << name << ", signal " << signal;
         }
         EXPECT_LT(outputs, kCopies) << "the batch was over before signal " << signal;
+    }
+}
+
+// A report larger than a pipe holds, to a reader that has stopped reading (`dudez *.kob |
+// less` left alone): the program waits, but a stop signal ends it, with the status of a stop.
+TEST_F(Program, AStopEndsTheProgramWhileTheReportWaitsForAStalledReader) {
+    // Many recordings in one file: a line of the report for each, 700 lines of about 130 bytes.
+    std::vector<kobenc::Recording> recordings(700);
+    for (std::size_t i = 0; i < recordings.size(); ++i) {
+        recordings[i].storedName = "a recording with a long stored name, number " + std::to_string(i) + ".aif";
+        recordings[i].samples.assign(16, static_cast<std::int16_t>(i));
+    }
+    const std::string kob = dir.File("many.kob");
+    kobenc::WriteBytes(kob, kobenc::Serialise(kobenc::Encode(recordings)).bytes);
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        TempDir work;
+        const std::string fifo = work.File("report");
+        ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+        const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+        ASSERT_GE(reader, 0);
+        std::filesystem::copy_file(kob, work.File("many.kob"));
+        testsupport::Launch launch;
+        launch.argv = {testsupport::DudezBinary(), work.File("many.kob")};
+        launch.stdoutPath = fifo;
+        const pid_t pid = testsupport::StartProcess(launch);
+        // The pipe fills up and the program blocks in its report.
+        int held = 0;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (ioctl(reader, FIONREAD, &held) == 0 && held < 65536 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        ASSERT_GE(held, 65536) << "the report never filled the pipe";
+        EXPECT_EQ(testsupport::WaitForExit(pid, 300, false), -1) << "the program did not wait for its reader";
+        kill(pid, signal);
+        EXPECT_EQ(Wait(pid, 10000), 1) << "signal " << signal;
+        close(reader);
     }
 }

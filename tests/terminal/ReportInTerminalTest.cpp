@@ -3,6 +3,8 @@
 // waits for a key.
 #include "tests/terminal/TerminalFixture.h"
 
+#include <filesystem>
+
 using terminaltest::Quote;
 using terminaltest::Terminal;
 
@@ -52,4 +54,39 @@ TEST_F(Terminal, ARunWhoseInputIsNotTheTerminalDrawsNothingAndEndsByItself) {
     EXPECT_TRUE(testsupport::FileExists(dir.File("two.wav")));
     // Nothing of a window was ever drawn into the shell's screen.
     EXPECT_EQ(Tmux("capture-pane -p -S -").find("MORVIT"), std::string::npos) << mLast;
+}
+
+TEST_F(Terminal, NamesWithEscapesNeitherRetitleNorClearTheTerminal) {
+    // A folder whose name would set the terminal's title and clear its screen.
+    const std::string folder = dir.File("x\x1b]2;pwned\x07\x1b[2J");
+    std::filesystem::create_directory(folder);
+    testsupport::WriteFileText(folder + "/bad.kob", "not a KOB file");
+    const std::string before = Tmux("display-message -p '#{pane_title}'");
+    StartDudez({folder + "/bad.kob"});
+    // The box shows the name's escapes, not what they would do.
+    ASSERT_TRUE(WaitForAll({"x\\x1b]2;pwned\\x07\\x1b[2J/bad.kob", "is not a KOB file"})) << mLast;
+    Key("Enter");
+    ASSERT_TRUE(WaitForText("Done")) << mLast;
+    Key("Enter");
+    ASSERT_TRUE(WaitForShellAgain()) << mLast;
+    EXPECT_NE(Tmux("capture-pane -p -J -S -").find(dir.File("x\\x1b]2;pwned\\x07\\x1b[2J/bad.kob: not a KOB file")),
+              std::string::npos)
+        << mLast;
+    EXPECT_EQ(Tmux("display-message -p '#{pane_title}'"), before);
+}
+
+TEST_F(Terminal, TheOptionsChooseTheWindowWhateverTheInput) {
+    terminaltest::MakeKob(dir.File("one.kob"), "One.aif", 5000);
+    terminaltest::MakeKob(dir.File("two.kob"), "Two.aif", 5000);
+    const std::string dudez = Quote(testsupport::DudezBinary());
+    // --no-window at the terminal: nothing drawn, nothing waited for.
+    Type(dudez + " --no-window " + Quote(dir.File("one.kob")) + "; echo \"fir\"\"st $?\"");
+    ASSERT_TRUE(WaitForText("first 0")) << mLast;
+    EXPECT_EQ(Tmux("capture-pane -p -S -").find("MORVIT"), std::string::npos) << mLast;
+    // --window with the input elsewhere: asked for, so drawn in the terminal (there is no X11
+    // display), and it waits for Return.
+    Type(dudez + " --window " + Quote(dir.File("two.kob")) + " </dev/null; echo \"sec\"\"ond $?\"");
+    ASSERT_TRUE(WaitForAll({"MORVIT DuDEZ Version 1.0.1", "Done"})) << mLast;
+    Key("Enter");
+    ASSERT_TRUE(WaitForText("second 0")) << mLast;
 }

@@ -84,7 +84,8 @@ protected:
     void Key(const std::string& key) { Tmux("send-keys " + key); }
     // A long command line goes through a script: typed into the shell it would be cut.
     // `environment` goes before the program as env's arguments ("TERM=vt100", "-u", "COLORTERM").
-    // A name that is not ASCII goes through the script too: keys would have to spell its bytes.
+    // A name that is not printable ASCII goes through the script too: keys would have to spell
+    // its bytes, and a control character would be taken as a key.
     void StartDudez(const std::vector<std::string>& names, const std::vector<std::string>& environment = {}) {
         std::string command = Quote(testsupport::DudezBinary());
         if (!environment.empty()) {
@@ -93,7 +94,7 @@ protected:
             command += " " + Quote(testsupport::DudezBinary());
         }
         for (const auto& n : names) command += " " + Quote(n);
-        const bool ascii = std::all_of(command.begin(), command.end(), [](char c) { return c > 0 && c < 0x7F; });
+        const bool ascii = std::all_of(command.begin(), command.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
         if (command.size() < 200 && ascii) return Type(command);
         testsupport::WriteFileText(scripts.File("run.sh"), "exec " + command + "\n");
         Type("sh " + Quote(scripts.File("run.sh")));

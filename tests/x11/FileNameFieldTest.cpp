@@ -139,7 +139,7 @@ TEST_F(FileNameField, ShowsTheEndOfALongUtf8PathWithItsAccentsCjkAndAMarkForABad
 
         testsupport::Launch launch;
         if (pass.core) launch.environment = {{"FONTCONFIG_FILE", noFonts}};
-        launch.argv = {testsupport::DudezBinary()};
+        launch.argv = {testsupport::DudezBinary(), "--window"};
         for (int i = 0; i < 400; ++i) launch.argv.push_back(kob);
         launch.display = server->Name();
         mPid = testsupport::StartProcess(launch);

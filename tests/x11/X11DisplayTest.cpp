@@ -79,10 +79,11 @@ class X11Display : public x11test::ServerFixture {
 protected:
     void SetUp() override { StartServer({"Xvfb"}); }
 
-    // Starts dudez on the private server, in a session of its own, its output streams in files.
-    void Start(const std::vector<std::string>& names) {
+    // Starts dudez on the private server, in a session of its own (no terminal: the window is
+    // asked for, as the desktop entry does), its output streams in files.
+    void Start(const std::vector<std::string>& names, const char* window = "--window") {
         testsupport::Launch launch;
-        launch.argv = {testsupport::DudezBinary()};
+        launch.argv = {testsupport::DudezBinary(), window};
         launch.argv.insert(launch.argv.end(), names.begin(), names.end());
         launch.display = server->Name();
         launch.stdoutPath = logs.File("stdout.txt");
@@ -200,6 +201,18 @@ TEST_F(X11Display, ReturnClosesOnceTheBatchIsDone) {
               dir.File("small.kob") + ": wrote " + dir.File("small.wav") +
                   "\ndudez: 1 name, 1 converted (0 with damage), 0 not a KOB file or corrupted, 0 could not be opened, "
                   "0 not converted\n");
+}
+
+// A display is there but nobody asked for a window and no terminal is there to watch
+// (`ssh -X host 'find ... | xargs dudez'`, a systemd unit, `setsid dudez x.kob </dev/null`): the
+// run is headless and ends by itself.
+TEST_F(X11Display, NoWindowUnlessAskedWhenNoTerminalWatches) {
+    testsupport::WriteFileText(dir.File("bad.kob"), "not a kob");
+    Start({MakeStereoKob(dir.File("small.kob"), "Small.aif", 2000), dir.File("bad.kob")}, "--");
+    EXPECT_EQ(WaitForExit(20000 * int{testsupport::kSlowdown}), 1) << "the run waited for someone";
+    EXPECT_EQ(std::filesystem::file_size(dir.File("small.wav")), 44u + 2000u * 4u);
+    EXPECT_EQ(testsupport::ReadFileText(logs.File("stderr.txt")),
+              "Error: " + dir.File("bad.kob") + " is not a KOB file or corrupted\n");
 }
 
 TEST_F(X11Display, WindowManagerCloseEndsTheProgram) {

@@ -57,6 +57,7 @@ bool KeyReader::Next(TerminalEvent* event, bool flushPending) {
             case '\t': event->virtualKey = VK_TAB; return true;
             case ' ': event->virtualKey = VK_SPACE; return true;
             case 0x03: event->kind = TerminalEvent::Kind::Interrupt; return true;
+            case 0x1A: event->kind = TerminalEvent::Kind::Suspend; return true;   // Ctrl-Z
             default: continue;   // letters and the rest mean nothing to the window
             }
         }

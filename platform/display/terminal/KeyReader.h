@@ -15,7 +15,7 @@
 namespace platform::display::terminal {
 
 struct TerminalEvent {
-    enum class Kind { Key, Interrupt, MousePress, MouseRelease };
+    enum class Kind { Key, Interrupt, Suspend, MousePress, MouseRelease };
     Kind kind = Kind::Key;
     unsigned virtualKey = 0;  // Key: the virtual-key code
     int column = 0;           // mouse: 0-based cell of the pointer
