@@ -257,7 +257,7 @@ std::unique_ptr<LWaveFile> CreateWaveFile(const OutputNames& names, const KOBEnt
         if (!writer) throw kWaveCreateFailed;
         try {
             writer->CreateAudioFile(static_cast<std::int32_t>(header.creator()), writer->GetFileType());
-            if (::fstat(fileno(writer->GetDataFork()), &made) != 0) throw static_cast<std::int32_t>(errno);
+            if (crt::IdentityOf(writer->GetDataFork(), &made) != 0) throw static_cast<std::int32_t>(errno);
             return writer;
         } catch (std::int32_t code) {
             writer.reset();

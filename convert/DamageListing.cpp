@@ -38,7 +38,7 @@ void DamageListing::Open() {
     mMade = true;
     stream->OpenDataFork(2);
     struct stat made {};
-    if (::fstat(fileno(stream->GetDataFork()), &made) == 0) {
+    if (crt::IdentityOf(stream->GetDataFork(), &made) == 0) {
         mDevice = made.st_dev;
         mInode = made.st_ino;
     }

@@ -124,7 +124,7 @@ OpenedInput InputOpening::Open(const std::string& name, std::optional<LFileCache
     }
     opened.folders.folder = folder;
     std::FILE* fork = stream->GetDataFork();
-    if (::lseek(fileno(fork), 0, SEEK_CUR) < 0 && errno == ESPIPE) {
+    if (!crt::CanPosition(fork)) {
         std::FILE* copy = ReadWhole(fork, CurrentFolder());
         if (!copy) {
             error = errno != 0 ? errno : EIO;

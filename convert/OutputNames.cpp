@@ -128,7 +128,7 @@ int ProbeWritable(const FileSpec& output) {
             return file.GetOpenError() != 0 ? file.GetOpenError() : EIO;
         }
         struct stat status {};
-        const bool known = ::fstat(fileno(file.GetDataFork()), &status) == 0;
+        const bool known = crt::IdentityOf(file.GetDataFork(), &status) == 0;
         file.CloseDataFork();
         if (known) RemoveProbe(candidate, status);
         return 0;

@@ -346,6 +346,16 @@ int ftruncate(std::FILE* stream, long long length) {
     });
 }
 
+int IdentityOf(std::FILE* stream, struct stat* status) {
+    const auto gate = EnterGate();
+    return ::fstat(fileno(stream), status);
+}
+
+bool CanPosition(std::FILE* stream) {
+    const auto gate = EnterGate();
+    return ::lseek(fileno(stream), 0, SEEK_CUR) >= 0 || errno != ESPIPE;
+}
+
 int fstatat(int folder, const char* name, struct stat* status) {
     // Only a look, so no place in the call log; but through the gate like every other call, so
     // that a worker stopped meanwhile acts on nothing it sees.

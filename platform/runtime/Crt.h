@@ -53,6 +53,12 @@ int feof(std::FILE* stream);
 int fflush(std::FILE* stream);
 // Status of the stream's file descriptor.
 int fstat(std::FILE* stream, struct stat* status);
+// The same, as the program's own look at a file it has just made (which file it is), without a
+// place in the test facility's call log; through the gate like every other call.
+int IdentityOf(std::FILE* stream, struct stat* status);
+// Whether the stream's file can be positioned (not a pipe, a socket or a terminal); a look like
+// IdentityOf.
+bool CanPosition(std::FILE* stream);
 // Removes a file (never a folder: an empty folder of that name stays). Also ends the
 // unfinished state of a file this run created.
 int remove(const char* path);
