@@ -191,7 +191,8 @@ void CheckFolder(const std::vector<std::uint8_t>& file, bool threw, const std::s
     if (top != std::set<std::string>{"in", "cwd"}) fuzzcheck::Fail("something was written beside the folder", b.root);
     if (!fuzzcheck::FolderEntries(b.cwd).empty()) fuzzcheck::Fail("something was written into the current directory", b.cwd);
 
-    std::set<std::string> bases;
+    // A stored name the naming rules leave empty or hidden is named after the KOB file.
+    std::set<std::string> bases{"input"};
     for (std::size_t at = 0; at + KOBEntryHeader::kSize <= file.size(); ++at) {
         if (!IsEntryStart(file.data() + at)) continue;
         KOBEntryHeader header;

@@ -188,14 +188,18 @@ void CheckOutputNames(const std::string& dirName, const std::string& stored) {
     std::memcpy(header.mBytes + 37, stored.data(), std::min<std::size_t>(stored.size(), 255));
     OutputNames names;
     try {
-        names = ChooseOutputNames(input, header);
+        OutputFolders folders;   // beside the input, the current directory as the fallback
+        names = ChooseOutputNames(input, header, folders);
     } catch (std::int32_t) {
         RemoveTree(dir);
         return;   // not even the fallback name could be created
     }
     const std::string inputName = NameOf(input);
     const std::string wave = NameOf(names.wave);
-    const std::string listing = NameOf(names.listing);
+    // The listing is named when its WAVE file is complete: beside that name, with ".err".
+    FileSpec listingSpec = names.wave;
+    MakeUniqueName(listingSpec, LString255(".err"));
+    const std::string listing = NameOf(listingSpec);
     if (wave.size() > 254 || listing.size() > 254) Fail("output name longer than 254 characters", wave);
     // The fallback name stands alone, in the current directory.
     const bool fallback = wave.find('/') == std::string::npos;
