@@ -96,7 +96,7 @@ void DamageListing::Close() {
     }
     char hidden[kPathTextSize];
     FileSpecPathText(mTemp, hidden);
-    const bool named = CreateUnderFreeName(WithSuffix(mWave, ""), LString255(".err"), mSpec, [&](const FileSpec& candidate) {
+    const bool named = CreateUnderFreeName(mWave, LString255(".err"), mSpec, [&](const FileSpec& candidate) {
         if (crt::RenameNoReplace(mTemp.mFolder, hidden, FileSpecPathText(candidate, name)) == 0) return true;
         if (errno == EEXIST) return false;
         throw static_cast<std::int32_t>(errno);
@@ -125,7 +125,7 @@ void DamageListing::MoveBeside(const FileSpec& wave) {
     char from[kPathTextSize];
     FileSpecPathText(current, from);
     FileSpec named;
-    const bool moved = CreateUnderFreeName(WithSuffix(wave, ""), LString255(".err"), named, [&](const FileSpec& candidate) {
+    const bool moved = CreateUnderFreeName(wave, LString255(".err"), named, [&](const FileSpec& candidate) {
         char to[kPathTextSize];
         errno = 0;
         if (crt::RenameUnfinished(current.mFolder, from, FileSpecPathText(candidate, to)) == 0) return true;

@@ -138,6 +138,17 @@ Damaged Cut(const Archive& archive, std::int64_t at) {
     return d;
 }
 
+// count random bytes inserted at a random place (a bad copy).
+Damaged Insert(const Archive& archive, std::mt19937& random, std::size_t count) {
+    Damaged d{archive.bytes, {}};
+    const std::int64_t at = Pick(random, 0, static_cast<std::int64_t>(d.bytes.size()) + 1);
+    Bytes junk(count);
+    for (std::uint8_t& b : junk) b = static_cast<std::uint8_t>(Pick(random, 0, 256));
+    d.bytes.insert(d.bytes.begin() + at, junk.begin(), junk.end());
+    d.touched.push_back({at, at, true});
+    return d;
+}
+
 struct Kind {
     std::string name;
     Damage damage;
@@ -156,15 +167,7 @@ std::vector<Kind> Kinds() {
              d.touched.push_back({at, at + 1});
              return d;
          }, true, 0},
-        {"7 bytes inserted", [](const Archive& a, std::mt19937& r) {
-             Damaged d{a.bytes, {}};
-             const std::int64_t at = Pick(r, 0, static_cast<std::int64_t>(a.bytes.size()) + 1);
-             Bytes junk(7);
-             for (std::uint8_t& b : junk) b = static_cast<std::uint8_t>(Pick(r, 0, 256));
-             d.bytes.insert(d.bytes.begin() + at, junk.begin(), junk.end());
-             d.touched.push_back({at, at, true});
-             return d;
-         }, true, 0},
+        {"7 bytes inserted", [](const Archive& a, std::mt19937& r) { return Insert(a, r, 7); }, true, 0},
         {"8 bit flips", [](const Archive& a, std::mt19937& r) {
              Damaged d{a.bytes, {}};
              for (int n = 0; n < 8; ++n) {
@@ -189,15 +192,7 @@ std::vector<Kind> Kinds() {
              d.touched.push_back({at, at + 16384});
              return d;
          }, false, 0},
-        {"4 KiB of junk inserted", [](const Archive& a, std::mt19937& r) {
-             Damaged d{a.bytes, {}};
-             const std::int64_t at = Pick(r, 0, static_cast<std::int64_t>(a.bytes.size()) + 1);
-             Bytes junk(4096);
-             for (std::uint8_t& b : junk) b = static_cast<std::uint8_t>(Pick(r, 0, 256));
-             d.bytes.insert(d.bytes.begin() + at, junk.begin(), junk.end());
-             d.touched.push_back({at, at, true});
-             return d;
-         }, false, 0},
+        {"4 KiB of junk inserted", [](const Archive& a, std::mt19937& r) { return Insert(a, r, 4096); }, false, 0},
         {"sector zeroed, 512-frame blocks", [](const Archive& a, std::mt19937& r) { return ZeroSectors(a, r, 1); }, false, 1},
         {"sector zeroed, 8192-frame blocks", [](const Archive& a, std::mt19937& r) { return ZeroSectors(a, r, 1); }, false, 2},
         {"sector zeroed, six channels", [](const Archive& a, std::mt19937& r) { return ZeroSectors(a, r, 1); }, false, 3},

@@ -187,8 +187,9 @@ std::string ShownPath(int folder, const std::string& name) {
 }
 
 std::FILE* fopenat(int folder, const char* name, const char* mode) {
-    const std::string shown = TestingOn() || folder != AT_FDCWD ? ShownPath(folder, name) : std::string();
-    const char* path = folder == AT_FDCWD ? name : shown.c_str();
+    // The path only the test facility reads: no lookup of the folder's path on every open.
+    const std::string shown = TestingOn() && folder != AT_FDCWD ? ShownPath(folder, name) : std::string();
+    const char* path = shown.empty() ? name : shown.c_str();
     TestedCall call(Operation::Open, path, nullptr);
     if (call.Refused()) return nullptr;
     const auto gate = EnterGate();

@@ -10,6 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -41,6 +46,41 @@ inline testsupport::Finished RunDudez(const std::string& cwd, const Names& argum
     launch.workingDirectory = cwd;
     return testsupport::RunToEnd(launch, 60000);
 }
+
+// A folder that takes no new file, as read-only media are: a small tmpfs mounted read-only for
+// root (who writes through permissions), a folder without write permission for anyone else.
+// Fill it between Open and Close; Close gives it back writable (the destructor too).
+class ReadOnlyMedium {
+public:
+    explicit ReadOnlyMedium(std::string path) : mPath(std::move(path)) {}
+    ~ReadOnlyMedium() { Release(); }
+    ReadOnlyMedium(const ReadOnlyMedium&) = delete;
+    ReadOnlyMedium& operator=(const ReadOnlyMedium&) = delete;
+
+    // False (errno set) when root cannot mount a tmpfs here.
+    bool Open() {
+        std::filesystem::create_directory(mPath);
+        if (geteuid() != 0) return true;
+        mMounted = ::mount("tmpfs", mPath.c_str(), "tmpfs", 0, "size=1m") == 0;
+        return mMounted;
+    }
+    // Takes no new file from now on.
+    bool Close() {
+        if (!mMounted) return ::chmod(mPath.c_str(), 0555) == 0;
+        return ::mount("tmpfs", mPath.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+    }
+    void Release() {
+        if (mMounted) ::umount2(mPath.c_str(), MNT_DETACH);
+        else ::chmod(mPath.c_str(), 0755);
+        mMounted = false;
+    }
+    // The reason a creation there fails.
+    const char* Refusal() const { return geteuid() == 0 ? "Read-only file system" : "Permission denied"; }
+
+private:
+    std::string mPath;
+    bool mMounted = false;
+};
 
 class CommandLine : public testing::Test {
 protected:

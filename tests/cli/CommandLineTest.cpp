@@ -162,31 +162,18 @@ TEST_F(CommandLine, TheReportSaysWhatBecameOfEveryNameAndTheStatusFollowsIt) {
 TEST_F(CommandLine, ReadOnlyMediaKeepTheRecordingsNames) {
     // The KOB file's folder takes no new file: the outputs go into the current directory, each
     // under the name it would have had.
-    std::filesystem::create_directory(dir.File("disc"));
+    cli::ReadOnlyMedium medium(dir.File("disc"));
     std::filesystem::create_directory(dir.File("here"));
-    bool mounted = false;
-    if (geteuid() == 0) {
-        // Root writes through permissions: only a read-only file system stops it.
-        mounted = ::mount("tmpfs", dir.File("disc").c_str(), "tmpfs", 0, "size=1m") == 0;
-        if (!mounted) GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
-    }
+    if (!medium.Open()) GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
     MakeKob(dir.File("disc/tape1.kob"), "Song One.AIF", 1);
     MakeKob(dir.File("disc/tape2.kob"), "Song Two.snd", 2);
-    if (mounted) {
-        ASSERT_EQ(::mount("tmpfs", dir.File("disc").c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr), 0);
-    } else {
-        chmod(dir.File("disc").c_str(), 0555);
-    }
+    ASSERT_TRUE(medium.Close());
     const testsupport::Finished run = RunDudez(dir.File("here"), {dir.File("disc/tape1.kob"), dir.File("disc/tape2.kob")});
     // Run from the medium itself, nowhere takes a file: the report says so, not that the file
     // is damaged.
     const testsupport::Finished nowhere = RunDudez(dir.File("disc"), {"tape1.kob"});
     const Names disc = ListDir(dir.File("disc"));
-    if (mounted) {
-        ::umount2(dir.File("disc").c_str(), MNT_DETACH);
-    } else {
-        chmod(dir.File("disc").c_str(), 0755);
-    }
+    medium.Release();
     EXPECT_EQ(run.code, 0) << run.err;
     EXPECT_EQ(disc, (Names{"tape1.kob", "tape2.kob"}));
     EXPECT_EQ(ListDir(dir.File("here")), (Names{"song one.wav", "song two.wav"}));
@@ -195,7 +182,7 @@ TEST_F(CommandLine, ReadOnlyMediaKeepTheRecordingsNames) {
     EXPECT_NE(run.out.find(dir.File("disc/tape1.kob") + ": wrote song one.wav\n"), std::string::npos) << run.out;
     EXPECT_EQ(nowhere.code, 1);
     EXPECT_EQ(nowhere.out.rfind(std::string("tape1.kob: could not write song one.wav: ") +
-                                    (mounted ? "Read-only file system" : "Permission denied") + "\n",
+                                    medium.Refusal() + "\n",
                                 0),
               0u)
         << nowhere.out;

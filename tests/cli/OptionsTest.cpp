@@ -54,32 +54,20 @@ TEST_F(CommandLine, AnOutputFolderTakesEveryOutputAndNothingElse) {
 TEST_F(CommandLine, ATestRunWritesNothingAndItsStatusTellsDamage) {
     // On read-only media, where nothing could be written anyway, and in a writable current
     // directory, where a conversion would write: a test writes nowhere.
-    std::filesystem::create_directory(dir.File("disc"));
+    cli::ReadOnlyMedium medium(dir.File("disc"));
     std::filesystem::create_directory(dir.File("here"));
-    bool mounted = false;
-    if (geteuid() == 0) {
-        mounted = ::mount("tmpfs", dir.File("disc").c_str(), "tmpfs", 0, "size=1m") == 0;
-        if (!mounted) GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
-    }
+    if (!medium.Open()) GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
     MakeKob(dir.File("disc/good.kob"), "Good.aif", 1);
     MakeKob(dir.File("disc/damaged.kob"), "Damaged.aif", 2, true);
     MakeKob(dir.File("here/damaged.wav"), "Taken.aif", 3);   // the name is taken here
-    if (mounted) {
-        ASSERT_EQ(::mount("tmpfs", dir.File("disc").c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr), 0);
-    } else {
-        chmod(dir.File("disc").c_str(), 0555);
-    }
+    ASSERT_TRUE(medium.Close());
     const std::string good = dir.File("disc/good.kob"), damaged = dir.File("disc/damaged.kob");
     const testsupport::Finished both = RunDudez(dir.File("here"), {"-t", good, damaged});
     const testsupport::Finished whole = RunDudez(dir.File("here"), {"--test", good});
     const testsupport::Finished quiet = RunDudez(dir.File("here"), {"-tq", good, damaged});
     const testsupport::Finished rescue = RunDudez(dir.File("here"), {"-t", "--rescue", damaged});
     const Names disc = ListDir(dir.File("disc"));
-    if (mounted) {
-        ::umount2(dir.File("disc").c_str(), MNT_DETACH);
-    } else {
-        chmod(dir.File("disc").c_str(), 0755);
-    }
+    medium.Release();
     EXPECT_EQ(disc, (Names{"damaged.kob", "good.kob"}));
     EXPECT_EQ(ListDir(dir.File("here")), Names{"damaged.wav"});
     EXPECT_EQ(both.code, 1);
