@@ -94,19 +94,37 @@ void DamageListing::Close() {
         mMade = false;
         return;
     }
-    char hidden[kPathTextSize];
-    FileSpecPathText(mTemp, hidden);
-    const bool named = CreateUnderFreeName(mWave, LString255(".err"), mSpec, [&](const FileSpec& candidate) {
-        if (crt::RenameNoReplace(mTemp.mFolder, hidden, FileSpecPathText(candidate, name)) == 0) return true;
-        if (errno == EEXIST) return false;
-        throw static_cast<std::int32_t>(errno);
-    });
-    if (named) {
-        mNamed = true;
+    if (RenameBeside(mWave, true) == 0) {
         mMade = false;
         return;
     }
+    // It cannot get a name: it goes with the rest of the entry.
     RemoveTemporary();
+}
+
+int DamageListing::RenameBeside(const FileSpec& wave, bool complete) {
+    const FileSpec& current = mNamed ? mSpec : mTemp;
+    char from[kPathTextSize];
+    FileSpecPathText(current, from);
+    FileSpec named;
+    int error = 0;
+    const bool moved = CreateUnderFreeName(wave, LString255(".err"), named, [&](const FileSpec& candidate) {
+        char to[kPathTextSize];
+        FileSpecPathText(candidate, to);
+        errno = 0;
+        const int result = complete ? crt::RenameNoReplace(current.mFolder, from, to)
+                                    : crt::RenameUnfinished(current.mFolder, from, to);
+        if (result == 0) return true;
+        const int failed = errno != 0 ? errno : EIO;
+        if (failed == EEXIST) return false;   // a name taken meanwhile: the next one
+        error = failed;
+        return true;   // stops the tries: the failure is in error
+    });
+    if (!moved) return EEXIST;
+    if (error != 0) return error;
+    mSpec = named;
+    mNamed = true;
+    return 0;
 }
 
 void DamageListing::Finish() {
@@ -121,21 +139,7 @@ void DamageListing::MoveBeside(const FileSpec& wave) {
     if (!StillOurs()) throw static_cast<std::int32_t>(ENOENT);
     // Already beside that name (the WAVE file's rename is being tried again).
     if (mNamed && mBeside == FileSpecPath(wave)) return;
-    const FileSpec& current = mNamed ? mSpec : mTemp;
-    char from[kPathTextSize];
-    FileSpecPathText(current, from);
-    FileSpec named;
-    const bool moved = CreateUnderFreeName(wave, LString255(".err"), named, [&](const FileSpec& candidate) {
-        char to[kPathTextSize];
-        errno = 0;
-        if (crt::RenameUnfinished(current.mFolder, from, FileSpecPathText(candidate, to)) == 0) return true;
-        const int error = errno != 0 ? errno : EIO;
-        if (error == EEXIST) return false;
-        throw static_cast<std::int32_t>(error);
-    });
-    if (!moved) throw static_cast<std::int32_t>(EEXIST);
-    mSpec = named;
-    mNamed = true;
+    if (const int error = RenameBeside(wave, false)) throw static_cast<std::int32_t>(error);
     mBeside = FileSpecPath(wave);
     // Swapped between the look and the rename: not the listing, whatever it is.
     if (!StillOurs()) {

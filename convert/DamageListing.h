@@ -68,6 +68,9 @@ private:
     void PutText(const char* text);
     void PutNumber(std::int32_t value);
     void RemoveTemporary();
+    // Renames it from the name it has to wave's name with ".err", or the next free one; complete
+    // or still unfinished under it. 0, or the error number of the rename that failed.
+    int RenameBeside(const FileSpec& wave, bool complete);
     // Whether the name it has now is still the file it made.
     bool StillOurs() const;
 

@@ -227,3 +227,17 @@ TEST_F(Targeted, ARealDiskFillingUpLosesNothing) {
     std::cout << "[ sweep    ] full tmpfs: " << points << " sizes of free space" << std::endl;
     RecordProperty("points", points);
 }
+
+TEST_F(Targeted, AFolderWhereNoRenameWorksKeepsNothingHalfDone) {
+    // Every rename fails (a file system that refuses them): no output can get its name, and
+    // what was written under hidden names goes at once, listings included, not at exit.
+    Workspace work(*scenario);
+    crt::testing::Reset();
+    crt::testing::ArmFault({Operation::Rename, 1, ""}, EIO, -1);
+    const BatchRun run = work.Run(*window);
+    crt::testing::Disable();
+    EXPECT_EQ(work.Judge(), (std::vector<State>{State::Absent, State::Absent, State::Absent}));
+    for (const std::string& name : ListDir(work.Dir())) EXPECT_NE(name[0], '.') << name << " was left";
+    EXPECT_NE(TheBatchReport().Conclude().text.find("could not write " + work.Input("keep.1.wav") + ": Input/output error"),
+              std::string::npos);
+}
