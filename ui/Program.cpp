@@ -129,6 +129,12 @@ int Run(int argc, char** argv, int firstName) {
     if (auto display = OpenDisplay(TheRunOptions().window)) {
         platform::display::Install(std::move(display));
     } else {
+        // Asked for (a launcher's --window) and impossible: said once, where the launcher's log
+        // keeps it, and the batch still runs, as it would for a script.
+        if (TheRunOptions().window == RunOptions::Window::Always)
+            std::fputs("dudez: no window can be shown (no X display could be opened, and no terminal is ours); "
+                       "converting without one\n",
+                       stderr);
         platform::display::Install(std::make_unique<platform::display::UnwatchedBackend>());
         platform::StartHeadlessUser(&gMainWindow);
     }

@@ -101,3 +101,16 @@ TEST_F(CommandLine, KeepGoingPassesAFileThatCannotBeOpenedAndQuietTellsOnlyProbl
                         "dudez: 3 names, 2 converted (1 with damage), 0 not a KOB file or corrupted, "
                         "1 could not be opened, 0 not converted\n");
 }
+
+// A launcher asks for the window: where none can be shown the run still converts, and its log
+// says why nothing appeared. Without the request a script's run says nothing of windows.
+TEST_F(CommandLine, AWindowAskedForWhereNoneCanBeShownIsSaidAndTheRunGoesOn) {
+    MakeKob(dir.File("good.kob"), "Good.aif", 1);
+    const testsupport::Finished asked = RunDudez(dir.Path(), {"--window", "good.kob"});
+    EXPECT_EQ(asked.code, 0);
+    EXPECT_TRUE(ReadFileBytes(dir.File("good.wav")) == WaveOf("Good.aif", 1));
+    EXPECT_EQ(asked.err, "dudez: no window can be shown (no X display could be opened, and no terminal is ours); "
+                         "converting without one\n");
+    std::filesystem::remove(dir.File("good.wav"));
+    EXPECT_EQ(RunDudez(dir.Path(), {"good.kob"}).err, "");
+}

@@ -30,7 +30,9 @@ fail() {
     failures=$((failures + 1))
 }
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+# -noreset: between two runs no client is connected, and a server that resets then refuses the
+# next run its connection for a moment (the run would go on without a window).
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
 xvfb=$!
 "$python" -m dbusmock --session --template notification_daemon -l "$work/calls.log" >/dev/null 2>&1 &
 mock=$!
@@ -51,6 +53,14 @@ run() {
     [ -f "$work/clean.kob" ] && cp "$work/clean.kob" "$work/run/clean.kob"
     (cd "$work/run" && exec "$dudez" "$@" >"$work/stdout" 2>"$work/stderr" </dev/null) &
     pid=$!
+    # Return only once the window is up: a key pressed before it has the focus goes nowhere.
+    shown=no
+    i=0
+    while kill -0 "$pid" 2>/dev/null && [ $i -lt 100 ]; do
+        if xdotool search --onlyvisible --class dudez >/dev/null 2>&1; then shown=yes; break; fi
+        sleep 0.05
+        i=$((i + 1))
+    done
     i=0
     while kill -0 "$pid" 2>/dev/null && [ $i -lt 300 ]; do
         xdotool key Return >/dev/null 2>&1
@@ -60,6 +70,7 @@ run() {
     kill "$pid" 2>/dev/null
     wait "$pid"
     status=$?
+    said="window shown: $shown; printed: $(cat "$work/stdout" "$work/stderr")"
 }
 notifications() {
     grep -c ' Notify ' "$work/calls.log" 2>/dev/null || true
@@ -71,20 +82,20 @@ run --window demo.kob
 grep ' Notify ' "$work/calls.log" >"$work/notify" 2>/dev/null
 [ "$(notifications)" -eq 1 ] || fail "a desktop run with damage sent $(notifications) notifications, not 1"
 grep -q '"DUDEZ" 0 "dudez" "DUDEZ: done, damage was silenced" "dudez: 1 name, 1 converted (1 with damage), 0 not a KOB file or corrupted, 0 could not be opened, 0 not converted"' "$work/notify" ||
-    fail "the notification of a run with damage: $(cat "$work/notify")"
+    fail "the notification of a run with damage: $(cat "$work/notify") ($said)"
 
 # The sample's undamaged recording packed on its own: all well.
 "$kobpack" "$work/run/welcome.wav" -o "$work/clean.kob" >/dev/null 2>&1 || fail "kobpack failed"
 run --window clean.kob
 [ "$status" -eq 0 ] || fail "the clean run ended with $status"
 tail -n 1 "$work/calls.log" | grep -q '"DUDEZ: done, nothing damaged or failed" "dudez: 1 name, 1 converted (0 with damage)' ||
-    fail "the notification of a clean run: $(tail -n 1 "$work/calls.log")"
+    fail "the notification of a clean run: $(tail -n 1 "$work/calls.log") ($said)"
 
 # A file that is not a KOB file: something failed.
 run --window bad.kob demo.kob
 [ "$status" -eq 1 ] || fail "the run with a bad file ended with $status"
 tail -n 1 "$work/calls.log" | grep -q '"DUDEZ: something failed, and damage was silenced" "dudez: 2 names, 1 converted (1 with damage), 1 not a KOB file or corrupted' ||
-    fail "the notification of a run with a failure: $(tail -n 1 "$work/calls.log")"
+    fail "the notification of a run with a failure: $(tail -n 1 "$work/calls.log") ($said)"
 [ "$(notifications)" -eq 3 ] || fail "$(notifications) notifications after the third run, not 3"
 
 # A headless run tells no desktop.
