@@ -26,6 +26,7 @@
 #include <atomic>
 #include <cstdint>
 #include <exception>
+#include <memory>
 
 struct QueuedBlock {
     enum class State {
@@ -83,7 +84,8 @@ private:
         return mBlocks[static_cast<std::size_t>((mHead.load(std::memory_order_relaxed) + index) % kDepth)];
     }
 
-    HeapBlock mBuffers;                          // every block's packed data and samples
+    // Every block's packed data and samples, kept from one entry to the next (see the source).
+    std::unique_ptr<HeapBlock> mBuffers;
     std::array<QueuedBlock, kDepth> mBlocks;     // a ring: mCount blocks from mHead on
     // The oldest block. Only the converter moves it; the helper reads it to look from there on.
     std::atomic<std::int32_t> mHead{0};
