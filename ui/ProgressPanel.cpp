@@ -25,7 +25,8 @@ void ProgressPanel::Start(std::uint32_t total, const std::uint8_t* name) {
         }
         SendMessageA(bar, PBM_SETPOS, 0, 0);
     }
-    ShowWindow(mWindow, SW_SHOW);
+    // A window already shown would be shown again for nothing, after a wait for its thread.
+    if (!IsWindowVisible(mWindow)) ShowWindow(mWindow, SW_SHOW);
     mDone = 0;
     mTotal = total;
     mShown = 0;

@@ -13,6 +13,8 @@
 #include "platform/user/Window.h"
 #include "platform/user/WindowClass.h"
 
+#include <strings.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <optional>
@@ -203,6 +205,10 @@ BOOL IsWindowEnabled(HWND handle) {
     return WithWindow(handle, [](Window& window) { return !(window.style & WS_DISABLED); }) ? TRUE : FALSE;
 }
 
+BOOL IsWindowVisible(HWND handle) {
+    return WithWindow(handle, [](Window& window) { return (window.style & WS_VISIBLE) != 0; }) ? TRUE : FALSE;
+}
+
 HWND SetFocus(HWND handle) {
     std::shared_ptr<MessageQueue> me = MessageQueue::Current();
     HWND previous = nullptr;
@@ -309,7 +315,12 @@ BOOL SetDlgItemTextA(HWND dialog, int id, LPCSTR text) {
     HWND item = GetDlgItem(dialog, id);
     const BOOL set = item && SendMessageA(item, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)) ? TRUE : FALSE;
     // A headless run ends when the button's text says it may: its stand-in user looks at once.
-    platform::WakeHeadlessUser();
+    // Only a button's text can say so; waking it for every other text (a batch names each file
+    // and its total twice) would cost a round of its key press through the window thread each.
+    const bool button = item && WithWindow(item, [](Window& window) {
+        return window.windowClass && strcasecmp(window.windowClass->name.c_str(), "BUTTON") == 0;
+    });
+    if (button) platform::WakeHeadlessUser();
     return set;
 }
 
