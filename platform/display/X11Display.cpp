@@ -22,6 +22,7 @@
 #include "platform/user/Window.h"
 #include "platform/user/WindowClass.h"
 #include "platform/runtime/ByteOrder.h"
+#include "platform/display/x11/XLibraries.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -835,6 +836,7 @@ int ConnectionLost(Display*) {
 } // namespace
 
 std::unique_ptr<Backend> OpenX11Display() {
+    if (!x11::LoadXLibraries()) return nullptr;
     Display* display = XOpenDisplay(nullptr);
     if (!display) return nullptr;
     XSetErrorHandler(IgnoreLateRequest);

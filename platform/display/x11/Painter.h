@@ -23,6 +23,7 @@
 #include "platform/user/WinMessages.h"
 #include "platform/runtime/SameName.h"
 #include "platform/runtime/WinTypes.h"
+#include "platform/display/x11/XLibraries.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
