@@ -180,7 +180,7 @@ SpareBuffers& Spare() {
 
 } // namespace
 
-BlockQueue::BlockQueue() {
+BlockQueue::BlockQueue(std::uint64_t samples) {
     std::array<bool, kDepth> mapped{};
     {
         SpareBuffers& spare = Spare();
@@ -199,7 +199,7 @@ BlockQueue::BlockQueue() {
         mBlocks[i].mapped = mapped[i];
         bytes += 2 * kBlockLimit + 1;
     }
-    mHelped = DecodeHelper::Get().Join(*this);
+    mHelped = samples >= kHelpedFrom && DecodeHelper::Get().Join(*this);
 }
 
 BlockQueue::~BlockQueue() {

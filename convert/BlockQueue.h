@@ -60,7 +60,11 @@ class BlockQueue {
 public:
     static constexpr std::int32_t kDepth = 16;   // blocks read ahead, at most
 
-    BlockQueue();   // throws 2 when its buffers cannot be had
+    // samples: how many the entry holds, when known. An entry of a few blocks is decoded by
+    // the converter alone: waking the helper and handing its blocks over would cost more than
+    // the helper could save.
+    explicit BlockQueue(std::uint64_t samples = UINT64_MAX);   // throws 2 when its buffers cannot be had
+    static constexpr std::uint64_t kHelpedFrom = 2 * kDepth * (kBlockLimit / 2);   // samples
     ~BlockQueue();  // waits until the helper is out of it
     BlockQueue(const BlockQueue&) = delete;
     BlockQueue& operator=(const BlockQueue&) = delete;

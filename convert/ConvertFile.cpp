@@ -151,9 +151,9 @@ bool ReadBlock(LStream& input, QueuedBlock& block) {
 
 void ConvertBlocks(LStream& input, const KOBEntryHeader& header, LWaveFile& writer,
                    ProgressSink& progress, DamageListing& listing, const OutputWork& output) {
-    BlockQueue queue;
     const std::uint32_t frameCount = header.frameCount();
     const std::uint16_t channelCount = header.channelCount();
+    BlockQueue queue(std::uint64_t{frameCount} * channelCount);
     const bool listChannels = channelCount > 1;
     Coverage coverage;   // channel-1 blocks
     Coverage written;    // blocks of every channel the entry has
