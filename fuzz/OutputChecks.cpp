@@ -97,6 +97,18 @@ bool Exists(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
+std::string MakePrivateFolder(const std::string& prefix) {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string base = "/tmp";
+    if (tmp && *tmp) base = tmp;
+    else if (::access("/dev/shm", W_OK | X_OK) == 0) base = "/dev/shm";
+    std::string pattern = base + "/" + prefix + "XXXXXX";
+    std::vector<char> text(pattern.begin(), pattern.end());
+    text.push_back('\0');
+    if (!mkdtemp(text.data())) Fail("mkdtemp", pattern);
+    return text.data();
+}
+
 bool IsRegularFile(const std::string& path) {
     struct stat st {};
     return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);

@@ -65,14 +65,9 @@ void RemoveSandbox();
 Sandbox& Box() {
     // On the heap and never destroyed: the exit handler that removes the folders needs it.
     static Sandbox& box = *[] {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/dudez-fuzz-XXXXXX";
-        std::vector<char> text(pattern.begin(), pattern.end());
-        text.push_back('\0');
-        if (!mkdtemp(text.data())) fuzzcheck::Fail("mkdtemp", pattern);
         auto* made = new Sandbox;
         Sandbox& b = *made;
-        b.root = text.data();
+        b.root = fuzzcheck::MakePrivateFolder("dudez-fuzz-");
         b.in = b.root + "/in";
         b.cwd = b.root + "/cwd";
         if (::mkdir(b.in.c_str(), 0700) != 0 || ::mkdir(b.cwd.c_str(), 0700) != 0)
