@@ -41,7 +41,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
@@ -178,8 +177,8 @@ bool IsAllowedListing(std::size_t dirLength, const std::set<std::string>& bases,
     return false;
 }
 
-void CheckFolder(const std::vector<std::uint8_t>& file, bool threw, const std::string& shown,
-                 const GoodBlocks* rescued) {
+void CheckFolder(const std::vector<std::uint8_t>& file, const std::vector<std::size_t>& entries, bool threw,
+                 const std::string& shown, const GoodBlocks* rescued) {
     Sandbox& b = Box();
     const std::vector<std::string> rootEntries = fuzzcheck::FolderEntries(b.root);
     const std::set<std::string> top(rootEntries.begin(), rootEntries.end());
@@ -188,8 +187,7 @@ void CheckFolder(const std::vector<std::uint8_t>& file, bool threw, const std::s
 
     // A stored name the naming rules leave empty or hidden is named after the KOB file.
     std::set<std::string> bases{"input"};
-    for (std::size_t at = 0; at + KOBEntryHeader::kSize <= file.size(); ++at) {
-        if (!IsEntryStart(file.data() + at)) continue;
+    for (const std::size_t at : entries) {
         KOBEntryHeader header;
         std::memcpy(header.mBytes, file.data() + at, sizeof header.mBytes);
         bases.insert(BaseName(b.in, header));
@@ -242,8 +240,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const KobFixupLimits limits;
     FixUpKob(file, limits);
     // The cap is what keeps one input from asking for gigabytes: it must hold for every entry.
-    for (std::size_t at = 0; at + KOBEntryHeader::kSize <= file.size(); ++at)
-        if (IsEntryStart(file.data() + at) && DeclaredSampleBytes(file.data() + at) > limits.maxSampleBytes)
+    const std::vector<std::size_t> entries = EntryStarts(file);
+    for (const std::size_t at : entries)
+        if (DeclaredSampleBytes(file.data() + at) > limits.maxSampleBytes)
             fuzzcheck::Fail("the fix-ups left an entry over the sample cap", std::to_string(at));
     const std::string inputPath = b.in + "/" + kInputName;
 
@@ -269,12 +268,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         TheRunOptions().rescue = false;
         {
-            std::ifstream back(inputPath, std::ios::binary);
-            const std::vector<std::uint8_t> now{std::istreambuf_iterator<char>(back), std::istreambuf_iterator<char>()};
-            if (now != file) fuzzcheck::Fail("the input was changed", inputPath);
+            const std::string now = fuzzcheck::ReadFile(inputPath);
+            if (now.size() != file.size() || (!file.empty() && std::memcmp(now.data(), file.data(), file.size()) != 0))
+                fuzzcheck::Fail("the input was changed", inputPath);
         }
         if (crt::OpenStreamCount() != 0) fuzzcheck::Fail("a file was left open", std::to_string(crt::OpenStreamCount()));
-        CheckFolder(file, threw, window.FileName(), rescued);
+        CheckFolder(file, entries, threw, window.FileName(), rescued);
         fuzzcheck::EmptyFolder(b.in);
     };
     convert(nullptr);
