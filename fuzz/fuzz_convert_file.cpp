@@ -117,31 +117,49 @@ bool IsCounter(const std::string& s) {
     return true;
 }
 
-// Whether `name` (a file part) is base made unique with suffix: base, or base and a counter,
+// A file part read as a name made unique with a suffix: what stands in front of the suffix
+// (rest) and, when rest ends in a counter, rest without it (kept) and the counter (tail).
+// Split once per name, then matched against every base.
+struct UniqueParts {
+    bool hasSuffix = false;
+    std::size_t suffixLength = 0;
+    std::string rest, kept, tail;
+};
+
+UniqueParts SplitUnique(const std::string& suffix, const std::string& name) {
+    UniqueParts parts;
+    if (!EndsWith(name, suffix)) return parts;
+    parts.hasSuffix = true;
+    parts.suffixLength = suffix.size();
+    parts.rest = name.substr(0, name.size() - suffix.size());
+    // The counter, if there is one, is the last "." and digits of rest.
+    parts.kept = parts.rest;
+    const std::size_t dot = parts.rest.rfind('.');
+    if (dot != std::string::npos && IsCounter(parts.rest.substr(dot))) {
+        parts.kept = parts.rest.substr(0, dot);
+        parts.tail = parts.rest.substr(dot);
+    }
+    return parts;
+}
+
+// Whether the split name is base made unique with its suffix: base, or base and a counter,
 // then the suffix; or, where that would pass 254 characters with the directory, a shorter
 // part of base in front of them.
-bool IsUniqueForm(std::size_t dirLength, const std::string& base, const std::string& suffix,
-                  const std::string& name) {
-    if (!EndsWith(name, suffix)) return false;
-    const std::string rest = name.substr(0, name.size() - suffix.size());
-    // The counter, if there is one, is the last "." and digits of rest.
-    std::string kept = rest, tail;
-    const std::size_t dot = rest.rfind('.');
-    if (dot != std::string::npos && IsCounter(rest.substr(dot))) {
-        kept = rest.substr(0, dot);
-        tail = rest.substr(dot);
-    }
-    for (const auto& [keep, counter] : std::vector<std::pair<std::string, std::string>>{{rest, ""}, {kept, tail}}) {
-        if (keep == base) return true;
-        const bool cutNeeded = dirLength + base.size() + counter.size() + suffix.size() > kMaxName;
-        if (cutNeeded && keep.size() < base.size() && StartsWith(base, keep)) return true;
+bool IsUniqueForm(std::size_t dirLength, const std::string& base, const UniqueParts& parts) {
+    if (!parts.hasSuffix) return false;
+    const std::pair<const std::string*, std::size_t> forms[] = {{&parts.rest, 0}, {&parts.kept, parts.tail.size()}};
+    for (const auto& [keep, counter] : forms) {
+        if (*keep == base) return true;
+        const bool cutNeeded = dirLength + base.size() + counter + parts.suffixLength > kMaxName;
+        if (cutNeeded && keep->size() < base.size() && StartsWith(base, *keep)) return true;
     }
     return false;
 }
 
 bool IsAllowedWave(std::size_t dirLength, const std::set<std::string>& bases, const std::string& name) {
+    const UniqueParts parts = SplitUnique(".wav", name);
     for (const std::string& base : bases)
-        if (IsUniqueForm(dirLength, base, ".wav", name)) return true;
+        if (IsUniqueForm(dirLength, base, parts)) return true;
     return false;
 }
 
@@ -164,9 +182,12 @@ bool IsAllowedListing(std::size_t dirLength, const std::set<std::string>& bases,
     std::vector<std::pair<std::string, std::size_t>> waves{{rest, 0}};   // wave name, counter length
     const std::size_t dot = rest.rfind('.');
     if (dot != std::string::npos && IsCounter(rest.substr(dot))) waves.emplace_back(rest.substr(0, dot), rest.size() - dot);
+    std::vector<UniqueParts> waveParts;
+    for (const auto& wave : waves) waveParts.push_back(SplitUnique(".wav", wave.first));
     for (const std::string& base : bases) {
-        for (const auto& [wave, counter] : waves) {
-            if (IsUniqueForm(dirLength, base, ".wav", wave)) return true;
+        for (std::size_t k = 0; k < waves.size(); ++k) {
+            const auto& [wave, counter] = waves[k];
+            if (IsUniqueForm(dirLength, base, waveParts[k])) return true;
             // Cut to fit: the wave name was long enough to need it (its own counter, at most
             // ten digits, included), and what is left is a beginning of one.
             if (dirLength + base.size() + 4 + 11 + counter + 4 <= kMaxName) continue;
