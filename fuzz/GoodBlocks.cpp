@@ -8,20 +8,21 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 GoodBlocks::GoodBlocks(const std::vector<std::uint8_t>& file) {
-    std::vector<std::uint8_t> packed(kBlockLimit + 1), samples(kBlockLimit);
+    // Kept from one file to the next; only the bytes of the block at hand are set each time.
+    static std::vector<std::uint8_t> packed(kBlockLimit + 1), samples(kBlockLimit);
     for (std::size_t at = 0; at + KOBBlockHeader::kSize <= file.size(); ++at) {
+        if (byteorder::BE32(file.data() + at) != kBlockMagic) continue;   // not even a damaged block
         KOBBlockHeader header;
         std::memcpy(header.mBytes, file.data() + at, KOBBlockHeader::kSize);
         if (BlockHeaderStatus(header) != kBlockGood || !DecodesMode(header.mode())) continue;
         const std::size_t p = header.packedLength(), n = header.unpackedLength();
         if (p > kBlockLimit || n > kBlockLimit || at + KOBBlockHeader::kSize + p > file.size()) continue;
-        std::fill(packed.begin(), packed.end(), 0);
+        // The decoder reads the p bytes and the zero behind them, and writes n bytes at most.
         std::copy_n(file.data() + at + KOBBlockHeader::kSize, p, packed.begin());
-        std::fill(samples.begin(), samples.end(), 0);
+        packed[p] = 0;
+        std::fill_n(samples.begin(), n, 0);
         DecodeBlock(p ? packed.data() : nullptr, samples.data(), header.mBytes);
         if (Checksum16(samples.data(), static_cast<std::int32_t>(n)) != header.dataChecksum()) continue;
         Block block{header.startFrame(), {}};
@@ -44,8 +45,7 @@ bool GoodBlocks::Holds(std::uint32_t channel, std::uint32_t frame, std::int16_t 
 }
 
 void fuzzcheck::CheckWaveFromGoodBlocks(const std::string& path, const GoodBlocks& good) {
-    std::ifstream in(path, std::ios::binary);
-    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::string bytes = fuzzcheck::ReadFile(path);
     if (bytes.size() < 44) return;   // CheckWave judges the form
     const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
     const std::uint32_t channels = byteorder::LE16(data + 22);

@@ -11,6 +11,11 @@
 namespace {
 
 using byteorder::PutBE16;
+
+// "KOB1" "MRFC" at bytes: an entry header starts there.
+bool EntryAt(const std::uint8_t* bytes) {
+    return byteorder::BE32(bytes) == kEntryMagic && byteorder::BE32(bytes + 4) == kEntryFormatTag;
+}
 using byteorder::PutBE32;
 
 std::uint16_t HeaderChecksum(const std::uint8_t* header) {
@@ -70,10 +75,17 @@ std::uint64_t DeclaredSampleBytes(const std::uint8_t* header) {
     return std::uint64_t{byteorder::BE32(header + 296)} * byteorder::BE16(header + 300) * 2;
 }
 
+std::vector<std::size_t> EntryStarts(const std::vector<std::uint8_t>& file) {
+    std::vector<std::size_t> starts;
+    for (std::size_t at = 0; at + KOBEntryHeader::kSize <= file.size(); ++at)
+        if (EntryAt(file.data() + at)) starts.push_back(at);
+    return starts;
+}
+
 void FixUpKob(std::vector<std::uint8_t>& file, const KobFixupLimits& limits) {
     if (file.size() < KOBEntryHeader::kSize) return;
     for (std::size_t at = 0; at + KOBEntryHeader::kSize <= file.size(); ++at) {
-        if (!IsEntryStart(file.data() + at)) continue;
+        if (!EntryAt(file.data() + at)) continue;
         std::uint8_t* bytes = file.data() + at;
         const bool wasRight = byteorder::BE16(bytes + 8) == HeaderChecksum(bytes);
         CapSampleBytes(bytes, limits);
@@ -96,6 +108,6 @@ void FixUpKob(std::vector<std::uint8_t>& file, const KobFixupLimits& limits) {
     for (bool changed = true; changed;) {
         changed = false;
         for (std::size_t at = 0; at + KOBEntryHeader::kSize <= file.size(); ++at)
-            if (IsEntryStart(file.data() + at)) changed |= CapSampleBytes(file.data() + at, limits);
+            if (EntryAt(file.data() + at)) changed |= CapSampleBytes(file.data() + at, limits);
     }
 }

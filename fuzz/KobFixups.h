@@ -21,6 +21,7 @@
 // checksum may then be wrong). Only these bytes change.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -32,3 +33,7 @@ struct KobFixupLimits {
 std::uint64_t DeclaredSampleBytes(const std::uint8_t* header);
 
 void FixUpKob(std::vector<std::uint8_t>& file, const KobFixupLimits& limits = {});
+
+// The positions of every whole 400-byte entry header in the file ("KOB1" "MRFC" and room for
+// the rest), in order.
+std::vector<std::size_t> EntryStarts(const std::vector<std::uint8_t>& file);

@@ -10,18 +10,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 namespace fuzzcheck {
 
 namespace {
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) Fail("cannot read", path);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 std::uint32_t LE16(const std::string& s, std::size_t at) {
     return byteorder::LE16(reinterpret_cast<const std::uint8_t*>(s.data() + at));
@@ -97,13 +89,45 @@ bool Exists(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
+std::string ReadFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) Fail("cannot read", path);
+    std::string bytes;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && st.st_size > 0) bytes.reserve(static_cast<std::size_t>(st.st_size));
+    char chunk[1 << 16];
+    for (;;) {
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got < 0) {
+            ::close(fd);
+            Fail("cannot read", path);
+        }
+        if (got == 0) break;
+        bytes.append(chunk, static_cast<std::size_t>(got));
+    }
+    ::close(fd);
+    return bytes;
+}
+
+std::string MakePrivateFolder(const std::string& prefix) {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string base = "/tmp";
+    if (tmp && *tmp) base = tmp;
+    else if (::access("/dev/shm", W_OK | X_OK) == 0) base = "/dev/shm";
+    std::string pattern = base + "/" + prefix + "XXXXXX";
+    std::vector<char> text(pattern.begin(), pattern.end());
+    text.push_back('\0');
+    if (!mkdtemp(text.data())) Fail("mkdtemp", pattern);
+    return text.data();
+}
+
 bool IsRegularFile(const std::string& path) {
     struct stat st {};
     return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 void CheckWave(const std::string& path) {
-    const std::string s = ReadAll(path);
+    const std::string s = ReadFile(path);
     if (s.size() < 44) Fail("WAVE file shorter than its header", path);
     if (s.compare(0, 4, "RIFF") != 0 || s.compare(8, 8, "WAVEfmt ") != 0 || s.compare(36, 4, "data") != 0)
         Fail("WAVE chunk names wrong", path);
@@ -121,7 +145,7 @@ void CheckWave(const std::string& path) {
 }
 
 void CheckListing(const std::string& path) {
-    const std::string s = ReadAll(path);
+    const std::string s = ReadFile(path);
     std::size_t at = 0;
     if (!Take(s, at, "128/10\r")) Fail("listing does not start with its first line", path);
     while (at < s.size()) {

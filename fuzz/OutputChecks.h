@@ -18,6 +18,12 @@ std::vector<std::string> FolderEntries(const std::string& dir);
 // Removes every entry of a folder (files only are expected; anything else fails).
 void EmptyFolder(const std::string& dir);
 bool Exists(const std::string& path);
+// The whole content of a file (a failed check when it cannot be read).
+std::string ReadFile(const std::string& path);
+// Makes a new private folder named <prefix>XXXXXX and returns its path: under $TMPDIR when set,
+// else in /dev/shm when it is a folder that can be written (a file system in memory, where
+// every input's file creations cost microseconds instead of journal writes), else under /tmp.
+std::string MakePrivateFolder(const std::string& prefix);
 bool IsRegularFile(const std::string& path);
 
 // The file is a WAVE file as the writer makes it: "RIFF" with the size of the rest, "WAVE", a

@@ -41,7 +41,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
@@ -65,14 +64,9 @@ void RemoveSandbox();
 Sandbox& Box() {
     // On the heap and never destroyed: the exit handler that removes the folders needs it.
     static Sandbox& box = *[] {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/dudez-fuzz-XXXXXX";
-        std::vector<char> text(pattern.begin(), pattern.end());
-        text.push_back('\0');
-        if (!mkdtemp(text.data())) fuzzcheck::Fail("mkdtemp", pattern);
         auto* made = new Sandbox;
         Sandbox& b = *made;
-        b.root = text.data();
+        b.root = fuzzcheck::MakePrivateFolder("dudez-fuzz-");
         b.in = b.root + "/in";
         b.cwd = b.root + "/cwd";
         if (::mkdir(b.in.c_str(), 0700) != 0 || ::mkdir(b.cwd.c_str(), 0700) != 0)
@@ -123,31 +117,49 @@ bool IsCounter(const std::string& s) {
     return true;
 }
 
-// Whether `name` (a file part) is base made unique with suffix: base, or base and a counter,
+// A file part read as a name made unique with a suffix: what stands in front of the suffix
+// (rest) and, when rest ends in a counter, rest without it (kept) and the counter (tail).
+// Split once per name, then matched against every base.
+struct UniqueParts {
+    bool hasSuffix = false;
+    std::size_t suffixLength = 0;
+    std::string rest, kept, tail;
+};
+
+UniqueParts SplitUnique(const std::string& suffix, const std::string& name) {
+    UniqueParts parts;
+    if (!EndsWith(name, suffix)) return parts;
+    parts.hasSuffix = true;
+    parts.suffixLength = suffix.size();
+    parts.rest = name.substr(0, name.size() - suffix.size());
+    // The counter, if there is one, is the last "." and digits of rest.
+    parts.kept = parts.rest;
+    const std::size_t dot = parts.rest.rfind('.');
+    if (dot != std::string::npos && IsCounter(parts.rest.substr(dot))) {
+        parts.kept = parts.rest.substr(0, dot);
+        parts.tail = parts.rest.substr(dot);
+    }
+    return parts;
+}
+
+// Whether the split name is base made unique with its suffix: base, or base and a counter,
 // then the suffix; or, where that would pass 254 characters with the directory, a shorter
 // part of base in front of them.
-bool IsUniqueForm(std::size_t dirLength, const std::string& base, const std::string& suffix,
-                  const std::string& name) {
-    if (!EndsWith(name, suffix)) return false;
-    const std::string rest = name.substr(0, name.size() - suffix.size());
-    // The counter, if there is one, is the last "." and digits of rest.
-    std::string kept = rest, tail;
-    const std::size_t dot = rest.rfind('.');
-    if (dot != std::string::npos && IsCounter(rest.substr(dot))) {
-        kept = rest.substr(0, dot);
-        tail = rest.substr(dot);
-    }
-    for (const auto& [keep, counter] : std::vector<std::pair<std::string, std::string>>{{rest, ""}, {kept, tail}}) {
-        if (keep == base) return true;
-        const bool cutNeeded = dirLength + base.size() + counter.size() + suffix.size() > kMaxName;
-        if (cutNeeded && keep.size() < base.size() && StartsWith(base, keep)) return true;
+bool IsUniqueForm(std::size_t dirLength, const std::string& base, const UniqueParts& parts) {
+    if (!parts.hasSuffix) return false;
+    const std::pair<const std::string*, std::size_t> forms[] = {{&parts.rest, 0}, {&parts.kept, parts.tail.size()}};
+    for (const auto& [keep, counter] : forms) {
+        if (*keep == base) return true;
+        const bool cutNeeded = dirLength + base.size() + counter + parts.suffixLength > kMaxName;
+        if (cutNeeded && keep->size() < base.size() && StartsWith(base, *keep)) return true;
     }
     return false;
 }
 
 bool IsAllowedWave(std::size_t dirLength, const std::set<std::string>& bases, const std::string& name) {
+    const UniqueParts parts = SplitUnique(".wav", name);
     for (const std::string& base : bases)
-        if (IsUniqueForm(dirLength, base, ".wav", name)) return true;
+        if (IsUniqueForm(dirLength, base, parts)) return true;
     return false;
 }
 
@@ -170,9 +182,12 @@ bool IsAllowedListing(std::size_t dirLength, const std::set<std::string>& bases,
     std::vector<std::pair<std::string, std::size_t>> waves{{rest, 0}};   // wave name, counter length
     const std::size_t dot = rest.rfind('.');
     if (dot != std::string::npos && IsCounter(rest.substr(dot))) waves.emplace_back(rest.substr(0, dot), rest.size() - dot);
+    std::vector<UniqueParts> waveParts;
+    for (const auto& wave : waves) waveParts.push_back(SplitUnique(".wav", wave.first));
     for (const std::string& base : bases) {
-        for (const auto& [wave, counter] : waves) {
-            if (IsUniqueForm(dirLength, base, ".wav", wave)) return true;
+        for (std::size_t k = 0; k < waves.size(); ++k) {
+            const auto& [wave, counter] = waves[k];
+            if (IsUniqueForm(dirLength, base, waveParts[k])) return true;
             // Cut to fit: the wave name was long enough to need it (its own counter, at most
             // ten digits, included), and what is left is a beginning of one.
             if (dirLength + base.size() + 4 + 11 + counter + 4 <= kMaxName) continue;
@@ -183,8 +198,8 @@ bool IsAllowedListing(std::size_t dirLength, const std::set<std::string>& bases,
     return false;
 }
 
-void CheckFolder(const std::vector<std::uint8_t>& file, bool threw, const std::string& shown,
-                 const GoodBlocks* rescued) {
+void CheckFolder(const std::vector<std::uint8_t>& file, const std::vector<std::size_t>& entries, bool threw,
+                 const std::string& shown, const GoodBlocks* rescued) {
     Sandbox& b = Box();
     const std::vector<std::string> rootEntries = fuzzcheck::FolderEntries(b.root);
     const std::set<std::string> top(rootEntries.begin(), rootEntries.end());
@@ -193,8 +208,7 @@ void CheckFolder(const std::vector<std::uint8_t>& file, bool threw, const std::s
 
     // A stored name the naming rules leave empty or hidden is named after the KOB file.
     std::set<std::string> bases{"input"};
-    for (std::size_t at = 0; at + KOBEntryHeader::kSize <= file.size(); ++at) {
-        if (!IsEntryStart(file.data() + at)) continue;
+    for (const std::size_t at : entries) {
         KOBEntryHeader header;
         std::memcpy(header.mBytes, file.data() + at, sizeof header.mBytes);
         bases.insert(BaseName(b.in, header));
@@ -247,8 +261,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const KobFixupLimits limits;
     FixUpKob(file, limits);
     // The cap is what keeps one input from asking for gigabytes: it must hold for every entry.
-    for (std::size_t at = 0; at + KOBEntryHeader::kSize <= file.size(); ++at)
-        if (IsEntryStart(file.data() + at) && DeclaredSampleBytes(file.data() + at) > limits.maxSampleBytes)
+    const std::vector<std::size_t> entries = EntryStarts(file);
+    for (const std::size_t at : entries)
+        if (DeclaredSampleBytes(file.data() + at) > limits.maxSampleBytes)
             fuzzcheck::Fail("the fix-ups left an entry over the sample cap", std::to_string(at));
     const std::string inputPath = b.in + "/" + kInputName;
 
@@ -274,12 +289,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         TheRunOptions().rescue = false;
         {
-            std::ifstream back(inputPath, std::ios::binary);
-            const std::vector<std::uint8_t> now{std::istreambuf_iterator<char>(back), std::istreambuf_iterator<char>()};
-            if (now != file) fuzzcheck::Fail("the input was changed", inputPath);
+            const std::string now = fuzzcheck::ReadFile(inputPath);
+            if (now.size() != file.size() || (!file.empty() && std::memcmp(now.data(), file.data(), file.size()) != 0))
+                fuzzcheck::Fail("the input was changed", inputPath);
         }
         if (crt::OpenStreamCount() != 0) fuzzcheck::Fail("a file was left open", std::to_string(crt::OpenStreamCount()));
-        CheckFolder(file, threw, window.FileName(), rescued);
+        CheckFolder(file, entries, threw, window.FileName(), rescued);
         fuzzcheck::EmptyFolder(b.in);
     };
     convert(nullptr);

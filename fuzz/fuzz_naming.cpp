@@ -54,12 +54,8 @@ void RemoveSandbox();
 Sandbox& Box() {
     // On the heap and never destroyed: the exit handler that removes the folders needs it.
     static Sandbox& box = *[] {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/dudez-names-XXXXXX";
-        std::vector<char> text(pattern.begin(), pattern.end());
-        text.push_back('\0');
-        if (!mkdtemp(text.data())) Fail("mkdtemp", pattern);
-        auto* made = new Sandbox{text.data(), std::string(text.data()) + "/work", std::string(text.data()) + "/cwd"};
+        const std::string root = fuzzcheck::MakePrivateFolder("dudez-names-");
+        auto* made = new Sandbox{root, root + "/work", root + "/cwd"};
         Sandbox& b = *made;
         if (::mkdir(b.work.c_str(), 0700) != 0 || ::mkdir(b.cwd.c_str(), 0700) != 0) Fail("mkdir", b.root);
         std::atexit(RemoveSandbox);
