@@ -4,7 +4,7 @@
 //
 //     HeadlessWindow window;          // once per process
 //     window.SetFileName("");         // before a conversion
-//     ConvertFile(input, spec);
+//     ConvertFile(input, spec, folders, panel);   // panel: a ProgressPanel
 //     std::string shown = window.FileName();   // the output named from Start until Clear
 #pragma once
 

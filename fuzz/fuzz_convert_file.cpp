@@ -32,6 +32,7 @@
 #include "stream/FileSpec.h"
 #include "stream/LFileCachedStream.h"
 #include "stream/OutputNaming.h"
+#include "ui/ProgressPanel.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -255,6 +256,8 @@ void CheckFolder(const std::vector<std::uint8_t>& file, const std::vector<std::s
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static HeadlessWindow window;
+    // The window's own progress panel, so the name it shows is the one the checks read.
+    static ProgressPanel panel;
     Sandbox& b = Box();
 
     std::vector<std::uint8_t> file(data, data + size);
@@ -282,7 +285,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             LFileCachedStream input(spec, kCacheSize);
             input.OpenDataFork(0);
             try {
-                ConvertFile(input, spec);
+                OutputFolders folders;
+                folders.folder = spec.mFolder;
+                ConvertFile(input, spec, folders, panel);
             } catch (std::int32_t) {
                 threw = true;
             }
