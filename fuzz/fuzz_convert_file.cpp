@@ -29,6 +29,7 @@
 #include "fuzz/OutputChecks.h"
 #include "platform/runtime/ByteOrder.h"
 #include "platform/runtime/Crt.h"
+#include "stream/ErrorCode.h"
 #include "stream/FileSpec.h"
 #include "stream/LFileCachedStream.h"
 #include "stream/OutputNaming.h"
@@ -268,7 +269,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             input.OpenDataFork(0);
             try {
                 ConvertFile(input, spec);
-            } catch (std::int32_t) {
+            } catch (ErrorCode) {
                 threw = true;
             }
         }

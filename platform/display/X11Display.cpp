@@ -181,7 +181,7 @@ std::vector<unsigned long> LoadIconImage(HICON icon, HINSTANCE instance) {
 }
 
 // What the display tells the window manager about its top-level X windows: the fixed size (and
-// for a message box its place), the title in Latin-1 and UTF-8, the icon, the close protocol and
+// for a message box its place), the title, the icon, the close protocol and
 // the window class. Xlib keeps the atoms it has interned, so a name is asked of the server once.
 Atom AtomOf(Display* display, const char* name) {
     return XInternAtom(display, name, False);
@@ -216,10 +216,11 @@ Window MakeTopWindow(Display* display, const RECT& rect, unsigned long backgroun
 }
 
 void SetTitle(Display* display, Window window, const std::string& title) {
+    // WM_NAME is for window managers of old; the program's titles are ASCII, which they show right.
     XStoreName(display, window, title.c_str());
-    // Window texts are single bytes (Latin-1); the window manager's name wants UTF-8.
-    const auto* bytes = reinterpret_cast<const unsigned char*>(title.data());
-    const std::string utf8 = EncodeUtf8(std::u32string(bytes, bytes + title.size()));
+    // Window texts are read as UTF-8, as everything the displays draw: the name the window
+    // manager shows is the same characters, a byte that is not UTF-8 a replacement mark.
+    const std::string utf8 = EncodeUtf8(DisplayCharacters(title));
     XChangeProperty(display, window, AtomOf(display, "_NET_WM_NAME"), AtomOf(display, "UTF8_STRING"), 8,
                     PropModeReplace, reinterpret_cast<const unsigned char*>(utf8.data()),
                     static_cast<int>(utf8.size()));
