@@ -8,6 +8,7 @@
 #include "platform/display/X11Display.h"
 
 #include "platform/display/DisplayText.h"
+#include "platform/image/Dib.h"
 #include "platform/resources/Resources.h"
 #include "platform/user/Input.h"
 #include "platform/user/UserIcons.h"
@@ -99,12 +100,6 @@ std::uint32_t BackgroundColour(HWND window) {
 }
 
 using byteorder::LE16;
-using byteorder::LE32;
-
-// Bytes of one row of `width` pixels at `bits` per pixel, padded to whole 32-bit words.
-std::size_t RowBytes(int width, int bits) {
-    return (static_cast<std::size_t>(width) * static_cast<std::size_t>(bits) + 31) / 32 * 4;
-}
 
 // One icon image resource (header, colour table, colour bits, mask) as the window manager wants
 // an icon: its width, its height, then its pixels as 0xAARRGGBB, rows from the top. Empty for
@@ -112,42 +107,35 @@ std::size_t RowBytes(int width, int bits) {
 // the client side, whatever their size.
 std::vector<unsigned long> DecodeIconImage(const unsigned char* bytes, std::size_t size) {
     if (!bytes || size < 40) return {};
-    const std::uint32_t headerSize = LE32(bytes);
-    const auto width = static_cast<std::int32_t>(LE32(bytes + 4));
+    image::DibHeader header = image::ReadDibHeader(bytes);
     // The height counts the colour bits and the mask together.
-    const auto doubleHeight = static_cast<std::int32_t>(LE32(bytes + 8));
-    const std::uint32_t bits = LE16(bytes + 14);
-    const std::uint32_t compression = LE32(bytes + 16);
-    std::uint32_t colours = LE32(bytes + 32);
-    if (headerSize < 40 || headerSize > size || width <= 0 || width > 256 || doubleHeight <= 0 ||
-        doubleHeight > 512 || compression != 0 || (bits != 1 && bits != 4 && bits != 8)) {
+    const std::int32_t doubleHeight = header.height;
+    if (header.size < 40 || header.size > size || header.width <= 0 || header.width > 256 || doubleHeight <= 0 ||
+        doubleHeight > 512 || header.compression != 0 || (header.bits != 1 && header.bits != 4 && header.bits != 8)) {
         return {};
     }
+    const int width = header.width;
     const int height = doubleHeight / 2;
-    if (colours == 0 || colours > (1u << bits)) colours = 1u << bits;
-    const std::size_t pixelsAt = headerSize + 4u * colours;   // after the colour table
-    const std::size_t colourRow = RowBytes(width, static_cast<int>(bits));
-    const std::size_t maskRow = RowBytes(width, 1);
-    const std::size_t maskAt = pixelsAt + colourRow * static_cast<std::size_t>(height);
-    if (maskAt + maskRow * static_cast<std::size_t>(height) > size) return {};
+    header.height = height;
+    image::DibHeader maskHeader = header;
+    maskHeader.bits = 1;
+    const std::size_t colours = header.TableEntries();
+    const std::size_t pixelsAt = header.PixelsOffset();
+    const std::size_t maskAt = pixelsAt + header.PixelBytes();
+    if (maskAt + maskHeader.PixelBytes() > size) return {};
+    const image::DibRows colourRows(header, bytes + pixelsAt);
+    const image::DibRows maskRows(maskHeader, bytes + maskAt);
 
     std::vector<unsigned long> data{static_cast<unsigned long>(width), static_cast<unsigned long>(height)};
     for (int y = 0; y < height; ++y) {
-        // Rows are stored bottom row first.
-        const std::size_t stored = static_cast<std::size_t>(height - 1 - y);
-        const unsigned char* row = bytes + pixelsAt + stored * colourRow;
-        const unsigned char* mask = bytes + maskAt + stored * maskRow;
+        const std::uint8_t* row = colourRows.Row(y);
+        const std::uint8_t* mask = maskRows.Row(y);
         for (int x = 0; x < width; ++x) {
-            const std::size_t bit = static_cast<std::size_t>(x) * bits;
-            const unsigned shift = static_cast<unsigned>(8 - bits - bit % 8);
-            const std::uint32_t index = (row[bit / 8] >> shift) & ((1u << bits) - 1);
-            const bool transparent = (mask[x / 8] >> (7 - x % 8)) & 1;
+            const std::uint32_t index = colourRows.Index(row, x);
+            const bool transparent = maskRows.Index(mask, x) != 0;
             std::uint32_t argb = 0;
-            if (!transparent && index < colours) {
-                const unsigned char* entry = bytes + headerSize + 4u * index;
-                argb = 0xFF000000u | (std::uint32_t{entry[2]} << 16) | (std::uint32_t{entry[1]} << 8) |
-                       entry[0];
-            }
+            if (!transparent && index < colours)
+                argb = 0xFF000000u | image::DibQuadColour(bytes + header.size + 4u * index);
             data.push_back(argb);
         }
     }

@@ -2,7 +2,7 @@
 
 #include "platform/runtime/Kernel.h"
 #include "platform/resources/Resources.h"
-#include "platform/runtime/ByteOrder.h"
+#include "platform/image/Dib.h"
 
 #include <cstdlib>
 #include <sstream>
@@ -20,17 +20,11 @@ bool ParseColour(const std::string& text, std::int32_t* colour) {
 }
 
 // The bitmap resource's pixel at (x, y) from the top, as 0xRRGGBB; the resource is an 8-bit
-// bottom-up picture with a 256-entry colour table behind its header (checked when loaded).
+// picture whose pixels are all there (checked when loaded).
 std::uint32_t BitmapPixel(const std::uint8_t* bitmap, int x, int y) {
-    const std::uint32_t header = byteorder::LE32(bitmap);
-    const int width = static_cast<int>(byteorder::LE32(bitmap + 4));
-    const int height = static_cast<int>(byteorder::LE32(bitmap + 8));
-    const std::uint8_t* table = bitmap + header;
-    const int stride = (width + 3) & ~3;
-    const std::uint8_t index = table[1024 + static_cast<std::size_t>(height - 1 - y) * static_cast<std::size_t>(stride) +
-                                     static_cast<std::size_t>(x)];
-    return (std::uint32_t{table[4 * index + 2]} << 16) | (std::uint32_t{table[4 * index + 1]} << 8) |
-           table[4 * index];
+    const image::DibHeader header = image::ReadDibHeader(bitmap);
+    const image::DibRows rows(header, bitmap + header.PixelsOffset());
+    return image::DibQuadColour(bitmap + header.size + 4 * rows.Index(rows.Row(y), x));
 }
 
 } // namespace
@@ -63,13 +57,11 @@ void PageCatalog::Load() {
         if (!words || !picture) continue;
         const auto* bitmap = static_cast<const std::uint8_t*>(LockResource(LoadResource(module, picture)));
         const DWORD size = SizeofResource(module, picture);
-        // Only what BitmapPixel reads: an 8-bit picture, top to bottom, whose pixels are all there.
+        // Only what BitmapPixel reads: an 8-bit picture, bottom row first, whose pixels are all there.
         if (!bitmap || size < 40) continue;
-        const std::uint32_t header = byteorder::LE32(bitmap);
-        const auto width = static_cast<std::int32_t>(byteorder::LE32(bitmap + 4));
-        const auto height = static_cast<std::int32_t>(byteorder::LE32(bitmap + 8));
-        if (header < 40 || width <= 0 || height <= 0 || width > 4096 || height > 4096 || bitmap[14] != 8 ||
-            header + 1024 + static_cast<std::uint64_t>((width + 3) & ~3) * static_cast<std::uint64_t>(height) > size)
+        const image::DibHeader header = image::ReadDibHeader(bitmap);
+        if (header.size < 40 || header.width <= 0 || header.height <= 0 || header.width > 4096 ||
+            header.height > 4096 || header.bits != 8 || header.PixelsOffset() + header.PixelBytes() > size)
             continue;
         const auto* text = static_cast<const char*>(LockResource(LoadResource(module, words)));
         std::optional<PageText> page = ParsePageText(std::string_view(text, SizeofResource(module, words)));
@@ -83,8 +75,9 @@ const PageText* PageCatalog::Shown(const SurfaceView& surface) {
     const PageText* best = nullptr;
     int bestMatches = 0;
     for (const Entry& entry : mEntries) {
-        const int width = std::min(surface.width, static_cast<int>(byteorder::LE32(entry.bitmap + 4)));
-        const int height = std::min(surface.height, static_cast<int>(byteorder::LE32(entry.bitmap + 8)));
+        const image::DibHeader header = image::ReadDibHeader(entry.bitmap);
+        const int width = std::min(surface.width, static_cast<int>(header.width));
+        const int height = std::min(surface.height, static_cast<int>(header.height));
         int matches = 0;
         // A grid of 24 x 12 points over the picture.
         for (int gy = 0; gy < 12; ++gy) {
