@@ -229,40 +229,22 @@ bool IsCloseRequest(Display* display, const XEvent& event) {
            static_cast<Atom>(event.xclient.data.l[0]) == AtomOf(display, "WM_DELETE_WINDOW");
 }
 
-// Greedy word wrap at spaces to lines no wider than `width`; a word wider than a line is broken
-// where it must. Always at least one line.
+// The text wrapped to lines no wider than `width` pixels (DisplayText.h: WrapRows), measured
+// as the painter draws them; a word is broken between characters, never inside one's UTF-8 bytes.
 std::vector<std::string> WrapText(const x11::Painter& paint, const std::string& text, int width) {
+    std::vector<std::size_t> starts;   // where each character's bytes begin, and the end
+    for (std::size_t at = 0; at < text.size(); ++at)
+        if (at == 0 || (static_cast<unsigned char>(text[at]) & 0xC0) != 0x80) starts.push_back(at);
+    const std::size_t count = starts.size();
+    starts.push_back(text.size());
+    const auto bytes = [&](std::size_t start, std::size_t end) {
+        return text.substr(starts[start], starts[end] - starts[start]);
+    };
     std::vector<std::string> lines;
-    std::string line;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        std::size_t end = text.find(' ', at);
-        if (end == std::string::npos) end = text.size();
-        std::string word = text.substr(at, end - at);
-        at = end + 1;
-        const std::string joined = line.empty() ? word : line + " " + word;
-        if (paint.TextWidth(joined) <= width) {
-            line = joined;
-            continue;
-        }
-        if (!line.empty()) lines.push_back(line);
-        line.clear();
-        // A word wider than a line is cut between characters, never inside one's UTF-8 bytes.
-        const auto nextCharacter = [&word](std::size_t from) {
-            do ++from;
-            while (from < word.size() && (static_cast<unsigned char>(word[from]) & 0xC0) == 0x80);
-            return from;
-        };
-        while (paint.TextWidth(word) > width && nextCharacter(0) < word.size()) {
-            std::size_t fits = nextCharacter(0);
-            while (fits < word.size() && paint.TextWidth(word.substr(0, nextCharacter(fits))) <= width)
-                fits = nextCharacter(fits);
-            lines.push_back(word.substr(0, fits));
-            word.erase(0, fits);
-        }
-        line = word;
-    }
-    if (!line.empty() || lines.empty()) lines.push_back(line);
+    for (const RowSpan row : WrapRows(
+             count, [&](std::size_t start, std::size_t end) { return paint.TextWidth(bytes(start, end)) <= width; },
+             [&](std::size_t at) { return text[starts[at]] == ' '; }))
+        lines.push_back(bytes(row.start, row.end));
     return lines;
 }
 
