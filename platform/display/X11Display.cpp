@@ -7,6 +7,7 @@
 // of the unfinished output.
 #include "platform/display/X11Display.h"
 
+#include "platform/display/DisplayLoop.h"
 #include "platform/display/DisplayText.h"
 #include "platform/image/Dib.h"
 #include "platform/resources/Resources.h"
@@ -29,10 +30,6 @@
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -52,8 +49,6 @@
 namespace platform::display {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-constexpr auto kFrameInterval = std::chrono::milliseconds(33);
 // How long an answered box waits at most for its caller to enable the owner again.
 constexpr auto kClosingLimit = std::chrono::milliseconds(500);
 // How often a box that is closing looks whether its owner is enabled yet.
@@ -290,16 +285,13 @@ int Unscaled(int coordinate, int unit) {
     return coordinate >= 0 ? coordinate / unit : -((-coordinate + unit - 1) / unit);
 }
 
-class X11Backend : public Backend {
+class X11Backend : public Backend, DisplayLoop::Client {
 public:
     X11Backend(Display* display, std::unique_ptr<x11::TextFont> font, int unit)
         : mDisplay(display), mUnit(unit), mPaint(std::make_unique<x11::Painter>(display, std::move(font), unit)) {
-        // A pipe that cannot be made leaves both ends -1: the thread then wakes for X events and
-        // its own timeouts only.
-        [[maybe_unused]] const int piped = pipe2(mWake, O_NONBLOCK);
         sLive.store(this);
         mThread = std::thread([this] {
-            Run();
+            mLoop.Run(*this);
             std::lock_guard<std::mutex> lock(mMutex);
             mRunEnded = true;
             mAnswered.notify_all();
@@ -308,7 +300,7 @@ public:
 
     ~X11Backend() override {
         mStop = true;
-        Wake();
+        mLoop.Wake();
         // A thread parked in LoseConnection never returns: waiting to join it would hang.
         std::unique_lock<std::mutex> lock(mMutex);
         mAnswered.wait(lock, [&] { return mRunEnded || mLost; });
@@ -333,8 +325,6 @@ public:
             mPaint.reset();
             XCloseDisplay(mDisplay);
         }
-        close(mWake[0]);
-        close(mWake[1]);
     }
 
     // Called by Xlib on the display thread (the only one that uses the connection) when the
@@ -354,8 +344,7 @@ public:
 
 
     void WindowChanged(HWND) override {
-        mDirty = true;
-        Wake();
+        mLoop.Invalidate();
     }
 
     bool ShowedDesktopWindow() const override { return mShowed; }
@@ -365,7 +354,7 @@ public:
         std::unique_lock<std::mutex> lock(mMutex);
         mBoxes.push_back(box);
         lock.unlock();
-        Wake();
+        mLoop.Wake();
         lock.lock();
         mAnswered.wait(lock, [&] { return box->answered || mStop || mLost; });
         return IDOK;
@@ -383,51 +372,35 @@ private:
         mAnswered.notify_all();
     }
 
-    void Wake() {
-        if (!mWakePending.exchange(true)) {
-            const char byte = 1;
-            [[maybe_unused]] const ssize_t written = write(mWake[1], &byte, 1);
+    // --- the display thread's loop (DisplayLoop) -------------------------------------------------
+
+    bool Stopping() override { return mStop; }
+
+    // The server's events may have come in while the last ones were handled: they are taken
+    // from Xlib's queue whatever the poll said.
+    void Handle(short) override {
+        while (XPending(mDisplay)) {
+            XEvent event;
+            XNextEvent(mDisplay, &event);
+            Handle(event);
         }
+        ServeBoxes();
+        FinishClosingBoxes();
     }
 
-    void Run() {
-        Clock::time_point lastFrame = Clock::now() - kFrameInterval;
-        while (!mStop) {
-            while (XPending(mDisplay)) {
-                XEvent event;
-                XNextEvent(mDisplay, &event);
-                Handle(event);
-            }
-            ServeBoxes();
-            FinishClosingBoxes();
-            int timeout = mClosing.empty() ? -1 : kClosingPollMs;
-            if (mDirty) {
-                const Clock::time_point now = Clock::now();
-                if (now - lastFrame >= kFrameInterval) {
-                    mDirty = false;
-                    DrawAll();
-                    lastFrame = now;
-                } else {
-                    const int untilFrame = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                                                kFrameInterval - (now - lastFrame)).count()) + 1;
-                    timeout = timeout < 0 ? untilFrame : std::min(timeout, untilFrame);
-                }
-            }
-            XFlush(mDisplay);
-            if (XPending(mDisplay)) continue;
-            pollfd fds[2] = {{ConnectionNumber(mDisplay), POLLIN, 0}, {mWake[0], POLLIN, 0}};
-            poll(fds, 2, timeout);
-            if (fds[1].revents & POLLIN) {
-                // WATCHOUT: drained first, then cleared. Cleared first, a wake in between
-                // would have its byte drained here while its flag stayed set, and from then on
-                // every Wake would think a byte was on its way: the display would stop drawing
-                // until some X event came.
-                char drain[64];
-                while (read(mWake[0], drain, sizeof drain) > 0) {
-                }
-                mWakePending = false;
-            }
-        }
+    void Draw() override { DrawAll(); }
+
+    int InputDescriptor() override { return ConnectionNumber(mDisplay); }
+
+    // A box that is closing looks at its owner every few milliseconds.
+    Clock::duration LongestWait(Clock::time_point) override {
+        return mClosing.empty() ? Clock::duration(-1) : std::chrono::milliseconds(kClosingPollMs);
+    }
+
+    // What was drawn goes to the server; events Xlib read meanwhile are handled before a wait.
+    bool ReadyToWait() override {
+        XFlush(mDisplay);
+        return !XPending(mDisplay);
     }
 
     // --- top-level windows ----------------------------------------------------------------------
@@ -538,12 +511,12 @@ private:
             PostMessageA(handle, WM_CLOSE, 0, 0);
             break;
         case Expose:
-            if (event.xexpose.count == 0) mDirty = true;
+            if (event.xexpose.count == 0) mLoop.MarkChanged();
             break;
         case MapNotify:
             top.mapped = true;
             mShowed = true;
-            mDirty = true;
+            mLoop.MarkChanged();
             if (!AnyBoxShown()) XSetInputFocus(mDisplay, top.window, RevertToParent, CurrentTime);
             break;
         case UnmapNotify:
@@ -632,7 +605,7 @@ private:
                 owner = found->second.window;
             } else if (view.visible) {
                 owner = Ensure(box.owner, view).window;
-                mDirty = true;
+                mLoop.MarkChanged();
             }
         }
         const RECT over = ScreenRect(owner);
@@ -754,7 +727,7 @@ private:
                 XSetInputFocus(mDisplay, found->second.window, RevertToParent, CurrentTime);
             XDestroyWindow(mDisplay, box.window);
             it = mClosing.erase(it);
-            mDirty = true;
+            mLoop.MarkChanged();
         }
     }
 
@@ -777,11 +750,9 @@ private:
     std::vector<std::shared_ptr<Box>> mBoxes;
     std::vector<std::shared_ptr<Box>> mClosing;   // answered, still shown; display thread only
 
-    std::atomic<bool> mDirty{true};     // the first frame is drawn at once
     std::atomic<bool> mShowed{false};   // a top-level window has been mapped
-    std::atomic<bool> mWakePending{false};
     std::atomic<bool> mStop{false};
-    int mWake[2] = {-1, -1};
+    DisplayLoop mLoop;
     std::thread mThread;
 
     // The backend Xlib's connection handler reaches: there is one X connection at a time.
