@@ -1,12 +1,13 @@
 // The start-up code of the executable: it prepares the platform (resources, display, the stop
 // signals), builds the command-line text from the arguments and hands over to WinMain. Returning
 // from here runs the exit handler that WinMain registered.
-#include "platform/display/Headless.h"
-#include "platform/display/HeadlessUser.h"
+#include "platform/user/HeadlessDisplay.h"
+#include "platform/user/HeadlessUser.h"
 #include "platform/runtime/SessionEnd.h"
 #include "platform/runtime/Startup.h"
+#include "platform/user/StopSignals.h"
 #include "platform/Windows.h"
-#include "platform/display/Backend.h"
+#include "platform/user/DisplayDriver.h"
 #ifdef DUDEZ_HAVE_X11
 #include "platform/display/X11Display.h"
 #endif

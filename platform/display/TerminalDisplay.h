@@ -14,7 +14,7 @@
 // fault signal).
 #pragma once
 
-#include "platform/display/Backend.h"
+#include "platform/user/DisplayDriver.h"
 
 #include <memory>
 

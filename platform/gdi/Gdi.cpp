@@ -5,7 +5,7 @@
 // (to reach a window's surface), never the other way round; nothing else is locked or called
 // while it is held.
 #include "platform/gdi/Gdi.h"
-#include "platform/display/Backend.h"
+#include "platform/user/DisplayDriver.h"
 #include "platform/image/Dib.h"
 #include "platform/runtime/ByteOrder.h"
 #include "platform/runtime/HandleTable.h"

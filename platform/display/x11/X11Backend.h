@@ -8,7 +8,7 @@
 // of the unfinished output.
 #pragma once
 
-#include "platform/display/Backend.h"
+#include "platform/user/DisplayDriver.h"
 #include "platform/display/DisplayLoop.h"
 #include "platform/display/x11/Painter.h"
 #include "platform/display/x11/TextFont.h"

@@ -1,6 +1,7 @@
-#include "platform/display/Backend.h"
+#include "platform/user/DisplayDriver.h"
 
-#include "platform/display/Headless.h"
+#include "platform/user/HeadlessDisplay.h"
+#include "platform/user/HeadlessUser.h"
 #include "platform/user/UserMessageBox.h"
 #include "platform/runtime/NeverDestroyed.h"
 #include "platform/text/EscapedName.h"
@@ -31,6 +32,11 @@ int HeadlessBackend::ShowMessageBox(HWND, const char* text, const char* caption,
                  EscapeName(text, NameUse::Message).c_str());
     std::fflush(stderr);
     return IDOK;
+}
+
+void UnwatchedBackend::TextChanged(HWND) {
+    // A headless run ends when the button's text says it may: its stand-in user looks at once.
+    WakeHeadlessUser();
 }
 
 Backend& Current() {
