@@ -3,6 +3,7 @@
 #include "platform/Windows.h"
 #include "ui/Globals.h"
 
+#include <atomic>
 #include <cstring>
 #include <memory>
 
@@ -12,6 +13,8 @@ int gPictureIndex = 0;
 HPALETTE gCurrentPalette = nullptr;
 
 namespace {
+
+std::atomic<int> gShownPicture{0};
 
 constexpr int kColours = 256;
 constexpr int kColourTableBytes = kColours * 4;
@@ -101,8 +104,13 @@ void PaintPicture(HWND mainWindow) {
     HWND picture = GetDlgItem(mainWindow, IDC_PICTURE);
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(picture, &paint);
+    gShownPicture.store(gPictureIds[gPictureIndex]);
     DrawDIBResource(dc, 0, 0, gPictureIds[gPictureIndex]);
     EndPaint(picture, &paint);
+}
+
+int ShownPicture() {
+    return gShownPicture.load();
 }
 
 void StepPictureBack() {

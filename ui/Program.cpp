@@ -21,6 +21,7 @@
 #include "ui/AppShell.h"
 #include "ui/Globals.h"
 #include "ui/Options.h"
+#include "ui/terminal/ProgramScreen.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -115,7 +116,7 @@ std::unique_ptr<platform::display::Backend> OpenDisplay(RunOptions::Window windo
 #ifdef DUDEZ_HAVE_TERMINAL
     // Never from the background: the shell has the terminal.
     if (TerminalIsOurs())
-        if (auto terminal = OpenTerminalDisplay()) return terminal;
+        if (auto terminal = OpenTerminalDisplay(ui::terminal::MakeProgramScreen())) return terminal;
 #endif
     return nullptr;
 }

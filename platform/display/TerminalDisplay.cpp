@@ -8,9 +8,8 @@
 #include "platform/display/DisplayLoop.h"
 #include "platform/display/terminal/CellFrame.h"
 #include "platform/display/terminal/KeyReader.h"
-#include "platform/display/terminal/PageText.h"
 #include "platform/display/terminal/TerminalKind.h"
-#include "platform/display/terminal/TerminalLayout.h"
+#include "platform/display/terminal/TerminalScreen.h"
 
 #include <algorithm>
 #include <atomic>
@@ -228,8 +227,8 @@ void OnFault(int signal) {
 
 class TerminalBackend : public platform::display::Backend, DisplayLoop::Client {
 public:
-    TerminalBackend(DisplayLoop& loop, const TerminalKind& kind)
-        : mLoop(loop), mKind(kind), mLook{kind.rich && kind.utf8, kind.colours != ColourMode::None} {
+    TerminalBackend(DisplayLoop& loop, const TerminalKind& kind, std::unique_ptr<TerminalScreen> screen)
+        : mLoop(loop), mScreen(std::move(screen)), mKind(kind), mLook{kind.rich && kind.utf8, kind.colours != ColourMode::None} {
         mThread = std::thread([this] { Run(); });
     }
     ~TerminalBackend() override { Shutdown(); }
@@ -422,14 +421,13 @@ private:
         const bool sized = ioctl(gTty, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 && size.ws_row > 0;
         const std::optional<BoxContent> box = ShownBox();
         CellFrame frame(sized ? size.ws_col : 80, sized ? size.ws_row : 24, mKind.utf8);
-        WindowScene scene = ReadWindowScene(MainWindow());
-        scene.page = mPages.Shown(scene.picture);
-        mLayout = DrawScreen(frame, scene, box, mLook);
+        mLayout = mScreen->Draw(frame, box, mLook);
         WriteAll(gTty, frame.Difference(mShown, mKind.colours));
         mShown = std::move(frame);
     }
 
     DisplayLoop& mLoop;
+    std::unique_ptr<TerminalScreen> mScreen;
     TerminalKind mKind;
     Look mLook;
     std::thread mThread;
@@ -444,7 +442,6 @@ private:
     KeyReader mKeys;
     Clock::time_point mLastInput{};
     CellFrame mShown;                   // what the terminal shows now
-    PageCatalog mPages;                 // the words of the pictures
     Layout mLayout;                     // where the last frame put the buttons
     int mPressedTarget = -1;            // button under a mouse press: index into the layout
     bool mInputOpen = true;
@@ -459,7 +456,7 @@ void ShutdownAtExit() {
 
 } // namespace
 
-std::unique_ptr<platform::display::Backend> OpenTerminalDisplay() {
+std::unique_ptr<platform::display::Backend> OpenTerminalDisplay(std::unique_ptr<TerminalScreen> screen) {
     if (gBackend) return nullptr;   // one terminal display per process
     const TerminalKind kind = KindOfTerminal([](const char* name) { return std::getenv(name); }, ReadTerminfo);
     // A terminal that cannot put the cursor anywhere can show no window: the program runs as
@@ -489,7 +486,7 @@ std::unique_ptr<platform::display::Backend> OpenTerminalDisplay() {
     if (gMaySuspend) CatchSuspend();
     for (int fault : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) std::signal(fault, OnFault);
 
-    auto backend = std::make_unique<TerminalBackend>(*loop, kind);
+    auto backend = std::make_unique<TerminalBackend>(*loop, kind, std::move(screen));
     gBackend = backend.get();
     // WATCHOUT: registered before the program's own exit handler, so it runs after it: what
     // that handler writes is still held back and comes out with the rest.
