@@ -5,7 +5,6 @@
 #include "ui/Globals.h"
 
 #include <atomic>
-#include <cstring>
 #include <memory>
 
 std::uint16_t gPictureIds[kPictureCount];
