@@ -416,7 +416,7 @@ private:
             platform::PostClick(hit.window);
     }
 
-    void Draw() {
+    void Draw() override {
         winsize size{};
         const bool sized = ioctl(gTty, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 && size.ws_row > 0;
         const std::optional<BoxContent> box = ShownBox();
