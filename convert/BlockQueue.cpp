@@ -4,7 +4,9 @@
 #include "decode/DecodeBlock.h"
 #include "platform/runtime/NeverDestroyed.h"
 
+#include <array>
 #include <atomic>
+#include <memory>
 #include <chrono>
 #include <mutex>
 #include <system_error>
@@ -159,18 +161,55 @@ private:
     std::atomic<BlockQueue*> mInside{nullptr};  // the queue whose blocks it is looking at
 };
 
-BlockQueue::BlockQueue() : mBuffers(kDepth * (2 * kBlockLimit + 1)) {
-    std::uint8_t* bytes = mBuffers.Bytes();
-    for (QueuedBlock& block : mBlocks) {
-        block.packed = bytes;
-        block.samples = bytes + kBlockLimit + 1;
+namespace {
+
+// The buffers of the last queue that went, with which of its places the system has mapped: the
+// next entry's queue takes them over, so that a batch of many small files neither allocates
+// and maps a quarter of a megabyte nor asks the system to map its places again for each entry.
+// One is kept: a converter uses one queue at a time.
+struct SpareBuffers {
+    std::mutex mutex;
+    std::unique_ptr<HeapBlock> bytes;
+    std::array<bool, BlockQueue::kDepth> mapped{};
+};
+
+SpareBuffers& Spare() {
+    static platform::NeverDestroyed<SpareBuffers> spare;
+    return spare.get();
+}
+
+} // namespace
+
+BlockQueue::BlockQueue(std::uint64_t samples) {
+    std::array<bool, kDepth> mapped{};
+    {
+        SpareBuffers& spare = Spare();
+        std::lock_guard lock(spare.mutex);
+        mBuffers = std::move(spare.bytes);
+        mapped = spare.mapped;
+    }
+    if (!mBuffers) {
+        mBuffers = std::make_unique<HeapBlock>(kDepth * (2 * kBlockLimit + 1));
+        mapped = {};
+    }
+    std::uint8_t* bytes = mBuffers->Bytes();
+    for (std::size_t i = 0; i < mBlocks.size(); ++i) {
+        mBlocks[i].packed = bytes;
+        mBlocks[i].samples = bytes + kBlockLimit + 1;
+        mBlocks[i].mapped = mapped[i];
         bytes += 2 * kBlockLimit + 1;
     }
-    mHelped = DecodeHelper::Get().Join(*this);
+    mHelped = samples >= kHelpedFrom && DecodeHelper::Get().Join(*this);
 }
 
 BlockQueue::~BlockQueue() {
     if (mHelped) DecodeHelper::Get().Leave(*this);
+    // Handed on only now: the helper is out of this queue and touches its buffers no more.
+    SpareBuffers& spare = Spare();
+    std::lock_guard lock(spare.mutex);
+    if (spare.bytes) return;
+    spare.bytes = std::move(mBuffers);
+    for (std::size_t i = 0; i < mBlocks.size(); ++i) spare.mapped[i] = mBlocks[i].mapped;
 }
 
 QueuedBlock* BlockQueue::Vacant() {

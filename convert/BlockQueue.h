@@ -26,6 +26,7 @@
 #include <atomic>
 #include <cstdint>
 #include <exception>
+#include <memory>
 
 struct QueuedBlock {
     enum class State {
@@ -59,7 +60,11 @@ class BlockQueue {
 public:
     static constexpr std::int32_t kDepth = 16;   // blocks read ahead, at most
 
-    BlockQueue();   // throws 2 when its buffers cannot be had
+    // samples: how many the entry holds, when known. An entry of a few blocks is decoded by
+    // the converter alone: waking the helper and handing its blocks over would cost more than
+    // the helper could save.
+    explicit BlockQueue(std::uint64_t samples = UINT64_MAX);   // throws 2 when its buffers cannot be had
+    static constexpr std::uint64_t kHelpedFrom = 2 * kDepth * (kBlockLimit / 2);   // samples
     ~BlockQueue();  // waits until the helper is out of it
     BlockQueue(const BlockQueue&) = delete;
     BlockQueue& operator=(const BlockQueue&) = delete;
@@ -83,7 +88,8 @@ private:
         return mBlocks[static_cast<std::size_t>((mHead.load(std::memory_order_relaxed) + index) % kDepth)];
     }
 
-    HeapBlock mBuffers;                          // every block's packed data and samples
+    // Every block's packed data and samples, kept from one entry to the next (see the source).
+    std::unique_ptr<HeapBlock> mBuffers;
     std::array<QueuedBlock, kDepth> mBlocks;     // a ring: mCount blocks from mHead on
     // The oldest block. Only the converter moves it; the helper reads it to look from there on.
     std::atomic<std::int32_t> mHead{0};

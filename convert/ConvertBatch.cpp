@@ -10,7 +10,6 @@
 #include "stream/ErrorCode.h"
 #include "stream/FileSpec.h"
 #include "stream/LFileCachedStream.h"
-#include "ui/Globals.h"
 
 #include <sys/stat.h>
 
@@ -25,6 +24,12 @@
 
 namespace {
 
+// Set before the worker starts, read by it alone.
+BatchTarget& TheBatchTarget() {
+    static BatchTarget window{nullptr, 0, &NoProgress()};
+    return window;
+}
+
 constexpr std::int32_t kCacheSize = 0x40000;
 constexpr std::size_t kMessageSize = 1240;
 // The longest part of a name that the message shows: room for " is not a KOB file or corrupted"
@@ -34,7 +39,7 @@ constexpr int kMessageNameLimit = 1208;
 void ReportFailure(const char* token) {
     char message[kMessageSize];
     std::snprintf(message, sizeof message, "%.*s is not a KOB file or corrupted", kMessageNameLimit, token);
-    MessageBoxA(gMainWindow, message, nullptr, MB_ICONHAND | MB_SETFOREGROUND);
+    MessageBoxA(TheBatchTarget().window, message, nullptr, MB_ICONHAND | MB_SETFOREGROUND);
 }
 
 // Splits one argument's text in place: at spaces (only spaces: no quoting), unless the whole
@@ -87,7 +92,7 @@ void ConvertNames(char* text) {
             // The whole name, however long: it names this file and no other.
             const OpenedInput opened = opening.Open(token, input, kCacheSize, error);
             try {
-                ConvertFile(*input, opened.spec, opened.folders);
+                ConvertFile(*input, opened.spec, opened.folders, *TheBatchTarget().progress);
                 report.End(BatchReport::Outcome::Converted);
             } catch (ErrorCode) {
                 if (!TheRunOptions().rescue && HoldsSignatures(*input)) report.MayRescue();
@@ -119,6 +124,11 @@ std::vector<std::string> BatchNames(const char* commandLine) {
     return {names.begin(), names.end()};
 }
 
+void SetBatchTarget(const BatchTarget& window) {
+    TheBatchTarget() = window;
+    if (!TheBatchTarget().progress) TheBatchTarget().progress = &NoProgress();
+}
+
 void SetOutputFolder(int folder) {
     gOutputFolder.store(folder);
 }
@@ -128,6 +138,6 @@ void ConvertBatch(void* commandLine) {
     // names, so the text it is handed must outlive the program's static objects.
     ConvertNames(static_cast<char*>(commandLine));
     TheBatchReport().Finish();
-    PostMessageA(gMainWindow, UM_BATCHDONE, 0, 0);
+    PostMessageA(TheBatchTarget().window, TheBatchTarget().doneMessage, 0, 0);
     _endthread();
 }

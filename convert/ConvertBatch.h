@@ -11,10 +11,23 @@
 // the batch (a trace on standard error, no message box), unless the user asked to keep going. The thread ends itself with _endthread.
 #pragma once
 
+#include "convert/ProgressSink.h"
+#include "platform/runtime/WinTypes.h"
+
 #include <string>
 #include <vector>
 
 void ConvertBatch(void* commandLine);
+
+// The window the batch reports to: the owner of its message boxes, told with doneMessage when
+// the list is done, and the sink that shows each conversion's progress (null: none). Set before
+// the worker starts; until then there is none.
+struct BatchTarget {
+    HWND window = nullptr;
+    UINT doneMessage = 0;
+    ProgressSink* progress = nullptr;
+};
+void SetBatchTarget(const BatchTarget& window);
 
 // Every output of the batch goes into this folder (a descriptor from crt::OpenFolder) instead of
 // beside its input; -1, as at the start, for beside. Set before the worker starts.

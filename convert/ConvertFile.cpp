@@ -6,6 +6,7 @@
 #include "convert/KobFormat.h"
 #include "convert/OutputFile.h"
 #include "convert/OutputNames.h"
+#include "convert/ProgressSink.h"
 #include "convert/RescueBlocks.h"
 #include "convert/RescueFile.h"
 #include "convert/RunOptions.h"
@@ -15,7 +16,6 @@
 #include "stream/LFile.h"
 #include "stream/LWaveFile.h"
 #include "stream/OutputNaming.h"
-#include "ui/ProgressPanel.h"
 
 #include <sys/stat.h>
 
@@ -102,7 +102,7 @@ private:
 // Writes silence for every frame from `from` up to the entry's end and lists that stretch: the
 // rest of an entry whose blocks stop before its end. The bar moves in a few steps, not one per
 // chunk: a damaged header may declare gigabytes of silence.
-void CompleteWithSilence(LWaveFile& writer, ProgressPanel& panel, DamageListing& listing, const OutputWork& output,
+void CompleteWithSilence(LWaveFile& writer, ProgressSink& progress, DamageListing& listing, const OutputWork& output,
                          std::int64_t from, std::uint32_t frameCount, std::uint16_t channelCount) {
     if (from >= frameCount) return;
     output([&] { writer.WriteSilence(static_cast<std::int32_t>(from), static_cast<std::int32_t>(frameCount - from)); });
@@ -110,7 +110,7 @@ void CompleteWithSilence(LWaveFile& writer, ProgressPanel& panel, DamageListing&
     const std::int64_t frames = frameCount - from;
     const std::int64_t step = std::max<std::int64_t>(kBufferLimit / 2, (frames + kSteps - 1) / kSteps);
     for (std::int64_t done = 0; done < frames; done += step)
-        panel.Update(static_cast<std::uint32_t>(std::min(step, frames - done)) * channelCount * 2u);
+        progress.Update(static_cast<std::uint32_t>(std::min(step, frames - done)) * channelCount * 2u);
     output([&] {
         listing.AddStretch(static_cast<std::int32_t>(from), static_cast<std::int32_t>(frameCount), DamageListing::kNoChannel);
     });
@@ -151,10 +151,10 @@ bool ReadBlock(LStream& input, QueuedBlock& block) {
 }
 
 void ConvertBlocks(LStream& input, const KOBEntryHeader& header, LWaveFile& writer,
-                   ProgressPanel& panel, DamageListing& listing, const OutputWork& output) {
-    BlockQueue queue;
+                   ProgressSink& progress, DamageListing& listing, const OutputWork& output) {
     const std::uint32_t frameCount = header.frameCount();
     const std::uint16_t channelCount = header.channelCount();
+    BlockQueue queue(std::uint64_t{frameCount} * channelCount);
     const bool listChannels = channelCount > 1;
     Coverage coverage;   // channel-1 blocks
     Coverage written;    // blocks of every channel the entry has
@@ -207,19 +207,19 @@ void ConvertBlocks(LStream& input, const KOBEntryHeader& header, LWaveFile& writ
         if (blockHeader.channel() == 1) coverage.Add(blockHeader.startFrame(), frames, frameCount);
         if (blockHeader.channel() >= 1 && blockHeader.channel() <= channelCount)
             written.Add(blockHeader.startFrame(), frames, frameCount);
-        panel.Update(blockHeader.unpackedLength());
+        progress.Update(blockHeader.unpackedLength());
         queue.Release();
     }
 
     if (rescue) output([&] { rescue->ListUnwritten(listing, cutOff ? coverage.end : written.end); });
     if (cutOff) {
-        CompleteWithSilence(writer, panel, listing, output, coverage.end, frameCount, channelCount);
+        CompleteWithSilence(writer, progress, listing, output, coverage.end, frameCount, channelCount);
     } else if (channelCount > 0) {
         // The counter can also run out on blocks that land outside the sound (damaged headers,
         // channels the entry does not have, frames past its end). The frames behind the last
         // one written would then be missing from a file whose header counts them: they become
         // silence and are listed, as for a cut-off entry.
-        CompleteWithSilence(writer, panel, listing, output, written.end, frameCount, channelCount);
+        CompleteWithSilence(writer, progress, listing, output, written.end, frameCount, channelCount);
     }
 }
 
@@ -346,7 +346,7 @@ void PublishEntry(const OutputNames& names, const FileSpec& temp, const struct s
 }
 
 void ConvertEntry(LStream& input, const FileSpec& inputSpec, const KOBEntryHeader& header,
-                  ProgressPanel& panel, const OutputFolders& folders) {
+                  ProgressSink& progress, const OutputFolders& folders) {
     const bool check = TheRunOptions().test;
     const OutputNames names = ChooseOutputNames(inputSpec, header, folders, !check);
     const OutputWork output(names.wave);
@@ -356,19 +356,19 @@ void ConvertEntry(LStream& input, const FileSpec& inputSpec, const KOBEntryHeade
     output([&] { writer = check ? CreateNowhere(temp) : CreateWaveFile(names, header, temp, made); });
     DamageListing listing(names.wave, check);
     try {
-        panel.Start(header.frameCount() * header.channelCount() * 2u, ShownName(names.wave).text);
-        panel.Update(0);
+        progress.Start(header.frameCount() * header.channelCount() * 2u, ShownName(names.wave).text);
+        progress.Update(0);
         output([&] {
             writer->SetFormat(static_cast<std::int32_t>(header.frameCount()), header.channelCount(),
                               header.bytesPerSample(), static_cast<std::int32_t>(header.sampleRate()));
         });
         input.SetMarker(static_cast<std::int32_t>(header.blockDataOffset()), 0);
-        ConvertBlocks(input, header, *writer, panel, listing, output);
+        ConvertBlocks(input, header, *writer, progress, listing, output);
         CopyTrailingData(input, header, *writer, output);
         // The last frames are still in the writer's memory; a failure to write them is the
         // entry's failure.
         output([&] { writer->WriteHeldFrames(); });
-        panel.Clear();
+        progress.Clear();
         // A close that cannot write out the last bytes leaves the file incomplete: a failure.
         output([&] {
             listing.Finish();
@@ -419,13 +419,12 @@ std::int32_t FindFirstEntry(LStream& input, std::int32_t from) {
 void ConvertFile(LStream& input, const FileSpec& inputSpec) {
     OutputFolders folders;
     folders.folder = inputSpec.mFolder;
-    ConvertFile(input, inputSpec, folders);
+    ConvertFile(input, inputSpec, folders, NoProgress());
 }
 
-void ConvertFile(LStream& input, const FileSpec& inputSpec, const OutputFolders& folders) {
-    ProgressPanel panel;
+void ConvertFile(LStream& input, const FileSpec& inputSpec, const OutputFolders& folders, ProgressSink& progress) {
     if (TheRunOptions().rescue) {
-        RescueFile(input, inputSpec, [&](const KOBEntryHeader& header) { ConvertEntry(input, inputSpec, header, panel, folders); });
+        RescueFile(input, inputSpec, [&](const KOBEntryHeader& header) { ConvertEntry(input, inputSpec, header, progress, folders); });
         return;
     }
     std::set<std::int32_t> visited;   // entry positions converted so far: a chain must not loop
@@ -435,7 +434,7 @@ void ConvertFile(LStream& input, const FileSpec& inputSpec, const OutputFolders&
         KOBEntryHeader header;
         if (ReadEntryHeader(input, position, header) == kEndOfFile) return;
         if (const std::int32_t code = CheckEntryHeader(header)) throw code;
-        ConvertEntry(input, inputSpec, header, panel, folders);
+        ConvertEntry(input, inputSpec, header, progress, folders);
         position = static_cast<std::int32_t>(header.nextEntry());
         if (position == 0) return;
     }

@@ -11,15 +11,17 @@
 #pragma once
 
 #include "convert/OutputNames.h"
+#include "convert/ProgressSink.h"
 #include "stream/FileSpec.h"
 #include "stream/LStream.h"
 
 #include <cstdint>
 
+// Shows its progress nowhere.
 void ConvertFile(LStream& input, const FileSpec& inputSpec);
 // The same with the outputs going into folders.folder (falling back to folders.fallback for a
-// folder that takes no new file).
-void ConvertFile(LStream& input, const FileSpec& inputSpec, const OutputFolders& folders);
+// folder that takes no new file), its progress shown by `progress`.
+void ConvertFile(LStream& input, const FileSpec& inputSpec, const OutputFolders& folders, ProgressSink& progress);
 
 // The position of the first entry header: the first byte position at which "KOB1" "MRFC" stands.
 // Throws the stream's code (6 at the end of the file) when there is none. WATCHOUT: it reads

@@ -15,6 +15,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <set>
+#include <string>
 
 namespace {
 
@@ -137,6 +140,48 @@ int ProbeWritable(const FileSpec& output) {
     return EEXIST;
 }
 
+// A folder that took the probe's file takes new files: it is probed once a run. The folder is
+// the one its descriptor was opened on, whatever happens to its path since, so its answer
+// holds for the run (a folder made read-only later fails the creation of the WAVE file itself,
+// which says so). Known by the opening of its descriptor and the directory part of the name.
+class ProbedFolders {
+public:
+    bool Took(const FileSpec& output) {
+        const std::string key = KeyOf(output);
+        std::lock_guard<std::mutex> lock(mMutex);
+        return !key.empty() && mTook.count(key) != 0;
+    }
+    void Remember(const FileSpec& output) {
+        const std::string key = KeyOf(output);
+        std::lock_guard<std::mutex> lock(mMutex);
+        if (!key.empty()) mTook.insert(key);
+    }
+
+private:
+    // "" for a folder the program did not open itself: probed every time.
+    static std::string KeyOf(const FileSpec& output) {
+        const unsigned long long opening = crt::FolderOpening(output.mFolder);
+        if (opening == 0) return "";
+        return std::to_string(opening) + '/' +
+               std::string(reinterpret_cast<const char*>(output.mName + 1), static_cast<std::size_t>(DirectoryLength(output)));
+    }
+
+    std::mutex mMutex;
+    std::set<std::string> mTook;
+};
+
+ProbedFolders& Probed() {
+    static ProbedFolders* probed = new ProbedFolders;   // used until the very end
+    return *probed;
+}
+
+int ProbeOnce(const FileSpec& output) {
+    if (Probed().Took(output)) return 0;
+    const int reason = ProbeWritable(output);
+    if (reason == 0) Probed().Remember(output);
+    return reason;
+}
+
 // Without a probe: whether a file could be made in the folder now.
 int AccessReason(const FileSpec& output) {
     if (::faccessat(output.mFolder, ".", W_OK | X_OK, AT_EACCESS) == 0) return 0;
@@ -162,11 +207,11 @@ OutputNames ChooseOutputNames(const FileSpec& inputSpec, const KOBEntryHeader& h
     JoinStoredName(names.wave, header);
     NameAfterInputWhenLost(names.wave, inputSpec);
 
-    int reason = probe ? ProbeWritable(names.wave) : AccessReason(names.wave);
+    int reason = probe ? ProbeOnce(names.wave) : AccessReason(names.wave);
     if (reason != 0 && TakesNoNewFile(reason)) {
         FallBackToCurrentDirectory(names.wave, folders.fallback);
         // A fallback that takes no file either would be probed for ever: give up with its code.
-        reason = probe ? ProbeWritable(names.wave) : AccessReason(names.wave);
+        reason = probe ? ProbeOnce(names.wave) : AccessReason(names.wave);
     }
     if (reason != 0) FailProbe(names.wave, reason);
     StripAudioExtension(names.wave);

@@ -9,6 +9,7 @@
 #include "ui/Globals.h"
 #include "ui/MainWindow.h"
 #include "ui/PicturePanel.h"
+#include "ui/ProgressPanel.h"
 
 #include <stdio_ext.h>
 #include <unistd.h>
@@ -79,6 +80,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCom
     // The report knows every name from here on: a program stopped before the worker has split
     // the names, or whose worker cannot start, still says what became of each.
     TheBatchReport().Begin(BatchNames(commandLine));
+    // Never destroyed: the program may end while the worker is still in a conversion.
+    static ProgressPanel* const progress = new ProgressPanel;
+    SetBatchTarget(BatchTarget{gMainWindow, UM_BATCHDONE, progress});
     if (_beginthread(ConvertBatch, 0, commandLine) == static_cast<std::uintptr_t>(-1)) {
         // Nothing would ever run the batch or turn the button into Done: say so and end.
         std::perror("dudez: cannot start the conversion");

@@ -1,23 +1,32 @@
 #include "ui/ProgressPanel.h"
 
 #include "platform/Windows.h"
+#include "platform/user/DisplayDriver.h"
 #include "ui/Globals.h"
 
 #include <cstring>
 
 void ProgressPanel::Start(std::uint32_t total, const std::uint8_t* name) {
     mWindow = gMainWindow;
+    mSeen = platform::display::Current().ShowsWindows();
     char text[260];
     std::memcpy(text, name + 1, name[0]);
     text[name[0]] = '\0';
     SetDlgItemTextA(mWindow, IDC_FILENAME, text);
     // Shown signed: a total of 2^31 or more reads as a negative number.
     SetDlgItemInt(mWindow, IDC_TOTAL, total, TRUE);
-    HWND bar = GetDlgItem(mWindow, IDC_PROGRESS);
-    SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
-    SendMessageA(bar, PBM_SETSTEP, 1, 0);
-    SendMessageA(bar, PBM_SETPOS, 0, 0);
-    ShowWindow(mWindow, SW_SHOW);
+    if (mSeen) {
+        HWND bar = GetDlgItem(mWindow, IDC_PROGRESS);
+        // Nothing else sets them: once per window is enough.
+        if (mPrepared != mWindow) {
+            SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+            SendMessageA(bar, PBM_SETSTEP, 1, 0);
+            mPrepared = mWindow;
+        }
+        SendMessageA(bar, PBM_SETPOS, 0, 0);
+    }
+    // A window already shown would be shown again for nothing, after a wait for its thread.
+    if (!IsWindowVisible(mWindow)) ShowWindow(mWindow, SW_SHOW);
     mDone = 0;
     mTotal = total;
     mShown = 0;
@@ -37,6 +46,7 @@ void ProgressPanel::Update(std::uint32_t amount) {
     const int position = Position(mDone, mTotal);
     if (position == mShown) return;
     mShown = position;
+    if (!mSeen) return;
     HWND bar = GetDlgItem(mWindow, IDC_PROGRESS);
     SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
 }

@@ -3,6 +3,7 @@
 #if DUDEZ_HAVE_DBUS
 #include <dbus/dbus.h>
 
+#include <dlfcn.h>
 #include <sys/stat.h>
 
 #include <cstdlib>
@@ -10,17 +11,54 @@
 namespace platform::desktop {
 namespace {
 
+// libdbus is loaded when the first notification goes out, not at every start: with what it
+// links (libsystemd, libgcrypt, three compressors) it is eight shared libraries, about 0.7 ms of
+// loading and relocating for each run, and only a run that showed a desktop window notifies.
+// Its soname is the one its -dev package links against; the types come from its header.
+struct DBusLibrary {
+#define DUDEZ_DBUS_FUNCTIONS(X)                                                                    \
+    X(dbus_validate_utf8) X(dbus_address_escape_value) X(dbus_free) X(dbus_error_init)            \
+    X(dbus_error_free) X(dbus_connection_open_private) X(dbus_connection_set_exit_on_disconnect)  \
+    X(dbus_bus_register) X(dbus_message_new_method_call) X(dbus_message_iter_init_append)         \
+    X(dbus_message_iter_append_basic) X(dbus_message_iter_open_container)                         \
+    X(dbus_message_iter_close_container) X(dbus_message_unref) X(dbus_message_set_auto_start)     \
+    X(dbus_connection_send_with_reply_and_block) X(dbus_connection_close) X(dbus_connection_unref)
+#define DUDEZ_DBUS_POINTER(name) decltype(&::name) name = nullptr;
+    DUDEZ_DBUS_FUNCTIONS(DUDEZ_DBUS_POINTER)
+#undef DUDEZ_DBUS_POINTER
+    bool loaded = false;
+
+    DBusLibrary() {
+        // Never unloaded: libdbus keeps global state (its thread locks) for the process.
+        void* library = dlopen("libdbus-1.so.3", RTLD_NOW | RTLD_LOCAL);
+        if (!library) return;
+        loaded = true;
+#define DUDEZ_DBUS_LOOKUP(name)                                                                   \
+    name = reinterpret_cast<decltype(&::name)>(dlsym(library, #name));                            \
+    loaded = loaded && name != nullptr;
+        DUDEZ_DBUS_FUNCTIONS(DUDEZ_DBUS_LOOKUP)
+#undef DUDEZ_DBUS_LOOKUP
+    }
+};
+
+// Loaded once, on first use (a function-local static: safe from any thread).
+const DBusLibrary& Library() {
+    static const DBusLibrary library;
+    return library;
+}
+
 // The longest the end of the program waits for the service's answer.
 constexpr int kReplyTimeoutMs = 1000;
 
 // Appends one hint (a string key and a string variant) to an open a{sv} array.
 bool AppendStringHint(DBusMessageIter* hints, const char* key, const char* value) {
+    const DBusLibrary& dbus = Library();
     DBusMessageIter entry, variant;
-    return dbus_message_iter_open_container(hints, DBUS_TYPE_DICT_ENTRY, nullptr, &entry) &&
-           dbus_message_iter_append_basic(&entry, DBUS_TYPE_STRING, &key) &&
-           dbus_message_iter_open_container(&entry, DBUS_TYPE_VARIANT, DBUS_TYPE_STRING_AS_STRING, &variant) &&
-           dbus_message_iter_append_basic(&variant, DBUS_TYPE_STRING, &value) &&
-           dbus_message_iter_close_container(&entry, &variant) && dbus_message_iter_close_container(hints, &entry);
+    return dbus.dbus_message_iter_open_container(hints, DBUS_TYPE_DICT_ENTRY, nullptr, &entry) &&
+           dbus.dbus_message_iter_append_basic(&entry, DBUS_TYPE_STRING, &key) &&
+           dbus.dbus_message_iter_open_container(&entry, DBUS_TYPE_VARIANT, DBUS_TYPE_STRING_AS_STRING, &variant) &&
+           dbus.dbus_message_iter_append_basic(&variant, DBUS_TYPE_STRING, &value) &&
+           dbus.dbus_message_iter_close_container(&entry, &variant) && dbus.dbus_message_iter_close_container(hints, &entry);
 }
 
 // Where the session's bus listens: the address the session gives (DBUS_SESSION_BUS_ADDRESS),
@@ -28,6 +66,7 @@ bool AppendStringHint(DBusMessageIter* hints, const char* key, const char* value
 // libdbus would otherwise start a bus of its own for the X display (dbus-launch), which would
 // outlive the program for nobody to listen to.
 std::string SessionBusAddress() {
+    const DBusLibrary& dbus = Library();
     const char* given = std::getenv("DBUS_SESSION_BUS_ADDRESS");
     if (given && *given) return given;
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
@@ -35,16 +74,17 @@ std::string SessionBusAddress() {
     const std::string path = std::string(runtime) + "/bus";
     struct stat status;
     if (stat(path.c_str(), &status) != 0 || !S_ISSOCK(status.st_mode)) return {};
-    char* escaped = dbus_address_escape_value(path.c_str());
+    char* escaped = dbus.dbus_address_escape_value(path.c_str());
     if (!escaped) return {};
     std::string address = std::string("unix:path=") + escaped;
-    dbus_free(escaped);
+    dbus.dbus_free(escaped);
     return address;
 }
 
 // Notify(app_name, replaces_id, app_icon, summary, body, actions, hints, expire_timeout).
 DBusMessage* NotifyCall(const std::string& summary, const std::string& body) {
-    DBusMessage* call = dbus_message_new_method_call("org.freedesktop.Notifications", "/org/freedesktop/Notifications",
+    const DBusLibrary& dbus = Library();
+    DBusMessage* call = dbus.dbus_message_new_method_call("org.freedesktop.Notifications", "/org/freedesktop/Notifications",
                                                      "org.freedesktop.Notifications", "Notify");
     if (!call) return nullptr;
     const char* application = "DUDEZ";
@@ -54,21 +94,21 @@ DBusMessage* NotifyCall(const std::string& summary, const std::string& body) {
     const char* bodyText = body.c_str();
     const dbus_int32_t expires = -1;   // the service's own choice
     DBusMessageIter args, actions, hints;
-    dbus_message_iter_init_append(call, &args);
+    dbus.dbus_message_iter_init_append(call, &args);
     const bool built =
-        dbus_message_iter_append_basic(&args, DBUS_TYPE_STRING, &application) &&
-        dbus_message_iter_append_basic(&args, DBUS_TYPE_UINT32, &replaces) &&
-        dbus_message_iter_append_basic(&args, DBUS_TYPE_STRING, &icon) &&
-        dbus_message_iter_append_basic(&args, DBUS_TYPE_STRING, &summaryText) &&
-        dbus_message_iter_append_basic(&args, DBUS_TYPE_STRING, &bodyText) &&
-        dbus_message_iter_open_container(&args, DBUS_TYPE_ARRAY, DBUS_TYPE_STRING_AS_STRING, &actions) &&
-        dbus_message_iter_close_container(&args, &actions) &&
-        dbus_message_iter_open_container(&args, DBUS_TYPE_ARRAY, "{sv}", &hints) &&
+        dbus.dbus_message_iter_append_basic(&args, DBUS_TYPE_STRING, &application) &&
+        dbus.dbus_message_iter_append_basic(&args, DBUS_TYPE_UINT32, &replaces) &&
+        dbus.dbus_message_iter_append_basic(&args, DBUS_TYPE_STRING, &icon) &&
+        dbus.dbus_message_iter_append_basic(&args, DBUS_TYPE_STRING, &summaryText) &&
+        dbus.dbus_message_iter_append_basic(&args, DBUS_TYPE_STRING, &bodyText) &&
+        dbus.dbus_message_iter_open_container(&args, DBUS_TYPE_ARRAY, DBUS_TYPE_STRING_AS_STRING, &actions) &&
+        dbus.dbus_message_iter_close_container(&args, &actions) &&
+        dbus.dbus_message_iter_open_container(&args, DBUS_TYPE_ARRAY, "{sv}", &hints) &&
         // Which program it comes from, by its desktop entry: the desktop shows its name and icon.
-        AppendStringHint(&hints, "desktop-entry", "dudez") && dbus_message_iter_close_container(&args, &hints) &&
-        dbus_message_iter_append_basic(&args, DBUS_TYPE_INT32, &expires);
+        AppendStringHint(&hints, "desktop-entry", "dudez") && dbus.dbus_message_iter_close_container(&args, &hints) &&
+        dbus.dbus_message_iter_append_basic(&args, DBUS_TYPE_INT32, &expires);
     if (!built) {
-        dbus_message_unref(call);
+        dbus.dbus_message_unref(call);
         return nullptr;
     }
     return call;
@@ -77,34 +117,36 @@ DBusMessage* NotifyCall(const std::string& summary, const std::string& body) {
 } // namespace
 
 bool Notify(const std::string& summary, const std::string& body) {
+    const DBusLibrary& dbus = Library();
+    if (!dbus.loaded) return false;
     // The texts must be UTF-8, or libdbus refuses the message (and ends the process, by default,
     // on such a misuse).
-    if (!dbus_validate_utf8(summary.c_str(), nullptr) || !dbus_validate_utf8(body.c_str(), nullptr)) return false;
+    if (!dbus.dbus_validate_utf8(summary.c_str(), nullptr) || !dbus.dbus_validate_utf8(body.c_str(), nullptr)) return false;
     const std::string address = SessionBusAddress();
     if (address.empty()) return false;
     DBusError error;
-    dbus_error_init(&error);
+    dbus.dbus_error_init(&error);
     // A private connection, closed here: the program has no other use for the bus.
-    DBusConnection* bus = dbus_connection_open_private(address.c_str(), &error);
+    DBusConnection* bus = dbus.dbus_connection_open_private(address.c_str(), &error);
     if (!bus) {
-        dbus_error_free(&error);
+        dbus.dbus_error_free(&error);
         return false;
     }
-    dbus_connection_set_exit_on_disconnect(bus, FALSE);
+    dbus.dbus_connection_set_exit_on_disconnect(bus, FALSE);
     bool sent = false;
-    DBusMessage* call = dbus_bus_register(bus, &error) ? NotifyCall(summary, body) : nullptr;
+    DBusMessage* call = dbus.dbus_bus_register(bus, &error) ? NotifyCall(summary, body) : nullptr;
     if (call) {
         // A service the bus starts on demand is started; with none at all the bus answers at
         // once (ServiceUnknown).
-        dbus_message_set_auto_start(call, TRUE);
-        DBusMessage* reply = dbus_connection_send_with_reply_and_block(bus, call, kReplyTimeoutMs, &error);
+        dbus.dbus_message_set_auto_start(call, TRUE);
+        DBusMessage* reply = dbus.dbus_connection_send_with_reply_and_block(bus, call, kReplyTimeoutMs, &error);
         sent = reply != nullptr;
-        if (reply) dbus_message_unref(reply);
-        dbus_message_unref(call);
+        if (reply) dbus.dbus_message_unref(reply);
+        dbus.dbus_message_unref(call);
     }
-    dbus_error_free(&error);
-    dbus_connection_close(bus);
-    dbus_connection_unref(bus);
+    dbus.dbus_error_free(&error);
+    dbus.dbus_connection_close(bus);
+    dbus.dbus_connection_unref(bus);
     return sent;
 }
 

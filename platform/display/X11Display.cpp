@@ -5,6 +5,7 @@
 #include "platform/display/x11/ScreenScale.h"
 #include "platform/display/x11/TextFont.h"
 #include "platform/display/x11/X11Backend.h"
+#include "platform/display/x11/XLibraries.h"
 
 #include <X11/Xlib.h>
 
@@ -34,6 +35,7 @@ int ConnectionLost(Display*) {
 } // namespace
 
 std::unique_ptr<Backend> OpenX11Display() {
+    if (!x11::LoadXLibraries()) return nullptr;
     Display* display = XOpenDisplay(nullptr);
     if (!display) return nullptr;
     XSetErrorHandler(IgnoreLateRequest);

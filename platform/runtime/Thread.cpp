@@ -17,12 +17,24 @@ struct ThreadStart {
     void* argument;
 };
 
+// What _endthread throws to unwind its thread's stack up to RunThread. An exception of the
+// program's own runtime, not pthread_exit's forced unwinding: that one makes the C library load
+// libgcc_s at the thread's end, under the loader's lock, which the process's exit then waits for
+// (a few tenths of a millisecond of every run).
+struct ThreadEnd {};
+
+thread_local bool tStartedHere = false;   // the thread runs RunThread
+
 void* RunThread(void* pointer) {
     const ThreadStart start = *static_cast<ThreadStart*>(pointer);
     delete static_cast<ThreadStart*>(pointer);
-    // No handler here: _endthread's unwinding must pass, and an escaping exception ends the
-    // process, as it would on the platform.
-    start.start(start.argument);
+    tStartedHere = true;
+    // Only the thread's end is caught: any other exception that escapes ends the process, as it
+    // would on the platform.
+    try {
+        start.start(start.argument);
+    } catch (const ThreadEnd&) {
+    }
     return nullptr;
 }
 
@@ -58,7 +70,8 @@ std::uintptr_t _beginthread(void (*start)(void*), unsigned stackSize, void* argu
 
 void _endthread() {
     // Unwinds the thread's stack, running destructors, up to RunThread and ends the thread.
-    pthread_exit(nullptr);
+    if (tStartedHere) throw ThreadEnd{};
+    pthread_exit(nullptr);   // a thread _beginthread did not start
 }
 
 namespace crt {

@@ -202,6 +202,10 @@ BOOL IsWindowEnabled(HWND handle) {
     return WithWindow(handle, [](Window& window) { return !(window.style & WS_DISABLED); }) ? TRUE : FALSE;
 }
 
+BOOL IsWindowVisible(HWND handle) {
+    return WithWindow(handle, [](Window& window) { return (window.style & WS_VISIBLE) != 0; }) ? TRUE : FALSE;
+}
+
 HWND SetFocus(HWND handle) {
     std::shared_ptr<MessageQueue> me = MessageQueue::Current();
     HWND previous = nullptr;

@@ -97,6 +97,7 @@ BOOL GetWindowRect(HWND window, RECT* rect); // in screen coordinates
 BOOL ShowWindow(HWND window, int command);       // TRUE when it was visible before
 BOOL EnableWindow(HWND window, BOOL enable);     // TRUE when it was disabled before
 BOOL IsWindowEnabled(HWND window);
+BOOL IsWindowVisible(HWND window);               // its own WS_VISIBLE, read without a send
 HWND SetFocus(HWND window);                      // a window of the calling thread, or null
 
 // Item texts. GetDlgItemTextA copies at most size - 1 characters and a terminator and returns how

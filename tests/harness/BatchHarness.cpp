@@ -4,6 +4,7 @@
 #include "platform/user/Model.h"
 #include "ui/Globals.h"
 #include "ui/HeadlessMainWindow.h"
+#include "ui/ProgressPanel.h"
 
 #include <gtest/gtest.h>
 
@@ -62,6 +63,9 @@ BatchRun BatchWindow::Run(const std::string& commandLine, int timeoutMs) {
 
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
+    // The program's own progress panel: the texts and the bar are the ones it sends.
+    static ProgressPanel* const progress = new ProgressPanel;
+    SetBatchTarget(BatchTarget{mWindow, UM_BATCHDONE, progress});
     _beginthread(ConvertBatch, 0, texts.back().data());
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     MSG msg;

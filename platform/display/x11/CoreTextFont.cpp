@@ -3,6 +3,7 @@
 #include "platform/display/x11/TextFont.h"
 
 #include "platform/display/DisplayText.h"
+#include "platform/display/x11/XLibraries.h"
 
 #include <algorithm>
 #include <vector>
@@ -70,6 +71,7 @@ private:
 } // namespace
 
 std::unique_ptr<TextFont> OpenCoreFont(Display* display) {
+    if (!LoadXLibraries()) return nullptr;
     // The classic fixed font in its ISO 10646 encoding has the characters of the Latin, Greek
     // and Cyrillic scripts and many more, at the metrics of the 8-bit one; the others are
     // fallbacks, which draw what they lack as '?'.

@@ -19,6 +19,7 @@
 #include "platform/display/x11/TextFont.h"
 #include "platform/user/Model.h"
 #include "platform/runtime/WinTypes.h"
+#include "platform/display/x11/XLibraries.h"
 
 #include <X11/Xlib.h>
 

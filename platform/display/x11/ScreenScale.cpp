@@ -1,4 +1,5 @@
 #include "platform/display/x11/ScreenScale.h"
+#include "platform/display/x11/XLibraries.h"
 
 #include <X11/Xresource.h>
 
@@ -10,6 +11,7 @@ namespace platform::display::x11 {
 
 double ScreenDpi(Display* display) {
     constexpr double kDefault = 96.0;
+    if (!LoadXLibraries()) return kDefault;
     // The resources the desktop put on the root window (xrdb); none on a bare server.
     const char* resources = XResourceManagerString(display);
     if (!resources) return kDefault;

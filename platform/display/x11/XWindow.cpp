@@ -2,6 +2,7 @@
 
 #include "platform/display/DisplayText.h"
 #include "platform/display/x11/IconImage.h"
+#include "platform/display/x11/XLibraries.h"
 #include "platform/user/WinMessages.h"
 
 #include <X11/Xatom.h>

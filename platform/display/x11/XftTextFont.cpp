@@ -7,6 +7,7 @@
 
 #if DUDEZ_HAVE_XFT
 #include "platform/display/DisplayText.h"
+#include "platform/display/x11/XLibraries.h"
 
 #include <X11/Xft/Xft.h>
 #include <fontconfig/fontconfig.h>
@@ -155,6 +156,7 @@ private:
 } // namespace
 
 std::unique_ptr<TextFont> OpenXftFont(Display* display, double dpi) {
+    if (!HaveXft()) return nullptr;
     FcPattern* base = BasePattern(dpi);
     XftFont* font = OpenMatch(display, base);
     if (!font) {
