@@ -1,6 +1,7 @@
 // The cached input stream under the converter's access patterns: the search for the first entry
 // over a file without one, and sequential block reads (22-byte headers followed by packed data).
 #include "convert/ConvertFile.h"
+#include "stream/ErrorCode.h"
 #include "stream/FileSpec.h"
 #include "stream/LFileCachedStream.h"
 
@@ -38,7 +39,7 @@ void BM_SignatureSearch(benchmark::State& state) {
         try {
             FindFirstEntry(input);
             std::abort();   // the file has no entry
-        } catch (std::int32_t) {
+        } catch (ErrorCode) {
         }
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * (8 << 20));

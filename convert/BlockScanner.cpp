@@ -1,4 +1,5 @@
 #include "convert/BlockScanner.h"
+#include "stream/ErrorCode.h"
 
 #include <algorithm>
 #include <cstring>
@@ -97,7 +98,7 @@ SignatureFind FindSignature(LStream& input, std::int64_t from, std::int64_t unti
 bool HoldsSignatures(LStream& input) {
     try {
         return FindSignature(input, 0).kind != SignatureFind::Kind::kNone;
-    } catch (std::int32_t) {
+    } catch (ErrorCode) {
         return false;
     }
 }

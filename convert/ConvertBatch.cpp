@@ -7,6 +7,7 @@
 #include "convert/RunOptions.h"
 #include "platform/runtime/Startup.h"
 #include "platform/Windows.h"
+#include "stream/ErrorCode.h"
 #include "stream/FileSpec.h"
 #include "stream/LFileCachedStream.h"
 
@@ -93,13 +94,13 @@ void ConvertNames(char* text) {
             try {
                 ConvertFile(*input, opened.spec, opened.folders, *TheBatchTarget().progress);
                 report.End(BatchReport::Outcome::Converted);
-            } catch (std::int32_t) {
+            } catch (ErrorCode) {
                 if (!TheRunOptions().rescue && HoldsSignatures(*input)) report.MayRescue();
                 report.End(BatchReport::Outcome::NotKob);
                 ReportFailure(token);   // the whole name from the command line
             }
             input.reset();
-        } catch (std::int32_t) {
+        } catch (ErrorCode) {
             // The reason is that of the call that failed. A failed open keeps its own; anything
             // since (its trace, the stream's destruction) may have left another number in errno.
             if (error == 0) error = errno != 0 ? errno : EIO;

@@ -11,6 +11,7 @@
 #include "convert/RescueFile.h"
 #include "convert/RunOptions.h"
 #include "platform/runtime/Crt.h"
+#include "stream/ErrorCode.h"
 #include "stream/HeapBlock.h"
 #include "stream/LFile.h"
 #include "stream/LWaveFile.h"
@@ -77,7 +78,7 @@ public:
     void operator()(Work&& work) const {
         try {
             work();
-        } catch (std::int32_t code) {
+        } catch (ErrorCode code) {
             Note(code);
             throw;
         }
@@ -132,7 +133,7 @@ bool ReadBlock(LStream& input, QueuedBlock& block) {
         if (packedLength != 0) {
             if (packedLength > kBufferLimit) {
                 block.complaint = "Packed buffer too small\n";
-                throw static_cast<std::int32_t>(2);
+                throw ErrorCode{kOutOfMemory};
             }
             std::int32_t got = packedLength;
             const std::int32_t result = input.GetBytes(block.packed, got);
@@ -141,7 +142,7 @@ bool ReadBlock(LStream& input, QueuedBlock& block) {
         }
         if (block.header.unpackedLength() > kBufferLimit) {
             block.complaint = "Unpacked buffer too small\n";
-            throw static_cast<std::int32_t>(2);
+            throw ErrorCode{kOutOfMemory};
         }
     } catch (...) {
         block.failure = std::current_exception();
@@ -257,9 +258,9 @@ std::unique_ptr<LWaveFile> CreateWaveFile(const OutputNames& names, const KOBEnt
         if (!writer) throw kWaveCreateFailed;
         try {
             writer->CreateAudioFile(static_cast<std::int32_t>(header.creator()), writer->GetFileType());
-            if (crt::IdentityOf(writer->GetDataFork(), &made) != 0) throw static_cast<std::int32_t>(errno);
+            if (crt::IdentityOf(writer->GetDataFork(), &made) != 0) throw ErrorCode{errno};
             return writer;
-        } catch (std::int32_t code) {
+        } catch (ErrorCode code) {
             writer.reset();
             // Made but not opened: nothing may stay of it.
             char name[kPathTextSize];
@@ -267,7 +268,7 @@ std::unique_ptr<LWaveFile> CreateWaveFile(const OutputNames& names, const KOBEnt
             if (code != EEXIST) throw;
         }
     }
-    throw static_cast<std::int32_t>(EEXIST);
+    throw ErrorCode{EEXIST};
 }
 
 // A check that writes nothing: the samples go nowhere, the damage is listed for the report.
@@ -319,7 +320,7 @@ void PublishEntry(const OutputNames& names, const FileSpec& temp, const struct s
             // into the folder put at its hidden name.
             struct stat now {};
             if (crt::fstatat(temp.mFolder, hidden, &now) != 0 || now.st_dev != made.st_dev || now.st_ino != made.st_ino)
-                throw static_cast<std::int32_t>(ENOENT);
+                throw ErrorCode{ENOENT};
             TheBatchReport().Wrote({ShownPath(wave), listing.Stretches(), listing.Path(), false, "", temp.mFolder, hidden});
             const std::string listingName = listing.CurrentName();
             char final[kPathTextSize];
@@ -331,16 +332,16 @@ void PublishEntry(const OutputNames& names, const FileSpec& temp, const struct s
                 if (crt::fstatat(wave.mFolder, final, &now) != 0 || now.st_dev != made.st_dev || now.st_ino != made.st_ino) {
                     TheBatchReport().Withdraw();
                     crt::RenameNoReplace(wave.mFolder, final, hidden);
-                    throw static_cast<std::int32_t>(ENOENT);
+                    throw ErrorCode{ENOENT};
                 }
                 return;
             }
             const int error = errno != 0 ? errno : EIO;
             TheBatchReport().Withdraw();
             // A name taken since it was chosen (another copy of the program): the next one.
-            if (error != EEXIST) throw static_cast<std::int32_t>(error);
+            if (error != EEXIST) throw ErrorCode{error};
         }
-        throw static_cast<std::int32_t>(EEXIST);
+        throw ErrorCode{EEXIST};
     });
 }
 
@@ -378,12 +379,12 @@ void ConvertEntry(LStream& input, const FileSpec& inputSpec, const KOBEntryHeade
         } else {
             PublishEntry(names, temp, made, listing, output);
         }
-    } catch (std::int32_t) {
+    } catch (ErrorCode) {
         DiscardEntry(writer, listing, temp);
         throw;
     } catch (const std::bad_alloc&) {
         DiscardEntry(writer, listing, temp);
-        throw static_cast<std::int32_t>(2);
+        throw ErrorCode{kOutOfMemory};
     }
     writer.reset();
 }

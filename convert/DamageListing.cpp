@@ -2,6 +2,7 @@
 
 #include "convert/OutputFile.h"
 #include "platform/runtime/Crt.h"
+#include "stream/ErrorCode.h"
 #include "stream/LString255.h"
 #include "stream/OutputNaming.h"
 
@@ -25,13 +26,13 @@ void DamageListing::Open() {
     std::unique_ptr<LFileStream> stream;
     const FileSpec listing = WithSuffix(mWave, ".err");
     for (int tries = 0;; ++tries) {
-        if (tries == kNameTries) throw static_cast<std::int32_t>(EEXIST);
+        if (tries == kNameTries) throw ErrorCode{EEXIST};
         mTemp = TemporaryNameFor(listing);
         stream = std::make_unique<LFileStream>(mTemp);
         try {
             stream->CreateNewFile(kTextCreator, kTextType, 0);
             break;
-        } catch (std::int32_t code) {
+        } catch (ErrorCode code) {
             if (code != EEXIST) throw;
         }
     }
@@ -136,10 +137,10 @@ void DamageListing::Finish() {
 
 void DamageListing::MoveBeside(const FileSpec& wave) {
     if (!mMade || mDry) return;
-    if (!StillOurs()) throw static_cast<std::int32_t>(ENOENT);
+    if (!StillOurs()) throw ErrorCode{ENOENT};
     // Already beside that name (the WAVE file's rename is being tried again).
     if (mNamed && mBeside == FileSpecPath(wave)) return;
-    if (const int error = RenameBeside(wave, false)) throw static_cast<std::int32_t>(error);
+    if (const int error = RenameBeside(wave, false)) throw ErrorCode{error};
     mBeside = FileSpecPath(wave);
     // Swapped between the look and the rename: not the listing, whatever it is.
     if (!StillOurs()) {
@@ -149,7 +150,7 @@ void DamageListing::MoveBeside(const FileSpec& wave) {
         crt::RenameNoReplace(mSpec.mFolder, FileSpecPathText(mSpec, name), FileSpecPathText(mTemp, hidden));
         mNamed = false;
         mMade = false;
-        throw static_cast<std::int32_t>(ENOENT);
+        throw ErrorCode{ENOENT};
     }
 }
 

@@ -1,6 +1,7 @@
 #include "convert/InputOpening.h"
 
 #include "platform/runtime/Crt.h"
+#include "stream/ErrorCode.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -108,17 +109,17 @@ OpenedInput InputOpening::Open(const std::string& name, std::optional<LFileCache
     const auto [directory, filePart] = Split(name);
     if (filePart.size() > kNameMax) {
         error = ENAMETOOLONG;
-        throw static_cast<std::int32_t>(1);
+        throw ErrorCode{kCannotOpen};
     }
     const int folder = FolderOf(directory, error);
-    if (folder < 0) throw static_cast<std::int32_t>(1);
+    if (folder < 0) throw ErrorCode{kCannotOpen};
 
     OpenedInput opened;
     opened.spec = MakeFileSpec(folder, filePart);
     stream.emplace(opened.spec, cacheSize);
     try {
         stream->OpenDataFork(0);
-    } catch (std::int32_t) {
+    } catch (ErrorCode) {
         error = stream->GetOpenError();
         throw;
     }
@@ -129,7 +130,7 @@ OpenedInput InputOpening::Open(const std::string& name, std::optional<LFileCache
         if (!copy) {
             error = errno != 0 ? errno : EIO;
             std::perror("dudez: reading the input whole");
-            throw static_cast<std::int32_t>(1);
+            throw ErrorCode{kCannotOpen};
         }
         stream->AdoptDataFork(copy);
         opened.folders.folder = CurrentFolder();

@@ -3,6 +3,7 @@
 #include "convert/BatchReport.h"
 #include "convert/OutputFile.h"
 #include "platform/runtime/Crt.h"
+#include "stream/ErrorCode.h"
 #include "stream/LFile.h"
 #include "stream/LString255.h"
 #include "stream/OutputNaming.h"
@@ -126,7 +127,7 @@ int ProbeWritable(const FileSpec& output) {
         LFile file(candidate);
         try {
             file.CreateWritableFile(kProbeCreator, kProbeType, 0);
-        } catch (std::int32_t) {
+        } catch (ErrorCode) {
             if (file.GetOpenError() == EEXIST) continue;
             return file.GetOpenError() != 0 ? file.GetOpenError() : EIO;
         }

@@ -8,6 +8,7 @@
 #include "convert/RescueSession.h"
 #include "convert/RescuedHeader.h"
 #include "platform/runtime/ByteOrder.h"
+#include "stream/ErrorCode.h"
 #include "stream/HeapBlock.h"
 
 #include <algorithm>
@@ -68,7 +69,7 @@ public:
         ActiveRescue active(mSession);
         try {
             FollowChain(FindFirstEntry(mInput));
-        } catch (std::int32_t code) {
+        } catch (ErrorCode code) {
             // No entry's signature anywhere: only runs of blocks can be found, and the lines of
             // their recordings say so.
             if (code != kEndOfFile) throw;

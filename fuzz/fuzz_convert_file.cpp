@@ -29,6 +29,7 @@
 #include "fuzz/OutputChecks.h"
 #include "platform/runtime/ByteOrder.h"
 #include "platform/runtime/Crt.h"
+#include "stream/ErrorCode.h"
 #include "stream/FileSpec.h"
 #include "stream/LFileCachedStream.h"
 #include "stream/OutputNaming.h"
@@ -288,7 +289,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 OutputFolders folders;
                 folders.folder = spec.mFolder;
                 ConvertFile(input, spec, folders, panel);
-            } catch (std::int32_t) {
+            } catch (ErrorCode) {
                 threw = true;
             }
         }

@@ -14,6 +14,7 @@
 #include "convert/OutputNames.h"
 #include "fuzz/OutputChecks.h"
 #include "platform/runtime/Kernel.h"
+#include "stream/ErrorCode.h"
 #include "stream/FileSpec.h"
 #include "stream/LString255.h"
 #include "stream/OutputNaming.h"
@@ -186,7 +187,7 @@ void CheckOutputNames(const std::string& dirName, const std::string& stored) {
     try {
         OutputFolders folders;   // beside the input, the current directory as the fallback
         names = ChooseOutputNames(input, header, folders);
-    } catch (std::int32_t) {
+    } catch (ErrorCode) {
         RemoveTree(dir);
         return;   // not even the fallback name could be created
     }

@@ -1,4 +1,5 @@
 #include "stream/HeapBlock.h"
+#include "stream/ErrorCode.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -9,9 +10,9 @@
 #include <unistd.h>
 
 HeapBlock::HeapBlock(std::int32_t size) : mBytes(nullptr), mSize(0) {
-    if (size < 0) throw static_cast<std::int32_t>(2);
+    if (size < 0) throw ErrorCode{kOutOfMemory};
     mBytes = new (std::nothrow) std::uint8_t[static_cast<std::size_t>(size)];
-    if (!mBytes) throw static_cast<std::int32_t>(2);
+    if (!mBytes) throw ErrorCode{kOutOfMemory};
     mSize = size;
 }
 

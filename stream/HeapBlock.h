@@ -2,7 +2,7 @@
 // is released with the owner. The cached file stream's cache, the audio file's frame buffer
 // and the converter's block buffers are HeapBlocks.
 //
-//     HeapBlock buffer(4096);               // throws 2 when the block cannot be had
+//     HeapBlock buffer(4096);               // throws kOutOfMemory when the block cannot be had
 //     ZeroBlock(buffer.Bytes(), buffer.Size());
 //
 // The contents of a new block are undefined. A HeapBlock is not copied.
@@ -12,7 +12,7 @@
 
 class HeapBlock {
 public:
-    // Allocates size bytes; a negative size or a failed allocation throws 2.
+    // Allocates size bytes; a negative size or a failed allocation throws kOutOfMemory.
     explicit HeapBlock(std::int32_t size);
     ~HeapBlock();
     HeapBlock(const HeapBlock&) = delete;

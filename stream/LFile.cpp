@@ -6,6 +6,7 @@
 #include <new>
 
 #include "platform/runtime/Crt.h"
+#include "stream/ErrorCode.h"
 
 LFile::LFile(const FileSpec& spec) : mSpec(spec), mDataFork(nullptr), mAuxFork(nullptr) {}
 
@@ -37,7 +38,7 @@ void LFile::CreateNewFile(std::uint32_t, std::uint32_t, std::int32_t) {
     mOpenError = error;
     ::perror("LFile::CreateNewFile...fopen");
     errno = error;
-    if (error != 0) throw static_cast<std::int32_t>(error);
+    if (error != 0) throw ErrorCode{error};
 }
 
 void LFile::CreateWritableFile(std::uint32_t, std::uint32_t, std::int32_t) {
@@ -49,7 +50,7 @@ void LFile::CreateWritableFile(std::uint32_t, std::uint32_t, std::int32_t) {
         mOpenError = error;
         ::perror("LFile::CreateNewFile...fopen");
         errno = error;
-        throw static_cast<std::int32_t>(1);
+        throw ErrorCode{kCannotOpen};
     }
 }
 
@@ -71,7 +72,7 @@ std::FILE* LFile::OpenDataFork(std::int16_t permission) {
         mOpenError = error;
         ::perror("LFile::OpenDataFork...fopen");
         errno = error;
-        throw static_cast<std::int32_t>(1);
+        throw ErrorCode{kCannotOpen};
     }
     return mDataFork;
 }
@@ -103,28 +104,28 @@ void LFile::FinishDataFork() {
     if (crt::fclose(stream) != 0) {
         const int error = errno != 0 ? errno : EIO;
         ::perror("LFile::CloseDataFork...fclose");
-        throw static_cast<std::int32_t>(error);
+        throw ErrorCode{error};
     }
 }
 
 std::unique_ptr<std::uint8_t[]> LFile::ReadDataFork() {
     struct stat status {};
-    if (!mDataFork || crt::fstat(mDataFork, &status) != 0) throw static_cast<std::int32_t>(-1);
+    if (!mDataFork || crt::fstat(mDataFork, &status) != 0) throw ErrorCode{kBadPosition};
     const auto size = static_cast<std::size_t>(status.st_size);
     std::unique_ptr<std::uint8_t[]> block(new (std::nothrow) std::uint8_t[size]);
-    if (!block) throw static_cast<std::int32_t>(2);
-    if (crt::fseek(mDataFork, 0, SEEK_SET) != 0) throw static_cast<std::int32_t>(-1);
+    if (!block) throw ErrorCode{kOutOfMemory};
+    if (crt::fseek(mDataFork, 0, SEEK_SET) != 0) throw ErrorCode{kBadPosition};
     errno = 0;
     if (crt::fread(block.get(), 1, size, mDataFork) < size) {
         const int error = errno;
         ::perror("LFile::ReadDataFork()...fread");
-        if (error != 0) throw static_cast<std::int32_t>(error);
+        if (error != 0) throw ErrorCode{error};
     }
     return block;
 }
 
 std::int32_t LFile::WriteDataFork(const void* source, std::int32_t count) {
-    if (!mDataFork || crt::fseek(mDataFork, 0, SEEK_SET) != 0) throw static_cast<std::int32_t>(-1);
+    if (!mDataFork || crt::fseek(mDataFork, 0, SEEK_SET) != 0) throw ErrorCode{kBadPosition};
     const std::size_t wanted = count > 0 ? static_cast<std::size_t>(count) : 0;
     // A write counts as failed when it comes up short. The error number alone does not tell:
     // the runtime may set it on a write that succeeded (its terminal test of a device does).
@@ -133,7 +134,7 @@ std::int32_t LFile::WriteDataFork(const void* source, std::int32_t count) {
     if (written < wanted) {
         const int error = errno != 0 ? errno : EIO;
         ::perror("LFile::WriteDataFork()...fwrite");
-        throw static_cast<std::int32_t>(error);
+        throw ErrorCode{error};
     }
     return static_cast<std::int32_t>(written);
 }

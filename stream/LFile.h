@@ -3,7 +3,7 @@
 // LFile to test whether an output name can be created.
 //
 //     LFile probe(spec);
-//     probe.CreateWritableFile(creator, fileType, 0);   // throws 1 when it cannot be created
+//     probe.CreateWritableFile(creator, fileType, 0);   // throws kCannotOpen when it cannot be created
 //     probe.CloseDataFork();
 //
 // Failing runtime calls are reported on standard error in the runtime's error-report form
@@ -36,13 +36,13 @@ public:
     // again would follow whatever link or file someone put there in between, in a folder that
     // others may write into.
     virtual void CreateNewFile(std::uint32_t creator, std::uint32_t fileType, std::int32_t reserved);
-    // Creates the file and keeps it open for writing; a failure throws 1. As CreateNewFile, it
+    // Creates the file and keeps it open for writing; a failure throws kCannotOpen. As CreateNewFile, it
     // never opens an existing file.
     virtual void CreateWritableFile(std::uint32_t creator, std::uint32_t fileType,
                                     std::int32_t reserved);
     // Permission 2 opens the file that CreateNewFile has just made, for reading and writing;
     // without such a creation it creates or truncates the file. Every other value opens an
-    // existing file for reading only. A failure leaves the fork closed and throws 1.
+    // existing file for reading only. A failure leaves the fork closed and throws kCannotOpen.
     virtual std::FILE* OpenDataFork(std::int16_t permission);
     // Makes stream the data fork (closing the one open): the input read whole into a file of
     // its own, for an input that cannot be positioned.

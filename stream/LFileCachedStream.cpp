@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/runtime/Crt.h"
+#include "stream/ErrorCode.h"
 
 LFileCachedStream::LFileCachedStream(const FileSpec& spec, std::int32_t cacheSize)
     : LFileStream(spec), mCache(cacheSize), mCacheSize(cacheSize), mCacheStart(-1),
@@ -14,7 +15,7 @@ LFileCachedStream::LFileCachedStream(const FileSpec& spec, std::int32_t cacheSiz
 LFileCachedStream::~LFileCachedStream() {
     try {
         FlushCache();
-    } catch (std::int32_t) {
+    } catch (ErrorCode) {
         // A destructor has no one to hand the failed seek to; the file is closed all the same.
     }
     mCacheSize = 0;
@@ -40,7 +41,7 @@ void LFileCachedStream::FlushCache() {
     // the last 32-bit position can leave the logical position at 2^31, which no marker holds:
     // the runtime is told it in its own, wider terms.
     const long position = static_cast<long>(mCacheStart) + mCacheOffset;
-    if (!mDataFork || crt::fseek(mDataFork, position, SEEK_SET) != 0) throw static_cast<std::int32_t>(-1);
+    if (!mDataFork || crt::fseek(mDataFork, position, SEEK_SET) != 0) throw ErrorCode{kBadPosition};
     EmptyCache();
 }
 
@@ -70,7 +71,7 @@ std::int32_t LFileCachedStream::GetMarker() const {
     if (CacheValid()) {
         const long position = static_cast<long>(mCacheStart) + mCacheOffset;
         // As for the runtime's position: one that does not fit must not come back as a wrong one.
-        if (position > INT32_MAX) throw static_cast<std::int32_t>(EOVERFLOW);
+        if (position > INT32_MAX) throw ErrorCode{EOVERFLOW};
         return static_cast<std::int32_t>(position);
     }
     return LFileStream::GetMarker();

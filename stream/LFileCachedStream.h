@@ -3,7 +3,7 @@
 // the file when the cache is flushed (on a marker outside the cached bytes, a transfer that
 // does not fit, SetLength, CloseDataFork and destruction).
 //
-//     LFileCachedStream input(spec, 0x40000);   // throws 2 when the cache cannot be had
+//     LFileCachedStream input(spec, 0x40000);   // throws kOutOfMemory when the cache cannot be had
 //     input.OpenDataFork(0);
 //     input.SetMarker(offset, 0);               // inside the cache: memory only
 //     input.GetBlock(signature, 4);             // throws 6 at the end of the file
@@ -28,7 +28,7 @@ public:
 
     // Writes dirty cached bytes back, puts the runtime stream at the logical position and
     // empties the cache. A failed write-back is reported and otherwise ignored; a failed seek
-    // throws -1.
+    // throws kBadPosition.
     void FlushCache();
 
     void CloseDataFork() override;

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "platform/runtime/Crt.h"
+#include "stream/ErrorCode.h"
 
 LFileStream::LFileStream(const FileSpec& spec) : LFile(spec), LStream() {}
 
@@ -20,26 +21,26 @@ void LFileStream::SetMarker(std::int32_t offset, std::int32_t origin) {
     // Origin 2 counts backwards from the end, as in every other stream of the program; the
     // runtime counts forwards from the end, so the offset changes sign on the way.
     case 2: whence = SEEK_END; runtimeOffset = -runtimeOffset; break;
-    default: throw static_cast<std::int32_t>(-1);
+    default: throw ErrorCode{kBadPosition};
     }
     if (!mDataFork || crt::fseek(mDataFork, runtimeOffset, whence) != 0)
-        throw static_cast<std::int32_t>(-1);
+        throw ErrorCode{kBadPosition};
 }
 
 std::int32_t LFileStream::GetMarker() const {
-    if (!mDataFork) throw static_cast<std::int32_t>(EBADF);
+    if (!mDataFork) throw ErrorCode{EBADF};
     errno = 0;
     const long position = crt::ftell(mDataFork);
-    if (position == -1 && errno != 0) throw static_cast<std::int32_t>(errno);
+    if (position == -1 && errno != 0) throw ErrorCode{errno};
     // Positions are 32-bit here; one that does not fit must not come back as a wrong one.
-    if (position > INT32_MAX) throw static_cast<std::int32_t>(EOVERFLOW);
+    if (position > INT32_MAX) throw ErrorCode{EOVERFLOW};
     return static_cast<std::int32_t>(position);
 }
 
 std::int32_t LFileStream::GetLength() const {
     struct stat status {};
-    if (!mDataFork || crt::fstat(mDataFork, &status) != 0) throw static_cast<std::int32_t>(-1);
-    if (status.st_size > INT32_MAX) throw static_cast<std::int32_t>(-1);
+    if (!mDataFork || crt::fstat(mDataFork, &status) != 0) throw ErrorCode{kBadPosition};
+    if (status.st_size > INT32_MAX) throw ErrorCode{kBadPosition};
     return static_cast<std::int32_t>(status.st_size);
 }
 

@@ -9,7 +9,7 @@
 //
 // Marker origins are those of LStream: 0 from the start, 1 from the current position, 2
 // backwards from the end (length - offset, as the base stream counts it). A failed seek or
-// length query throws -1; a failed position query throws the runtime's error number. The
+// length query throws kBadPosition; a failed position query throws the runtime's error number. The
 // transfers return 0 or the runtime's error number and never throw or print. GetBytes leaves
 // count alone, even after a short read at the end of the file, which it reports as success.
 // GetLength does not count bytes still waiting in the runtime's write buffer.

@@ -1,4 +1,5 @@
 #include "stream/LStream.h"
+#include "stream/ErrorCode.h"
 
 #include <cstdio>
 
@@ -60,10 +61,10 @@ std::int32_t LStream::GetBytesUpTo(void* destination, std::int32_t count) {
 
 void LStream::PutBlock(const void* source, std::int32_t count) {
     const std::int32_t code = PutBytes(source, count);
-    if (code != 0) throw static_cast<std::int32_t>(code);
+    if (code != 0) throw ErrorCode{code};
 }
 
 void LStream::GetBlock(void* destination, std::int32_t count) {
     const std::int32_t code = GetBytes(destination, count);
-    if (code != 0) throw static_cast<std::int32_t>(code);
+    if (code != 0) throw ErrorCode{code};
 }

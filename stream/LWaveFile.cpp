@@ -11,6 +11,7 @@
 #include "decode/WideTarget.h"   // the instructions the decoder uses, for the frames of many channels
 #include "platform/runtime/ByteOrder.h"
 #include "platform/text/EscapedName.h"
+#include "stream/ErrorCode.h"
 #include "stream/HeapBlock.h"
 
 namespace {
@@ -159,7 +160,7 @@ void LWaveFile::SetFormat(std::int32_t frameCount, std::uint16_t channels,
     const std::int64_t frameBytes = std::int64_t{channels} * bytesPerSample;
     const std::int64_t dataBytes = frameBytes * frameCount;
     if (frameCount < 0 || kHeaderSize + dataBytes > INT32_MAX)
-        throw static_cast<std::int32_t>(kUnsupportedFormat);
+        throw ErrorCode{kUnsupportedFormat};
 
     // Frames held for the old format belong to the file as it was.
     WriteHeldFrames();
@@ -194,7 +195,7 @@ void LWaveFile::WriteSamples(std::int32_t firstFrame, std::int32_t frameCount,
                              std::uint16_t channel, const std::uint8_t* samples) {
     // Tested first: with 0 bytes per sample (or no format yet) there is no frame size to
     // divide or multiply by.
-    if (mBytesPerSample != 2) throw static_cast<std::int32_t>(kUnsupportedFormat);
+    if (mBytesPerSample != 2) throw ErrorCode{kUnsupportedFormat};
     if (channel < 1 || channel > mChannels) return;
 
     // Only the frames of the sound are written; the rest of the run is dropped.
@@ -206,7 +207,7 @@ void LWaveFile::WriteSamples(std::int32_t firstFrame, std::int32_t frameCount,
     const std::int64_t frameBytes = FrameBytes();
     // WATCHOUT: SetFormat refused every sound whose file passes INT32_MAX bytes, so this holds
     // for every frame below mFrameCount; it stays as the guard of the 32-bit markers.
-    if (kHeaderSize + frameBytes * stop > INT32_MAX) throw static_cast<std::int32_t>(kUnsupportedFormat);
+    if (kHeaderSize + frameBytes * stop > INT32_MAX) throw ErrorCode{kUnsupportedFormat};
 
     if (!mHeld) {
         // No more than the sound has, so a short sound with many channels asks for little.
@@ -238,7 +239,7 @@ void LWaveFile::WriteSamples(std::int32_t firstFrame, std::int32_t frameCount,
 }
 
 void LWaveFile::WriteSilence(std::int32_t firstFrame, std::int32_t frameCount) {
-    if (mBytesPerSample != 2) throw static_cast<std::int32_t>(kUnsupportedFormat);
+    if (mBytesPerSample != 2) throw ErrorCode{kUnsupportedFormat};
     const std::int64_t start = std::max<std::int64_t>(firstFrame, 0);
     const std::int64_t stop = std::min<std::int64_t>(std::int64_t{firstFrame} + frameCount, mFrameCount);
     if (start >= stop || mChannels == 0) return;
@@ -259,9 +260,9 @@ void LWaveFile::WriteSilence(std::int32_t firstFrame, std::int32_t frameCount) {
     const std::int64_t end = kHeaderSize + stop * FrameBytes();
     if (end > mFileEnd) {
         WriteHeldFrames();
-        if (!mDataFork) throw static_cast<std::int32_t>(EBADF);
+        if (!mDataFork) throw ErrorCode{EBADF};
         errno = 0;
-        if (crt::ftruncate(mDataFork, end) != 0) throw static_cast<std::int32_t>(errno != 0 ? errno : EIO);
+        if (crt::ftruncate(mDataFork, end) != 0) throw ErrorCode{errno != 0 ? errno : EIO};
         mFileEnd = end;
     }
 }
@@ -316,7 +317,7 @@ void LWaveFile::WriteHeldFrames() {
 void LWaveFile::WriteHeldFramesQuietly(const char* where) noexcept {
     try {
         WriteHeldFrames();
-    } catch (std::int32_t code) {
+    } catch (ErrorCode code) {
         char path[kPathTextSize];
         std::fprintf(stderr, "%s: the last frames of %s could not be written: %s\n", where,
                      platform::EscapeName(FileSpecPathText(mSpec, path), platform::NameUse::Message).c_str(),

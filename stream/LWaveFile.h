@@ -22,7 +22,7 @@
 //
 // Nothing is ever written outside the sound: a run for a channel outside 1..channels is not
 // written, and frames below 0 or at or beyond the frame count are dropped. A format whose file
-// would pass 2^31 - 1 bytes is refused by SetFormat with 0x57466D74 (W, F, m, t) before the
+// would pass 2^31 - 1 bytes is refused by SetFormat with kUnsupportedFormat before the
 // header is written; WriteSamples throws the same code, writing nothing, unless there are 2
 // bytes per sample.
 #pragma once
@@ -59,14 +59,12 @@ public:
     // throws.
     void CloseDataFork() override;
 
-    // Writes the frames held in memory into the file. A failed seek throws -1, a failed write
+    // Writes the frames held in memory into the file. A failed seek throws kBadPosition, a failed write
     // the runtime's error number; the frames are not tried again.
     void WriteHeldFrames();
 
     // Size of the header in front of the first frame.
     static constexpr std::int32_t kHeaderSize = 44;
-    // Thrown for a format the writer cannot write: the characters W, F, m, t.
-    static constexpr std::int32_t kUnsupportedFormat = 0x57466D74;
 
 private:
     // Makes frames start..stop (stop - start at most mHeldCapacity) part of the held stretch,

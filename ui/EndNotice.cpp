@@ -1,7 +1,7 @@
 #include "ui/EndNotice.h"
 
 #include "platform/desktop/DesktopNotification.h"
-#include "platform/display/Backend.h"
+#include "platform/user/DisplayDriver.h"
 
 #include <regex>
 

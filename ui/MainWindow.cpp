@@ -38,12 +38,14 @@ void OnCommand(HWND window, int id) {
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_DESTROY:
+        // The name shown last is kept for the tests of the window's end; nothing deletes by it
+        // (the exit handler removes every unfinished file the run made, through its folder).
         if (GetDlgItemTextA(window, IDC_FILENAME, gExitDeleteName, sizeof gExitDeleteName) == 0)
             gExitDeleteName[0] = '\0';
         // WATCHOUT: the worker's file work stops here, not only at exit. Until the process ends
         // the worker would otherwise go on (its sends to a destroyed window return at once), and
-        // could finish this file and start the next one, which the exit handler would then leave
-        // behind half-written while it deletes the name saved above.
+        // could finish this file and start the next one while the exit handler is closing and
+        // removing the unfinished files.
         crt::StopFileWork();
         PostQuitMessage(0);
         return 0;

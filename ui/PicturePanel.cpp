@@ -1,9 +1,10 @@
 #include "ui/PicturePanel.h"
 
 #include "platform/Windows.h"
+#include "platform/image/Dib.h"
 #include "ui/Globals.h"
 
-#include <cstring>
+#include <atomic>
 #include <memory>
 
 std::uint16_t gPictureIds[kPictureCount];
@@ -13,16 +14,10 @@ HPALETTE gCurrentPalette = nullptr;
 
 namespace {
 
+std::atomic<int> gShownPicture{0};
+
 constexpr int kColours = 256;
 constexpr int kColourTableBytes = kColours * 4;
-
-// Header fields are read byte-wise: a resource's bytes need not be aligned for the header.
-std::int32_t HeaderField(const void* resource, std::size_t offset) {
-    std::int32_t value;
-    std::memcpy(&value, static_cast<const std::uint8_t*>(resource) + offset, sizeof value);
-    return value;
-}
-std::uint32_t HeaderSize(const void* resource) { return static_cast<std::uint32_t>(HeaderField(resource, 0)); }
 
 } // namespace
 
@@ -31,7 +26,7 @@ HPALETTE MakeDIBPalette(int id) {
     HGLOBAL loaded = found ? LoadResource(gInstance, found) : nullptr;
     const auto* bytes = loaded ? static_cast<const std::uint8_t*>(LockResource(loaded)) : nullptr;
     if (!bytes) return nullptr;
-    const std::uint8_t* table = bytes + HeaderSize(bytes);
+    const std::uint8_t* table = bytes + platform::image::ReadDibHeader(bytes).size;
 
     // The record is a header and 256 entries; room for them all, zero-filled.
     const std::size_t recordSize = sizeof(LOGPALETTE) + (kColours - 1) * sizeof(PALETTEENTRY);
@@ -66,8 +61,9 @@ void DrawDIBResource(HDC dc, std::int16_t x, std::int16_t y, int id) {
     RealizePalette(dc);
 
     const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(bytes);
+    const platform::image::DibHeader fields = platform::image::ReadDibHeader(bytes);
     // The pixels always stand behind a full 256-entry colour table.
-    const std::uint8_t* pixels = bytes + (HeaderSize(bytes) & 0xFFFF) + kColourTableBytes;
+    const std::uint8_t* pixels = bytes + (fields.size & 0xFFFF) + kColourTableBytes;
     HBITMAP bitmap = CreateDIBitmap(dc, header, CBM_INIT, pixels, reinterpret_cast<const BITMAPINFO*>(bytes),
                                     DIB_RGB_COLORS);
     HDC memory = nullptr;
@@ -76,7 +72,7 @@ void DrawDIBResource(HDC dc, std::int16_t x, std::int16_t y, int id) {
         if (memory) {
             SelectObject(memory, bitmap);
             if (SelectPalette(memory, gCurrentPalette, TRUE))
-                BitBlt(dc, x, y, HeaderField(bytes, 4), HeaderField(bytes, 8), memory, 0, 0, SRCCOPY);
+                BitBlt(dc, x, y, fields.width, fields.height, memory, 0, 0, SRCCOPY);
         }
     }
     if (memory) DeleteDC(memory);
@@ -101,8 +97,13 @@ void PaintPicture(HWND mainWindow) {
     HWND picture = GetDlgItem(mainWindow, IDC_PICTURE);
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(picture, &paint);
+    gShownPicture.store(gPictureIds[gPictureIndex]);
     DrawDIBResource(dc, 0, 0, gPictureIds[gPictureIndex]);
     EndPaint(picture, &paint);
+}
+
+int ShownPicture() {
+    return gShownPicture.load();
 }
 
 void StepPictureBack() {

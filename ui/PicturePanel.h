@@ -25,6 +25,10 @@ void DeletePalette(HPALETTE palette);
 void StartPictures();
 // Paints the current picture into the picture control (on the main window's WM_PAINT).
 void PaintPicture(HWND mainWindow);
+// The resource id of the picture the panel paints (0 before its first paint). Any thread may ask:
+// the terminal's display thread shows that page's words. It changes before the picture's pixels
+// do, so the display's frame after the paint has both.
+int ShownPicture();
 void StepPictureBack();
 void StepPictureForward();
 // Deletes the palettes, last to first.

@@ -1,12 +1,13 @@
 // The start-up code of the executable: it prepares the platform (resources, display, the stop
 // signals), builds the command-line text from the arguments and hands over to WinMain. Returning
 // from here runs the exit handler that WinMain registered.
-#include "platform/display/Headless.h"
-#include "platform/display/HeadlessUser.h"
+#include "platform/user/HeadlessDisplay.h"
+#include "platform/user/HeadlessUser.h"
 #include "platform/runtime/SessionEnd.h"
 #include "platform/runtime/Startup.h"
+#include "platform/user/StopSignals.h"
 #include "platform/Windows.h"
-#include "platform/display/Backend.h"
+#include "platform/user/DisplayDriver.h"
 #ifdef DUDEZ_HAVE_X11
 #include "platform/display/X11Display.h"
 #endif
@@ -20,6 +21,7 @@
 #include "ui/AppShell.h"
 #include "ui/Globals.h"
 #include "ui/Options.h"
+#include "ui/terminal/ProgramScreen.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -114,7 +116,7 @@ std::unique_ptr<platform::display::Backend> OpenDisplay(RunOptions::Window windo
 #ifdef DUDEZ_HAVE_TERMINAL
     // Never from the background: the shell has the terminal.
     if (TerminalIsOurs())
-        if (auto terminal = OpenTerminalDisplay()) return terminal;
+        if (auto terminal = OpenTerminalDisplay(ui::terminal::MakeProgramScreen())) return terminal;
 #endif
     return nullptr;
 }

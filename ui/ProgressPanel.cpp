@@ -1,7 +1,7 @@
 #include "ui/ProgressPanel.h"
 
 #include "platform/Windows.h"
-#include "platform/display/Backend.h"
+#include "platform/user/DisplayDriver.h"
 #include "ui/Globals.h"
 
 #include <cstring>

@@ -34,10 +34,9 @@ constexpr DWORD SS_LEFTNOWORDWRAP = 0x000C;
 constexpr DWORD SS_TYPEMASK = 0x001F;
 constexpr DWORD SS_SUNKEN = 0x1000;
 
-// The push button, the one kind of button there is, and its notification (high word of
-// WM_COMMAND's wParam).
+// The push button, the one kind of button there is; its notification (high word of
+// WM_COMMAND's wParam) is BN_CLICKED (WinMessages.h).
 constexpr DWORD BS_PUSHBUTTON = 0x0000;
-constexpr WORD BN_CLICKED = 0;
 
 // Progress bar messages.
 constexpr UINT PBM_SETRANGE = WM_USER + 1; // lParam: minimum (low word), maximum (high word);

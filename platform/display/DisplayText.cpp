@@ -92,4 +92,26 @@ std::u32string KeepEnd(const std::u32string& text, int width, const std::u32stri
     return ellipsis + text.substr(start);
 }
 
+std::vector<RowSpan> WrapRows(std::size_t count, const std::function<bool(std::size_t start, std::size_t end)>& fits,
+                              const std::function<bool(std::size_t at)>& isSpace) {
+    std::vector<RowSpan> rows;
+    std::size_t start = 0;
+    while (start < count) {
+        std::size_t end = start;
+        while (end < count && fits(start, end + 1)) ++end;
+        if (end < count) {
+            // The character at `end` did not fit: break at the last space up to it.
+            std::size_t space = end;
+            while (space > start && !isSpace(space)) --space;
+            if (space > start) end = space;
+            else if (end == start) end = start + 1;   // a character wider than the row
+        }
+        rows.push_back(RowSpan{start, end});
+        start = end;
+        while (start < count && isSpace(start)) ++start;
+    }
+    if (rows.empty()) rows.push_back(RowSpan{});
+    return rows;
+}
+
 } // namespace platform::display

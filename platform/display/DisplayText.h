@@ -1,15 +1,19 @@
 // Text as the displays draw it: the window model holds bytes (file names are whatever the file
 // system holds, mostly UTF-8), a display draws characters. Both displays decode the same way,
-// so a name looks alike on X11 and in a terminal, and both shorten a name that does not fit the
-// same way: from the left, so its end (the file itself) stays in view.
+// so a name looks alike on X11 and in a terminal, both shorten a name that does not fit the
+// same way (from the left, so its end, the file itself, stays in view), and both wrap a text
+// into rows the same way, each measuring in its own units (pixels, cells).
 //
 //     std::u32string shown = DisplayCharacters(view.text);
 //     shown = KeepEnd(shown, fieldWidth, U"\u2026", [&](char32_t c) { return GlyphWidth(c); });
+//     for (const RowSpan row : WrapRows(shown.size(), fitsOneRow, isSpace)) ...
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform::display {
 
@@ -31,5 +35,18 @@ std::string EncodeUtf8(std::u32string_view characters);
 // Widths are the sums of `widthOf` over the characters.
 std::u32string KeepEnd(const std::u32string& text, int width, const std::u32string& ellipsis,
                        const std::function<int(char32_t)>& widthOf);
+
+// One row of a wrapped text: its characters start..end.
+struct RowSpan {
+    std::size_t start = 0, end = 0;
+};
+
+// A text of `count` characters broken into rows, greedily: each row takes as many characters as
+// fit (`fits(start, end)`: whether characters start..end fit one row), and when the text goes on
+// it is broken at the last space the row holds, the spaces at the break dropped; a row without
+// a space is broken where it must be, between characters, and a character too wide for a row
+// gets one of its own. An empty text is one empty row.
+std::vector<RowSpan> WrapRows(std::size_t count, const std::function<bool(std::size_t start, std::size_t end)>& fits,
+                              const std::function<bool(std::size_t at)>& isSpace);
 
 } // namespace platform::display

@@ -5,11 +5,11 @@
 #include "platform/user/UserMessageBox.h"
 #include "platform/user/UserQueue.h"
 #include "platform/user/WinMessages.h"
+#include "platform/display/DisplayLoop.h"
 #include "platform/display/terminal/CellFrame.h"
 #include "platform/display/terminal/KeyReader.h"
-#include "platform/display/terminal/PageText.h"
 #include "platform/display/terminal/TerminalKind.h"
-#include "platform/display/terminal/TerminalLayout.h"
+#include "platform/display/terminal/TerminalScreen.h"
 
 #include <algorithm>
 #include <atomic>
@@ -36,9 +36,10 @@
 namespace {
 
 using namespace platform::display::terminal;
-using Clock = std::chrono::steady_clock;
+using platform::display::Clock;
+using platform::display::DisplayLoop;
+using platform::display::kFrameInterval;
 
-constexpr auto kFrameInterval = std::chrono::milliseconds(33);   // at most ~30 frames a second
 constexpr auto kEscapeWait = std::chrono::milliseconds(40);      // a lone Escape is a key
 constexpr auto kIdleRefresh = std::chrono::milliseconds(500);
 
@@ -147,18 +148,16 @@ int gTty = -1;
 struct termios gSavedMode;
 const char* gLeaveScreen = "\x1b[0m\x1b[H\x1b[2J";
 std::atomic<bool> gScreenTaken{false};
-int gWakeWrite = -1;   // the display thread's wake-up pipe; never closed
+DisplayLoop* gLoop = nullptr;   // the display thread's loop; never destroyed
 std::atomic<bool> gResized{false};
 std::atomic<bool> gSuspendAsked{false};   // SIGTSTP came: give the terminal back and stop
 std::atomic<bool> gContinued{false};      // SIGCONT came: take it again
 bool gMaySuspend = true;                  // SIGTSTP was not ignored when the program started
 
-// Set up before anything can call it: the pipe is made before the backend and the resize
+// Set up before anything can call it: the loop is made before the backend and the resize
 // handler.
 void Wake() {
-    const char byte = 'w';
-    // A full pipe already holds a wake-up: nothing is lost when this write fails.
-    [[maybe_unused]] const ssize_t ignored = write(gWakeWrite, &byte, 1);
+    gLoop->Wake();
 }
 
 // Leaves the window's screen and sets the terminal's modes back; nothing when the screen is not
@@ -226,17 +225,17 @@ void OnFault(int signal) {
     raise(signal);
 }
 
-class TerminalBackend : public platform::display::Backend {
+class TerminalBackend : public platform::display::Backend, DisplayLoop::Client {
 public:
-    TerminalBackend(int wakeRead, const TerminalKind& kind)
-        : mWakeRead(wakeRead), mKind(kind), mLook{kind.rich && kind.utf8, kind.colours != ColourMode::None} {
+    TerminalBackend(DisplayLoop& loop, const TerminalKind& kind, std::unique_ptr<TerminalScreen> screen)
+        : mLoop(loop), mScreen(std::move(screen)), mKind(kind), mLook{kind.rich && kind.utf8, kind.colours != ColourMode::None} {
         mThread = std::thread([this] { Run(); });
     }
     ~TerminalBackend() override { Shutdown(); }
 
 
     void WindowChanged(HWND) override {
-        if (!mDirty.exchange(true)) Wake();
+        mLoop.Invalidate();
     }
 
     int ShowMessageBox(HWND, const char* text, const char* caption, UINT) override {
@@ -246,8 +245,7 @@ public:
         // are queued now, itself the last, have been.
         mBoxes.push_back(BoxContent{text, caption});
         const unsigned long id = mBoxesAnswered + mBoxes.size();
-        mDirty.store(true);
-        Wake();
+        mLoop.Invalidate();
         mBoxAnswered.wait(lock, [&] { return mStopping || mBoxesAnswered >= id; });
         return IDOK;
     }
@@ -272,52 +270,48 @@ private:
         // The end of a stopped program waits for this thread: a frame blocked on a terminal
         // that takes nothing is cut short then.
         platform::CutOnStop();
-        Loop();
+        mLoop.Run(*this);
         platform::ForgetCutting();
     }
 
-    void Loop() {
-        for (;;) {
-            {
-                std::lock_guard<std::mutex> lock(mMutex);
-                if (mStopping) return;
-            }
-            const Clock::time_point now = Clock::now();
-            Clock::duration wait = kIdleRefresh;
-            if (mDirty.load()) wait = std::max<Clock::duration>(Clock::duration::zero(), mLastFrame + kFrameInterval - now);
-            // Away from the terminal, only a signal or a look at the foreground wakes it.
-            if (mAway) wait = kIdleRefresh;
-            else if (mKeys.HasPending()) wait = std::min<Clock::duration>(wait, std::max<Clock::duration>(Clock::duration::zero(), mLastInput + kEscapeWait - now));
+    // --- the display thread's loop (DisplayLoop) -------------------------------------------------
 
-            pollfd fds[2] = {{mWakeRead, POLLIN, 0}, {mInputOpen && !mAway ? gTty : -1, POLLIN, 0}};
-            const int timeout = static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wait).count());
-            if (poll(fds, 2, timeout) < 0 && errno != EINTR) std::this_thread::sleep_for(kFrameInterval);
+    bool Stopping() override {
+        std::lock_guard<std::mutex> lock(mMutex);
+        return mStopping;
+    }
 
-            // The wake-up pipe does not block: emptying it when nothing woke the thread reads nothing.
-            char drain[64];
-            while (read(mWakeRead, drain, sizeof drain) > 0) {
-            }
-            if (gResized.exchange(false)) {
-                mShown = CellFrame();   // everything is drawn anew at the new size
-                mDirty.store(true);
-            }
-            if (gSuspendAsked.exchange(false)) Suspend();
-            // Continued after a stop that was not ours (SIGSTOP), or brought back from the
-            // background: the terminal is taken (again) and drawn anew.
-            if (gContinued.exchange(false) || mAway) ComeBack();
-            if (mAway) continue;
-            if (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) HandleInput();
-            if (mKeys.HasPending() && Clock::now() - mLastInput >= kEscapeWait) {
-                TerminalEvent event;
-                while (mKeys.Next(&event, true)) Handle(event);
-            }
-            const Clock::time_point later = Clock::now();
-            if ((mDirty.load() && later - mLastFrame >= kFrameInterval) || later - mLastFrame >= kIdleRefresh) {
-                mDirty.store(false);
-                mLastFrame = later;
-                Draw();
-            }
+    void Handle(short input) override {
+        if (gResized.exchange(false)) {
+            mShown = CellFrame();   // everything is drawn anew at the new size
+            mLoop.MarkChanged();
         }
+        if (gSuspendAsked.exchange(false)) Suspend();
+        // Continued after a stop that was not ours (SIGSTOP), or brought back from the
+        // background: the terminal is taken (again) and drawn anew.
+        if (gContinued.exchange(false) || mAway) ComeBack();
+        if (mAway) return;
+        if (input & (POLLIN | POLLHUP | POLLERR)) HandleInput();
+        if (mKeys.HasPending() && Clock::now() - mLastInput >= kEscapeWait) {
+            TerminalEvent event;
+            while (mKeys.Next(&event, true)) Handle(event);
+        }
+    }
+
+    // Away from the terminal, only a signal or a look at the foreground wakes it.
+    bool MayDraw() override { return !mAway; }
+
+    // Drawn now and then although nothing changed.
+    bool WantsRefresh(Clock::duration sinceLastFrame) override { return sinceLastFrame >= kIdleRefresh; }
+
+    int InputDescriptor() override { return mInputOpen && !mAway ? gTty : -1; }
+
+    // A lone Escape becomes a key once no more of a sequence can come.
+    Clock::duration LongestWait(Clock::time_point now) override {
+        Clock::duration wait = kIdleRefresh;
+        if (!mAway && mKeys.HasPending())
+            wait = std::min<Clock::duration>(wait, std::max<Clock::duration>(Clock::duration::zero(), mLastInput + kEscapeWait - now));
+        return wait;
     }
 
     // Ctrl-Z: the terminal as the shell wants it, then the job stops, as any program's does.
@@ -334,13 +328,7 @@ private:
         // on after a moment. The handler is back only once the stop is over, so the stop is
         // never taken for a new one.
         const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(100);
-        while (!gContinued.load() && Clock::now() < deadline) {
-            pollfd wake{mWakeRead, POLLIN, 0};
-            poll(&wake, 1, 10);
-            char drain[64];
-            while (read(mWakeRead, drain, sizeof drain) > 0) {
-            }
-        }
+        while (!gContinued.load() && Clock::now() < deadline) mLoop.WaitForWake(std::chrono::milliseconds(10));
         CatchSuspend();
         gContinued.store(false);
         ComeBack();
@@ -360,7 +348,7 @@ private:
         mAway = false;
         mInputOpen = true;
         mShown = CellFrame();
-        mDirty.store(true);
+        mLoop.MarkChanged();
     }
 
     void HandleInput() {
@@ -385,7 +373,7 @@ private:
             ++mBoxesAnswered;
         }
         mBoxAnswered.notify_all();
-        mDirty.store(true);
+        mLoop.MarkChanged();
     }
 
     // The box on the screen: the first one asked and not yet answered.
@@ -428,24 +416,22 @@ private:
             platform::PostClick(hit.window);
     }
 
-    void Draw() {
+    void Draw() override {
         winsize size{};
         const bool sized = ioctl(gTty, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 && size.ws_row > 0;
         const std::optional<BoxContent> box = ShownBox();
         CellFrame frame(sized ? size.ws_col : 80, sized ? size.ws_row : 24, mKind.utf8);
-        WindowScene scene = ReadWindowScene(MainWindow());
-        scene.page = mPages.Shown(scene.picture);
-        mLayout = DrawScreen(frame, scene, box, mLook);
+        mLayout = mScreen->Draw(frame, box, mLook);
         WriteAll(gTty, frame.Difference(mShown, mKind.colours));
         mShown = std::move(frame);
     }
 
-    int mWakeRead;
+    DisplayLoop& mLoop;
+    std::unique_ptr<TerminalScreen> mScreen;
     TerminalKind mKind;
     Look mLook;
     std::thread mThread;
 
-    std::atomic<bool> mDirty{true};
     std::mutex mMutex;                  // guards what follows
     bool mStopping = false;
     std::deque<BoxContent> mBoxes;      // the front one is shown
@@ -455,9 +441,7 @@ private:
     // Display thread only.
     KeyReader mKeys;
     Clock::time_point mLastInput{};
-    Clock::time_point mLastFrame{};
     CellFrame mShown;                   // what the terminal shows now
-    PageCatalog mPages;                 // the words of the pictures
     Layout mLayout;                     // where the last frame put the buttons
     int mPressedTarget = -1;            // button under a mouse press: index into the layout
     bool mInputOpen = true;
@@ -472,7 +456,7 @@ void ShutdownAtExit() {
 
 } // namespace
 
-std::unique_ptr<platform::display::Backend> OpenTerminalDisplay() {
+std::unique_ptr<platform::display::Backend> OpenTerminalDisplay(std::unique_ptr<TerminalScreen> screen) {
     if (gBackend) return nullptr;   // one terminal display per process
     const TerminalKind kind = KindOfTerminal([](const char* name) { return std::getenv(name); }, ReadTerminfo);
     // A terminal that cannot put the cursor anywhere can show no window: the program runs as
@@ -480,12 +464,12 @@ std::unique_ptr<platform::display::Backend> OpenTerminalDisplay() {
     if (!kind.addressable) return nullptr;
     gTty = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (gTty < 0) return nullptr;
-    int wake[2];
-    if (tcgetattr(gTty, &gSavedMode) != 0 || pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
+    static DisplayLoop* const loop = new DisplayLoop;
+    if (tcgetattr(gTty, &gSavedMode) != 0 || !loop->Ready()) {
         close(gTty);
         return nullptr;
     }
-    gWakeWrite = wake[1];
+    gLoop = loop;
 
     HoldOutput(gTty);
     // Made once and never changed: the fault handler writes it as it stands.
@@ -502,7 +486,7 @@ std::unique_ptr<platform::display::Backend> OpenTerminalDisplay() {
     if (gMaySuspend) CatchSuspend();
     for (int fault : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) std::signal(fault, OnFault);
 
-    auto backend = std::make_unique<TerminalBackend>(wake[0], kind);
+    auto backend = std::make_unique<TerminalBackend>(*loop, kind, std::move(screen));
     gBackend = backend.get();
     // WATCHOUT: registered before the program's own exit handler, so it runs after it: what
     // that handler writes is still held back and comes out with the rest.

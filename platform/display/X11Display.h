@@ -9,7 +9,7 @@
 //     if (auto x11 = platform::display::OpenX11Display()) platform::display::Install(std::move(x11));
 #pragma once
 
-#include "platform/display/Backend.h"
+#include "platform/user/DisplayDriver.h"
 
 #include <memory>
 

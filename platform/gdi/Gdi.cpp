@@ -5,7 +5,8 @@
 // (to reach a window's surface), never the other way round; nothing else is locked or called
 // while it is held.
 #include "platform/gdi/Gdi.h"
-#include "platform/display/Backend.h"
+#include "platform/user/DisplayDriver.h"
+#include "platform/image/Dib.h"
 #include "platform/runtime/ByteOrder.h"
 #include "platform/runtime/HandleTable.h"
 #include "platform/runtime/NeverDestroyed.h"
@@ -22,6 +23,7 @@
 #include <vector>
 
 using platform::SurfaceView;
+using platform::image::DibHeader;
 
 namespace {
 
@@ -105,40 +107,26 @@ SurfaceView* Reach(const Context& context) {
 // The largest bitmap made, in pixels: beyond it a header is taken for damage.
 constexpr std::int64_t kMostPixels = 1 << 26;
 
-// Headers and tables are read byte-wise: resource data need not be aligned.
-BITMAPINFOHEADER ReadHeader(const void* at) {
-    BITMAPINFOHEADER header;
-    std::memcpy(&header, at, sizeof header);
-    return header;
-}
-
-std::uint32_t Colour(BYTE red, BYTE green, BYTE blue) {
-    return (static_cast<std::uint32_t>(red) << 16) | (static_cast<std::uint32_t>(green) << 8) | blue;
-}
-
-bool Drawable(const BITMAPINFOHEADER& header) {
+bool Drawable(const DibHeader& header) {
     // The header and its later, longer forms (up to 124 bytes); the colour table follows.
-    if (header.biSize < sizeof(BITMAPINFOHEADER) || header.biSize > 124) return false;
-    if (header.biWidth <= 0 || header.biHeight == 0 || header.biHeight < -0x7FFFFFFF) return false;
-    const std::int64_t pixels = static_cast<std::int64_t>(header.biWidth) * std::abs(header.biHeight);
-    return pixels <= kMostPixels && header.biCompression == BI_RGB;
+    if (header.size < sizeof(BITMAPINFOHEADER) || header.size > 124) return false;
+    if (header.width <= 0 || header.height == 0 || header.height < -0x7FFFFFFF) return false;
+    const std::int64_t pixels = static_cast<std::int64_t>(header.width) * header.Rows();
+    return pixels <= kMostPixels && header.compression == BI_RGB;
 }
 
 // The colours of a colour table: RGB values, or indices into the context's palette.
-std::vector<std::uint32_t> ColourTable(const BITMAPINFO* info, const BITMAPINFOHEADER& header, UINT usage,
+std::vector<std::uint32_t> ColourTable(const BITMAPINFO* info, const DibHeader& header, UINT usage,
                                        const Palette& palette) {
-    const std::size_t possible = std::size_t{1} << header.biBitCount;
-    const std::size_t count =
-        header.biClrUsed != 0 && header.biClrUsed < possible ? header.biClrUsed : possible;
-    const auto* table = reinterpret_cast<const unsigned char*>(info) + header.biSize;
-    std::vector<std::uint32_t> colours(possible, 0); // indices past the table are black
+    const std::size_t count = header.TableEntries();
+    const auto* table = reinterpret_cast<const unsigned char*>(info) + header.size;
+    std::vector<std::uint32_t> colours(std::size_t{1} << header.bits, 0); // indices past the table are black
     for (std::size_t i = 0; i < count; ++i) {
         if (usage == DIB_RGB_COLORS) {
-            const unsigned char* quad = table + 4 * i; // blue, green, red, reserved
-            colours[i] = Colour(quad[2], quad[1], quad[0]);
+            colours[i] = platform::image::DibQuadColour(table + 4 * i);
         } else if (const WORD index = byteorder::LE16(table + 2 * i); index < palette.size()) {
             const PALETTEENTRY& entry = palette[index];
-            colours[i] = Colour(entry.peRed, entry.peGreen, entry.peBlue);
+            colours[i] = (std::uint32_t{entry.peRed} << 16) | (std::uint32_t{entry.peGreen} << 8) | entry.peBlue;
         }
     }
     return colours;
@@ -147,30 +135,18 @@ std::vector<std::uint32_t> ColourTable(const BITMAPINFO* info, const BITMAPINFOH
 // Fills `bitmap` from the pixels, as `info` describes them. False when they cannot be read.
 bool Decode(platform::SurfaceView& bitmap, const void* pixels, const BITMAPINFO* info, UINT usage,
             const Palette& palette) {
-    const BITMAPINFOHEADER header = ReadHeader(info);
+    const DibHeader header = platform::image::ReadDibHeader(info);
     if (!Drawable(header)) return false;
-    const int bits = header.biBitCount;
+    const int bits = header.bits;
     if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) return false;
     const std::vector<std::uint32_t> colours =
         bits <= 8 ? ColourTable(info, header, usage, palette) : std::vector<std::uint32_t>{};
-    const int width = header.biWidth;
-    const int height = std::abs(header.biHeight);
-    const bool bottomUp = header.biHeight > 0;
-    const std::size_t stride = (static_cast<std::size_t>(width) * bits + 31) / 32 * 4;
-    const auto* bytes = static_cast<const unsigned char*>(pixels);
-    for (int row = 0; row < height && row < bitmap.height; ++row) {
-        // Row `row` from the top of the picture.
-        const unsigned char* line = bytes + stride * static_cast<std::size_t>(bottomUp ? height - 1 - row : row);
+    const platform::image::DibRows rows(header, pixels);
+    for (int row = 0; row < header.Rows() && row < bitmap.height; ++row) {
+        const std::uint8_t* line = rows.Row(row);
         std::uint32_t* out = bitmap.pixels.data() + static_cast<std::size_t>(row) * bitmap.width;
-        for (int x = 0; x < width && x < bitmap.width; ++x) {
-            switch (bits) {
-            case 1: out[x] = colours[(line[x / 8] >> (7 - x % 8)) & 1]; break;
-            case 4: out[x] = colours[(line[x / 2] >> (x % 2 ? 0 : 4)) & 0x0F]; break;
-            case 8: out[x] = colours[line[x]]; break;
-            case 24: out[x] = Colour(line[3 * x + 2], line[3 * x + 1], line[3 * x]); break;
-            default: out[x] = Colour(line[4 * x + 2], line[4 * x + 1], line[4 * x]); break;
-            }
-        }
+        for (int x = 0; x < header.width && x < bitmap.width; ++x)
+            out[x] = bits <= 8 ? colours[rows.Index(line, x)] : rows.Direct(line, x);
     }
     return true;
 }
@@ -215,12 +191,12 @@ BOOL DeleteObject(HGDIOBJ handle) {
 HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* headerAt, DWORD init, const void* pixels,
                        const BITMAPINFO* info, UINT usage) {
     if (!headerAt || (usage != DIB_RGB_COLORS && usage != DIB_PAL_COLORS)) return nullptr;
-    const BITMAPINFOHEADER header = ReadHeader(headerAt);
+    const DibHeader header = platform::image::ReadDibHeader(headerAt);
     if (!Drawable(header)) return nullptr;
-    const int height = std::abs(header.biHeight);
+    const int height = header.Rows();
     auto bitmap = std::make_shared<Bitmap>();
-    bitmap->picture = platform::SurfaceView{header.biWidth, height, std::vector<std::uint32_t>(
-                          static_cast<std::size_t>(header.biWidth) * static_cast<std::size_t>(height), 0)};
+    bitmap->picture = platform::SurfaceView{header.width, height, std::vector<std::uint32_t>(
+                          static_cast<std::size_t>(header.width) * static_cast<std::size_t>(height), 0)};
 
     GdiLock lock(TheTable().mutex);
     if ((init & CBM_INIT) && pixels && info) {

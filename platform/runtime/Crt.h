@@ -115,7 +115,9 @@ int _fcloseall();
 
 // How many streams opened through crt::fopen are open now (for tests).
 int OpenStreamCount();
-// Whether this run created the file and has neither kept, renamed nor removed it yet.
+// Whether this run created the file and has neither kept, renamed nor removed it yet. The
+// converter asks before it removes a file it gave up on, so that it never removes one it did not
+// make; the tests ask it of the files a run leaves.
 bool IsUnfinished(const char* path);
 bool IsUnfinished(int folder, const std::string& name);
 

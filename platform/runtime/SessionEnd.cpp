@@ -1,8 +1,6 @@
 #include "platform/runtime/SessionEnd.h"
 
 #include "platform/runtime/NeverDestroyed.h"
-#include "platform/user/UserQueue.h"
-#include "platform/user/WinMessages.h"
 
 #include <algorithm>
 #include <atomic>
@@ -11,6 +9,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <pthread.h>
@@ -126,7 +125,7 @@ void KeepWorkingInTheBackground() {
     std::signal(SIGTTIN, SIG_IGN);
 }
 
-void ForwardStopSignals(HWND* window) {
+void OnStopSignals(std::function<void()> deliver) {
     // No SA_RESTART: a poked write fails with EINTR instead of going on.
     struct sigaction poke {};
     poke.sa_handler = OnPoke;
@@ -135,18 +134,14 @@ void ForwardStopSignals(HWND* window) {
     // Registered before every other exit handler, so it runs after them all.
     std::atexit(EndAsStoppedWhenSignalled);
 
-    std::thread([window] {
+    std::thread([deliver = std::move(deliver)] {
         const sigset_t set = StopSignals();
         for (;;) {
             int signal = 0;
             if (sigwait(&set, &signal) != 0) continue;
             gSignalled.store(true);
             NoteStop();
-            // WATCHOUT: the window handle is written once by the window thread before the
-            // worker starts; a signal that comes earlier waits for it.
-            std::atomic_ref<HWND> target(*window);
-            while (!target.load()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            PostMessageA(target.load(), WM_CLOSE, 0, 0);
+            deliver();
         }
     }).detach();
 }

@@ -1,18 +1,18 @@
 // How the end of a session reaches the program when there is no window manager to ask: the
-// terminal's and the system's stop signals (SIGINT, SIGTERM, SIGHUP) arrive at the main window as
-// the system Close, WM_CLOSE, so the program ends exactly as if its window had been closed.
+// terminal's and the system's stop signals (SIGINT, SIGTERM, SIGHUP) are handed to whoever asked
+// for them (the window layer turns each into WM_CLOSE for the main window: user/StopSignals.h).
 //
 //     platform::BlockStopSignals();            // first thing in main, before any thread starts
 //     ...
-//     platform::ForwardStopSignals(&gMainWindow);
+//     platform::OnStopSignals([] { ... });
 //
 // The signals are taken by one thread of their own with sigwait, never by a handler that
 // interrupts the program, so nothing runs in signal context (the one handler, of the poke that
 // cuts a blocked write short at the end, does nothing).
 #pragma once
 
-#include "platform/runtime/WinTypes.h"
 
+#include <functional>
 #include <string_view>
 
 namespace platform {
@@ -29,10 +29,9 @@ void KeepWriteFailuresAsErrors();
 // shows no window there, and a report written to the terminal goes through.
 void KeepWorkingInTheBackground();
 
-// Starts the thread that turns each stop signal into WM_CLOSE for *window (read when the signal
-// comes, so it may be set later; a signal before the window exists waits for it). A process
+// Starts the thread that takes the stop signals and calls `deliver` on it for each. A process
 // that got a stop signal ends with status 1, whenever it came.
-void ForwardStopSignals(HWND* window);
+void OnStopSignals(std::function<void()> deliver);
 
 // A stop always stops. What the program writes at its end (the report, the held-back traces,
 // the terminal's restoring) may block on a pipe nobody reads or a terminal that takes nothing;

@@ -2,7 +2,6 @@
 // default processing.
 #include "platform/user/UserDialog.h"
 
-#include "platform/controls/Controls.h"
 #include "platform/user/DialogTemplate.h"
 #include "platform/resources/Resources.h"
 #include "platform/user/UserMessageBox.h"

@@ -6,7 +6,7 @@
 // clears it.
 #include "platform/user/Input.h"
 #include "platform/user/UserQueue.h"
-#include "platform/display/Backend.h"
+#include "platform/user/DisplayDriver.h"
 #include "platform/user/Window.h"
 
 #include <unistd.h>

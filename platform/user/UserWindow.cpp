@@ -8,12 +8,9 @@
 // on another thread) handles it.
 #include "platform/user/UserMessageBox.h"
 #include "platform/user/UserQueue.h"
-#include "platform/display/Backend.h"
-#include "platform/display/HeadlessUser.h"
+#include "platform/user/DisplayDriver.h"
 #include "platform/user/Window.h"
 #include "platform/user/WindowClass.h"
-
-#include <strings.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -68,7 +65,7 @@ void StoreText(HWND handle, LPCSTR text) {
         return true;
     });
     // A top-level window's text is its caption, outside the client area: tell the display.
-    if (stored) platform::display::Current().WindowChanged(handle);
+    if (stored) platform::display::Current().TextChanged(handle);
 }
 
 std::string Text(HWND handle) {
@@ -313,15 +310,7 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
 
 BOOL SetDlgItemTextA(HWND dialog, int id, LPCSTR text) {
     HWND item = GetDlgItem(dialog, id);
-    const BOOL set = item && SendMessageA(item, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)) ? TRUE : FALSE;
-    // A headless run ends when the button's text says it may: its stand-in user looks at once.
-    // Only a button's text can say so; waking it for every other text (a batch names each file
-    // and its total twice) would cost a round of its key press through the window thread each.
-    const bool button = item && WithWindow(item, [](Window& window) {
-        return window.windowClass && strcasecmp(window.windowClass->name.c_str(), "BUTTON") == 0;
-    });
-    if (button) platform::WakeHeadlessUser();
-    return set;
+    return item && SendMessageA(item, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)) ? TRUE : FALSE;
 }
 
 UINT GetDlgItemTextA(HWND dialog, int id, LPSTR buffer, int size) {

@@ -26,6 +26,8 @@ constexpr UINT WM_SYSKEYDOWN = 0x0104;
 constexpr UINT WM_SYSKEYUP = 0x0105;
 constexpr UINT WM_KEYLAST = 0x0109;
 constexpr UINT WM_COMMAND = 0x0111;    // wParam: id (low word), notification (high word)
+// The notification of a click on a push button, or of a dialog command from the keyboard.
+constexpr WORD BN_CLICKED = 0;
 constexpr UINT WM_SYSCOMMAND = 0x0112;
 constexpr UINT WM_MOUSEMOVE = 0x0200;
 constexpr UINT WM_LBUTTONDOWN = 0x0201; // lParam: client x (low word), y (high word)

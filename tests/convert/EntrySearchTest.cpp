@@ -3,6 +3,7 @@
 // and to the input's cache, and fail with the same code when there is none.
 #include "convert/ConvertFile.h"
 #include "convert/KobFormat.h"
+#include "stream/ErrorCode.h"
 #include "stream/LFileCachedStream.h"
 
 #include <gtest/gtest.h>
@@ -39,7 +40,7 @@ std::int64_t SearchFile(const std::string& path, std::int32_t cacheSize) {
     input.OpenDataFork(0);
     try {
         return FindFirstEntry(input);
-    } catch (std::int32_t code) {
+    } catch (ErrorCode code) {
         return -code;
     }
 }
@@ -101,7 +102,7 @@ public:
     explicit EndlessInput(std::int64_t signatureAt) : mSignatureAt(signatureAt) {}
     void SetMarker(std::int32_t offset, std::int32_t origin) override {
         // A position that wrapped round to a negative one fails like the runtime's seek.
-        if (origin != 0 || offset < 0) throw static_cast<std::int32_t>(-1);
+        if (origin != 0 || offset < 0) throw ErrorCode{kBadPosition};
         mPosition = offset;
     }
     std::int32_t GetMarker() const override { return static_cast<std::int32_t>(mPosition); }
@@ -128,7 +129,7 @@ constexpr std::int64_t kPositionLimit = std::int64_t{1} << 31;   // the first po
 std::int64_t SearchEndless(EndlessInput& input, std::int32_t from) {
     try {
         return FindFirstEntry(input, from);
-    } catch (std::int32_t code) {
+    } catch (ErrorCode code) {
         return -code;
     }
 }
@@ -171,7 +172,7 @@ TEST(EntrySearch, TheCachedInputReachesTheLimitSafely) {
         std::int64_t found;
         try {
             found = FindFirstEntry(input, from);
-        } catch (std::int32_t code) {
+        } catch (ErrorCode code) {
             found = -code;
         }
         EXPECT_EQ(found, at == kPositionLimit - 7 ? -6 : at);

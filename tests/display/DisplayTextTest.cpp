@@ -1,14 +1,18 @@
-// The text both displays draw: how bytes become characters, and how a name too long for its
-// field is shortened from the left.
+// The text both displays draw: how bytes become characters, how a name too long for its field
+// is shortened from the left, and how a text is wrapped into rows.
 #include "platform/display/DisplayText.h"
 
 #include <gtest/gtest.h>
+
+#include <vector>
 
 namespace {
 
 using platform::display::DisplayCharacters;
 using platform::display::EncodeUtf8;
 using platform::display::KeepEnd;
+using platform::display::RowSpan;
+using platform::display::WrapRows;
 
 constexpr char32_t R = platform::display::kReplacement;
 
@@ -58,6 +62,32 @@ TEST(KeepEnd, NeverSeparatesAMarkFromItsLetter) {
     // "a" + combining diaeresis is one letter of width 1: it goes whole or not at all.
     EXPECT_EQ(KeepEnd(U"xxa\u0308b", 3, U"\u2026", One), U"\u2026a\u0308b");
     EXPECT_EQ(KeepEnd(U"xxa\u0308b", 2, U"\u2026", One), U"\u2026b");
+}
+
+// Both displays wrap with it: X11 in pixels, the terminal in cells. Here every character is one
+// unit wide but 'W', which is three.
+std::vector<std::u32string> Wrapped(const std::u32string& text, int width) {
+    const auto fits = [&](std::size_t start, std::size_t end) {
+        int used = 0;
+        for (std::size_t i = start; i < end; ++i) used += text[i] == U'W' ? 3 : 1;
+        return used <= width;
+    };
+    std::vector<std::u32string> rows;
+    for (const RowSpan row : WrapRows(text.size(), fits, [&](std::size_t at) { return text[at] == U' '; }))
+        rows.push_back(text.substr(row.start, row.end - row.start));
+    return rows;
+}
+
+TEST(WrapRows, BreaksAtTheLastSpaceOrBetweenCharactersWhereItMust) {
+    using Rows = std::vector<std::u32string>;
+    EXPECT_EQ(Wrapped(U"is not a KOB file", 10), (Rows{U"is not a", U"KOB file"}));
+    // The spaces at a break are dropped, those inside a row kept.
+    EXPECT_EQ(Wrapped(U"ab  cd   efgh", 6), (Rows{U"ab  cd", U"efgh"}));
+    // A word longer than a row is cut where the row is full; what is left of it goes on.
+    EXPECT_EQ(Wrapped(U"/a/very/long/name.kob is bad", 8), (Rows{U"/a/very/", U"long/nam", U"e.kob is", U"bad"}));
+    // A character wider than a row gets one of its own; an empty text is one empty row.
+    EXPECT_EQ(Wrapped(U"aWb", 2), (Rows{U"a", U"W", U"b"}));
+    EXPECT_EQ(Wrapped(U"", 5), (Rows{U""}));
 }
 
 } // namespace

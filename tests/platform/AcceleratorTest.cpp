@@ -1,7 +1,7 @@
 #include "tests/platform/Recorder.h"
 
 #include "platform/user/Input.h"
-#include "platform/display/Backend.h"
+#include "platform/user/DisplayDriver.h"
 #include "resources/ProgramResources.h"
 
 #include <iterator>

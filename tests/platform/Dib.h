@@ -1,11 +1,12 @@
 // Device-independent bitmaps built in memory for drawing tests: a header, a colour table and
-// rows padded to 4 bytes, laid out as a bitmap resource is.
+// rows padded to 4 bytes (as platform/image/Dib.h reads them), laid out as a bitmap resource is.
 //
 //     std::vector<unsigned char> dib = MakeDib(4, 2, 8, {{0x10, 0x20, 0x30, 0}},
 //                                              [](int x, int y) { return 0; });
 #pragma once
 
 #include "platform/gdi/Gdi.h"
+#include "platform/image/Dib.h"
 
 #include <cstring>
 #include <functional>
@@ -23,7 +24,7 @@ inline std::vector<unsigned char> MakeDib(int width, int height, int bits, const
     header.biPlanes = 1;
     header.biBitCount = static_cast<WORD>(bits);
     header.biClrUsed = static_cast<DWORD>(colours.size());
-    const std::size_t stride = (static_cast<std::size_t>(width) * bits + 31) / 32 * 4;
+    const std::size_t stride = platform::image::DibRowBytes(width, bits);
     std::vector<unsigned char> bytes(sizeof header + 4 * colours.size() + stride * height, 0);
     std::memcpy(bytes.data(), &header, sizeof header);
     if (!colours.empty()) std::memcpy(bytes.data() + sizeof header, colours.data(), 4 * colours.size());

@@ -1,6 +1,6 @@
 #include "tests/platform/Recorder.h"
 
-#include "platform/display/Headless.h"
+#include "platform/user/HeadlessDisplay.h"
 
 #include <atomic>
 #include <memory>

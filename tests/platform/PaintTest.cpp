@@ -1,7 +1,7 @@
 #include "tests/platform/Dib.h"
 #include "tests/platform/Recorder.h"
 
-#include "platform/display/Headless.h"
+#include "platform/user/HeadlessDisplay.h"
 #include "platform/user/Input.h"
 #include "platform/user/Model.h"
 

@@ -1,3 +1,4 @@
+#include "stream/ErrorCode.h"
 #include "stream/HeapBlock.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +10,7 @@ TEST(HeapBlock, ABlockThatCannotBeHadThrows2) {
     try {
         HeapBlock block(-1);
         FAIL() << "a negative size must throw";
-    } catch (std::int32_t code) {
+    } catch (ErrorCode code) {
         EXPECT_EQ(code, 2);
     }
 }
@@ -24,7 +25,7 @@ namespace {
     try {
         HeapBlock block(1 << 30);
         std::exit(1);
-    } catch (std::int32_t code) {
+    } catch (ErrorCode code) {
         std::exit(code == 2 ? 0 : 3);
     }
 }

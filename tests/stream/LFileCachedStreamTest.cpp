@@ -1,3 +1,4 @@
+#include "stream/ErrorCode.h"
 #include "stream/LFileCachedStream.h"
 
 #include <fcntl.h>
@@ -54,7 +55,7 @@ template <typename F>
 std::int32_t ThrownCode(F f) {
     try {
         f();
-    } catch (std::int32_t code) {
+    } catch (ErrorCode code) {
         return code;
     }
     ADD_FAILURE() << "expected a thrown code";

@@ -1,3 +1,4 @@
+#include "stream/ErrorCode.h"
 #include "stream/LFileStream.h"
 
 #include <gtest/gtest.h>
@@ -25,7 +26,7 @@ template <typename F>
 std::int32_t ThrownCode(F f) {
     try {
         f();
-    } catch (std::int32_t code) {
+    } catch (ErrorCode code) {
         return code;
     }
     ADD_FAILURE() << "expected a thrown code";

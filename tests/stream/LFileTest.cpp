@@ -1,3 +1,4 @@
+#include "stream/ErrorCode.h"
 #include "stream/LFile.h"
 
 #include <gtest/gtest.h>
@@ -31,7 +32,7 @@ std::pair<std::int32_t, std::string> ThrownCode(F f) {
     try {
         f();
         ADD_FAILURE() << "expected a thrown code";
-    } catch (std::int32_t thrown) {
+    } catch (ErrorCode thrown) {
         code = thrown;
     }
     return {code, GetCapturedStderr()};

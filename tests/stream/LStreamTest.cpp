@@ -1,3 +1,4 @@
+#include "stream/ErrorCode.h"
 #include "stream/LStream.h"
 
 #include <gtest/gtest.h>
@@ -99,13 +100,13 @@ TEST(LStream, BaseTransfersFailWithTheirCodes) {
     try {
         s.PutBlock(bytes, 4);
         FAIL() << "PutBlock must throw";
-    } catch (std::int32_t code) {
+    } catch (ErrorCode code) {
         EXPECT_EQ(code, 5);
     }
     try {
         s.GetBlock(bytes, 4);
         FAIL() << "GetBlock must throw";
-    } catch (std::int32_t code) {
+    } catch (ErrorCode code) {
         EXPECT_EQ(code, 4);
     }
 }

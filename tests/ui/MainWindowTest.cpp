@@ -3,7 +3,7 @@
 #include "platform/user/Input.h"
 #include "platform/user/Model.h"
 #include "platform/Windows.h"
-#include "platform/display/Backend.h"
+#include "platform/user/DisplayDriver.h"
 #include "resources/ProgramResources.h"
 #include "ui/Globals.h"
 #include "ui/MainWindow.h"

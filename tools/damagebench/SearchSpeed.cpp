@@ -2,6 +2,7 @@
 
 #include "convert/BlockScanner.h"
 #include "convert/ConvertFile.h"
+#include "stream/ErrorCode.h"
 #include "stream/FileSpec.h"
 #include "stream/LFileCachedStream.h"
 
@@ -41,7 +42,7 @@ int PrintSearchSpeeds(const std::string& path) {
     const double first = Seconds(path, [](LStream& input) {
         try {
             FindFirstEntry(input);
-        } catch (std::int32_t) {
+        } catch (ErrorCode) {
         }
     });
     const double every = Seconds(path, [&](LStream& input) {

@@ -213,23 +213,17 @@ int WidthOf(const Units& units) {
 }
 
 std::vector<Units> Wrap(const Units& text, int width) {
+    // The row grows a character at a time: its width is summed on from the last question.
+    std::size_t from = text.size() + 1, to = 0;
+    int used = 0;
+    const auto fits = [&](std::size_t start, std::size_t end) {
+        if (start != from || end < to) from = to = start, used = 0;
+        while (to < end) used += CellWidth(text[to++].c);
+        return used <= width;
+    };
     std::vector<Units> rows;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = start;
-        int used = 0;
-        while (end < text.size() && used + CellWidth(text[end].c) <= width) used += CellWidth(text[end++].c);
-        if (end < text.size()) {
-            std::size_t space = end;
-            while (space > start && text[space].c != U' ') --space;
-            if (space > start) end = space;
-            else if (end == start) end = start + 1;   // a character wider than the row
-        }
-        rows.emplace_back(text.begin() + static_cast<std::ptrdiff_t>(start), text.begin() + static_cast<std::ptrdiff_t>(end));
-        start = end;
-        while (start < text.size() && text[start].c == U' ') ++start;
-    }
-    if (rows.empty()) rows.emplace_back();
+    for (const RowSpan row : WrapRows(text.size(), fits, [&](std::size_t at) { return text[at].c == U' '; }))
+        rows.emplace_back(text.begin() + static_cast<std::ptrdiff_t>(row.start), text.begin() + static_cast<std::ptrdiff_t>(row.end));
     return rows;
 }
 

@@ -1,4 +1,4 @@
-#include "platform/display/HeadlessUser.h"
+#include "platform/user/HeadlessUser.h"
 
 #include "platform/user/Input.h"
 #include "platform/user/WinMessages.h"

@@ -14,42 +14,23 @@
 #pragma once
 
 #include "platform/display/terminal/CellFrame.h"
-#include "platform/display/terminal/WindowScene.h"
+#include "platform/display/terminal/TerminalScreen.h"
+#include "ui/terminal/WindowScene.h"
 
 #include <optional>
-#include <string>
-#include <vector>
 
-namespace platform::display::terminal {
+namespace ui::terminal {
+
+using platform::display::terminal::BoxContent;
+using platform::display::terminal::CellFrame;
+using platform::display::terminal::Layout;
+using platform::display::terminal::Look;
 
 // The smallest terminal that shows every control of the window.
 constexpr int kSmallestColumns = 36;
 constexpr int kSmallestRows = 7;
 
-// How the window is drawn in this terminal.
-struct Look {
-    bool glyphs = false;   // line-drawing and block characters
-    bool colour = false;   // colours, else attributes alone
-};
-
-struct BoxContent {
-    std::string text;
-    std::string caption;
-};
-
-// Where the buttons of the last frame are, for mouse clicks.
-struct Layout {
-    struct Target {
-        int column = 0, row = 0, width = 0;
-        HWND window = nullptr;   // a button of the window
-        bool isBoxButton = false;   // the message box's OK
-    };
-    std::vector<Target> targets;
-    // The index of the target under the cell; -1 for none.
-    int Hit(int column, int row) const;
-};
-
 Layout DrawScreen(CellFrame& frame, const WindowScene& scene, const std::optional<BoxContent>& box,
                   const Look& look);
 
-} // namespace platform::display::terminal
+} // namespace ui::terminal

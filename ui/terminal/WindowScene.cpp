@@ -1,16 +1,10 @@
-#include "platform/display/terminal/WindowScene.h"
+#include "ui/terminal/WindowScene.h"
 
 #include "resources/ControlIds.h"
 
-namespace platform::display::terminal {
+namespace ui::terminal {
 
-HWND MainWindow() {
-    for (HWND window : TopLevelWindows()) {
-        WindowView view;
-        if (InspectWindow(window, &view) && view.visible) return window;
-    }
-    return nullptr;
-}
+using namespace platform;
 
 WindowScene ReadWindowScene(HWND main) {
     WindowScene scene;
@@ -42,4 +36,4 @@ WindowScene ReadWindowScene(HWND main) {
     return scene;
 }
 
-} // namespace platform::display::terminal
+} // namespace ui::terminal

@@ -10,10 +10,8 @@
 //     Body lines, with {marked} words as the picture highlights them.
 //
 //     PageCatalog pages;
-//     if (const PageText* page = pages.Shown(surface)) Draw(page->title, ...);
+//     if (const PageText* page = pages.Shown(ShownPicture())) Draw(page->title, ...);
 #pragma once
-
-#include "platform/user/Model.h"
 
 #include <cstdint>
 #include <optional>
@@ -21,7 +19,7 @@
 #include <string_view>
 #include <vector>
 
-namespace platform::display::terminal {
+namespace ui::terminal {
 
 struct PageText {
     std::string title;
@@ -34,18 +32,17 @@ struct PageText {
 // The page in `bytes`, or nothing when they are not in the form above.
 std::optional<PageText> ParsePageText(std::string_view bytes);
 
-// The pages of the program's resources, and which of them a drawn surface shows.
+// The pages of the program's resources, each found by the number of its picture.
 class PageCatalog {
 public:
-    // The page whose picture `surface` shows from its top-left corner; null when it shows none
-    // of them (nothing drawn yet, or something else). Pixels are compared at a grid of points,
-    // cheap enough for every frame.
-    const PageText* Shown(const SurfaceView& surface);
+    // The page of picture `id` (the picture panel says which it shows); null for a number that
+    // is no picture's with words (0: none shown yet).
+    const PageText* Shown(int id);
 
 private:
     struct Entry {
+        int id = 0;             // the number of the picture and of its words
         PageText text;
-        const std::uint8_t* bitmap = nullptr;   // the picture's resource: header, colours, pixels
     };
     void Load();
 
@@ -53,4 +50,4 @@ private:
     std::vector<Entry> mEntries;
 };
 
-} // namespace platform::display::terminal
+} // namespace ui::terminal

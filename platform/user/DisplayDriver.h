@@ -1,11 +1,11 @@
-// The display: what presents the window model to the user and turns what the user does into
-// input (platform/user/Input.h). One is in use at a time, chosen at start; until then, and whenever
-// no display can be had, it is the headless one, which presents nothing.
+// The display driver: what the window layer calls to present the window model to the user. The
+// displays (platform/display/: X11, the terminal) implement it; the window layer knows none of
+// them, only this. One is in use at a time, chosen at start; until then, and whenever no display
+// can be had, it is the headless one (HeadlessDisplay.h), which presents nothing.
 //
 // A display never calls the program's code. It reads the model through platform/user/Model.h and
-// delivers input through platform/user/Input.h; the window system tells it when something changed.
-// The terminal, which lays the window out anew, knows the main window's controls only by the
-// ids of resources/ControlIds.h, the list the program's dialog and keys use.
+// delivers input through platform/user/Input.h; the window layer tells it here when something
+// changed.
 //
 //     platform::display::Install(std::make_unique<MyDisplay>());
 #pragma once
@@ -24,6 +24,9 @@ public:
     // destroyed, or its caption changed. Called on any thread, possibly very often: it must
     // return at once (note the change and draw later) and must not wait for a window's thread.
     virtual void WindowChanged(HWND window) = 0;
+    // A window's text has changed (its caption, a control's text); called as WindowChanged is.
+    // A display redraws it as any other change.
+    virtual void TextChanged(HWND window) { WindowChanged(window); }
 
     // Puts a message box before the user and returns the id of the button that answered it.
     // Called on the thread that called MessageBoxA, while its owner (null for none) is

@@ -1,6 +1,10 @@
-#include "platform/display/Backend.h"
+#include "platform/user/DisplayDriver.h"
 
-#include "platform/display/Headless.h"
+#include "platform/user/HeadlessDisplay.h"
+#include "platform/user/HeadlessUser.h"
+#include "platform/user/Window.h"
+#include "platform/user/WindowClass.h"
+#include "platform/runtime/SameName.h"
 #include "platform/user/UserMessageBox.h"
 #include "platform/runtime/NeverDestroyed.h"
 #include "platform/text/EscapedName.h"
@@ -31,6 +35,19 @@ int HeadlessBackend::ShowMessageBox(HWND, const char* text, const char* caption,
                  EscapeName(text, NameUse::Message).c_str());
     std::fflush(stderr);
     return IDOK;
+}
+
+void UnwatchedBackend::TextChanged(HWND window) {
+    // A headless run ends when the button's text says it may: its stand-in user looks at once.
+    // Only a button's text can say so; waking it for every other text (a batch names each file
+    // and its total twice) would cost a round of its key press through the window thread each.
+    bool button = false;
+    {
+        user::ModelLock lock(user::ModelMutex());
+        const user::Window* record = user::Find(window);
+        button = record && record->windowClass && SameName(record->windowClass->name.c_str(), "button");
+    }
+    if (button) WakeHeadlessUser();
 }
 
 Backend& Current() {

@@ -1,15 +1,17 @@
 // A snapshot of what the window model shows, read in one go for one terminal frame: the main
 // window's caption, its controls' texts and states, and the picture drawn into it.
 //
-//     WindowScene scene = ReadWindowScene(MainWindow());
+//     WindowScene scene = ReadWindowScene(platform::display::terminal::MainWindow());
 #pragma once
 
 #include "platform/user/Model.h"
-#include "platform/display/terminal/PageText.h"
+#include "ui/terminal/PageText.h"
 
 #include <string>
 
-namespace platform::display::terminal {
+namespace ui::terminal {
+
+using platform::SurfaceView;
 
 struct ButtonScene {
     HWND window = nullptr;
@@ -29,8 +31,6 @@ struct WindowScene {
     ButtonScene previous, next, finish;
 };
 
-// The first visible top-level window; null when there is none.
-HWND MainWindow();
 WindowScene ReadWindowScene(HWND main);
 
-} // namespace platform::display::terminal
+} // namespace ui::terminal

@@ -1,6 +1,6 @@
 // The window drawn into a frame of cells at every size: every control where it can be seen and
 // clicked, the file name's end, a note when the terminal is too small, the page's words.
-#include "platform/display/terminal/TerminalLayout.h"
+#include "ui/terminal/TerminalLayout.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +12,7 @@
 namespace {
 
 using namespace platform::display::terminal;
+using namespace ui::terminal;
 
 // The frame's rows as text; the right half of a wide character adds nothing.
 std::vector<std::string> Rows(const CellFrame& frame) {

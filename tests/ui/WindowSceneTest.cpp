@@ -1,7 +1,7 @@
 // What the terminal reads off the window model: each control of the main window lands in its
 // own place of the scene, so a swapped pair of buttons fails here rather than only under tmux.
 #include "platform/Windows.h"
-#include "platform/display/terminal/WindowScene.h"
+#include "ui/terminal/WindowScene.h"
 #include "resources/ControlIds.h"
 
 #include <gtest/gtest.h>
@@ -10,8 +10,8 @@
 
 namespace {
 
-using platform::display::terminal::ReadWindowScene;
-using platform::display::terminal::WindowScene;
+using ui::terminal::ReadWindowScene;
+using ui::terminal::WindowScene;
 
 HWND Child(HWND parent, const char* className, int id, const char* text) {
     return CreateWindowExA(0, className, text, WS_CHILD | WS_VISIBLE, 10, 10, 50, 20, parent,

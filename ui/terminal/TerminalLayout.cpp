@@ -1,4 +1,4 @@
-#include "platform/display/terminal/TerminalLayout.h"
+#include "ui/terminal/TerminalLayout.h"
 
 #include "platform/display/DisplayText.h"
 
@@ -6,8 +6,11 @@
 #include <cmath>
 #include <cstdint>
 
-namespace platform::display::terminal {
+namespace ui::terminal {
 namespace {
+
+using namespace platform::display;
+using namespace platform::display::terminal;
 
 constexpr std::int32_t kTitleBackground = 0x000080;
 constexpr std::int32_t kTitleText = 0xFFFFFF;
@@ -317,15 +320,6 @@ void MessageBox(CellFrame& frame, Layout& layout, const BoxContent& box, const L
 
 } // namespace
 
-int Layout::Hit(int column, int row) const {
-    // The message box's button is drawn last and lies on top.
-    for (int i = static_cast<int>(targets.size()) - 1; i >= 0; --i) {
-        const Target& t = targets[static_cast<std::size_t>(i)];
-        if (row == t.row && column >= t.column && column < t.column + t.width) return i;
-    }
-    return -1;
-}
-
 Layout DrawScreen(CellFrame& frame, const WindowScene& scene, const std::optional<BoxContent>& box, const Look& look) {
     Layout layout;
     const Glyphs& g = look.glyphs ? kLines : kAscii;
@@ -337,4 +331,4 @@ Layout DrawScreen(CellFrame& frame, const WindowScene& scene, const std::optiona
     return layout;
 }
 
-} // namespace platform::display::terminal
+} // namespace ui::terminal

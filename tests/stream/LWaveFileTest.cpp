@@ -1,3 +1,4 @@
+#include "stream/ErrorCode.h"
 #include "stream/LWaveFile.h"
 
 #include <gtest/gtest.h>
@@ -55,7 +56,7 @@ std::vector<std::int16_t> DataSamples(const Bytes& file) {
 std::int32_t ThrownCode(const std::function<void()>& f) {
     try {
         f();
-    } catch (std::int32_t code) {
+    } catch (ErrorCode code) {
         return code;
     }
     return 0;
