@@ -1,9 +1,9 @@
 #include "platform/desktop/DesktopNotification.h"
 
 #if DUDEZ_HAVE_DBUS
-#include <dbus/dbus.h>
+#include "platform/runtime/SharedLibrary.h"
 
-#include <dlfcn.h>
+#include <dbus/dbus.h>
 #include <sys/stat.h>
 
 #include <cstdlib>
@@ -29,13 +29,9 @@ struct DBusLibrary {
     bool loaded = false;
 
     DBusLibrary() {
-        // Never unloaded: libdbus keeps global state (its thread locks) for the process.
-        void* library = dlopen("libdbus-1.so.3", RTLD_NOW | RTLD_LOCAL);
-        if (!library) return;
-        loaded = true;
-#define DUDEZ_DBUS_LOOKUP(name)                                                                   \
-    name = reinterpret_cast<decltype(&::name)>(dlsym(library, #name));                            \
-    loaded = loaded && name != nullptr;
+        void* library = platform::OpenSharedLibrary("libdbus-1.so.3");
+        loaded = library != nullptr;
+#define DUDEZ_DBUS_LOOKUP(name) loaded = loaded && platform::FindFunction(library, #name, name);
         DUDEZ_DBUS_FUNCTIONS(DUDEZ_DBUS_LOOKUP)
 #undef DUDEZ_DBUS_LOOKUP
     }

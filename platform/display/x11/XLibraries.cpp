@@ -1,8 +1,6 @@
 #include "platform/display/x11/XLibraries.h"
 
-#include <dlfcn.h>
-
-#include <mutex>
+#include "platform/runtime/SharedLibrary.h"
 
 namespace platform::display {
 
@@ -22,30 +20,20 @@ struct Loaded {
     bool xft = false;
 };
 
-// The sonames the -dev packages link against. Never unloaded: Xlib keeps process-wide state.
-void* Open(const char* soname) {
-    return dlopen(soname, RTLD_NOW | RTLD_LOCAL);
-}
-
-template <typename Pointer>
-bool Find(void* library, const char* name, Pointer& pointer) {
-    pointer = reinterpret_cast<Pointer>(dlsym(library, name));
-    return pointer != nullptr;
-}
-
+// By the sonames the -dev packages link against.
 Loaded Load() {
     Loaded loaded;
-    void* library = Open("libX11.so.6");
+    void* library = OpenSharedLibrary("libX11.so.6");
     if (!library) return loaded;
     bool found = true;
-#define DUDEZ_X_FIND(name) found = Find(library, #name, name) && found;
+#define DUDEZ_X_FIND(name) found = FindFunction(library, #name, name) && found;
     DUDEZ_XLIB_FUNCTIONS(DUDEZ_X_FIND)
     loaded.xlib = found;
 #if DUDEZ_HAVE_XFT
     // Xft without fontconfig is no use: both, or the core fonts.
-    if (loaded.xlib && (library = Open("libXft.so.2"))) {
+    if (loaded.xlib && (library = OpenSharedLibrary("libXft.so.2"))) {
         DUDEZ_XFT_FUNCTIONS(DUDEZ_X_FIND)
-        if ((library = Open("libfontconfig.so.1"))) {
+        if ((library = OpenSharedLibrary("libfontconfig.so.1"))) {
             DUDEZ_FONTCONFIG_FUNCTIONS(DUDEZ_X_FIND)
             loaded.xft = found;
         }
