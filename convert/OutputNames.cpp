@@ -154,7 +154,10 @@ public:
     void Remember(const FileSpec& output) {
         const std::string key = KeyOf(output);
         std::lock_guard<std::mutex> lock(mMutex);
-        if (!key.empty()) mTook.insert(key);
+        if (key.empty()) return;
+        // A bound on memory for a batch of many folders (one more probe each after it), not on speed.
+        if (mTook.size() >= kMostFolders) mTook.clear();
+        mTook.insert(key);
     }
 
 private:
@@ -166,6 +169,7 @@ private:
                std::string(reinterpret_cast<const char*>(output.mName + 1), static_cast<std::size_t>(DirectoryLength(output)));
     }
 
+    static constexpr std::size_t kMostFolders = 100000;
     std::mutex mMutex;
     std::set<std::string> mTook;
 };
