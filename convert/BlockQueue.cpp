@@ -43,8 +43,10 @@ namespace {
 // thread with nothing to do watches for the other's next step this long before it sleeps: the
 // helper for the next block read, the converter for the helper to finish the oldest one.
 // The watching thread gives its processor up between looks, so that on a machine busier than its
-// processors (many conversions at once) watching costs the others little.
-constexpr auto kWatch = std::chrono::microseconds(50);
+// processors (many conversions at once) watching costs the others little. The longest step is
+// the converter's write of the WAVE file's held frames (a quarter of a megabyte, some 80 us
+// here); a helper asleep by then wakes late, and the converter decodes what it should have.
+constexpr auto kWatch = std::chrono::microseconds(200);
 
 // A moment's pause between two looks at what another thread changes: it lets that thread's core
 // (a sibling hyperthread perhaps) get on, and costs no system call.
@@ -163,14 +165,12 @@ private:
 
 namespace {
 
-// The buffers of the last queue that went, with which of its places the system has mapped: the
-// next entry's queue takes them over, so that a batch of many small files neither allocates
-// and maps a quarter of a megabyte nor asks the system to map its places again for each entry.
-// One is kept: a converter uses one queue at a time.
+// The buffers of the last queue that went: the next entry's queue takes them over, so that a
+// batch of many small files neither allocates a megabyte nor has the system map its pages again
+// for each entry. One is kept: a converter uses one queue at a time.
 struct SpareBuffers {
     std::mutex mutex;
     std::unique_ptr<HeapBlock> bytes;
-    std::array<bool, BlockQueue::kDepth> mapped{};
 };
 
 SpareBuffers& Spare() {
@@ -178,27 +178,20 @@ SpareBuffers& Spare() {
     return spare.get();
 }
 
+constexpr std::int32_t kPlace = 2 * kBlockLimit + 1;   // a block's packed data, its byte behind, its samples
+
 } // namespace
 
 BlockQueue::BlockQueue(std::uint64_t samples) {
-    std::array<bool, kDepth> mapped{};
     {
         SpareBuffers& spare = Spare();
         std::lock_guard lock(spare.mutex);
         mBuffers = std::move(spare.bytes);
-        mapped = spare.mapped;
     }
-    if (!mBuffers) {
-        mBuffers = std::make_unique<HeapBlock>(kDepth * (2 * kBlockLimit + 1));
-        mapped = {};
-    }
-    std::uint8_t* bytes = mBuffers->Bytes();
-    for (std::size_t i = 0; i < mBlocks.size(); ++i) {
-        mBlocks[i].packed = bytes;
-        mBlocks[i].samples = bytes + kBlockLimit + 1;
-        mBlocks[i].mapped = mapped[i];
-        bytes += 2 * kBlockLimit + 1;
-    }
+    // Its pages are mapped when first touched: an entry of a few blocks touches a few.
+    if (!mBuffers) mBuffers = std::make_unique<HeapBlock>(kDepth * kPlace);
+    // The first buffer on top: a queue of small files keeps using the same few.
+    for (std::int32_t i = kDepth - 1; i >= 0; --i) mStore[static_cast<std::size_t>(mStored++)] = mBuffers->Bytes() + i * kPlace;
     mHelped = samples >= kHelpedFrom && DecodeHelper::Get().Join(*this);
 }
 
@@ -207,24 +200,24 @@ BlockQueue::~BlockQueue() {
     // Handed on only now: the helper is out of this queue and touches its buffers no more.
     SpareBuffers& spare = Spare();
     std::lock_guard lock(spare.mutex);
-    if (spare.bytes) return;
-    spare.bytes = std::move(mBuffers);
-    for (std::size_t i = 0; i < mBlocks.size(); ++i) spare.mapped[i] = mBlocks[i].mapped;
+    if (!spare.bytes) spare.bytes = std::move(mBuffers);
 }
 
 QueuedBlock* BlockQueue::Vacant() {
-    if (mCount == kDepth) return nullptr;
+    if (mCount == kDepth || mBytes >= kBudget) return nullptr;
     QueuedBlock& block = At(mCount);
-    // A place's memory is mapped when the place is first used: a file of a few blocks uses a few.
-    if (!block.mapped) {
-        MapAtOnce(block.packed, 2 * kBlockLimit + 1);
-        block.mapped = true;
+    // A place left vacant (its reading ended the blocks) keeps the buffer it had.
+    if (!block.packed) {
+        block.packed = mStore[static_cast<std::size_t>(--mStored)];
+        block.samples = block.packed + kBlockLimit + 1;
     }
     return &block;
 }
 
 void BlockQueue::Publish() {
     QueuedBlock& block = At(mCount);
+    block.bytes = block.header.packedLength() + 1 + block.header.unpackedLength();
+    mBytes += block.bytes;
     // A block whose reading failed is never decoded: its turn raises the failure.
     block.state.store(block.failure ? State::kDecoded : State::kWaiting, std::memory_order_release);
     ++mCount;
@@ -261,6 +254,9 @@ QueuedBlock& BlockQueue::Oldest() {
 void BlockQueue::Release() {
     QueuedBlock& oldest = At(0);
     oldest.failure = nullptr;
+    mStore[static_cast<std::size_t>(mStored++)] = oldest.packed;
+    oldest.packed = oldest.samples = nullptr;
+    mBytes -= oldest.bytes;
     oldest.state.store(State::kFree, std::memory_order_relaxed);
     mHead.store((mHead.load(std::memory_order_relaxed) + 1) % kDepth, std::memory_order_relaxed);
     --mCount;

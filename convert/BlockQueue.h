@@ -45,9 +45,10 @@ struct QueuedBlock {
     // that the blocks before it are written first, as if nothing had been read ahead.
     std::exception_ptr failure;
     const char* complaint = nullptr;  // printed on standard error just before failure is thrown
+    // The block's buffers, from the queue's store while the block is read ahead.
     std::uint8_t* packed = nullptr;   // kBlockLimit + 1 bytes: the data and the byte behind it
     std::uint8_t* samples = nullptr;  // kBlockLimit bytes
-    bool mapped = false;              // the converter had the system map both at once
+    std::int32_t bytes = 0;           // of them the block uses, counted against the queue's budget
     // Who may touch the block: the converter while it is free or decoded, whoever took it while
     // taken; a waiting block is read by nobody until it is taken.
     std::atomic<State> state{State::kFree};
@@ -58,13 +59,18 @@ void DecodeQueuedBlock(QueuedBlock& block) noexcept;
 
 class BlockQueue {
 public:
-    static constexpr std::int32_t kDepth = 16;   // blocks read ahead, at most
+    // Blocks read ahead, at most, and the bytes they may use. The read-ahead is what the helper
+    // has to do while it comes back from a sleep (after the converter's write of a quarter of a
+    // megabyte, say): it must last longer than that wake-up, and small blocks last little, so
+    // it is counted in bytes, with many places for many small blocks.
+    static constexpr std::int32_t kDepth = 64;
+    static constexpr std::int32_t kBudget = 16 * (2 * kBlockLimit + 1);
 
     // samples: how many the entry holds, when known. An entry of a few blocks is decoded by
     // the converter alone: waking the helper and handing its blocks over would cost more than
     // the helper could save.
     explicit BlockQueue(std::uint64_t samples = UINT64_MAX);   // throws 2 when its buffers cannot be had
-    static constexpr std::uint64_t kHelpedFrom = 2 * kDepth * (kBlockLimit / 2);   // samples
+    static constexpr std::uint64_t kHelpedFrom = 262144;   // samples
     ~BlockQueue();  // waits until the helper is out of it
     BlockQueue(const BlockQueue&) = delete;
     BlockQueue& operator=(const BlockQueue&) = delete;
@@ -88,8 +94,13 @@ private:
         return mBlocks[static_cast<std::size_t>((mHead.load(std::memory_order_relaxed) + index) % kDepth)];
     }
 
-    // Every block's packed data and samples, kept from one entry to the next (see the source).
+    // Every place's packed data and samples, kept from one entry to the next (see the source).
     std::unique_ptr<HeapBlock> mBuffers;
+    // The buffers no block holds, the last one given back on top: the few that large blocks
+    // use are used again and again, so the memory touched stays what the budget allows.
+    std::array<std::uint8_t*, kDepth> mStore{};
+    std::int32_t mStored = 0;
+    std::int32_t mBytes = 0;                     // used by the blocks published and not released
     std::array<QueuedBlock, kDepth> mBlocks;     // a ring: mCount blocks from mHead on
     // The oldest block. Only the converter moves it; the helper reads it to look from there on.
     std::atomic<std::int32_t> mHead{0};

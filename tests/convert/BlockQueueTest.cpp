@@ -172,8 +172,9 @@ TEST(BlockQueue, AQueueGivenUpWithBlocksWaitingIsLeftBeforeItGoes) {
     const std::vector<Expected> blocks = MakeBlocks(7);
     for (int round = 0; round < 300; ++round) {
         auto queue = std::make_unique<BlockQueue>();
-        for (std::size_t i = 0; i < BlockQueue::kDepth; ++i) {
-            Fill(*queue->Vacant(), blocks[i % blocks.size()].block);
+        // As many as it takes.
+        for (std::size_t i = 0; QueuedBlock* slot = queue->Vacant(); ++i) {
+            Fill(*slot, blocks[i % blocks.size()].block);
             queue->Publish();
         }
         if (round % 3 != 0) std::this_thread::sleep_for(std::chrono::microseconds(round % 40));
