@@ -4,7 +4,25 @@
 #include "platform/user/DisplayDriver.h"
 #include "ui/Globals.h"
 
+#include <cstdio>
 #include <cstring>
+
+namespace {
+
+// The panel's updates need no answer: they go without waiting for the window thread, in their
+// order among the messages sent to it, so whoever asks the window afterwards finds them made.
+void ShowText(HWND window, int id, const char* text) {
+    SendNotifyMessageA(GetDlgItem(window, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+}
+
+void ShowNumber(HWND window, int id, std::uint32_t value) {
+    // Shown signed: a total of 2^31 or more reads as a negative number.
+    char text[16];
+    std::snprintf(text, sizeof text, "%d", static_cast<int>(value));
+    ShowText(window, id, text);
+}
+
+} // namespace
 
 void ProgressPanel::Start(std::uint32_t total, const std::uint8_t* name) {
     mWindow = gMainWindow;
@@ -12,18 +30,17 @@ void ProgressPanel::Start(std::uint32_t total, const std::uint8_t* name) {
     char text[260];
     std::memcpy(text, name + 1, name[0]);
     text[name[0]] = '\0';
-    SetDlgItemTextA(mWindow, IDC_FILENAME, text);
-    // Shown signed: a total of 2^31 or more reads as a negative number.
-    SetDlgItemInt(mWindow, IDC_TOTAL, total, TRUE);
+    ShowText(mWindow, IDC_FILENAME, text);
+    ShowNumber(mWindow, IDC_TOTAL, total);
     if (mSeen) {
         HWND bar = GetDlgItem(mWindow, IDC_PROGRESS);
         // Nothing else sets them: once per window is enough.
         if (mPrepared != mWindow) {
-            SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
-            SendMessageA(bar, PBM_SETSTEP, 1, 0);
+            SendNotifyMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+            SendNotifyMessageA(bar, PBM_SETSTEP, 1, 0);
             mPrepared = mWindow;
         }
-        SendMessageA(bar, PBM_SETPOS, 0, 0);
+        SendNotifyMessageA(bar, PBM_SETPOS, 0, 0);
     }
     // A window already shown would be shown again for nothing, after a wait for its thread.
     if (!IsWindowVisible(mWindow)) ShowWindow(mWindow, SW_SHOW);
@@ -47,11 +64,10 @@ void ProgressPanel::Update(std::uint32_t amount) {
     if (position == mShown) return;
     mShown = position;
     if (!mSeen) return;
-    HWND bar = GetDlgItem(mWindow, IDC_PROGRESS);
-    SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+    SendNotifyMessageA(GetDlgItem(mWindow, IDC_PROGRESS), PBM_SETPOS, static_cast<WPARAM>(position), 0);
 }
 
 void ProgressPanel::Clear() {
-    SetDlgItemTextA(mWindow, IDC_FILENAME, "");
-    SetDlgItemInt(mWindow, IDC_TOTAL, 0, TRUE);
+    ShowText(mWindow, IDC_FILENAME, "");
+    ShowNumber(mWindow, IDC_TOTAL, 0);
 }

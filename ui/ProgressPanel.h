@@ -6,9 +6,10 @@
 //     panel.Update(blockBytes);                    // as work is done
 //     panel.Clear();                               // once the output file is complete
 //
-// It runs on the worker thread. Every control update is a synchronous send to the window thread,
-// so the worker waits at each step and never races the window's own reading of the file name.
-// A send that would change nothing the window shows is left out: a bar position it already
+// It runs on the worker thread. Every control update is sent to the window thread without waiting
+// for it (SendNotifyMessageA): the updates are handled in the order they were made, before any
+// later send of the worker's, and the worker need not stop for the window a few times a file.
+// An update that would change nothing the window shows is left out: a bar position it already
 // has, the bar's range and step once set, and every bar position in a run whose windows nobody
 // sees (the names are still sent: the window's model holds them whoever looks).
 #pragma once

@@ -15,6 +15,7 @@
 #include <chrono>
 #include <iterator>
 #include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -114,12 +115,26 @@ LRESULT MessageQueue::Send(std::function<LRESULT()> call) {
     return sent->result;
 }
 
+void MessageQueue::Notify(std::function<LRESULT()> call) {
+    bool first = false;
+    {
+        std::lock_guard<std::mutex> lock(mMutex);
+        if (mEnded) return;
+        first = mSent.empty();
+        mSent.push_back(std::make_shared<SentCall>(SentCall{std::move(call), nullptr}));
+    }
+    // A thread with sent messages already waiting has been woken for them and handles them all,
+    // this one too: waking it again would cost a system call for nothing.
+    if (first) mWake.notify_all();
+}
+
 bool MessageQueue::HandleSent(std::unique_lock<std::mutex>& lock) {
     if (mSent.empty()) return false;
     std::shared_ptr<SentCall> next = mSent.front();
     mSent.pop_front();
     lock.unlock();
-    next->sender->Complete(*next, next->call());
+    const LRESULT result = next->call();
+    if (next->sender) next->sender->Complete(*next, result);
     lock.lock();
     return true;
 }
@@ -238,7 +253,8 @@ void MessageQueue::Shutdown() {
         mPosted.clear();
         mInput.clear();
     }
-    for (const auto& sent : pending) sent->sender->Complete(*sent, 0);
+    for (const auto& sent : pending)
+        if (sent->sender) sent->sender->Complete(*sent, 0);
 }
 
 } // namespace platform::user
@@ -266,6 +282,25 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     // WATCHOUT: the lambda keeps lParam as it is; a pointer in it stays valid because this
     // thread waits until the message has been handled.
     return queue->Send([=] { return CallProcedure(window, message, wParam, lParam); });
+}
+
+BOOL SendNotifyMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    std::shared_ptr<MessageQueue> queue = OwnerQueue(window);
+    if (!queue) return FALSE;
+    if (queue->IsCurrent()) {
+        CallProcedure(window, message, wParam, lParam);
+        return TRUE;
+    }
+    if (message == WM_SETTEXT) {
+        // The caller's text may be gone by the time the message is handled: it goes as a copy.
+        std::string text = lParam ? reinterpret_cast<const char*>(lParam) : "";
+        queue->Notify([=, text = std::move(text)] {
+            return CallProcedure(window, message, wParam, reinterpret_cast<LPARAM>(text.c_str()));
+        });
+    } else {
+        queue->Notify([=] { return CallProcedure(window, message, wParam, lParam); });
+    }
+    return TRUE;
 }
 
 void PostQuitMessage(int exitCode) {

@@ -40,6 +40,12 @@ constexpr UINT QS_SENDMESSAGE = 0x0040;
 // thread has ended.
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// As SendMessageA, but to a window of another thread it returns TRUE at once instead of waiting
+// for the answer; the message is handled in its turn among those sent to that thread, so a later
+// SendMessageA from the same thread finds it handled. FALSE when the window does not exist.
+// Windows refuses messages that carry a pointer this way; here WM_SETTEXT may go so, its text
+// copied. Nothing else that carries a pointer may.
+BOOL SendNotifyMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void PostQuitMessage(int exitCode);
 
 // filterWindow: null for every window of the thread and the thread's own messages, (HWND)-1 for

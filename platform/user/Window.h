@@ -37,7 +37,7 @@ namespace platform::user {
 class MessageQueue;
 
 // A message sent from another thread: `call` runs on the receiving thread, and the sender waits
-// in its own queue until `done`.
+// in its own queue until `done`; a notification has no sender and nobody waits.
 struct SentCall {
     std::function<LRESULT()> call;
     std::shared_ptr<MessageQueue> sender;
@@ -63,6 +63,9 @@ public:
     // Runs `call` on this queue's thread and returns its result, or 0 when the thread has ended.
     // The calling thread (whose queue this must not be) handles messages sent to it meanwhile.
     LRESULT Send(std::function<LRESULT()> call);
+    // Runs `call` on this queue's thread in its turn among the messages sent to it, and returns
+    // at once: for a message whose answer the sender does not need.
+    void Notify(std::function<LRESULT()> call);
 
     // For the owning thread: handles every message sent to it, then takes the next message for
     // the filter in the order posted, quit, input, paint. With `wait` it waits for one;

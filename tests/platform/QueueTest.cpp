@@ -4,9 +4,11 @@
 #include "platform/user/Model.h"
 
 #include <atomic>
+#include <cstdio>
 #include <chrono>
 #include <string>
 #include <thread>
+#include <vector>
 
 using namespace std::chrono_literals;
 
@@ -98,14 +100,17 @@ TEST_F(Queues, FiltersChooseWindowAndRangeAndPeekCanLeaveMessages) {
 }
 
 // The worker's item calls wait for the window thread: when they return, the window has handled
-// them.
-TEST_F(Queues, ItemCallsFromAnotherThreadWaitUntilHandled) {
+// them. A notification returns before it is handled, with its own copy of the text, and is
+// handled before the worker's next send.
+TEST_F(Queues, ItemCallsFromAnotherThreadWaitUntilHandledNotificationsKeepTheirTurn) {
     HWND top = Keep(MakeRecorderWindow());
     HWND label = MakeChild(top, "Recorder", 1002);
     const std::thread::id windowThread = std::this_thread::get_id();
     std::atomic<bool> handled{false};
+    std::vector<std::string> texts;   // as the window thread was given them
     Recorder::React(WM_SETTEXT, [&](HWND window, WPARAM w, LPARAM l) -> LRESULT {
         std::this_thread::sleep_for(30ms); // a slow window thread
+        texts.emplace_back(reinterpret_cast<const char*>(l));
         const LRESULT result = DefWindowProcA(window, WM_SETTEXT, w, l);
         handled = true;
         return result;
@@ -114,6 +119,8 @@ TEST_F(Queues, ItemCallsFromAnotherThreadWaitUntilHandled) {
     bool handledOnReturn = false;
     std::string textOnReturn;
     std::string readBack;
+    bool notifiedAtOnce = false;
+    std::string readAfterNotes;
     std::thread worker([&] {
         SetDlgItemTextA(top, 1002, "piano.wav");
         handledOnReturn = handled;
@@ -123,6 +130,14 @@ TEST_F(Queues, ItemCallsFromAnotherThreadWaitUntilHandled) {
         char buffer[32];
         GetDlgItemTextA(top, 1002, buffer, sizeof buffer);
         readBack = buffer;
+
+        handled = false;
+        char text[32] = "organ.wav";
+        notifiedAtOnce = SendNotifyMessageA(label, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)) && !handled;
+        std::snprintf(text, sizeof text, "%s", "overwritten");
+        SendNotifyMessageA(label, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("flute.wav"));
+        GetDlgItemTextA(top, 1002, buffer, sizeof buffer);
+        readAfterNotes = buffer;
         PostMessageA(top, UM_DONE, 0, 0);
     });
     MSG msg;
@@ -132,6 +147,9 @@ TEST_F(Queues, ItemCallsFromAnotherThreadWaitUntilHandled) {
     EXPECT_TRUE(handledOnReturn);
     EXPECT_EQ(textOnReturn, "piano.wav");
     EXPECT_EQ(readBack, "piano.wav");
+    EXPECT_TRUE(notifiedAtOnce) << "the notification waited for the window thread";
+    EXPECT_EQ(readAfterNotes, "flute.wav");
+    EXPECT_EQ(texts, (std::vector<std::string>{"piano.wav", "organ.wav", "flute.wav"}));
     for (const SeenMessage& seen : Recorder::Log()) EXPECT_EQ(seen.thread, windowThread);
 }
 
