@@ -204,7 +204,15 @@ BlockQueue::~BlockQueue() {
 }
 
 QueuedBlock* BlockQueue::Vacant() {
-    if (mCount == kDepth || mBytes >= kBudget) return nullptr;
+    if (!mRefilling) {
+        if (mCount > kDepth - kDepth / 4 || mBytes > kBudget - kBudget / 4) return nullptr;
+        mRefilling = true;
+    }
+    if (mCount == kDepth || mBytes >= kBudget) {
+        mRefilling = false;
+        Announce();
+        return nullptr;
+    }
     QueuedBlock& block = At(mCount);
     // A place left vacant (its reading ended the blocks) keeps the buffer it had.
     if (!block.packed) {
@@ -221,16 +229,27 @@ void BlockQueue::Publish() {
     // A block whose reading failed is never decoded: its turn raises the failure.
     block.state.store(block.failure ? State::kDecoded : State::kWaiting, std::memory_order_release);
     ++mCount;
-    if (mHelped) {
-        DecodeHelper& helper = DecodeHelper::Get();
-        helper.published.fetch_add(1, std::memory_order_release);
-        helper.published.notify_one();
-    }
+    if (mHelped) ++mUnannounced;
+}
+
+void BlockQueue::Announce() {
+    if (mUnannounced == 0) return;
+    // The helper takes every waiting block it finds whether told or not; the count is what it
+    // watches and sleeps on when it finds none. Moving it once a batch spares the converter a
+    // wait for the helper's cache each block.
+    mUnannounced = 0;
+    DecodeHelper& helper = DecodeHelper::Get();
+    helper.published.fetch_add(1, std::memory_order_release);
+    helper.published.notify_one();
 }
 
 QueuedBlock& BlockQueue::Oldest() {
-    DecodeHelper& helper = DecodeHelper::Get();
+    Announce();
     QueuedBlock& oldest = At(0);
+    // Mostly the helper has decoded it long ago: the count it moves is looked at only when the
+    // converter may have to wait, so that its memory stays with the helper.
+    if (oldest.state.load(std::memory_order_acquire) == State::kDecoded) return oldest;
+    DecodeHelper& helper = DecodeHelper::Get();
     for (;;) {
         // Read before the oldest block's state, so that the helper finishing it after that
         // moves it and the wait below ends at once.

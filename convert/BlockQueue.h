@@ -75,7 +75,9 @@ public:
     BlockQueue(const BlockQueue&) = delete;
     BlockQueue& operator=(const BlockQueue&) = delete;
 
-    // The place for the next block read, or nullptr while the queue is full.
+    // The place for the next block read, or nullptr while the queue is full. Once full, it takes
+    // blocks again only when a quarter of it is free: the blocks then come to the helper a
+    // batch at a time, and it is told of each batch once, not of every block.
     QueuedBlock* Vacant();
     // The vacant block has been read into: from now on it may be decoded.
     void Publish();
@@ -106,4 +108,9 @@ private:
     std::atomic<std::int32_t> mHead{0};
     std::int32_t mCount = 0;                     // blocks published and not yet released
     bool mHelped = false;                        // the helper works on this queue
+    bool mRefilling = true;                      // Vacant gives places until the queue is full
+    std::int32_t mUnannounced = 0;               // blocks published the helper was not told of
+
+    // Tells the helper of the blocks published since it was last told.
+    void Announce();
 };
