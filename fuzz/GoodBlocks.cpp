@@ -45,34 +45,31 @@ bool GoodBlocks::Holds(std::uint32_t channel, std::uint32_t frame, std::int16_t 
 }
 
 void fuzzcheck::CheckWaveFromGoodBlocks(const std::string& path, const GoodBlocks& good) {
-    // A chunk at a time: the file may hold gigabytes of silence.
+    // A megabyte at a time, and its holes not at all: the file may hold gigabytes of silence.
     std::uint8_t head[44];
-    std::size_t got = 0;       // bytes of the file seen so far
+    std::size_t headBytes = 0;
     std::uint32_t channels = 0;
-    std::size_t sample = 0;    // the next sample's number
-    std::uint8_t odd = 0;      // the first byte of a sample split across two chunks
-    fuzzcheck::ReadChunks(path, [&](const char* chunk, std::size_t count) {
+    fuzzcheck::ReadData(path, [&](std::uint64_t offset, const char* chunk, std::size_t count) {
         const auto* bytes = reinterpret_cast<const std::uint8_t*>(chunk);
         std::size_t at = 0;
-        while (got < 44 && at < count) head[got++] = bytes[at++];
-        if (got < 44) return;
+        while (offset + at < 44 && at < count) {
+            if (offset + at == headBytes) head[headBytes++] = bytes[at];
+            ++at;
+        }
+        if (headBytes < 44) return;   // CheckWave judges the form
         if (channels == 0) channels = byteorder::LE16(head + 22);
-        if (channels == 0) return;   // CheckWave judges the form
-        for (; at < count; ++at, ++got) {
-            if ((got - 44) % 2 == 0) {
-                // Silence, which every check passes, is skipped 32 samples at a time.
-                static constexpr std::uint8_t kZeros[64] = {};
-                while (at + 64 <= count && std::memcmp(bytes + at, kZeros, 64) == 0) {
-                    at += 64;
-                    got += 64;
-                    sample += 32;
-                }
-                if (at == count) break;
-                odd = bytes[at];
+        if (channels == 0) return;
+        // Pieces come at even offsets (data and holes start at whole pages), as samples do.
+        static constexpr std::uint8_t kZeros[64] = {};
+        while (at + 2 <= count) {
+            // Silence, which every check passes, is skipped 32 samples at a time.
+            if (at + 64 <= count && std::memcmp(bytes + at, kZeros, 64) == 0) {
+                at += 64;
                 continue;
             }
-            const auto value = static_cast<std::int16_t>(odd | (bytes[at] << 8));
-            const std::size_t i = sample++;
+            const auto value = static_cast<std::int16_t>(byteorder::LE16(bytes + at));
+            const std::uint64_t i = (offset + at - 44) / 2;
+            at += 2;
             if (value == 0) continue;
             const auto frame = static_cast<std::uint32_t>(i / channels);
             const auto channel = static_cast<std::uint32_t>(i % channels + 1);

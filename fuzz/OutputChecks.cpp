@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -126,18 +128,35 @@ bool IsRegularFile(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-void ReadChunks(const std::string& path, const std::function<void(const char*, std::size_t)>& visit) {
+void ReadData(const std::string& path, const std::function<void(std::uint64_t, const char*, std::size_t)>& visit) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) Fail("cannot read", path);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        ::close(fd);
+        Fail("cannot read", path);
+    }
     static std::vector<char> chunk(1 << 20);
-    for (;;) {
-        const ssize_t got = ::read(fd, chunk.data(), chunk.size());
-        if (got < 0) {
-            ::close(fd);
-            Fail("cannot read", path);
+    const auto size = static_cast<off_t>(st.st_size);
+    for (off_t at = 0; at < size;) {
+        // Holes read as zeros: they are skipped. Where the system cannot tell, all is data.
+        off_t data = ::lseek(fd, at, SEEK_DATA);
+        if (data < 0) data = errno == ENXIO ? size : at;
+        off_t hole = data < size ? ::lseek(fd, data, SEEK_HOLE) : size;
+        if (hole < 0) hole = size;
+        for (at = data; at < hole;) {
+            const ssize_t got = ::pread(fd, chunk.data(), static_cast<std::size_t>(std::min<off_t>(hole - at, static_cast<off_t>(chunk.size()))), at);
+            if (got <= 0) {
+                ::close(fd);
+                Fail("cannot read", path);
+            }
+            // Even pieces but the last, so that no two-byte sample is split.
+            auto piece = static_cast<std::size_t>(got);
+            if (piece % 2 != 0 && at + got < hole) --piece;
+            visit(static_cast<std::uint64_t>(at), chunk.data(), piece);
+            at += static_cast<off_t>(piece);
         }
-        if (got == 0) break;
-        visit(chunk.data(), static_cast<std::size_t>(got));
+        at = std::max(at, hole);
     }
     ::close(fd);
 }
@@ -145,10 +164,12 @@ void ReadChunks(const std::string& path, const std::function<void(const char*, s
 void CheckWave(const std::string& path) {
     // Only the header is read: a damaged entry header may declare up to 2 GiB of silence.
     std::string s;
-    std::size_t size = 0;
-    ReadChunks(path, [&](const char* bytes, std::size_t count) {
-        if (s.size() < 44) s.append(bytes, std::min<std::size_t>(count, 44 - s.size()));
-        size += count;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) Fail("cannot read", path);
+    const auto size = static_cast<std::size_t>(st.st_size);
+    ReadData(path, [&](std::uint64_t at, const char* bytes, std::size_t count) {
+        // The header was written, so it is never a hole.
+        if (at == s.size() && s.size() < 44) s.append(bytes, std::min<std::size_t>(count, 44 - s.size()));
     });
     if (s.size() < 44) Fail("WAVE file shorter than its header", path);
     if (s.compare(0, 4, "RIFF") != 0 || s.compare(8, 8, "WAVEfmt ") != 0 || s.compare(36, 4, "data") != 0)

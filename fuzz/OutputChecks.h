@@ -21,8 +21,9 @@ void EmptyFolder(const std::string& dir);
 bool Exists(const std::string& path);
 // The whole content of a file (a failed check when it cannot be read).
 std::string ReadFile(const std::string& path);
-// Hands the file's bytes to `visit` a megabyte at a time, so a file of gigabytes takes no more.
-void ReadChunks(const std::string& path, const std::function<void(const char*, std::size_t)>& visit);
+// Hands the file's data to `visit` a megabyte at a time with its offset, so a file of gigabytes
+// takes no more; its holes, which read as zeros, are left out.
+void ReadData(const std::string& path, const std::function<void(std::uint64_t, const char*, std::size_t)>& visit);
 // Makes a new private folder named <prefix>XXXXXX and returns its path: under $TMPDIR when set,
 // else in /dev/shm when it is a folder that can be written (a file system in memory, where
 // every input's file creations cost microseconds instead of journal writes), else under /tmp.
