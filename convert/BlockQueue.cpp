@@ -168,13 +168,8 @@ namespace {
 // The buffers of the last queue that went: the next entry's queue takes them over, so that a
 // batch of many small files neither allocates a megabyte nor has the system map its pages again
 // for each entry. One is kept: a converter uses one queue at a time.
-struct SpareBuffers {
-    std::mutex mutex;
-    std::unique_ptr<HeapBlock> bytes;
-};
-
-SpareBuffers& Spare() {
-    static platform::NeverDestroyed<SpareBuffers> spare;
+SpareBlock& Spare() {
+    static platform::NeverDestroyed<SpareBlock> spare;
     return spare.get();
 }
 
@@ -183,11 +178,7 @@ constexpr std::int32_t kPlace = 2 * kBlockLimit + 1;   // a block's packed data,
 } // namespace
 
 BlockQueue::BlockQueue(std::uint64_t samples) {
-    {
-        SpareBuffers& spare = Spare();
-        std::lock_guard lock(spare.mutex);
-        mBuffers = std::move(spare.bytes);
-    }
+    mBuffers = Spare().Take(kDepth * kPlace);
     // Its pages are mapped when first touched: an entry of a few blocks touches a few.
     if (!mBuffers) mBuffers = std::make_unique<HeapBlock>(kDepth * kPlace);
     // The first buffer on top: a queue of small files keeps using the same few.
@@ -198,9 +189,7 @@ BlockQueue::BlockQueue(std::uint64_t samples) {
 BlockQueue::~BlockQueue() {
     if (mHelped) DecodeHelper::Get().Leave(*this);
     // Handed on only now: the helper is out of this queue and touches its buffers no more.
-    SpareBuffers& spare = Spare();
-    std::lock_guard lock(spare.mutex);
-    if (!spare.bytes) spare.bytes = std::move(mBuffers);
+    Spare().GiveBack(std::move(mBuffers));
 }
 
 QueuedBlock* BlockQueue::Vacant() {

@@ -9,6 +9,8 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <mutex>
 
 class HeapBlock {
 public:
@@ -35,3 +37,28 @@ void ZeroBlock(void* address, std::int32_t size);
 // on a virtual machine can cost ten microseconds and more. For memory that is about to be used
 // in full. Only a hint; the contents stay as they were.
 void MapAtOnce(void* address, std::int32_t size);
+
+// One block kept between its users, the largest given back: a batch of many files then neither
+// allocates nor has the system map pages again for each. Any thread may take and give back.
+//
+//     static SpareBlock spare;
+//     std::unique_ptr<HeapBlock> block = spare.Take(size);   // null when none as large is kept
+//     ...
+//     spare.GiveBack(std::move(block));
+class SpareBlock {
+public:
+    std::unique_ptr<HeapBlock> Take(std::int32_t size) {
+        std::lock_guard lock(mMutex);
+        if (mBlock && mBlock->Size() >= size) return std::move(mBlock);
+        return nullptr;
+    }
+    void GiveBack(std::unique_ptr<HeapBlock> block) {
+        if (!block) return;
+        std::lock_guard lock(mMutex);
+        if (!mBlock || mBlock->Size() < block->Size()) mBlock = std::move(block);
+    }
+
+private:
+    std::mutex mMutex;
+    std::unique_ptr<HeapBlock> mBlock;
+};

@@ -7,8 +7,6 @@
 #include <cstdio>
 #include <cerrno>
 #include <cstring>
-#include <memory>
-#include <mutex>
 
 #include "decode/WideTarget.h"   // the instructions the decoder uses, for the frames of many channels
 #include "platform/runtime/ByteOrder.h"
@@ -137,30 +135,11 @@ void InterleaveChannel(const std::uint8_t* in, std::uint8_t* frames, std::int64_
     }
 }
 
-// The held frames' buffer of the last file, for the next one: a batch of many files then neither
-// maps nor clears a quarter of a megabyte for each. The largest given back is kept, one at most.
-class SpareHeld {
-public:
-    static SpareHeld& Get() {
-        static SpareHeld* spare = new SpareHeld;   // used until the very end
-        return *spare;
-    }
-    // A buffer of at least `size` bytes, already mapped, or null.
-    std::unique_ptr<HeapBlock> Take(std::int32_t size) {
-        std::lock_guard lock(mMutex);
-        if (mBlock && mBlock->Size() >= size) return std::move(mBlock);
-        return nullptr;
-    }
-    void GiveBack(std::unique_ptr<HeapBlock> block) {
-        if (!block) return;
-        std::lock_guard lock(mMutex);
-        if (!mBlock || mBlock->Size() < block->Size()) mBlock = std::move(block);
-    }
-
-private:
-    std::mutex mMutex;
-    std::unique_ptr<HeapBlock> mBlock;
-};
+// The held frames' buffer of the last file, for the next one.
+SpareBlock& SpareHeld() {
+    static SpareBlock* spare = new SpareBlock;   // used until the very end
+    return *spare;
+}
 
 } // namespace
 
@@ -169,7 +148,7 @@ LWaveFile::LWaveFile(const FileSpec& spec, std::int32_t heldBytes)
 
 LWaveFile::~LWaveFile() {
     WriteHeldFramesQuietly("LWaveFile::~LWaveFile");
-    SpareHeld::Get().GiveBack(std::move(mHeld));
+    SpareHeld().GiveBack(std::move(mHeld));
 }
 
 std::uint32_t LWaveFile::GetFileType() {
@@ -192,7 +171,7 @@ void LWaveFile::SetFormat(std::int32_t frameCount, std::uint16_t channels,
 
     // Frames held for the old format belong to the file as it was.
     WriteHeldFrames();
-    SpareHeld::Get().GiveBack(std::move(mHeld));
+    SpareHeld().GiveBack(std::move(mHeld));
     LAudioFile::SetFormat(frameCount, channels, bytesPerSample, sampleRate);
 
     // Fields that the format itself cannot hold in their width (frame bytes in 16 bits, the
@@ -242,7 +221,7 @@ void LWaveFile::WriteSamples(std::int32_t firstFrame, std::int32_t frameCount,
         mHeldCapacity = std::clamp<std::int64_t>(mHeldLimit / frameBytes, 1, mFrameCount);
         const auto size = static_cast<std::int32_t>(mHeldCapacity * frameBytes);
         // What it holds from before is never read: every frame is loaded or zeroed first.
-        mHeld = SpareHeld::Get().Take(size);
+        mHeld = SpareHeld().Take(size);
         if (!mHeld) {
             mHeld = std::make_unique<HeapBlock>(size);
             // Sized to the sound, so it fills up.
