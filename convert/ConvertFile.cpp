@@ -303,43 +303,76 @@ std::string DescribeStretches(const DamageListing& listing) {
     return text;
 }
 
-// Gives the finished WAVE file its first free name, and its listing the name beside it. The
-// listing moves first and stays unfinished until the WAVE file's rename completes both at once,
-// and the report is told just before that rename: a stop at any moment leaves both files or
-// neither, and a report that names exactly what stayed.
+// Whether the name in the folder is the file made here, not one that someone who may write into
+// the folder put there.
+bool IsMadeFile(int folder, const char* name, const struct stat& made) {
+    struct stat now {};
+    return crt::fstatat(folder, name, &now) == 0 && now.st_dev == made.st_dev && now.st_ino == made.st_ino;
+}
+
+// The entry failed after its WAVE file took its final name: the file goes back to its hidden
+// name, to be removed with the rest of the entry, or is removed where it stands. Nothing of it
+// stays without its listing.
+void TakeBackWave(const FileSpec& wave, const char* final, const char* hidden, const struct stat& made) {
+    if (!IsMadeFile(wave.mFolder, final, made)) return;
+    if (crt::IsUnfinished(wave.mFolder, final) && crt::RenameUnfinished(wave.mFolder, final, hidden) == 0) return;
+    RemoveSpecFile(wave);
+}
+
+// Gives the listing its name beside the WAVE file, which holds its final name but is not complete
+// yet; that rename completes both.
+void PublishListing(DamageListing& listing, const FileSpec& wave, const char* final, const char* hidden,
+                    const struct stat& made) {
+    try {
+        listing.PublishBeside(
+            wave, final,
+            [&](const std::string& shown) {
+                TheBatchReport().Wrote({ShownPath(wave), listing.Stretches(), shown, false, "", wave.mFolder, final});
+            },
+            [] { TheBatchReport().Withdraw(); });
+    } catch (ErrorCode) {
+        TakeBackWave(wave, final, hidden, made);
+        throw;
+    }
+}
+
+// Gives the finished WAVE file its first free name, and its listing the name beside it. The WAVE
+// file takes its name first and, when it has a listing, stays unfinished until the listing's
+// rename completes both at once: while it holds the name, no other copy of the program can name
+// a listing after it. The report is told just before the rename that completes: a stop at any
+// moment leaves both files or neither, and a report that names exactly what stayed.
 void PublishEntry(const OutputNames& names, const FileSpec& temp, const struct stat& made, DamageListing& listing,
                   const OutputWork& output) {
     char hidden[kPathTextSize];
     FileSpecPathText(temp, hidden);
     output([&] {
+        const bool listed = listing.HasFile();
         for (int tries = 0; tries < kNameTries; ++tries) {
             FileSpec wave = names.stem;
             MakeUniqueName(wave, LString255(".wav"));
-            listing.MoveBeside(wave);
-            // Only the file written here takes the name: not one that someone who may write
-            // into the folder put at its hidden name.
-            struct stat now {};
-            if (crt::fstatat(temp.mFolder, hidden, &now) != 0 || now.st_dev != made.st_dev || now.st_ino != made.st_ino)
-                throw ErrorCode{ENOENT};
-            TheBatchReport().Wrote({ShownPath(wave), listing.Stretches(), listing.Path(), false, "", temp.mFolder, hidden});
-            const std::string listingName = listing.CurrentName();
+            if (!IsMadeFile(temp.mFolder, hidden, made)) throw ErrorCode{ENOENT};
             char final[kPathTextSize];
+            FileSpecPathText(wave, final);
+            if (!listed) TheBatchReport().Wrote({ShownPath(wave), listing.Stretches(), "", false, "", temp.mFolder, hidden});
             errno = 0;
-            if (crt::RenameNoReplace(temp.mFolder, hidden, FileSpecPathText(wave, final),
-                                     listingName.empty() ? nullptr : listingName.c_str()) == 0) {
-                listing.Completed();
-                // Swapped between the look and the rename: whatever was put there goes back.
-                if (crt::fstatat(wave.mFolder, final, &now) != 0 || now.st_dev != made.st_dev || now.st_ino != made.st_ino) {
-                    TheBatchReport().Withdraw();
-                    crt::RenameNoReplace(wave.mFolder, final, hidden);
-                    throw ErrorCode{ENOENT};
-                }
-                return;
+            const int renamed = listed ? crt::RenameUnfinished(temp.mFolder, hidden, final)
+                                       : crt::RenameNoReplace(temp.mFolder, hidden, final);
+            if (renamed != 0) {
+                const int error = errno != 0 ? errno : EIO;
+                if (!listed) TheBatchReport().Withdraw();
+                // A name taken since it was chosen (another copy of the program): the next one.
+                if (error == EEXIST) continue;
+                throw ErrorCode{error};
             }
-            const int error = errno != 0 ? errno : EIO;
-            TheBatchReport().Withdraw();
-            // A name taken since it was chosen (another copy of the program): the next one.
-            if (error != EEXIST) throw ErrorCode{error};
+            // Swapped between the look and the rename: whatever was put there goes back.
+            if (!IsMadeFile(wave.mFolder, final, made)) {
+                if (!listed) TheBatchReport().Withdraw();
+                if (listed) crt::KeepFile(wave.mFolder, final);   // not the program's to remove at exit
+                crt::RenameNoReplace(wave.mFolder, final, hidden);
+                throw ErrorCode{ENOENT};
+            }
+            if (listed) PublishListing(listing, wave, final, hidden, made);
+            return;
         }
         throw ErrorCode{EEXIST};
     });

@@ -87,15 +87,8 @@ void DamageListing::Close() {
         RemoveTemporary();
         return;
     }
-    // It tells what was damaged: it stays, under the name it has or beside the WAVE file's
-    // first name.
-    char name[kPathTextSize];
-    if (mNamed) {
-        crt::KeepFile(mSpec.mFolder, FileSpecPathText(mSpec, name));
-        mMade = false;
-        return;
-    }
-    if (RenameBeside(mWave, true) == 0) {
+    // It tells what was damaged: it stays, beside the WAVE file's first name.
+    if (RenameBeside(mWave) == 0) {
         mMade = false;
         return;
     }
@@ -103,20 +96,20 @@ void DamageListing::Close() {
     RemoveTemporary();
 }
 
-int DamageListing::RenameBeside(const FileSpec& wave, bool complete) {
-    const FileSpec& current = mNamed ? mSpec : mTemp;
+int DamageListing::RenameBeside(const FileSpec& wave, const char* alsoComplete,
+                                const std::function<void(const std::string&)>& tell, const std::function<void()>& untell) {
     char from[kPathTextSize];
-    FileSpecPathText(current, from);
+    FileSpecPathText(mTemp, from);
     FileSpec named;
     int error = 0;
     const bool moved = CreateUnderFreeName(wave, LString255(".err"), named, [&](const FileSpec& candidate) {
         char to[kPathTextSize];
         FileSpecPathText(candidate, to);
+        if (tell) tell(ShownPath(candidate));
         errno = 0;
-        const int result = complete ? crt::RenameNoReplace(current.mFolder, from, to)
-                                    : crt::RenameUnfinished(current.mFolder, from, to);
-        if (result == 0) return true;
+        if (crt::RenameNoReplace(mTemp.mFolder, from, to, alsoComplete) == 0) return true;
         const int failed = errno != 0 ? errno : EIO;
+        if (untell) untell();
         if (failed == EEXIST) return false;   // a name taken meanwhile: the next one
         error = failed;
         return true;   // stops the tries: the failure is in error
@@ -135,21 +128,19 @@ void DamageListing::Finish() {
     mFinished = true;
 }
 
-void DamageListing::MoveBeside(const FileSpec& wave) {
-    if (!mMade || mDry) return;
+void DamageListing::PublishBeside(const FileSpec& wave, const char* waveName,
+                                  const std::function<void(const std::string&)>& tell, const std::function<void()>& untell) {
     if (!StillOurs()) throw ErrorCode{ENOENT};
-    // Already beside that name (the WAVE file's rename is being tried again).
-    if (mNamed && mBeside == FileSpecPath(wave)) return;
-    if (const int error = RenameBeside(wave, false)) throw ErrorCode{error};
-    mBeside = FileSpecPath(wave);
-    // Swapped between the look and the rename: not the listing, whatever it is.
+    if (const int error = RenameBeside(wave, waveName, tell, untell)) throw ErrorCode{error};
+    mMade = false;
+    // Swapped between the look and the rename: not the listing, whatever it is. It goes back to
+    // the hidden name and is forgotten: it is not the program's to remove.
     if (!StillOurs()) {
+        untell();
         char name[kPathTextSize];
         char hidden[kPathTextSize];
-        // Back to the hidden name, and forgotten: it is not the program's to remove.
         crt::RenameNoReplace(mSpec.mFolder, FileSpecPathText(mSpec, name), FileSpecPathText(mTemp, hidden));
         mNamed = false;
-        mMade = false;
         throw ErrorCode{ENOENT};
     }
 }

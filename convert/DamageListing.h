@@ -7,7 +7,9 @@
 // no separators, and every line ends with a carriage return alone.
 //
 // Like the WAVE file, it is written under a hidden name of its own and gets its name (the WAVE
-// file's final name with ".err", or the next free one) when it is published.
+// file's final name with ".err", or the next free one) when it is published, once the WAVE file
+// holds that final name: so no other copy of the program converting into the folder can be
+// naming a listing after the same WAVE name at the same time.
 #pragma once
 
 #include "stream/FileSpec.h"
@@ -16,6 +18,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -46,38 +49,38 @@ public:
     // Closes the file of a complete listing, if one was started; a close that could not write
     // out the last lines is thrown as the error number.
     void Finish();
-    // Gives a finished listing its name beside wave (wave's name with ".err", or the next free
-    // one); it stays unfinished until the WAVE file has its name too (Completed). A rename that
-    // fails is thrown as its error number. Nothing to do when there is no listing.
-    void MoveBeside(const FileSpec& wave);
-    // The listing's name in its folder now ("" when there is none), and that the WAVE file's
-    // rename has made it complete.
-    std::string CurrentName() const { return mMade ? FileSpecPath(mNamed ? mSpec : mTemp) : ""; }
-    void Completed() { mMade = false; }
+    // Whether a listing file was started, to be published with its WAVE file.
+    bool HasFile() const { return mMade && !mDry; }
+    // Gives a finished listing its name beside wave: wave's name with ".err", or the next free
+    // one. The WAVE file already holds its final name (waveName, in the same folder), still
+    // unfinished: the listing's rename completes both in one step. `tell` gets the listing's path
+    // to show just before each rename is tried, and `untell` is called after one that failed. A
+    // rename that fails, or a listing that is not the file made any more, is thrown as its error
+    // number.
+    void PublishBeside(const FileSpec& wave, const char* waveName, const std::function<void(const std::string&)>& tell,
+                       const std::function<void()>& untell);
 
     // How many stretches it lists.
     long Stretches() const { return mStretches; }
     // The stretches of a dry listing (the first thousand: enough to tell a person).
     const std::vector<Stretch>& Listed() const { return mListed; }
 
-    // The path to show for the listing once it has its name ("" before).
-    std::string Path() const { return mNamed ? ShownPath(mSpec) : ""; }
-
 private:
     void Open();
     void PutText(const char* text);
     void PutNumber(std::int32_t value);
     void RemoveTemporary();
-    // Renames it from the name it has to wave's name with ".err", or the next free one; complete
-    // or still unfinished under it. 0, or the error number of the rename that failed.
-    int RenameBeside(const FileSpec& wave, bool complete);
+    // Renames it from its hidden name to wave's name with ".err", or the next free one, complete
+    // from then on, with the file alsoComplete names when given. 0, or the error number of the
+    // rename that failed.
+    int RenameBeside(const FileSpec& wave, const char* alsoComplete = nullptr,
+                     const std::function<void(const std::string&)>& tell = {}, const std::function<void()>& untell = {});
     // Whether the name it has now is still the file it made.
     bool StillOurs() const;
 
     FileSpec mWave;                         // the output it belongs to
     FileSpec mTemp;                         // its hidden name while it is written
     FileSpec mSpec;                         // its name, once published
-    std::string mBeside;                    // the WAVE name it was named after
     std::unique_ptr<LFileStream> mStream;   // open once the first line has been asked for
     std::int64_t mFirstLineEnd = 0;         // file size once the first stretch's line is in
     dev_t mDevice = 0;                      // the file made: a name that leads elsewhere is not it
