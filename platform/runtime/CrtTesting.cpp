@@ -102,7 +102,7 @@ void TestedCall::Begin(Operation operation, const char* path, std::FILE* stream)
         record.failed = mFails;
         state.log.push_back(record);
         ArmedSignal& armed = state.signal;
-        if (armed.signal != 0 && !armed.fired && static_cast<long>(state.log.size()) == armed.nth &&
+        if (armed.nth > 0 && !armed.fired && static_cast<long>(state.log.size()) == armed.nth &&
             !gFileWorkStopped.load()) {
             armed.fired = true;
             (armed.after ? mSignalAfter : signalBefore) = true;
@@ -116,13 +116,15 @@ void TestedCall::Begin(Operation operation, const char* path, std::FILE* stream)
 
 void TestedCall::SignalAndWait() {
     const ArmedSignal armed = Locked().first.signal;   // copied while the lock is held
-    std::fprintf(stderr, "test hook: signal %d at file call %ld\n", armed.signal, armed.nth);
-    std::fflush(stderr);
-    // To the process, not to this thread: the stop signals are taken by a thread of their own.
-    ::kill(::getpid(), armed.signal);
+    if (armed.signal != 0) {
+        std::fprintf(stderr, "test hook: signal %d at file call %ld\n", armed.signal, armed.nth);
+        std::fflush(stderr);
+        // To the process, not to this thread: the stop signals are taken by a thread of their own.
+        ::kill(::getpid(), armed.signal);
+    }
     // Held here until the file work is stopped, so the interruption lands at this very call.
     // A stop that never comes lets the program go on after a while, which the test then sees.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(armed.signal != 0 ? 10 : 120);
     while (!gFileWorkStopped.load() && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }

@@ -5,7 +5,8 @@
 //     DUDEZ_TEST_SIGNAL_AT="<signal>:before:<n>"   (or "<signal>:after:<n>")
 //
 // sends <signal> to the process just before (after) its n-th file call and holds the calling
-// thread there until the file work has been stopped (crt::testing::ArmSignal).
+// thread there until the file work has been stopped (crt::testing::ArmSignal). Signal 0 sends
+// nothing: the batch only stays there until something else ends the program.
 #include "platform/runtime/Crt.h"
 
 #include <cstdio>
@@ -19,7 +20,7 @@ bool ArmFromEnvironment() {
     int signal = 0;
     long nth = 0;
     char when[16] = {};
-    if (!text || std::sscanf(text, "%d:%15[a-z]:%ld", &signal, when, &nth) != 3 || signal <= 0 || nth <= 0)
+    if (!text || std::sscanf(text, "%d:%15[a-z]:%ld", &signal, when, &nth) != 3 || signal < 0 || nth <= 0)
         return false;
     const bool after = std::strcmp(when, "after") == 0;
     if (!after && std::strcmp(when, "before") != 0) return false;

@@ -35,14 +35,16 @@ constexpr int kPreviousX = 306, kNextX = 380, kButtonsY = 176;
 using testsupport::MakeStereoKob;
 
 constexpr std::uint32_t kLongFrames = 44100 * 10;
-constexpr std::size_t kLongBatchFiles = 600;
+constexpr std::size_t kLongBatchFiles = 40;
 
-// A batch that keeps the program busy for many seconds (about a gigabyte of output, several
-// seconds even in an optimised build): one file named many times over.
+// A batch that is still in the middle of a file when the test acts, however fast the program
+// is: one file named many times over, the program held at a file call in about its tenth file
+// (StartHeld) until it is ended.
 std::vector<std::string> LongBatch(const TempDir& dir) {
     const std::string big = MakeStereoKob(dir.File("big.kob"), "Big.aif", kLongFrames);
     return std::vector<std::string>(kLongBatchFiles, big);
 }
+constexpr const char* kHeldMidBatch = "0:before:150";
 
 // Every output in `dir` is complete: what stopping the program leaves behind is never a cut-off file.
 void ExpectOnlyCompleteOutputs(const TempDir& dir) {
@@ -81,15 +83,18 @@ protected:
 
     // Starts dudez on the private server, in a session of its own (no terminal: the window is
     // asked for, as the desktop entry does), its output streams in files.
-    void Start(const std::vector<std::string>& names, const char* window = "--window") {
+    void Start(const std::vector<std::string>& names, const char* window = "--window", bool held = false) {
         testsupport::Launch launch;
-        launch.argv = {testsupport::DudezBinary(), window};
+        launch.argv = {held ? testsupport::HookedDudezBinary() : testsupport::DudezBinary(), window};
+        if (held) launch.environment = {{"DUDEZ_TEST_SIGNAL_AT", kHeldMidBatch}};
         launch.argv.insert(launch.argv.end(), names.begin(), names.end());
         launch.display = server->Name();
         launch.stdoutPath = logs.File("stdout.txt");
         launch.stderrPath = logs.File("stderr.txt");
         mPid = testsupport::StartProcess(launch);
     }
+    // The long batch, held in its middle.
+    void StartHeld(const TempDir& batch) { Start(LongBatch(batch), "--window", true); }
 
     // The exit code, or -1 if the program is still running after the timeout.
     int WaitForExit(int timeoutMs) {
@@ -131,7 +136,7 @@ TEST_F(X11Display, WindowShowsTitleFixedSizeAndPagesByKeyAndClickAtEachScale) {
         unit = dpi / 96;
         server->SetResources("Xft.dpi:\t" + std::to_string(dpi) + "\n");
         TempDir batch;
-        Start(LongBatch(batch));
+        StartHeld(batch);
         const Window window = MainWindow();
         ASSERT_NE(window, 0u) << "no window titled " << kTitle;
 
@@ -216,7 +221,7 @@ TEST_F(X11Display, NoWindowUnlessAskedWhenNoTerminalWatches) {
 }
 
 TEST_F(X11Display, WindowManagerCloseEndsTheProgram) {
-    Start(LongBatch(dir));
+    StartHeld(dir);
     const Window window = MainWindow();
     ASSERT_NE(window, 0u);
     Display* connection = server->Connection();
@@ -235,7 +240,7 @@ TEST_F(X11Display, WindowManagerCloseEndsTheProgram) {
 }
 
 TEST_F(X11Display, AWindowDestroyedFromOutsideEndsTheProgramLikeClose) {
-    Start(LongBatch(dir));
+    StartHeld(dir);
     const Window window = MainWindow();
     ASSERT_NE(window, 0u);
     // What `xdotool windowclose` does: another client destroys the window.
@@ -249,7 +254,7 @@ TEST_F(X11Display, AWindowDestroyedFromOutsideEndsTheProgramLikeClose) {
 }
 
 TEST_F(X11Display, LosingTheDisplayMidBatchLeavesOnlyCompleteOutputs) {
-    Start(LongBatch(dir));
+    StartHeld(dir);
     ASSERT_NE(MainWindow(), 0u);
     server->Kill();
     const int code = WaitForExit(10000 * int{testsupport::kSlowdown});
