@@ -275,6 +275,10 @@ void LWaveFile::WriteSilence(std::int32_t firstFrame, std::int32_t frameCount) {
         if (!mDataFork) throw ErrorCode{EBADF};
         errno = 0;
         if (crt::ftruncate(mDataFork, end) != 0) throw ErrorCode{errno != 0 ? errno : EIO};
+        // Room asked for where the silence now lies would hold it on disk: it goes back (once
+        // within the file's length, where a hole can be punched).
+        if (mReservedEnd > mFileEnd) crt::ReleaseSpace(mDataFork, mFileEnd, std::min(mReservedEnd, end) - mFileEnd);
+        mReservedEnd = std::max(mReservedEnd, end);
         mFileEnd = end;
     }
 }
@@ -321,9 +325,26 @@ void LWaveFile::WriteHeldFrames() {
     const std::uint8_t* frames = HeldFrame(mChangedFirst);
     // A write that fails is not tried again: the file is incomplete either way.
     mChangedFirst = mChangedEnd = 0;
+    ReserveAhead(offset, offset + size);
     SetMarker(static_cast<std::int32_t>(offset), 0);
     PutBlock(frames, static_cast<std::int32_t>(size));
     mFileEnd = std::max(mFileEnd, offset + size);
+}
+
+void LWaveFile::ReserveAhead(std::int64_t start, std::int64_t end) {
+    // As far ahead as the file reaches, so what is asked for never passes twice what is
+    // written, and 8 MiB at the most: a fallocate call per 32 writes of the held stretch.
+    constexpr std::int64_t kLongestStretch = std::int64_t{8} << 20;
+    if (!mReserving || end <= mReservedEnd || !mDataFork) return;
+    // A write beyond the file's end leaves a hole before it, which stays one.
+    const std::int64_t from = std::max({mReservedEnd, mFileEnd, start});
+    const std::int64_t to = std::min(end + std::min(end, kLongestStretch), kHeaderSize + mFrameCount * FrameBytes());
+    if (to <= from) return;
+    if (crt::ReserveSpace(mDataFork, from, to - from) != 0) {
+        mReserving = false;
+        return;
+    }
+    mReservedEnd = to;
 }
 
 void LWaveFile::WriteHeldFramesQuietly(const char* where) noexcept {

@@ -347,6 +347,17 @@ int ftruncate(std::FILE* stream, long long length) {
     });
 }
 
+int ReserveSpace(std::FILE* stream, long long offset, long long length) {
+    const auto gate = EnterGate();
+    return ::fallocate(fileno(stream), FALLOC_FL_KEEP_SIZE, static_cast<off_t>(offset), static_cast<off_t>(length));
+}
+
+int ReleaseSpace(std::FILE* stream, long long offset, long long length) {
+    const auto gate = EnterGate();
+    return ::fallocate(fileno(stream), FALLOC_FL_KEEP_SIZE | FALLOC_FL_PUNCH_HOLE, static_cast<off_t>(offset),
+                       static_cast<off_t>(length));
+}
+
 int IdentityOf(std::FILE* stream, struct stat* status) {
     const auto gate = EnterGate();
     return ::fstat(fileno(stream), status);

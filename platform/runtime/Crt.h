@@ -74,6 +74,14 @@ int RenameNoReplace(int folder, const char* from, const char* to, const char* al
 int RenameUnfinished(int folder, const char* from, const char* to);
 // Sets the length of the stream's file (after writing out what it holds); counts as a write.
 int ftruncate(std::FILE* stream, long long length);
+// Asks the file system for room for bytes offset..offset + length of the stream's file, without
+// changing its length (fallocate with FALLOC_FL_KEEP_SIZE): the writes that follow there need
+// not find blocks one page at a time. Only a hint, so no place in the test facility's call log:
+// -1 and errno where the file system has no such call or no room.
+int ReserveSpace(std::FILE* stream, long long offset, long long length);
+// Gives room asked for beyond the file's end back (a hole punched, the length kept); the same
+// kind of hint.
+int ReleaseSpace(std::FILE* stream, long long offset, long long length);
 // The status of a name in a folder, not following a link (lstat). Not in the test facility's
 // call log.
 int fstatat(int folder, const char* name, struct stat* status);

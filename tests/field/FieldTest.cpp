@@ -285,6 +285,17 @@ TEST_F(Field, SilenceAHeaderDeclaresCostsNoDiskAndNoTime) {
     wave.read(samples, sizeof samples);
     EXPECT_EQ(std::count(samples, samples + sizeof samples, '\0'), static_cast<long>(sizeof samples));
     EXPECT_NE(run.out.find("wrote empty.wav, 1 damaged stretch silenced"), std::string::npos) << run.out;
+
+    // Twenty seconds of music cut off after about two: the silence that completes them is a
+    // hole too, and the room the writer asked for ahead of the music is given back.
+    const kobenc::KobFile music = kobenc::Encode({kobtest::Music("Cut.aif", 2, 882000, 1)});
+    kobtest::WriteKob(dir.File("cut.kob"), music);
+    std::filesystem::resize_file(dir.File("cut.kob"), std::filesystem::file_size(dir.File("cut.kob")) / 10);
+    const testsupport::Finished cut = RunDudez(dir, {"cut.kob"});
+    EXPECT_EQ(cut.code, 0) << cut.out << cut.err;
+    ASSERT_EQ(stat(dir.File("cut.wav").c_str(), &status), 0);
+    EXPECT_EQ(status.st_size, 44 + 882000 * 4);
+    EXPECT_LT(static_cast<long long>(status.st_blocks) * 512, 882000 * 4 / 10 + (1 << 20)) << "the silence took the disk";
 }
 
 TEST_F(Field, AProgramKilledMidWayLeavesNoFileThatLooksRestored) {
