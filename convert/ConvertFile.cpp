@@ -366,8 +366,10 @@ void PublishEntry(const OutputNames& names, const FileSpec& temp, const struct s
             }
             // Swapped between the look and the rename: whatever was put there goes back.
             if (!IsMadeFile(wave.mFolder, final, made)) {
-                if (!listed) TheBatchReport().Withdraw();
-                if (listed) crt::KeepFile(wave.mFolder, final);   // not the program's to remove at exit
+                if (listed)
+                    crt::KeepFile(wave.mFolder, final);   // not the program's to remove at exit
+                else
+                    TheBatchReport().Withdraw();
                 crt::RenameNoReplace(wave.mFolder, final, hidden);
                 throw ErrorCode{ENOENT};
             }

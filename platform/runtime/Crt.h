@@ -79,8 +79,8 @@ int ftruncate(std::FILE* stream, long long length);
 // not find blocks one page at a time. Only a hint, so no place in the test facility's call log:
 // -1 and errno where the file system has no such call or no room.
 int ReserveSpace(std::FILE* stream, long long offset, long long length);
-// Gives room asked for beyond the file's end back (a hole punched, the length kept); the same
-// kind of hint.
+// Gives room asked for back: a hole punched over offset..offset + length, within the file's
+// length, which stays. The same kind of hint.
 int ReleaseSpace(std::FILE* stream, long long offset, long long length);
 // The status of a name in a folder, not following a link (lstat). Not in the test facility's
 // call log.
@@ -182,9 +182,9 @@ void Reset();
 // thread there until the file work has been stopped (10 s at most), so an interruption lands
 // at exactly that point. It writes "test hook: signal <signal> at file call <nth>\n" to
 // standard error when it fires, and does not fire once the file work has been stopped.
-// Signal 0 sends and writes nothing, and holds the thread until the file work is stopped (two minutes at
-// most): a batch that stays in the middle of a file, however fast the program is, for as long
-// as a test needs to act on its window.
+// Signal 0 sends and writes nothing, and holds the thread until the file work is stopped (two
+// minutes at most): a batch that stays in the middle of a file, however fast the program is,
+// for as long as a test needs to act on its window.
 void ArmSignal(int signal, bool after, long nth);
 // Turns it off; faults and hooks are forgotten.
 void Disable();
