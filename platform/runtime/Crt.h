@@ -182,10 +182,10 @@ void Reset();
 // thread there until the file work has been stopped (10 s at most), so an interruption lands
 // at exactly that point. It writes "test hook: signal <signal> at file call <nth>\n" to
 // standard error when it fires, and does not fire once the file work has been stopped.
-// Signal 0 sends and writes nothing, and holds the thread until the file work is stopped (two
-// minutes at most): a batch that stays in the middle of a file, however fast the program is,
-// for as long as a test needs to act on its window.
-void ArmSignal(int signal, bool after, long nth);
+// Signal 0 sends and writes nothing, and holds the thread until the file work is stopped, or
+// for holdMs at most (two minutes when 0): a batch that stays in the middle of a file, however
+// fast the program is, for as long as a test needs to act on its window.
+void ArmSignal(int signal, bool after, long nth, long holdMs = 0);
 // Turns it off; faults and hooks are forgotten.
 void Disable();
 // Every call since Reset, in order.

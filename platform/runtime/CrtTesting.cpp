@@ -35,6 +35,7 @@ struct ArmedSignal {
     int signal = 0;
     bool after = false;
     long nth = 0;
+    long holdMs = 0;   // signal 0: the longest hold (0: two minutes)
     bool fired = false;
 };
 
@@ -124,7 +125,8 @@ void TestedCall::SignalAndWait() {
     }
     // Held here until the file work is stopped, so the interruption lands at this very call.
     // A stop that never comes lets the program go on after a while, which the test then sees.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(armed.signal != 0 ? 10 : 120);
+    const long holdMs = armed.signal != 0 ? 10000 : armed.holdMs > 0 ? armed.holdMs : 120000;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(holdMs);
     while (!gFileWorkStopped.load() && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
@@ -152,9 +154,9 @@ void OnCall(const Trigger& at, std::function<void()> callback) {
     state.armed.push_back(detail::Armed{at, 1, 0, std::move(callback)});
 }
 
-void ArmSignal(int signal, bool after, long nth) {
+void ArmSignal(int signal, bool after, long nth, long holdMs) {
     auto [state, lock] = detail::Locked();
-    state.signal = detail::ArmedSignal{signal, after, nth, false};
+    state.signal = detail::ArmedSignal{signal, after, nth, holdMs, false};
     detail::gTestingOn.store(true);
 }
 

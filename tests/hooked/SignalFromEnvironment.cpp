@@ -6,7 +6,8 @@
 //
 // sends <signal> to the process just before (after) its n-th file call and holds the calling
 // thread there until the file work has been stopped (crt::testing::ArmSignal). Signal 0 sends
-// nothing: the batch only stays there until something else ends the program.
+// nothing: the batch only stays there until something else ends the program, or, with
+// "0:before:<n>:<ms>", for ms milliseconds at most before it goes on.
 #include "platform/runtime/Crt.h"
 
 #include <cstdio>
@@ -19,12 +20,13 @@ bool ArmFromEnvironment() {
     const char* text = std::getenv("DUDEZ_TEST_SIGNAL_AT");
     int signal = 0;
     long nth = 0;
+    long holdMs = 0;
     char when[16] = {};
-    if (!text || std::sscanf(text, "%d:%15[a-z]:%ld", &signal, when, &nth) != 3 || signal < 0 || nth <= 0)
+    if (!text || std::sscanf(text, "%d:%15[a-z]:%ld:%ld", &signal, when, &nth, &holdMs) < 3 || signal < 0 || nth <= 0)
         return false;
     const bool after = std::strcmp(when, "after") == 0;
     if (!after && std::strcmp(when, "before") != 0) return false;
-    crt::testing::ArmSignal(signal, after, nth);
+    crt::testing::ArmSignal(signal, after, nth, holdMs);
     return true;
 }
 

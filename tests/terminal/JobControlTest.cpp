@@ -101,10 +101,12 @@ TEST_F(Terminal, CtrlZGivesTheTerminalBackAndFgBringsTheWindowBack) {
 // Escape while the report goes to a reader that never reads (`dudez ... | less` left alone): the
 // report is more than the pipe holds, yet the program ends, as after any stop.
 TEST_F(Terminal, EscapeEndsTheProgramWhileItsReportWaitsForAStalledReader) {
+    // Names enough for a report larger than a pipe holds; the program is held in the middle of
+    // the batch until Escape ends it.
     const std::vector<std::string> batch = LongBatch(dir, 1200);
     const std::string fifo = scripts.File("report");
     Type("mkfifo " + Quote(fifo) + " && sleep 1000 < " + Quote(fifo) + " &");
-    std::string command = "exec " + Quote(testsupport::DudezBinary());
+    std::string command = "exec env DUDEZ_TEST_SIGNAL_AT=0:before:150 " + Quote(testsupport::HookedDudezBinary());
     for (const std::string& name : batch) command += " " + Quote(name);
     testsupport::WriteFileText(scripts.File("stalled.sh"), command + " > " + Quote(fifo) + "\n");
     Type("sh " + Quote(scripts.File("stalled.sh")) + "; echo \"sta\"\"tus $?\"");

@@ -49,6 +49,7 @@ inline void MakeKob(const std::string& path, const std::string& stored, std::uin
 
 // A batch that keeps the program busy for seconds: one ten-second file named `count` times over
 // (about 1.8 MB of output each), so keys and captures land while it is still converting.
+// StartHeld keeps a batch in the middle of a file however fast the program writes.
 inline std::vector<std::string> LongBatch(const TempDir& dir, std::size_t count) {
     MakeKob(dir.File("big.kob"), "Big.aif", 44100 * 10);
     return std::vector<std::string>(count, dir.File("big.kob"));
@@ -86,18 +87,27 @@ protected:
     // `environment` goes before the program as env's arguments ("TERM=vt100", "-u", "COLORTERM").
     // A name that is not printable ASCII goes through the script too: keys would have to spell
     // its bytes, and a control character would be taken as a key.
-    void StartDudez(const std::vector<std::string>& names, const std::vector<std::string>& environment = {}) {
-        std::string command = Quote(testsupport::DudezBinary());
+    void StartDudez(const std::vector<std::string>& names, const std::vector<std::string>& environment = {},
+                    const std::string& binary = testsupport::DudezBinary()) {
+        std::string command = Quote(binary);
         if (!environment.empty()) {
             command = "env";
             for (const auto& setting : environment) command += " " + Quote(setting);
-            command += " " + Quote(testsupport::DudezBinary());
+            command += " " + Quote(binary);
         }
         for (const auto& n : names) command += " " + Quote(n);
         const bool ascii = std::all_of(command.begin(), command.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
         if (command.size() < 200 && ascii) return Type(command);
         testsupport::WriteFileText(scripts.File("run.sh"), "exec " + command + "\n");
         Type("sh " + Quote(scripts.File("run.sh")));
+    }
+
+    // The program with the test build's hook, held at a file call in about its fifth file: until
+    // it is ended, or for holdMs when given, after which the batch goes on.
+    void StartHeld(const std::vector<std::string>& names, long holdMs = 0) {
+        std::string hold = "DUDEZ_TEST_SIGNAL_AT=0:before:300";
+        if (holdMs > 0) hold += ":" + std::to_string(holdMs);
+        StartDudez(names, {hold}, testsupport::HookedDudezBinary());
     }
 
     // Polls the screen until `test` holds; false after the timeout.
