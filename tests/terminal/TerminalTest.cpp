@@ -17,7 +17,7 @@ TEST_F(Terminal, WindowShowsTheConversionAndReturnClosesItWhenDone) {
     std::vector<std::string> batch = LongBatch(dir, 20);
     MakeKob(dir.File("small.kob"), "Small.aif", 5000);
     batch.push_back(dir.File("small.kob"));
-    StartHeld(batch, 5000 * static_cast<long>(testsupport::kSlowdown));
+    StartHeld(batch, 2000 * static_cast<long>(testsupport::kSlowdown));
     ASSERT_TRUE(WaitForText("MORVIT DuDEZ Version 1.0.1")) << mLast;
     EXPECT_TRUE(AlternateScreen());
     // While the batch converts the output is named (big.wav, big.1.wav, ...), and the button
