@@ -186,6 +186,10 @@ void Reset();
 // for holdMs at most (two minutes when 0): a batch that stays in the middle of a file, however
 // fast the program is, for as long as a test needs to act on its window.
 void ArmSignal(int signal, bool after, long nth, long holdMs = 0);
+// Turns the facility on and pauses the calling thread for pauseMs after every `every`-th file
+// call: a program slowed evenly that goes on writing, for a test that must act on a batch while
+// it runs and see it write.
+void Throttle(long every, long pauseMs);
 // Turns it off; faults and hooks are forgotten.
 void Disable();
 // Every call since Reset, in order.

@@ -46,6 +46,8 @@ struct State {
     // The streams followed: each with the record of the open that made it.
     std::map<std::FILE*, testing::CallRecord> streams;
     ArmedSignal signal;
+    long throttleEvery = 0;   // Throttle: a pause after every this many calls (0: none)
+    long throttleMs = 0;
 };
 
 // The state, and the lock that holds it for as long as the lock lives.
@@ -79,6 +81,7 @@ void TestedCall::Begin(Operation operation, const char* path, std::FILE* stream)
     if (tInHook) return;
     std::vector<std::function<void()>> due;
     bool signalBefore = false;
+    long pauseMs = 0;
     {
         auto [state, lock] = Locked();
         testing::CallRecord record{operation, path ? path : "", "", false};
@@ -108,11 +111,15 @@ void TestedCall::Begin(Operation operation, const char* path, std::FILE* stream)
             armed.fired = true;
             (armed.after ? mSignalAfter : signalBefore) = true;
         }
+        if (state.throttleEvery > 0 && static_cast<long>(state.log.size()) % state.throttleEvery == 0 &&
+            !gFileWorkStopped.load())
+            pauseMs = state.throttleMs;
     }
     tInHook = true;
     for (auto& callback : due) callback();
     tInHook = false;
     if (signalBefore) SignalAndWait();
+    if (pauseMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
 }
 
 void TestedCall::SignalAndWait() {
@@ -160,9 +167,17 @@ void ArmSignal(int signal, bool after, long nth, long holdMs) {
     detail::gTestingOn.store(true);
 }
 
+void Throttle(long every, long pauseMs) {
+    auto [state, lock] = detail::Locked();
+    state.throttleEvery = every;
+    state.throttleMs = pauseMs;
+    detail::gTestingOn.store(true);
+}
+
 // Both forget the faults and hooks.
 void Reset() {
     auto [state, lock] = detail::Locked();
+    state.throttleEvery = 0;
     state.armed.clear();
     state.log.clear();
     detail::gTestingOn.store(true);
@@ -171,6 +186,7 @@ void Reset() {
 // Also forgets the streams it was following.
 void Disable() {
     auto [state, lock] = detail::Locked();
+    state.throttleEvery = 0;
     state.armed.clear();
     state.streams.clear();
     detail::gTestingOn.store(false);

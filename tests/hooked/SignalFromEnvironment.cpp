@@ -8,6 +8,11 @@
 // thread there until the file work has been stopped (crt::testing::ArmSignal). Signal 0 sends
 // nothing: the batch only stays there until something else ends the program, or, with
 // "0:before:<n>:<ms>", for ms milliseconds at most before it goes on.
+//
+//     DUDEZ_TEST_THROTTLE="<every>:<ms>"
+//
+// pauses ms milliseconds after every <every>-th file call (crt::testing::Throttle): a batch that
+// goes on writing, slowly enough to outlast a test.
 #include "platform/runtime/Crt.h"
 
 #include <cstdio>
@@ -30,7 +35,17 @@ bool ArmFromEnvironment() {
     return true;
 }
 
+bool ThrottleFromEnvironment() {
+    const char* text = std::getenv("DUDEZ_TEST_THROTTLE");
+    long every = 0;
+    long pauseMs = 0;
+    if (!text || std::sscanf(text, "%ld:%ld", &every, &pauseMs) != 2 || every <= 0 || pauseMs <= 0) return false;
+    crt::testing::Throttle(every, pauseMs);
+    return true;
+}
+
 // Before main, so before the first file call.
 [[maybe_unused]] const bool gArmed = ArmFromEnvironment();
+[[maybe_unused]] const bool gThrottled = ThrottleFromEnvironment();
 
 } // namespace

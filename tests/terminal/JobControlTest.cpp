@@ -58,7 +58,9 @@ TEST_F(Terminal, ABackgroundJobConvertsByItselfAndIsNeverStoppedByTheTerminal) {
 
 TEST_F(Terminal, CtrlZGivesTheTerminalBackAndFgBringsTheWindowBack) {
     SaveLineModes();
-    StartDudez(LongBatch(dir, 600));
+    // Slowed by the test build's hook (20 ms a file), so that it still writes when each key
+    // comes, however fast it converts.
+    StartDudez(LongBatch(dir, 300), {"DUDEZ_TEST_THROTTLE=10:5"}, testsupport::HookedDudezBinary());
     ASSERT_TRUE(WaitForText(".wav")) << mLast;
     for (const bool fromElsewhere : {false, true}) {
         if (fromElsewhere) {
