@@ -303,13 +303,6 @@ std::string DescribeStretches(const DamageListing& listing) {
     return text;
 }
 
-// Whether the name in the folder is the file made here, not one that someone who may write into
-// the folder put there.
-bool IsMadeFile(int folder, const char* name, const struct stat& made) {
-    struct stat now {};
-    return crt::fstatat(folder, name, &now) == 0 && now.st_dev == made.st_dev && now.st_ino == made.st_ino;
-}
-
 // The entry failed after its WAVE file took its final name: the file goes back to its hidden
 // name, to be removed with the rest of the entry, or is removed where it stands. Nothing of it
 // stays without its listing.

@@ -38,11 +38,7 @@ void DamageListing::Open() {
     }
     mMade = true;
     stream->OpenDataFork(2);
-    struct stat made {};
-    if (crt::IdentityOf(stream->GetDataFork(), &made) == 0) {
-        mDevice = made.st_dev;
-        mInode = made.st_ino;
-    }
+    crt::IdentityOf(stream->GetDataFork(), &mMadeStatus);
     mStream = std::move(stream);
     PutText("128/10");
     PutText("\r");
@@ -59,9 +55,7 @@ void DamageListing::RemoveTemporary() {
 bool DamageListing::StillOurs() const {
     const FileSpec& current = mNamed ? mSpec : mTemp;
     char name[kPathTextSize];
-    struct stat now {};
-    return crt::fstatat(current.mFolder, FileSpecPathText(current, name), &now) == 0 && now.st_dev == mDevice &&
-           now.st_ino == mInode;
+    return IsMadeFile(current.mFolder, FileSpecPathText(current, name), mMadeStatus);
 }
 
 void DamageListing::Close() {

@@ -15,7 +15,7 @@
 #include "stream/FileSpec.h"
 #include "stream/LFileStream.h"
 
-#include <sys/types.h>
+#include <sys/stat.h>
 
 #include <cstdint>
 #include <functional>
@@ -83,8 +83,7 @@ private:
     FileSpec mSpec;                         // its name, once published
     std::unique_ptr<LFileStream> mStream;   // open once the first line has been asked for
     std::int64_t mFirstLineEnd = 0;         // file size once the first stretch's line is in
-    dev_t mDevice = 0;                      // the file made: a name that leads elsewhere is not it
-    ino_t mInode = 0;
+    struct stat mMadeStatus {};             // the file made: a name that leads elsewhere is not it
     bool mMade = false;                     // the hidden file exists
     bool mFinished = false;                 // written and closed whole
     bool mNamed = false;                    // under its name (mSpec), not the hidden one

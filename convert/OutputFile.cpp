@@ -63,3 +63,8 @@ FileSpec TemporaryNameFor(const FileSpec& final) {
     temp += RandomLetters();
     return MakeFileSpec(final.mFolder, temp);
 }
+
+bool IsMadeFile(int folder, const char* name, const struct stat& made) {
+    struct stat now {};
+    return crt::fstatat(folder, name, &now) == 0 && now.st_dev == made.st_dev && now.st_ino == made.st_ino;
+}

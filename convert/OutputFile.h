@@ -10,6 +10,12 @@
 
 #include "stream/FileSpec.h"
 
+#include <sys/stat.h>
+
 // A new hidden name beside `final`, in its folder: a dot, as much of final's file part as fits,
 // ".dudez-" and six random letters and digits.
 FileSpec TemporaryNameFor(const FileSpec& final);
+
+// Whether `name` in `folder` is still the file made, whose status (from the open that made it)
+// is `made`: not one that someone who may write into the folder put at its name meanwhile.
+bool IsMadeFile(int folder, const char* name, const struct stat& made);

@@ -37,6 +37,16 @@ inline std::string HookedDudezBinary() {
 #endif
 }
 
+// The hook's variable, and its value that holds that program at its `call`-th file call,
+// sending no signal, until it is ended (or for holdMs, when given): a batch still in the middle
+// of a file when a test acts on it, however fast the program converts.
+inline constexpr const char* kHookVariable = "DUDEZ_TEST_SIGNAL_AT";
+inline std::string HeldAtCall(long call, long holdMs = 0) {
+    std::string value = "0:before:" + std::to_string(call);
+    if (holdMs > 0) value += ":" + std::to_string(holdMs);
+    return value;
+}
+
 struct Launch {
     std::vector<std::string> argv;   // argv[0] is the program; without a '/' it is looked up in PATH
     std::string stdoutPath;          // where its standard output goes; empty: /dev/null

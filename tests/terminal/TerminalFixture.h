@@ -105,9 +105,7 @@ protected:
     // The program with the test build's hook, held at a file call in about its fifth file: until
     // it is ended, or for holdMs when given, after which the batch goes on.
     void StartHeld(const std::vector<std::string>& names, long holdMs = 0) {
-        std::string hold = "DUDEZ_TEST_SIGNAL_AT=0:before:300";
-        if (holdMs > 0) hold += ":" + std::to_string(holdMs);
-        StartDudez(names, {hold}, testsupport::HookedDudezBinary());
+        StartDudez(names, {std::string(testsupport::kHookVariable) + "=" + testsupport::HeldAtCall(300, holdMs)}, testsupport::HookedDudezBinary());
     }
 
     // Polls the screen until `test` holds; false after the timeout.

@@ -44,7 +44,6 @@ std::vector<std::string> LongBatch(const TempDir& dir) {
     const std::string big = MakeStereoKob(dir.File("big.kob"), "Big.aif", kLongFrames);
     return std::vector<std::string>(kLongBatchFiles, big);
 }
-constexpr const char* kHeldMidBatch = "0:before:150";
 
 // Every output in `dir` is complete: what stopping the program leaves behind is never a cut-off file.
 void ExpectOnlyCompleteOutputs(const TempDir& dir) {
@@ -86,7 +85,7 @@ protected:
     void Start(const std::vector<std::string>& names, const char* window = "--window", bool held = false) {
         testsupport::Launch launch;
         launch.argv = {held ? testsupport::HookedDudezBinary() : testsupport::DudezBinary(), window};
-        if (held) launch.environment = {{"DUDEZ_TEST_SIGNAL_AT", kHeldMidBatch}};
+        if (held) launch.environment = {{testsupport::kHookVariable, testsupport::HeldAtCall(150)}};
         launch.argv.insert(launch.argv.end(), names.begin(), names.end());
         launch.display = server->Name();
         launch.stdoutPath = logs.File("stdout.txt");
