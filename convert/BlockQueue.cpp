@@ -18,15 +18,19 @@ void DecodeQueuedBlock(QueuedBlock& block) noexcept {
     const std::uint16_t packedLength = block.header.packedLength();
     const std::uint16_t unpackedLength = block.header.unpackedLength();
     // The byte behind the packed data is part of the decoder's window; keeping it at 0 makes a
-    // block decode the same wherever it stands in the file.
-    block.packed[packedLength] = 0;
+    // block decode the same wherever it stands in the file. Data decoded in place has no such
+    // byte, and decodes as if it were 0.
+    if (!block.inPlace) block.packed[packedLength] = 0;
     // Data cut off by the end of the file damages a block whose header is good.
     block.damaged = block.headerGood && block.shortData;
     const bool checked = block.status == 0 && !block.shortData;
     if (checked && DecodesMode(block.header.mode())) {
         // The decoder writes every whole sample; only an odd last byte is left to clear.
         if (unpackedLength & 1) block.samples[unpackedLength - 1] = 0;
-        DecodeBlock(packedLength ? block.packed : nullptr, block.samples, block.header.mBytes);
+        if (block.inPlace)
+            DecodeBlockInPlace(packedLength ? block.inPlace : nullptr, block.samples, block.header.mBytes);
+        else
+            DecodeBlock(packedLength ? block.packed : nullptr, block.samples, block.header.mBytes);
     } else {
         ZeroBlock(block.samples, unpackedLength);
     }

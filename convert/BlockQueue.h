@@ -48,6 +48,8 @@ struct QueuedBlock {
     // The block's buffers, from the queue's store while the block is read ahead.
     std::uint8_t* packed = nullptr;   // kBlockLimit + 1 bytes: the data and the byte behind it
     std::uint8_t* samples = nullptr;  // kBlockLimit bytes
+    // The packed data where it was read, when it stays there (MappedBlocks); else it is in packed.
+    const std::uint8_t* inPlace = nullptr;
     std::int32_t bytes = 0;           // of them the block uses, counted against the queue's budget
     // Who may touch the block: the converter while it is free or decoded, whoever took it while
     // taken; a waiting block is read by nobody until it is taken.

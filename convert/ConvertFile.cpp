@@ -4,6 +4,7 @@
 #include "convert/BlockQueue.h"
 #include "convert/DamageListing.h"
 #include "convert/KobFormat.h"
+#include "convert/MappedBlocks.h"
 #include "convert/OutputFile.h"
 #include "convert/OutputNames.h"
 #include "convert/ProgressSink.h"
@@ -122,6 +123,7 @@ void CompleteWithSilence(LWaveFile& writer, ProgressSink& progress, DamageListin
 bool ReadBlock(LStream& input, QueuedBlock& block) {
     block.failure = nullptr;
     block.complaint = nullptr;
+    block.inPlace = nullptr;
     try {
         std::int32_t count = KOBBlockHeader::kSize;
         if (input.GetBytes(block.header.mBytes, count) != 0 || count < KOBBlockHeader::kSize) return false;
@@ -154,6 +156,12 @@ void ConvertBlocks(LStream& input, const KOBEntryHeader& header, LWaveFile& writ
                    ProgressSink& progress, DamageListing& listing, const OutputWork& output) {
     const std::uint32_t frameCount = header.frameCount();
     const std::uint16_t channelCount = header.channelCount();
+    // Under --rescue the blocks are read past damaged headers (see RescueBlocks.h), from the stream.
+    std::optional<RescueBlocks> rescue;
+    if (RescueSession* session = CurrentRescue())
+        rescue.emplace(input, frameCount, channelCount, *session, RescueBlocks::kClaim);
+    // Before the queue: the blocks it holds may point into it.
+    MappedBlocks mapped(input, rescue ? 0 : std::uint64_t{frameCount} * channelCount);
     BlockQueue queue(std::uint64_t{frameCount} * channelCount);
     const bool listChannels = channelCount > 1;
     Coverage coverage;   // channel-1 blocks
@@ -161,10 +169,6 @@ void ConvertBlocks(LStream& input, const KOBEntryHeader& header, LWaveFile& writ
     std::int32_t remaining = static_cast<std::int32_t>(frameCount * channelCount);
     bool reading = true;   // blocks remain to be read
     bool cutOff = false;
-    // Under --rescue the blocks are read past damaged headers (see RescueBlocks.h).
-    std::optional<RescueBlocks> rescue;
-    if (RescueSession* session = CurrentRescue())
-        rescue.emplace(input, frameCount, channelCount, *session, RescueBlocks::kClaim);
 
     for (;;) {
         // Read ahead as far as the queue goes: exactly the blocks, in exactly the order, that
@@ -176,7 +180,7 @@ void ConvertBlocks(LStream& input, const KOBEntryHeader& header, LWaveFile& writ
                 reading = false;
                 break;
             }
-            if (!ReadBlock(input, *block)) {
+            if (!mapped.Read(*block) && !ReadBlock(input, *block)) {
                 cutOff = true;
                 reading = false;
                 break;

@@ -362,33 +362,48 @@ DecodeFunction ChooseDecoder(DecodeWay way) {
 
 } // namespace
 
-void DecodeBlock(const std::uint8_t* packed, std::uint8_t* output, const std::uint8_t* header, DecodeWay way) {
+namespace {
+
+// The samples of the block from a window of `window` packed bytes.
+void DecodeFrom(const std::uint8_t* packed, std::int32_t window, std::uint8_t* output, const std::uint8_t* header,
+                DecodeWay way) {
     const std::uint8_t mode = header[5];
     if (!DecodesMode(mode))
         return;
-    const std::int32_t packedLength = byteorder::BE16(header + 16);
     const std::int32_t samples = byteorder::BE16(header + 18) / 2;
+    const BitWindow bits(packed, window);
 
+    switch (mode) {
+    case 1:
+    case 4:
+        ChooseDecoder<SecondOrder>(way)(bits, output, samples);
+        break;
+    case 2:
+        ChooseDecoder<Verbatim>(way)(bits, output, samples);
+        break;
+    case 3:
+        ChooseDecoder<FirstOrder>(way)(bits, output, samples);
+        break;
+    default:
+        ChooseDecoder<ThirdOrder>(way)(bits, output, samples);
+        break;
+    }
+}
+
+} // namespace
+
+void DecodeBlock(const std::uint8_t* packed, std::uint8_t* output, const std::uint8_t* header, DecodeWay way) {
     // WATCHOUT: the reader's window is the packed data plus the byte after it, which the caller
     // keeps readable. The samples of a block whose groups end within its own bytes never depend
     // on that byte's value; only a block cut short takes bits from it, and only the block's data
     // checksum can tell whether such a block came out right. With no packed data at all the
     // window is empty and packed is not touched.
-    const BitWindow window(packed, packedLength > 0 ? packedLength + 1 : 0);
+    const std::int32_t packedLength = byteorder::BE16(header + 16);
+    DecodeFrom(packed, packedLength > 0 ? packedLength + 1 : 0, output, header, way);
+}
 
-    switch (mode) {
-    case 1:
-    case 4:
-        ChooseDecoder<SecondOrder>(way)(window, output, samples);
-        break;
-    case 2:
-        ChooseDecoder<Verbatim>(way)(window, output, samples);
-        break;
-    case 3:
-        ChooseDecoder<FirstOrder>(way)(window, output, samples);
-        break;
-    default:
-        ChooseDecoder<ThirdOrder>(way)(window, output, samples);
-        break;
-    }
+void DecodeBlockInPlace(const std::uint8_t* packed, std::uint8_t* output, const std::uint8_t* header, DecodeWay way) {
+    // Bits past the window's end read as zeros, so a window of the packed bytes alone decodes as
+    // one with a zero byte behind them.
+    DecodeFrom(packed, byteorder::BE16(header + 16), output, header, way);
 }

@@ -23,5 +23,11 @@
 void DecodeBlock(const std::uint8_t* packed, std::uint8_t* output, const std::uint8_t* header,
                  DecodeWay way = DecodeWay::kFastest);
 
+// The same for packed data that stays where it was read (a view of the file, say), with no byte
+// of the caller's behind it: exactly P bytes are read, and the block decodes as DecodeBlock
+// decodes it with a zero byte behind.
+void DecodeBlockInPlace(const std::uint8_t* packed, std::uint8_t* output, const std::uint8_t* header,
+                        DecodeWay way = DecodeWay::kFastest);
+
 // Whether DecodeBlock decodes a block of this mode, writing every whole sample of its output.
 constexpr bool DecodesMode(std::uint8_t mode) { return mode >= 1 && mode <= 5; }

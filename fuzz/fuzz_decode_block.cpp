@@ -7,7 +7,8 @@
 // The packed buffer is exactly P + 1 bytes and the output exactly N bytes, each placed once
 // against a guard page behind it and once against one in front of it: a single byte read or
 // written outside them faults at once. The samples must equal those of a plain reference
-// decoder, and a mode outside 1..5 must leave the output untouched.
+// decoder, and a mode outside 1..5 must leave the output untouched. Where the byte behind is 0,
+// the P bytes alone, against the guard behind, must decode the same in place.
 #include "convert/KobFormat.h"
 #include "decode/DecodeBlock.h"
 
@@ -136,6 +137,17 @@ void DecodeAndCheck(const std::uint8_t* header, const std::vector<std::uint8_t>&
         DecodeBlock(packedLength ? in : nullptr, out, header, way);
         if (std::memcmp(in, packed.data(), packed.size()) != 0) std::abort(); // input is read-only
         if (unpacked && std::memcmp(out, expected.data(), unpacked) != 0) std::abort();
+    }
+    // With a zero behind them, the P bytes alone right before the guard decode the same in place:
+    // the byte behind is never read.
+    if (!guardInFront && packed.back() == 0 && packedLength > 0) {
+        std::uint8_t* alone = PackedRoom().Place(packedLength, false);
+        std::memmove(alone, packed.data(), packedLength);
+        for (const DecodeWay way : {DecodeWay::kFastest, DecodeWay::kPlain}) {
+            std::memset(out, 0xA5, unpacked);
+            DecodeBlockInPlace(alone, out, header, way);
+            if (unpacked && std::memcmp(out, expected.data(), unpacked) != 0) std::abort();
+        }
     }
     PackedRoom().Clear();
     OutputRoom().Clear();

@@ -184,8 +184,10 @@ void Reset();
 // standard error when it fires, and does not fire once the file work has been stopped.
 // Signal 0 sends and writes nothing, and holds the thread until the file work is stopped, or
 // for holdMs at most (two minutes when 0): a batch that stays in the middle of a file, however
-// fast the program is, for as long as a test needs to act on its window.
-void ArmSignal(int signal, bool after, long nth, long holdMs = 0);
+// fast the program is, for as long as a test needs to act on its window. With writesOnly, nth
+// counts writes alone: the calls of one output's writing are as many however its input is read,
+// so a hold there stays in the middle of a file.
+void ArmSignal(int signal, bool after, long nth, long holdMs = 0, bool writesOnly = false);
 // Turns the facility on and pauses the calling thread for pauseMs after every `every`-th file
 // call: a program slowed evenly that goes on writing, for a test that must act on a batch while
 // it runs and see it write.

@@ -36,6 +36,8 @@ struct ArmedSignal {
     bool after = false;
     long nth = 0;
     long holdMs = 0;   // signal 0: the longest hold (0: two minutes)
+    bool writesOnly = false;   // nth counts writes alone
+    long counted = 0;          // calls counted so far
     bool fired = false;
 };
 
@@ -106,8 +108,8 @@ void TestedCall::Begin(Operation operation, const char* path, std::FILE* stream)
         record.failed = mFails;
         state.log.push_back(record);
         ArmedSignal& armed = state.signal;
-        if (armed.nth > 0 && !armed.fired && static_cast<long>(state.log.size()) == armed.nth &&
-            !gFileWorkStopped.load()) {
+        if (!armed.writesOnly || operation == Operation::Write) ++armed.counted;
+        if (armed.nth > 0 && !armed.fired && armed.counted == armed.nth && !gFileWorkStopped.load()) {
             armed.fired = true;
             (armed.after ? mSignalAfter : signalBefore) = true;
         }
@@ -161,9 +163,9 @@ void OnCall(const Trigger& at, std::function<void()> callback) {
     state.armed.push_back(detail::Armed{at, 1, 0, std::move(callback)});
 }
 
-void ArmSignal(int signal, bool after, long nth, long holdMs) {
+void ArmSignal(int signal, bool after, long nth, long holdMs, bool writesOnly) {
     auto [state, lock] = detail::Locked();
-    state.signal = detail::ArmedSignal{signal, after, nth, holdMs, false};
+    state.signal = detail::ArmedSignal{signal, after, nth, holdMs, writesOnly, 0, false};
     detail::gTestingOn.store(true);
 }
 

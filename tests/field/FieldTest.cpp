@@ -298,6 +298,44 @@ TEST_F(Field, SilenceAHeaderDeclaresCostsNoDiskAndNoTime) {
     EXPECT_LT(static_cast<long long>(status.st_blocks) * 512, 882000 * 4 / 10 + (1 << 20)) << "the silence took the disk";
 }
 
+TEST_F(Field, AnInputShortenedWhileItIsReadEndsInListedSilenceNotACrash) {
+    // Someone shortens the archive to a quarter while its one long recording is restored (a copy
+    // overwritten in a shared folder, a full disk). What was read stays restored; the rest is
+    // silence, listed, and the program ends as ever, whichever thread met the missing bytes.
+    if (testsupport::HookedDudezBinary().empty()) GTEST_SKIP() << "the test build of the program was not built";
+    const kobenc::Recording music = kobtest::Music("Shortened.aif", 2, 882000, 3);
+    kobtest::WriteKob(dir.File("short.kob"), kobenc::Encode({music}));
+    testsupport::Launch launch;
+    launch.argv = {testsupport::HookedDudezBinary(), "short.kob"};
+    launch.workingDirectory = dir.Path();
+    launch.stdoutPath = dir.File("out.txt");
+    launch.stderrPath = dir.File("err.txt");
+    // A pause after every file call: 3.5 MB of output in writes of 256 KB last a second or so.
+    launch.environment = {{"DUDEZ_TEST_THROTTLE", "1:" + std::to_string(20 * testsupport::kSlowdown)}};
+    const pid_t pid = testsupport::StartProcess(launch);
+    // Once a quarter of a megabyte is written, the blocks read ahead lie before a quarter of the
+    // archive, and the rest is still to be read.
+    bool midWay = false;
+    for (int waited = 0; waited < 20000 && !midWay; ++waited) {
+        for (const std::string& name : ListDir(dir.Path()))
+            if (name.find(".dudez-") != std::string::npos && std::filesystem::file_size(dir.File(name)) >= (1 << 18))
+                midWay = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_TRUE(midWay) << "the output never grew";
+    std::filesystem::resize_file(dir.File("short.kob"), std::filesystem::file_size(dir.File("short.kob")) / 4);
+    EXPECT_EQ(testsupport::WaitForExit(pid, 60000), 0) << ReadFileText(dir.File("err.txt"));
+    const std::string out = ReadFileText(dir.File("out.txt"));
+    EXPECT_NE(out.find("damaged stretch"), std::string::npos) << out;
+    EXPECT_TRUE(std::filesystem::exists(dir.File("shortened.wav.err"))) << out;
+    const Bytes wave = ReadFileBytes(dir.File("shortened.wav"));
+    const Bytes whole = kobtest::ExpectedWave(2, 44100, music.samples);
+    ASSERT_EQ(wave.size(), whole.size());
+    // The first 100,000 frames lay well before the cut; the last ones behind it are silence.
+    EXPECT_TRUE(std::equal(wave.begin(), wave.begin() + 44 + 400000, whole.begin())) << "what was read is not restored";
+    EXPECT_TRUE(std::all_of(wave.end() - 400000, wave.end(), [](std::uint8_t byte) { return byte == 0; }));
+}
+
 TEST_F(Field, AProgramKilledMidWayLeavesNoFileThatLooksRestored) {
     // SIGKILL (or the kernel's out-of-memory killer, or a power cut) gives no chance to clean
     // up: whatever stays under an output's name must be a whole recording; anything else is

@@ -7,7 +7,8 @@
 // sends <signal> to the process just before (after) its n-th file call and holds the calling
 // thread there until the file work has been stopped (crt::testing::ArmSignal). Signal 0 sends
 // nothing: the batch only stays there until something else ends the program, or, with
-// "0:before:<n>:<ms>", for ms milliseconds at most before it goes on.
+// "0:before:<n>:<ms>", for ms milliseconds at most before it goes on (0: until it is ended).
+// "<signal>:before:<n>:<ms>:writes" counts the writes alone.
 //
 //     DUDEZ_TEST_THROTTLE="<every>:<ms>"
 //
@@ -27,11 +28,14 @@ bool ArmFromEnvironment() {
     long nth = 0;
     long holdMs = 0;
     char when[16] = {};
-    if (!text || std::sscanf(text, "%d:%15[a-z]:%ld:%ld", &signal, when, &nth, &holdMs) < 3 || signal < 0 || nth <= 0)
-        return false;
+    char counted[16] = {};
+    const int fields = text ? std::sscanf(text, "%d:%15[a-z]:%ld:%ld:%15[a-z]", &signal, when, &nth, &holdMs, counted) : 0;
+    if (fields < 3 || signal < 0 || nth <= 0 || holdMs < 0) return false;
     const bool after = std::strcmp(when, "after") == 0;
     if (!after && std::strcmp(when, "before") != 0) return false;
-    crt::testing::ArmSignal(signal, after, nth, holdMs);
+    const bool writesOnly = std::strcmp(counted, "writes") == 0;
+    if (fields == 5 && !writesOnly) return false;
+    crt::testing::ArmSignal(signal, after, nth, holdMs, writesOnly);
     return true;
 }
 

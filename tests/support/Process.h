@@ -37,14 +37,13 @@ inline std::string HookedDudezBinary() {
 #endif
 }
 
-// The hook's variable, and its value that holds that program at its `call`-th file call,
-// sending no signal, until it is ended (or for holdMs, when given): a batch still in the middle
-// of a file when a test acts on it, however fast the program converts.
+// The hook's variable, and its value that holds that program at its `write`-th write, sending
+// no signal, until it is ended (or for holdMs, when given): a batch still in the middle of a
+// file when a test acts on it, however fast the program converts. Writes, not every file call,
+// are counted: a file's writes are as many however its input is read.
 inline constexpr const char* kHookVariable = "DUDEZ_TEST_SIGNAL_AT";
-inline std::string HeldAtCall(long call, long holdMs = 0) {
-    std::string value = "0:before:" + std::to_string(call);
-    if (holdMs > 0) value += ":" + std::to_string(holdMs);
-    return value;
+inline std::string HeldAtWrite(long write, long holdMs = 0) {
+    return "0:before:" + std::to_string(write) + ":" + std::to_string(holdMs) + ":writes";
 }
 
 struct Launch {

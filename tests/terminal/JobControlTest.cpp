@@ -108,7 +108,7 @@ TEST_F(Terminal, EscapeEndsTheProgramWhileItsReportWaitsForAStalledReader) {
     const std::vector<std::string> batch = LongBatch(dir, 1200);
     const std::string fifo = scripts.File("report");
     Type("mkfifo " + Quote(fifo) + " && sleep 1000 < " + Quote(fifo) + " &");
-    std::string command = "exec env " + std::string(testsupport::kHookVariable) + "=" + testsupport::HeldAtCall(150) + " " + Quote(testsupport::HookedDudezBinary());
+    std::string command = "exec env " + std::string(testsupport::kHookVariable) + "=" + testsupport::HeldAtWrite(20) + " " + Quote(testsupport::HookedDudezBinary());
     for (const std::string& name : batch) command += " " + Quote(name);
     testsupport::WriteFileText(scripts.File("stalled.sh"), command + " > " + Quote(fifo) + "\n");
     Type("sh " + Quote(scripts.File("stalled.sh")) + "; echo \"sta\"\"tus $?\"");

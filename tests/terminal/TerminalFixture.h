@@ -102,10 +102,10 @@ protected:
         Type("sh " + Quote(scripts.File("run.sh")));
     }
 
-    // The program with the test build's hook, held at a file call in about its fifth file: until
+    // The program with the test build's hook, held at a write in about its fifth file: until
     // it is ended, or for holdMs when given, after which the batch goes on.
     void StartHeld(const std::vector<std::string>& names, long holdMs = 0) {
-        StartDudez(names, {std::string(testsupport::kHookVariable) + "=" + testsupport::HeldAtCall(300, holdMs)}, testsupport::HookedDudezBinary());
+        StartDudez(names, {std::string(testsupport::kHookVariable) + "=" + testsupport::HeldAtWrite(40, holdMs)}, testsupport::HookedDudezBinary());
     }
 
     // Polls the screen until `test` holds; false after the timeout.

@@ -85,7 +85,7 @@ protected:
     void Start(const std::vector<std::string>& names, const char* window = "--window", bool held = false) {
         testsupport::Launch launch;
         launch.argv = {held ? testsupport::HookedDudezBinary() : testsupport::DudezBinary(), window};
-        if (held) launch.environment = {{testsupport::kHookVariable, testsupport::HeldAtCall(150)}};
+        if (held) launch.environment = {{testsupport::kHookVariable, testsupport::HeldAtWrite(20)}};
         launch.argv.insert(launch.argv.end(), names.begin(), names.end());
         launch.display = server->Name();
         launch.stdoutPath = logs.File("stdout.txt");
