@@ -3,6 +3,7 @@
 #include "decode/Checksum16.h"
 #include "decode/DecodeBlock.h"
 #include "platform/runtime/NeverDestroyed.h"
+#include "stream/FrameInterleave.h"
 
 #include <array>
 #include <atomic>
@@ -38,6 +39,8 @@ void DecodeQueuedBlock(QueuedBlock& block) noexcept {
         ZeroBlock(block.samples, unpackedLength);
         block.damaged = true;
     }
+    // Right after they were made, while they are still in this core's cache.
+    if (block.frames) PlaceChannel(block.samples, block.frames, unpackedLength / 2, block.frameBytes, block.header.channel());
 }
 
 namespace {
@@ -206,6 +209,11 @@ QueuedBlock* BlockQueue::Vacant() {
         Announce();
         return nullptr;
     }
+    return VacantAnyway();
+}
+
+QueuedBlock* BlockQueue::VacantAnyway() {
+    if (mCount == kDepth) return nullptr;
     QueuedBlock& block = At(mCount);
     // A place left vacant (its reading ended the blocks) keeps the buffer it had.
     if (!block.packed) {

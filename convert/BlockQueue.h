@@ -50,6 +50,10 @@ struct QueuedBlock {
     std::uint8_t* samples = nullptr;  // kBlockLimit bytes
     // The packed data where it was read, when it stays there (MappedBlocks); else it is in packed.
     const std::uint8_t* inPlace = nullptr;
+    // Where the decoder also places the samples, into frames of frameBytes bytes shared with the
+    // entry's other channels (PlacedFrames); null: in samples alone.
+    std::uint8_t* frames = nullptr;
+    std::int32_t frameBytes = 0;
     std::int32_t bytes = 0;           // of them the block uses, counted against the queue's budget
     // Who may touch the block: the converter while it is free or decoded, whoever took it while
     // taken; a waiting block is read by nobody until it is taken.
@@ -81,6 +85,8 @@ public:
     // blocks again only when a quarter of it is free: the blocks then come to the helper a
     // batch at a time, and it is told of each batch once, not of every block.
     QueuedBlock* Vacant();
+    // The same whatever the budget and the batching: nullptr only while every place is taken.
+    QueuedBlock* VacantAnyway();
     // The vacant block has been read into: from now on it may be decoded.
     void Publish();
     bool Empty() const { return mCount == 0; }

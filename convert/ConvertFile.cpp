@@ -7,6 +7,7 @@
 #include "convert/MappedBlocks.h"
 #include "convert/OutputFile.h"
 #include "convert/OutputNames.h"
+#include "convert/PlacedFrames.h"
 #include "convert/ProgressSink.h"
 #include "convert/RescueBlocks.h"
 #include "convert/RescueFile.h"
@@ -160,8 +161,9 @@ void ConvertBlocks(LStream& input, const KOBEntryHeader& header, LWaveFile& writ
     std::optional<RescueBlocks> rescue;
     if (RescueSession* session = CurrentRescue())
         rescue.emplace(input, frameCount, channelCount, *session, RescueBlocks::kClaim);
-    // Before the queue: the blocks it holds may point into it.
+    // Before the queue: the blocks it holds may point into them.
     MappedBlocks mapped(input, rescue ? 0 : std::uint64_t{frameCount} * channelCount);
+    PlacedFrames placed(channelCount, frameCount, !rescue && writer.TakesFrames(channelCount));
     BlockQueue queue(std::uint64_t{frameCount} * channelCount);
     const bool listChannels = channelCount > 1;
     Coverage coverage;   // channel-1 blocks
@@ -170,29 +172,46 @@ void ConvertBlocks(LStream& input, const KOBEntryHeader& header, LWaveFile& writ
     bool reading = true;   // blocks remain to be read
     bool cutOff = false;
 
+    // Reads the next block into `block` and hands it on; false when the blocks end here.
+    auto readNext = [&](QueuedBlock& block) {
+        if (rescue && !rescue->FindNext()) {
+            reading = false;
+            return false;
+        }
+        if (!mapped.Read(block) && !ReadBlock(input, block)) {
+            cutOff = true;
+            reading = false;
+            return false;
+        }
+        if (rescue) rescue->Took(block.header);
+        if (block.failure) reading = false;
+        else remaining -= block.header.unpackedLength() / 2;
+        placed.Place(block);
+        queue.Publish();
+        return true;
+    };
+
     for (;;) {
         // Read ahead as far as the queue goes: exactly the blocks, in exactly the order, that
         // reading one block at a time would take.
         while (reading && remaining > 0) {
+            if (!placed.Room()) {
+                if (!queue.Empty()) break;
+                output([&] { placed.Flush(writer, true); });
+            }
             QueuedBlock* block = queue.Vacant();
-            if (!block) break;
-            if (rescue && !rescue->FindNext()) {
-                reading = false;
-                break;
-            }
-            if (!mapped.Read(*block) && !ReadBlock(input, *block)) {
-                cutOff = true;
-                reading = false;
-                break;
-            }
-            if (rescue) rescue->Took(block->header);
-            if (block->failure) reading = false;
-            else remaining -= block->header.unpackedLength() / 2;
-            queue.Publish();
+            if (!block || !readNext(*block)) break;
         }
+        // A block is written once the other blocks of its frames are read.
+        while (placed.MustReadOn() && reading && remaining > 0) {
+            QueuedBlock* block = queue.VacantAnyway();
+            if (!block || !readNext(*block)) break;
+        }
+        if (placed.MustReadOn()) placed.Stop();
         if (queue.Empty()) break;
 
         QueuedBlock& block = queue.Oldest();
+        const bool placedAlready = placed.Written();
         if (block.failure) {
             if (block.complaint) std::fputs(block.complaint, stderr);
             std::rethrow_exception(block.failure);
@@ -206,7 +225,10 @@ void ConvertBlocks(LStream& input, const KOBEntryHeader& header, LWaveFile& writ
                                    static_cast<std::int32_t>(blockHeader.startFrame() + static_cast<std::uint32_t>(frames)),
                                    listChannels ? blockHeader.channel() : DamageListing::kNoChannel);
             }
-            writer.WriteSamples(static_cast<std::int32_t>(blockHeader.startFrame()), frames, blockHeader.channel(), block.samples);
+            // The frames placed before it reach the file first.
+            placed.Flush(writer, !placedAlready);
+            if (!placedAlready)
+                writer.WriteSamples(static_cast<std::int32_t>(blockHeader.startFrame()), frames, blockHeader.channel(), block.samples);
         });
         if (blockHeader.channel() == 1) coverage.Add(blockHeader.startFrame(), frames, frameCount);
         if (blockHeader.channel() >= 1 && blockHeader.channel() <= channelCount)
@@ -215,6 +237,7 @@ void ConvertBlocks(LStream& input, const KOBEntryHeader& header, LWaveFile& writ
         queue.Release();
     }
 
+    output([&] { placed.Flush(writer, true); });
     if (rescue) output([&] { rescue->ListUnwritten(listing, cutOff ? coverage.end : written.end); });
     if (cutOff) {
         CompleteWithSilence(writer, progress, listing, output, coverage.end, frameCount, channelCount);

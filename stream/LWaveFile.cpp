@@ -8,10 +8,10 @@
 #include <cerrno>
 #include <cstring>
 
-#include "decode/WideTarget.h"   // the instructions the decoder uses, for the frames of many channels
 #include "platform/runtime/ByteOrder.h"
 #include "platform/text/EscapedName.h"
 #include "stream/ErrorCode.h"
+#include "stream/FrameInterleave.h"
 #include "stream/HeapBlock.h"
 
 namespace {
@@ -25,114 +25,6 @@ void PutLE16(std::uint8_t* at, std::uint32_t value) {
 
 void PutChars(std::uint8_t* at, const char (&four)[5]) {
     for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(four[i]);
-}
-
-// A big-endian sample as the low byte first, in the low half of a 32-bit number: one 16-bit load
-// whose two bytes change places, whatever the machine.
-inline std::uint32_t LittleEndianSample(const std::uint8_t* in) {
-    std::uint16_t value;
-    std::memcpy(&value, in, sizeof value);
-    return static_cast<std::uint16_t>((value << 8) | (value >> 8));
-}
-
-// Sample i of `in` (big-endian) goes low byte first to out + i * stride. Each sample is one
-// 16-bit load and one 16-bit store; a stride known at compile time lets the compiler unroll and
-// vectorise the common layouts.
-template <std::int64_t Stride>
-void Interleave(const std::uint8_t* in, std::uint8_t* out, std::int64_t count, std::int64_t stride = Stride) {
-    for (std::int64_t i = 0; i < count; ++i) {
-        const auto value = static_cast<std::uint16_t>(LittleEndianSample(in + 2 * i));
-        std::memcpy(out + i * stride, &value, sizeof value);
-    }
-}
-
-#if defined(__x86_64__)
-// Frames of 2 to 16 channels, 32 at a time: the 32 frames take as many 64-byte vectors as there
-// are channels, and each vector gets its share of the 32 samples by one byte permute, swapped to
-// low byte first on the way. Channel 1 stores whole vectors with every other byte zero (its
-// frames start afresh); a later channel stores its own two bytes of each frame and no others.
-// Returns how many samples it placed, a multiple of 32; the caller places the rest.
-constexpr std::int64_t kWideFrames = 32;
-constexpr std::int64_t kWideChannels = 16;
-
-DUDEZ_WIDE std::int64_t InterleaveWide(const std::uint8_t* in, std::uint8_t* frames, std::int64_t count,
-                                       std::int64_t stride, std::uint16_t channel) {
-    const std::int64_t vectors = stride / 2;   // the channel count
-    alignas(64) std::uint8_t order[kWideChannels][64] = {};
-    __mmask64 mine[kWideChannels] = {};
-    for (std::int64_t frame = 0; frame < kWideFrames; ++frame) {
-        // The sample's two bytes never straddle two vectors: frames and vectors are both even.
-        const std::int64_t at = frame * stride + 2 * (channel - 1);
-        std::uint8_t* to = order[at / 64] + at % 64;
-        to[0] = static_cast<std::uint8_t>(2 * frame + 1);
-        to[1] = static_cast<std::uint8_t>(2 * frame);
-        mine[at / 64] |= __mmask64{3} << (at % 64);
-    }
-    const std::int64_t whole = count / kWideFrames * kWideFrames;
-    for (std::int64_t i = 0; i < whole; i += kWideFrames) {
-        const __m512i samples = _mm512_loadu_si512(in + 2 * i);
-        std::uint8_t* out = frames + i * stride;
-        for (std::int64_t v = 0; v < vectors; ++v) {
-            const __m512i placed = _mm512_maskz_permutexvar_epi8(mine[v], _mm512_load_si512(order[v]), samples);
-            if (channel == 1)
-                _mm512_storeu_si512(out + 64 * v, placed);
-            else
-                _mm512_mask_storeu_epi8(out + 64 * v, mine[v], placed);
-        }
-    }
-    return whole;
-}
-#endif
-
-void InterleaveAny(const std::uint8_t* in, std::uint8_t* out, std::int64_t count, std::int64_t stride) {
-    switch (stride) {
-    case 2: Interleave<2>(in, out, count); break;
-    case 12: Interleave<12>(in, out, count); break;
-    default: Interleave<0>(in, out, count, stride); break;
-    }
-}
-
-// The same for channel 1, which starts its frames afresh: every other byte of each frame becomes
-// 0. Mono and stereo frames get their zeros in the same store as the sample.
-void InterleaveFirst(const std::uint8_t* in, std::uint8_t* out, std::int64_t count, std::int64_t stride) {
-    if (stride == 2) {
-        Interleave<2>(in, out, count);
-    } else if (stride == 4) {
-        for (std::int64_t i = 0; i < count; ++i) {
-            const std::uint32_t frame = LittleEndianSample(in + 2 * i);
-            std::memcpy(out + 4 * i, &frame, sizeof frame);
-        }
-    } else {
-        ZeroBlock(out, static_cast<std::int32_t>(count * stride));
-        InterleaveAny(in, out, count, stride);
-    }
-}
-
-// Channel `channel`'s samples into the frames from `frames` on. The second channel of stereo
-// frames goes into the high half of each whole frame, loaded and stored as one 32-bit number:
-// that form the compiler turns into vector code, where two-byte stores four bytes apart it cannot.
-void InterleaveChannel(const std::uint8_t* in, std::uint8_t* frames, std::int64_t count, std::int64_t stride,
-                       std::uint16_t channel) {
-#if defined(__x86_64__)
-    if (stride >= 4 && stride <= 2 * kWideChannels && HasWideInstructions()) {
-        const std::int64_t placed = InterleaveWide(in, frames, count, stride, channel);
-        in += 2 * placed;
-        frames += placed * stride;
-        count -= placed;
-    }
-#endif
-    if (channel == 1) {
-        InterleaveFirst(in, frames, count, stride);
-    } else if (channel == 2 && stride == 4) {
-        for (std::int64_t i = 0; i < count; ++i) {
-            std::uint32_t frame;
-            std::memcpy(&frame, frames + 4 * i, sizeof frame);
-            frame = (frame & 0xFFFFu) | (LittleEndianSample(in + 2 * i) << 16);
-            std::memcpy(frames + 4 * i, &frame, sizeof frame);
-        }
-    } else {
-        InterleaveAny(in, frames + 2 * (channel - 1), count, stride);
-    }
 }
 
 // The held frames' buffer of the last file, for the next one.
@@ -248,6 +140,21 @@ void LWaveFile::WriteSamples(std::int32_t firstFrame, std::int32_t frameCount,
         }
         sliceStart = sliceStop;
     }
+}
+
+void LWaveFile::WriteFrames(std::int64_t firstFrame, std::int64_t frameCount, const std::uint8_t* frames) {
+    if (mBytesPerSample != 2) throw ErrorCode{kUnsupportedFormat};
+    if (frameCount <= 0) return;
+    // Held frames are older than these: the file has them first, and none stays held, so that
+    // no held copy of these frames outlives them.
+    WriteHeldFrames();
+    mHeldFirst = mHeldEnd = 0;
+    const std::int64_t offset = kHeaderSize + firstFrame * FrameBytes();
+    const std::int64_t size = frameCount * FrameBytes();
+    ReserveAhead(offset, offset + size);
+    SetMarker(static_cast<std::int32_t>(offset), 0);
+    PutBlock(frames, static_cast<std::int32_t>(size));
+    mFileEnd = std::max(mFileEnd, offset + size);
 }
 
 void LWaveFile::WriteSilence(std::int32_t firstFrame, std::int32_t frameCount) {

@@ -53,6 +53,12 @@ public:
     // the file does not reach yet are left as a hole where the file system makes one: the file
     // reads the same, and a long stretch of silence costs neither disk nor time.
     void WriteSilence(std::int32_t firstFrame, std::int32_t frameCount);
+    // Whether WriteFrames takes whole frames of this many channels: the format is 16-bit, of
+    // exactly as many.
+    bool TakesFrames(std::uint16_t channels) const { return mBytesPerSample == 2 && mChannels == channels && channels > 0; }
+    // Frames firstFrame..firstFrame + frameCount - 1, whole and ready as the file holds them, all
+    // within the sound: written as they stand, after the held frames.
+    void WriteFrames(std::int64_t firstFrame, std::int64_t frameCount, const std::uint8_t* frames);
     // 0x57617665, the characters W, a, v, e.
     std::uint32_t GetFileType() override;
     // Writes the held frames first; a failure is traced on standard error, as a close never

@@ -289,6 +289,46 @@ TEST_F(Conversion, TrailingDataIsReadButLeavesTheSoundAlone) {
     EXPECT_EQ(ReadFileBytes(Path("huge.wav")), ExpectedWave(1, 44100, second.samples));
 }
 
+TEST_F(Conversion, BlocksOutOfTurnLandWhereTheirHeadersSay) {
+    // Blocks that do not come as channel 1 and 2 of the same frames, run after run, are written
+    // as each header says, whatever came before: a channel-1 block sets its frames whole, the
+    // other channel zero; a channel-2 block sets its own samples; the last one written wins.
+    const std::uint32_t frames = 8 * 256;
+    const auto recording = Music("turns.aif", 2, frames, 8);
+    struct Variant {
+        const char* label;
+        void (*change)(std::vector<kobenc::BlockModel>&);
+    };
+    const Variant variants[] = {
+        {"a second channel ten frames on", [](std::vector<kobenc::BlockModel>& b) { b[5].startFrame += 10; }},
+        {"a run's channels swapped", [](std::vector<kobenc::BlockModel>& b) { std::swap(b[6], b[7]); }},
+        {"a first channel moved back", [](std::vector<kobenc::BlockModel>& b) { b[6].startFrame = 100; }},
+        {"a run read twice", [](std::vector<kobenc::BlockModel>& b) { b[8] = b[4]; }},
+        {"the last run one channel short", [](std::vector<kobenc::BlockModel>& b) { b.pop_back(); }},
+    };
+    for (const Variant& v : variants) {
+        kobenc::EncodeOptions options;
+        options.blockFrames = 256;
+        auto file = kobenc::Encode({recording}, options);
+        std::vector<kobenc::BlockModel>& blocks = file.entries[0].blocks;
+        ASSERT_EQ(blocks.size(), 16u);
+        v.change(blocks);
+        std::vector<std::int16_t> expected(std::size_t{frames} * 2, 0);
+        for (const kobenc::BlockModel& block : blocks) {
+            for (std::size_t i = 0; i < block.samples.size(); ++i) {
+                const std::size_t frame = block.startFrame + i;
+                if (frame >= frames) continue;
+                expected[2 * frame + block.channel - 1] = block.samples[i];
+                if (block.channel == 1) expected[2 * frame + 1] = 0;
+            }
+        }
+        Convert(WriteKob(Path("turns.kob"), file));
+        EXPECT_EQ(ReadFileBytes(Path("turns.wav")), ExpectedWave(2, 44100, expected)) << v.label;
+        std::filesystem::remove(Path("turns.wav"));
+        std::filesystem::remove(Path("turns.wav.err"));
+    }
+}
+
 TEST_F(Conversion, FramesNoBlockReachesAreSilenceAndTheWaveIsComplete) {
     // The last of three blocks counts against the entry's samples but lands outside the sound:
     // the file must still hold every frame its header counts, the missing ones silent and listed.

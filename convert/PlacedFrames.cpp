@@ -1,0 +1,149 @@
+#include "convert/PlacedFrames.h"
+
+#include "convert/KobFormat.h"
+#include "platform/runtime/NeverDestroyed.h"
+#include "stream/LWaveFile.h"
+
+namespace {
+
+// Room for the frames of the blocks read ahead, of the complete groups not yet written, and of
+// one group more: the queue's budget is half a megabyte, a stretch is written at a quarter.
+constexpr std::int32_t kRingBytes = 1 << 20;
+// The most channels whose frames are placed; a group of them takes 256 KiB at most.
+constexpr std::uint16_t kMostChannels = 16;
+// A stretch as long as the writer's own.
+constexpr std::int64_t kStretchBytes = LWaveFile::kHeldBytes;
+
+// The ring of the last entry, for the next: kept, not mapped again.
+SpareBlock& SpareRing() {
+    static platform::NeverDestroyed<SpareBlock> spare;
+    return spare.get();
+}
+
+} // namespace
+
+PlacedFrames::PlacedFrames(std::uint16_t channels, std::uint32_t frameCount, bool allowed)
+    : mChannels(channels), mFrameBytes(std::int64_t{channels} * 2), mFrameCount(frameCount),
+      mPlacing(allowed && channels > 0 && channels <= kMostChannels && frameCount > 0) {
+    if (!mPlacing) {
+        mFirstUnplaced = 0;
+        return;
+    }
+    mRing = SpareRing().Take(kRingBytes);
+    if (!mRing) mRing = std::make_unique<HeapBlock>(kRingBytes);
+}
+
+PlacedFrames::~PlacedFrames() {
+    SpareRing().GiveBack(std::move(mRing));
+}
+
+bool PlacedFrames::Room() const {
+    // A block of the open group lands in frames it already has.
+    if (!mPlacing || mOpen) return true;
+    return Fit(mChannels * std::int64_t{kBlockLimit}) >= 0;
+}
+
+bool PlacedFrames::Follows(const QueuedBlock& block) const {
+    const KOBBlockHeader& header = block.header;
+    if (block.failure || block.status != 0 || block.shortData) return false;
+    const std::int64_t frames = header.unpackedLength() / 2;
+    if (frames < 1 || (header.unpackedLength() & 1) || header.channel() != mNextChannel) return false;
+    // The first frame as the writer takes it: a signed 32-bit number.
+    const std::int64_t start = static_cast<std::int32_t>(header.startFrame());
+    if (mNextChannel == 1) return start == mNextFrame && start + frames <= mFrameCount;
+    const Group& group = mGroups.back();
+    return start == group.firstFrame && frames == group.frames;
+}
+
+std::int64_t PlacedFrames::Fit(std::int64_t bytes) const {
+    const std::int64_t size = mRing->Size();
+    if (mGroups.empty()) return bytes <= size ? 0 : -1;
+    const std::int64_t head = mGroups.front().offset;
+    const std::int64_t tail = mGroups.back().offset + mGroups.back().bytes;
+    if (mGroups.back().offset >= head) {
+        // In use: head to tail. After it, else from the ring's start.
+        if (tail + bytes <= size) return tail;
+        return bytes <= head ? 0 : -1;
+    }
+    // In use: head to the end, and the start to tail.
+    return tail + bytes <= head ? tail : -1;
+}
+
+void PlacedFrames::Place(QueuedBlock& block) {
+    block.frames = nullptr;
+    const std::int64_t seq = mReadSeq++;
+    if (!mPlacing) return;
+    if (!Follows(block)) return StopAt(seq);
+    const KOBBlockHeader& header = block.header;
+    if (header.channel() == 1) {
+        const std::int64_t frames = header.unpackedLength() / 2;
+        const std::int64_t offset = Fit(frames * mFrameBytes);
+        // The caller asked Room first, so this never happens.
+        if (offset < 0) return StopAt(seq);
+        mGroups.push_back({offset, frames * mFrameBytes, static_cast<std::int32_t>(header.startFrame()), frames, -1});
+        mOpen = true;
+        mOpenFirst = seq;
+    }
+    Group& group = mGroups.back();
+    block.frames = mRing->Bytes() + group.offset;
+    block.frameBytes = static_cast<std::int32_t>(mFrameBytes);
+    if (++mNextChannel > mChannels) {
+        group.lastSeq = seq;
+        mOpen = false;
+        mNextChannel = 1;
+        mNextFrame = group.firstFrame + group.frames;
+    }
+}
+
+void PlacedFrames::StopAt(std::int64_t seq) {
+    if (!mPlacing) return;
+    mPlacing = false;
+    mFirstUnplaced = mOpen ? mOpenFirst : seq;
+    // Its frames are never written; the blocks decoding into them still may, and nothing else
+    // takes room in the ring from now on.
+    if (mOpen) mGroups.pop_back();
+    mOpen = false;
+}
+
+bool PlacedFrames::Written() {
+    const std::int64_t seq = mWrittenSeq++;
+    if (seq >= mFirstUnplaced) return false;
+    // Blocks are written in the order they were read, so groups complete in order too: the
+    // first one not complete is this block's.
+    const Group& group = mGroups[mCompleted];
+    if (group.lastSeq == seq) {
+        ++mCompleted;
+        if (!mRunEnds && mRunCount + 1 == mCompleted) {
+            // It lies right behind the stretch to write, or the stretch can grow no more.
+            if (mRunCount == 0 || group.offset == mGroups.front().offset + mRunBytes) {
+                mRunBytes += group.bytes;
+                mRunFrames += group.frames;
+                ++mRunCount;
+            } else {
+                mRunEnds = true;
+            }
+        }
+    }
+    return true;
+}
+
+void PlacedFrames::Flush(LWaveFile& writer, bool all) {
+    while (mRunCount > 0 && (all || mRunEnds || mRunBytes >= kStretchBytes)) {
+        writer.WriteFrames(mGroups.front().firstFrame, mRunFrames, mRing->Bytes() + mGroups.front().offset);
+        mGroups.erase(mGroups.begin(), mGroups.begin() + static_cast<std::ptrdiff_t>(mRunCount));
+        mCompleted -= mRunCount;
+        // The next stretch: the complete groups that follow the first in the ring without a gap.
+        mRunCount = 0;
+        mRunBytes = mRunFrames = 0;
+        mRunEnds = false;
+        for (std::size_t i = 0; i < mCompleted && !mRunEnds; ++i) {
+            if (i == 0 || mGroups[i].offset == mGroups.front().offset + mRunBytes) {
+                mRunBytes += mGroups[i].bytes;
+                mRunFrames += mGroups[i].frames;
+                ++mRunCount;
+            } else {
+                mRunEnds = true;
+            }
+        }
+    }
+}
