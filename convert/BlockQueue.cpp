@@ -142,10 +142,7 @@ private:
             if (queue) {
                 mInside.store(queue);
                 if (mQueue.load() == queue) block = queue->TakeWaiting();
-                if (block) {
-                    DecodeQueuedBlock(*block);
-                    block->state.store(State::kDecoded, std::memory_order_release);
-                }
+                if (block) queue->DecodeTaken(block);
                 mInside.store(nullptr);
                 // Only a converter that has left the queue waits for this; waking costs a write
                 // to memory shared by every waiting atomic, which each block need not pay.
@@ -227,8 +224,17 @@ void BlockQueue::Publish() {
     QueuedBlock& block = At(mCount);
     block.bytes = block.header.packedLength() + 1 + block.header.unpackedLength();
     mBytes += block.bytes;
-    // A block whose reading failed is never decoded: its turn raises the failure.
-    block.state.store(block.failure ? State::kDecoded : State::kWaiting, std::memory_order_release);
+    // A block whose reading failed is never decoded: its turn raises the failure. A block whose
+    // samples go into the frames of the one before, not decoded yet, is left to that one's decoder.
+    State state = State::kWaiting;
+    if (block.failure) {
+        state = State::kDecoded;
+    } else if (block.frames && mCount > 0) {
+        const QueuedBlock& before = At(mCount - 1);
+        if (before.frames == block.frames && before.state.load(std::memory_order_acquire) != State::kDecoded)
+            state = State::kFollows;
+    }
+    block.state.store(state, std::memory_order_release);
     ++mCount;
     if (mHelped) ++mUnannounced;
 }
@@ -263,8 +269,7 @@ QueuedBlock& BlockQueue::Oldest() {
         // the converter reads and writes more slowly than the helper decodes, every block is
         // decoded before its turn and the converter decodes none.
         if (QueuedBlock* block = TakeWaiting()) {
-            DecodeQueuedBlock(*block);
-            block->state.store(State::kDecoded, std::memory_order_release);
+            DecodeTaken(block);
         } else {
             DecodeHelper::Await(helper.decoded, seen);
         }
@@ -284,15 +289,31 @@ void BlockQueue::Release() {
 
 QueuedBlock* BlockQueue::TakeWaiting() {
     // The helper may look while the converter publishes and releases: a block is only ever taken
-    // from kWaiting, by the one exchange that succeeds, so a look at a moving queue at worst takes
-    // a later block before an earlier one.
+    // from kWaiting (or kFollows), by the one exchange that succeeds, so a look at a moving queue
+    // at worst takes a later block before an earlier one. A block that follows another is taken
+    // here only as the oldest, when its decoder has passed it by (it came too late).
     const std::int32_t head = mHead.load(std::memory_order_relaxed);
     for (std::int32_t i = 0; i < kDepth; ++i) {
         QueuedBlock& block = mBlocks[static_cast<std::size_t>((head + i) % kDepth)];
-        State expected = State::kWaiting;
-        if (block.state.load(std::memory_order_relaxed) == expected &&
-            block.state.compare_exchange_strong(expected, State::kTaken, std::memory_order_acquire))
-            return &block;
+        for (const State waiting : {State::kWaiting, State::kFollows}) {
+            if (waiting == State::kFollows && i > 0) break;
+            State expected = waiting;
+            if (block.state.load(std::memory_order_relaxed) == expected &&
+                block.state.compare_exchange_strong(expected, State::kTaken, std::memory_order_acquire))
+                return &block;
+        }
     }
     return nullptr;
+}
+
+void BlockQueue::DecodeTaken(QueuedBlock* block) {
+    for (;;) {
+        DecodeQueuedBlock(*block);
+        block->state.store(State::kDecoded, std::memory_order_release);
+        // The place behind it holds the next block read: it cannot be released before this one.
+        QueuedBlock& next = mBlocks[static_cast<std::size_t>((block - mBlocks.data() + 1) % kDepth)];
+        State expected = State::kFollows;
+        if (!next.state.compare_exchange_strong(expected, State::kTaken, std::memory_order_acquire)) return;
+        block = &next;
+    }
 }

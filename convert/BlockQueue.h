@@ -32,6 +32,7 @@ struct QueuedBlock {
     enum class State {
         kFree,     // no block; the converter may read one into it
         kWaiting,  // read, to be decoded by whoever takes it first
+        kFollows,  // read, of the same frames as the block before: its decoder goes on with it
         kTaken,    // being decoded by the converter or the helper
         kDecoded,  // samples ready to be written
     };
@@ -66,10 +67,10 @@ void DecodeQueuedBlock(QueuedBlock& block) noexcept;
 class BlockQueue {
 public:
     // Blocks read ahead, at most, and the bytes they may use. The read-ahead is what the helper
-    // has to do while it comes back from a sleep (after the converter's write of a quarter of a
-    // megabyte, say): it must last longer than that wake-up, and small blocks last little, so
-    // it is counted in bytes, with many places for many small blocks.
-    static constexpr std::int32_t kDepth = 64;
+    // has to do while the converter writes a stretch of frames (an eighth of a megabyte) and
+    // while it comes back from a sleep: it must last longer than both, and small blocks last
+    // little, so it is counted in bytes, with many places for many small blocks.
+    static constexpr std::int32_t kDepth = 128;
     static constexpr std::int32_t kBudget = 16 * (2 * kBlockLimit + 1);
 
     // samples: how many the entry holds, when known. An entry of a few blocks is decoded by
@@ -100,6 +101,9 @@ private:
     // Takes the oldest block that waits to be decoded, for the caller to decode; nullptr when none
     // waits. The converter and the helper both call it.
     QueuedBlock* TakeWaiting();
+    // Decodes a block taken, then the blocks that follow it into the same frames: one core fills
+    // them all, and no line of them passes between the cores while they are filled.
+    void DecodeTaken(QueuedBlock* block);
     QueuedBlock& At(std::int32_t index) {
         return mBlocks[static_cast<std::size_t>((mHead.load(std::memory_order_relaxed) + index) % kDepth)];
     }

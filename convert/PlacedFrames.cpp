@@ -7,12 +7,13 @@
 namespace {
 
 // Room for the frames of the blocks read ahead, of the complete groups not yet written, and of
-// one group more: the queue's budget is half a megabyte, a stretch is written at a quarter.
+// one group more: the queue's budget is half a megabyte, a stretch is written at an eighth.
 constexpr std::int32_t kRingBytes = 1 << 20;
 // The most channels whose frames are placed; a group of them takes 256 KiB at most.
 constexpr std::uint16_t kMostChannels = 16;
-// A stretch as long as the writer's own.
-constexpr std::int64_t kStretchBytes = LWaveFile::kHeldBytes;
+// Half the writer's own stretch: while the converter writes one, the blocks read ahead keep the
+// helper busy, even small ones.
+constexpr std::int64_t kStretchBytes = LWaveFile::kHeldBytes / 2;
 
 // The ring of the last entry, for the next: kept, not mapped again.
 SpareBlock& SpareRing() {
