@@ -6,9 +6,10 @@
 
 namespace {
 
-// Room for the frames of the blocks read ahead, of the complete groups not yet written, and of
-// one group more: the queue's budget is half a megabyte, a stretch is written at an eighth.
-constexpr std::int32_t kRingBytes = 1 << 20;
+// Room for the frames of the blocks read ahead (a quarter of a megabyte at most: 128 blocks of
+// 1,024 frames, or the queue's budget of larger ones), of the complete groups not yet written (a
+// stretch goes out at an eighth) and of one group more.
+constexpr std::int32_t kRingBytes = 1 << 19;
 // The most channels whose frames are placed; a group of them takes 256 KiB at most.
 constexpr std::uint16_t kMostChannels = 16;
 // Half the writer's own stretch: while the converter writes one, the blocks read ahead keep the

@@ -93,6 +93,9 @@ MappedRange::MappedRange(std::FILE* stream, std::int64_t offset, std::int64_t le
         return;
     }
     madvise(map, mMapLength, MADV_SEQUENTIAL);
+    // The system's cache may hold the file in pieces of 2 MiB, each mapped whole at its first
+    // look: the process would keep megabytes of the file it does not look at.
+    madvise(map, mMapLength, MADV_NOHUGEPAGE);
     mMap = map;
     mData = static_cast<const std::uint8_t*>(map) + (offset - start);
     mLength = length;
