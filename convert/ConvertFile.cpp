@@ -162,9 +162,11 @@ void ConvertBlocks(LStream& input, const KOBEntryHeader& header, LWaveFile& writ
     if (RescueSession* session = CurrentRescue())
         rescue.emplace(input, frameCount, channelCount, *session, RescueBlocks::kClaim);
     // Before the queue: the blocks it holds may point into them.
-    MappedBlocks mapped(input, rescue ? 0 : std::uint64_t{frameCount} * channelCount);
-    PlacedFrames placed(channelCount, frameCount, !rescue && writer.TakesFrames(channelCount));
-    BlockQueue queue(std::uint64_t{frameCount} * channelCount);
+    const std::uint64_t samples = std::uint64_t{frameCount} * channelCount;
+    MappedBlocks mapped(input, rescue ? 0 : samples);
+    PlacedFrames placed(channelCount, frameCount, !rescue && writer.TakesFrames(channelCount),
+                        samples >= BlockQueue::kHelpedFrom);
+    BlockQueue queue(samples);
     const bool listChannels = channelCount > 1;
     Coverage coverage;   // channel-1 blocks
     Coverage written;    // blocks of every channel the entry has

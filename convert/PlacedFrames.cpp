@@ -8,13 +8,11 @@ namespace {
 
 // Room for the frames of the blocks read ahead (a quarter of a megabyte at most: 128 blocks of
 // 1,024 frames, or the queue's budget of larger ones), of the complete groups not yet written (a
-// stretch goes out at an eighth) and of one group more.
+// stretch goes out at an eighth, at a quarter without a helper) and of one group more.
 constexpr std::int32_t kRingBytes = 1 << 19;
 // The most channels whose frames are placed; a group of them takes 256 KiB at most.
 constexpr std::uint16_t kMostChannels = 16;
-// Half the writer's own stretch: while the converter writes one, the blocks read ahead keep the
-// helper busy, even small ones.
-constexpr std::int64_t kStretchBytes = LWaveFile::kHeldBytes / 2;
+
 
 // The ring of the last entry, for the next: kept, not mapped again.
 SpareBlock& SpareRing() {
@@ -24,8 +22,12 @@ SpareBlock& SpareRing() {
 
 } // namespace
 
-PlacedFrames::PlacedFrames(std::uint16_t channels, std::uint32_t frameCount, bool allowed)
+PlacedFrames::PlacedFrames(std::uint16_t channels, std::uint32_t frameCount, bool allowed, bool helped)
     : mChannels(channels), mFrameBytes(std::int64_t{channels} * 2), mFrameCount(frameCount),
+      // Half the writer's own stretch while a helper decodes: while the converter writes one,
+      // the blocks read ahead keep the helper busy, even small ones. Alone, the converter writes
+      // as the writer would, in a quarter of a megabyte.
+      mStretchBytes(helped ? LWaveFile::kHeldBytes / 2 : LWaveFile::kHeldBytes),
       mPlacing(allowed && channels > 0 && channels <= kMostChannels && frameCount > 0) {
     if (!mPlacing) {
         mFirstUnplaced = 0;
@@ -130,7 +132,7 @@ bool PlacedFrames::Written() {
 }
 
 void PlacedFrames::Flush(LWaveFile& writer, bool all) {
-    while (mRunCount > 0 && (all || mRunEnds || mRunBytes >= kStretchBytes)) {
+    while (mRunCount > 0 && (all || mRunEnds || mRunBytes >= mStretchBytes)) {
         writer.WriteFrames(mGroups.front().firstFrame, mRunFrames, mRing->Bytes() + mGroups.front().offset);
         mGroups.erase(mGroups.begin(), mGroups.begin() + static_cast<std::ptrdiff_t>(mRunCount));
         mCompleted -= mRunCount;

@@ -33,8 +33,9 @@ class LWaveFile;
 class PlacedFrames {
 public:
     // allowed: whether the entry's frames may be placed at all (not under --rescue, a writer
-    // that takes whole frames of these channels).
-    PlacedFrames(std::uint16_t channels, std::uint32_t frameCount, bool allowed);
+    // that takes whole frames of these channels); helped: whether a helper decodes beside the
+    // converter (BlockQueue::kHelpedFrom).
+    PlacedFrames(std::uint16_t channels, std::uint32_t frameCount, bool allowed, bool helped);
     ~PlacedFrames();
     PlacedFrames(const PlacedFrames&) = delete;
     PlacedFrames& operator=(const PlacedFrames&) = delete;
@@ -72,6 +73,7 @@ private:
     const std::uint16_t mChannels;
     const std::int64_t mFrameBytes;
     const std::int64_t mFrameCount;
+    const std::int64_t mStretchBytes;   // the frames Flush waits for before it writes
     bool mPlacing;
     std::unique_ptr<HeapBlock> mRing;
     std::deque<Group> mGroups;          // placed and not yet written out, in order
