@@ -177,7 +177,9 @@ SpareBlock& Spare() {
     return spare.get();
 }
 
-constexpr std::int32_t kPlace = 2 * kBlockLimit + 1;   // a block's packed data, its byte behind, its samples
+// A block's samples, then its packed data and the byte behind, in a whole number of pages: every
+// place's samples start at the same offset in a page, so small blocks touch a page each.
+constexpr std::int32_t kPlace = 2 * kBlockLimit + 4096;
 
 } // namespace
 
@@ -214,8 +216,8 @@ QueuedBlock* BlockQueue::VacantAnyway() {
     QueuedBlock& block = At(mCount);
     // A place left vacant (its reading ended the blocks) keeps the buffer it had.
     if (!block.packed) {
-        block.packed = mStore[static_cast<std::size_t>(--mStored)];
-        block.samples = block.packed + kBlockLimit + 1;
+        block.samples = mStore[static_cast<std::size_t>(--mStored)];
+        block.packed = block.samples + kBlockLimit;
     }
     return &block;
 }
@@ -279,7 +281,7 @@ QueuedBlock& BlockQueue::Oldest() {
 void BlockQueue::Release() {
     QueuedBlock& oldest = At(0);
     oldest.failure = nullptr;
-    mStore[static_cast<std::size_t>(mStored++)] = oldest.packed;
+    mStore[static_cast<std::size_t>(mStored++)] = oldest.samples;
     oldest.packed = oldest.samples = nullptr;
     mBytes -= oldest.bytes;
     oldest.state.store(State::kFree, std::memory_order_relaxed);

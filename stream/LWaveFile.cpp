@@ -43,6 +43,12 @@ LWaveFile::~LWaveFile() {
     SpareHeld().GiveBack(std::move(mHeld));
 }
 
+std::FILE* LWaveFile::OpenDataFork(std::int16_t permission) {
+    std::FILE* fork = LAudioFile::OpenDataFork(permission);
+    if (fork) crt::Unbuffered(fork);
+    return fork;
+}
+
 std::uint32_t LWaveFile::GetFileType() {
     return 0x57617665;
 }

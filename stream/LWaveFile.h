@@ -61,6 +61,9 @@ public:
     void WriteFrames(std::int64_t firstFrame, std::int64_t frameCount, const std::uint8_t* frames);
     // 0x57617665, the characters W, a, v, e.
     std::uint32_t GetFileType() override;
+    // The stream unbuffered: the frames go out a stretch at a time, each a write of its own at a
+    // position set first, and a buffered stream would read the bytes before each position.
+    std::FILE* OpenDataFork(std::int16_t permission) override;
     // Writes the held frames first; a failure is traced on standard error, as a close never
     // throws.
     void CloseDataFork() override;

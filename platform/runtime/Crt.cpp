@@ -262,6 +262,10 @@ long ftell(std::FILE* stream) {
 }
 
 // Cannot fail: no fault refuses it.
+int Unbuffered(std::FILE* stream) {
+    return std::setvbuf(stream, nullptr, _IONBF, 0);
+}
+
 int feof(std::FILE* stream) {
     return OnStream(Operation::Eof, stream, 0, [&] { return std::feof(stream); });
 }

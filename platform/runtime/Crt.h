@@ -49,6 +49,10 @@ std::size_t fwrite(const void* source, std::size_t size, std::size_t count, std:
 int fseek(std::FILE* stream, long offset, int origin);
 long ftell(std::FILE* stream);
 int feof(std::FILE* stream);
+// Makes a stream just opened unbuffered: each transfer is one call of the system, and a seek
+// reads nothing ahead (a buffered stream that may read fills its buffer up to the position it
+// seeks to, a read for every seek). No file work, so neither the gate nor the test facility.
+int Unbuffered(std::FILE* stream);
 // Counts as a write: it writes out what the stream holds.
 int fflush(std::FILE* stream);
 // Status of the stream's file descriptor.
