@@ -15,9 +15,21 @@
 
 using State = QueuedBlock::State;
 
+namespace {
+
+// The samples of a block whose frames are placed: decoded, checked and placed while they stay in
+// the decoding core's cache, and never kept in the block's own buffer.
+std::uint8_t* PlacingScratch() {
+    alignas(64) thread_local std::uint8_t scratch[kBlockLimit];
+    return scratch;
+}
+
+} // namespace
+
 void DecodeQueuedBlock(QueuedBlock& block) noexcept {
     const std::uint16_t packedLength = block.header.packedLength();
     const std::uint16_t unpackedLength = block.header.unpackedLength();
+    std::uint8_t* const samples = block.frames ? PlacingScratch() : block.samples;
     // The byte behind the packed data is part of the decoder's window; keeping it at 0 makes a
     // block decode the same wherever it stands in the file. Data decoded in place has no such
     // byte, and decodes as if it were 0.
@@ -27,20 +39,19 @@ void DecodeQueuedBlock(QueuedBlock& block) noexcept {
     const bool checked = block.status == 0 && !block.shortData;
     if (checked && DecodesMode(block.header.mode())) {
         // The decoder writes every whole sample; only an odd last byte is left to clear.
-        if (unpackedLength & 1) block.samples[unpackedLength - 1] = 0;
+        if (unpackedLength & 1) samples[unpackedLength - 1] = 0;
         if (block.inPlace)
-            DecodeBlockInPlace(packedLength ? block.inPlace : nullptr, block.samples, block.header.mBytes);
+            DecodeBlockInPlace(packedLength ? block.inPlace : nullptr, samples, block.header.mBytes);
         else
-            DecodeBlock(packedLength ? block.packed : nullptr, block.samples, block.header.mBytes);
+            DecodeBlock(packedLength ? block.packed : nullptr, samples, block.header.mBytes);
     } else {
-        ZeroBlock(block.samples, unpackedLength);
+        ZeroBlock(samples, unpackedLength);
     }
-    if (checked && Checksum16(block.samples, unpackedLength) != block.header.dataChecksum()) {
-        ZeroBlock(block.samples, unpackedLength);
+    if (checked && Checksum16(samples, unpackedLength) != block.header.dataChecksum()) {
+        ZeroBlock(samples, unpackedLength);
         block.damaged = true;
     }
-    // Right after they were made, while they are still in this core's cache.
-    if (block.frames) PlaceChannel(block.samples, block.frames, unpackedLength / 2, block.frameBytes, block.header.channel());
+    if (block.frames) PlaceChannel(samples, block.frames, unpackedLength / 2, block.frameBytes, block.header.channel());
 }
 
 namespace {

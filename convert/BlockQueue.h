@@ -51,8 +51,8 @@ struct QueuedBlock {
     std::uint8_t* samples = nullptr;  // kBlockLimit bytes
     // The packed data where it was read, when it stays there (MappedBlocks); else it is in packed.
     const std::uint8_t* inPlace = nullptr;
-    // Where the decoder also places the samples, into frames of frameBytes bytes shared with the
-    // entry's other channels (PlacedFrames); null: in samples alone.
+    // Where the decoder places the samples instead, into frames of frameBytes bytes shared with
+    // the entry's other channels (PlacedFrames); null: in samples.
     std::uint8_t* frames = nullptr;
     std::int32_t frameBytes = 0;
     std::int32_t bytes = 0;           // of them the block uses, counted against the queue's budget

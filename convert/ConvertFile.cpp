@@ -14,6 +14,7 @@
 #include "convert/RunOptions.h"
 #include "platform/runtime/Crt.h"
 #include "stream/ErrorCode.h"
+#include "stream/FrameInterleave.h"
 #include "stream/HeapBlock.h"
 #include "stream/LFile.h"
 #include "stream/LWaveFile.h"
@@ -229,8 +230,12 @@ void ConvertBlocks(LStream& input, const KOBEntryHeader& header, LWaveFile& writ
             }
             // The frames placed before it reach the file first.
             placed.Flush(writer, !placedAlready);
-            if (!placedAlready)
+            if (!placedAlready) {
+                // A block placed into frames that were never whole (the placing ended before the
+                // rest of them came) has its samples there alone.
+                if (block.frames) ChannelOf(block.frames, frames, block.frameBytes, blockHeader.channel(), block.samples);
                 writer.WriteSamples(static_cast<std::int32_t>(blockHeader.startFrame()), frames, blockHeader.channel(), block.samples);
+            }
         });
         if (blockHeader.channel() == 1) coverage.Add(blockHeader.startFrame(), frames, frameCount);
         if (blockHeader.channel() >= 1 && blockHeader.channel() <= channelCount)

@@ -130,3 +130,12 @@ void PlaceChannel(const std::uint8_t* in, std::uint8_t* frames, std::int64_t cou
     const std::int64_t placed = Wide(in, frames, count, stride, channel, false);
     InterleaveAny(in + 2 * placed, frames + placed * stride + 2 * (channel - 1), count - placed, stride);
 }
+
+void ChannelOf(const std::uint8_t* frames, std::int64_t count, std::int64_t stride, std::uint16_t channel,
+               std::uint8_t* out) {
+    const std::uint8_t* in = frames + 2 * (channel - 1);
+    for (std::int64_t i = 0; i < count; ++i) {
+        out[2 * i] = in[i * stride + 1];
+        out[2 * i + 1] = in[i * stride];
+    }
+}

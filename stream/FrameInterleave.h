@@ -4,6 +4,7 @@
 //     InterleaveChannel(left, frames, count, 4, 1);   // frames whole: left, then 0
 //     InterleaveChannel(right, frames, count, 4, 2);  // right beside it, left kept
 //     PlaceChannel(right, frames, count, 4, 2);       // only right's bytes, whatever the rest
+//     ChannelOf(frames, count, 4, 2, right);          // and back
 //
 // `frames` points at the first frame, `stride` is the frame's size in bytes (2 per channel) and
 // `count` the number of samples. InterleaveChannel starts channel 1's frames afresh: the other
@@ -17,3 +18,6 @@ void InterleaveChannel(const std::uint8_t* in, std::uint8_t* frames, std::int64_
                        std::uint16_t channel);
 void PlaceChannel(const std::uint8_t* in, std::uint8_t* frames, std::int64_t count, std::int64_t stride,
                   std::uint16_t channel);
+// The other way: the channel's samples out of the frames, big-endian again.
+void ChannelOf(const std::uint8_t* frames, std::int64_t count, std::int64_t stride, std::uint16_t channel,
+               std::uint8_t* out);
