@@ -13,7 +13,6 @@ constexpr std::int32_t kRingBytes = 1 << 19;
 // The most channels whose frames are placed; a group of them takes 256 KiB at most.
 constexpr std::uint16_t kMostChannels = 16;
 
-
 // The ring of the last entry, for the next: kept, not mapped again.
 SpareBlock& SpareRing() {
     static platform::NeverDestroyed<SpareBlock> spare;
