@@ -62,6 +62,32 @@ DUDEZ_WIDE std::int64_t InterleaveWide(const std::uint8_t* in, std::uint8_t* fra
     }
     return whole;
 }
+
+// Both channels of 32 stereo frames at a time: each channel's samples swapped to low byte first,
+// then the two sets of lanes taken in turns into two vectors of 16 frames. Returns how many
+// frames it made, a multiple of 32.
+DUDEZ_WIDE std::int64_t InterleaveStereoWide(const std::uint8_t* left, const std::uint8_t* right, std::uint8_t* frames,
+                                             std::int64_t count) {
+    const __m512i swap = _mm512_set4_epi32(0x0E0F0C0D, 0x0A0B0809, 0x06070405, 0x02030001);
+    alignas(64) std::int16_t first[32];
+    alignas(64) std::int16_t second[32];
+    for (int k = 0; k < 16; ++k) {
+        first[2 * k] = static_cast<std::int16_t>(k);
+        first[2 * k + 1] = static_cast<std::int16_t>(32 + k);
+        second[2 * k] = static_cast<std::int16_t>(16 + k);
+        second[2 * k + 1] = static_cast<std::int16_t>(48 + k);
+    }
+    const __m512i firstHalf = _mm512_load_si512(first);
+    const __m512i secondHalf = _mm512_load_si512(second);
+    const std::int64_t whole = count / kWideFrames * kWideFrames;
+    for (std::int64_t i = 0; i < whole; i += kWideFrames) {
+        const __m512i l = _mm512_shuffle_epi8(_mm512_loadu_si512(left + 2 * i), swap);
+        const __m512i r = _mm512_shuffle_epi8(_mm512_loadu_si512(right + 2 * i), swap);
+        _mm512_storeu_si512(frames + 4 * i, _mm512_permutex2var_epi16(l, firstHalf, r));
+        _mm512_storeu_si512(frames + 4 * i + 64, _mm512_permutex2var_epi16(l, secondHalf, r));
+    }
+    return whole;
+}
 #endif
 
 // The samples InterleaveWide places where the processor has the instructions, else none.
@@ -137,5 +163,16 @@ void ChannelOf(const std::uint8_t* frames, std::int64_t count, std::int64_t stri
     for (std::int64_t i = 0; i < count; ++i) {
         out[2 * i] = in[i * stride + 1];
         out[2 * i + 1] = in[i * stride];
+    }
+}
+
+void InterleaveStereo(const std::uint8_t* left, const std::uint8_t* right, std::uint8_t* frames, std::int64_t count) {
+    std::int64_t i = 0;
+#if defined(__x86_64__)
+    if (HasWideInstructions()) i = InterleaveStereoWide(left, right, frames, count);
+#endif
+    for (; i < count; ++i) {
+        const std::uint32_t frame = LittleEndianSample(left + 2 * i) | (LittleEndianSample(right + 2 * i) << 16);
+        std::memcpy(frames + 4 * i, &frame, sizeof frame);
     }
 }
