@@ -63,22 +63,32 @@ DUDEZ_WIDE std::int64_t InterleaveWide(const std::uint8_t* in, std::uint8_t* fra
     return whole;
 }
 
+// Which lanes of the two channels' 32 samples make frames `from` to from + 15: left's lane k, then
+// right's (lane 32 + k of the pair), in turns.
+struct alignas(64) FrameLanes {
+    std::int16_t lane[32];
+};
+
+constexpr FrameLanes MakeFrameLanes(std::int16_t from) {
+    FrameLanes lanes{};
+    for (std::int16_t k = 0; k < 16; ++k) {
+        lanes.lane[2 * k] = static_cast<std::int16_t>(from + k);
+        lanes.lane[2 * k + 1] = static_cast<std::int16_t>(32 + from + k);
+    }
+    return lanes;
+}
+
+constexpr FrameLanes kFirstFrames = MakeFrameLanes(0);
+constexpr FrameLanes kLastFrames = MakeFrameLanes(16);
+
 // Both channels of 32 stereo frames at a time: each channel's samples swapped to low byte first,
 // then the two sets of lanes taken in turns into two vectors of 16 frames. Returns how many
 // frames it made, a multiple of 32.
 DUDEZ_WIDE std::int64_t InterleaveStereoWide(const std::uint8_t* left, const std::uint8_t* right, std::uint8_t* frames,
                                              std::int64_t count) {
     const __m512i swap = _mm512_set4_epi32(0x0E0F0C0D, 0x0A0B0809, 0x06070405, 0x02030001);
-    alignas(64) std::int16_t first[32];
-    alignas(64) std::int16_t second[32];
-    for (int k = 0; k < 16; ++k) {
-        first[2 * k] = static_cast<std::int16_t>(k);
-        first[2 * k + 1] = static_cast<std::int16_t>(32 + k);
-        second[2 * k] = static_cast<std::int16_t>(16 + k);
-        second[2 * k + 1] = static_cast<std::int16_t>(48 + k);
-    }
-    const __m512i firstHalf = _mm512_load_si512(first);
-    const __m512i secondHalf = _mm512_load_si512(second);
+    const __m512i firstHalf = _mm512_load_si512(kFirstFrames.lane);
+    const __m512i secondHalf = _mm512_load_si512(kLastFrames.lane);
     const std::int64_t whole = count / kWideFrames * kWideFrames;
     for (std::int64_t i = 0; i < whole; i += kWideFrames) {
         const __m512i l = _mm512_shuffle_epi8(_mm512_loadu_si512(left + 2 * i), swap);
