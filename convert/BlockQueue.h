@@ -59,6 +59,13 @@ struct QueuedBlock {
     // Who may touch the block: the converter while it is free or decoded, whoever took it while
     // taken; a waiting block is read by nobody until it is taken.
     std::atomic<State> state{State::kFree};
+
+    // Its header just read: what is known of the block before its data is read.
+    void JudgeHeader() {
+        status = BlockHeaderStatus(header);
+        headerGood = status == 0;
+        shortData = false;
+    }
 };
 
 // Decodes a block read into `block`: its samples, or silence when its header or its data is bad.

@@ -129,9 +129,7 @@ bool ReadBlock(LStream& input, QueuedBlock& block) {
     try {
         std::int32_t count = KOBBlockHeader::kSize;
         if (input.GetBytes(block.header.mBytes, count) != 0 || count < KOBBlockHeader::kSize) return false;
-        block.status = BlockHeaderStatus(block.header);
-        block.headerGood = block.status == 0;
-        block.shortData = false;
+        block.JudgeHeader();
 
         const std::uint16_t packedLength = block.header.packedLength();
         if (packedLength != 0) {

@@ -59,9 +59,7 @@ bool MappedBlocks::Read(QueuedBlock& block) {
         return HandOver();
     block.failure = nullptr;
     block.complaint = nullptr;
-    block.status = BlockHeaderStatus(block.header);
-    block.headerGood = block.status == 0;
-    block.shortData = false;
+    block.JudgeHeader();
     block.inPlace = at + KOBBlockHeader::kSize;
     mPosition += KOBBlockHeader::kSize + packedLength;
     if (mPosition >= mForgetAt) {

@@ -155,12 +155,7 @@ void LWaveFile::WriteFrames(std::int64_t firstFrame, std::int64_t frameCount, co
     // no held copy of these frames outlives them.
     WriteHeldFrames();
     mHeldFirst = mHeldEnd = 0;
-    const std::int64_t offset = kHeaderSize + firstFrame * FrameBytes();
-    const std::int64_t size = frameCount * FrameBytes();
-    ReserveAhead(offset, offset + size);
-    SetMarker(static_cast<std::int32_t>(offset), 0);
-    PutBlock(frames, static_cast<std::int32_t>(size));
-    mFileEnd = std::max(mFileEnd, offset + size);
+    WriteStretch(kHeaderSize + firstFrame * FrameBytes(), frames, frameCount * FrameBytes());
 }
 
 void LWaveFile::WriteSilence(std::int32_t firstFrame, std::int32_t frameCount) {
@@ -238,6 +233,10 @@ void LWaveFile::WriteHeldFrames() {
     const std::uint8_t* frames = HeldFrame(mChangedFirst);
     // A write that fails is not tried again: the file is incomplete either way.
     mChangedFirst = mChangedEnd = 0;
+    WriteStretch(offset, frames, size);
+}
+
+void LWaveFile::WriteStretch(std::int64_t offset, const std::uint8_t* frames, std::int64_t size) {
     ReserveAhead(offset, offset + size);
     SetMarker(static_cast<std::int32_t>(offset), 0);
     PutBlock(frames, static_cast<std::int32_t>(size));

@@ -83,6 +83,8 @@ private:
     // Fills held frames from..to with what the file holds there, zero beyond its end.
     void Load(std::int64_t from, std::int64_t to);
     void WriteHeldFramesQuietly(const char* where) noexcept;
+    // Writes `size` bytes of whole frames at file offset `offset`, room asked for ahead.
+    void WriteStretch(std::int64_t offset, const std::uint8_t* frames, std::int64_t size);
     // Asks for the file's room up to end and a stretch beyond, before a write of start..end:
     // a file system that finds blocks a stretch at a time, rather than one for each page written
     // (ext4's delayed allocation), takes a third less time for the writes. Never beyond the end
