@@ -12,6 +12,9 @@ namespace {
 constexpr std::int32_t kRingBytes = 1 << 19;
 // The most channels whose frames are placed; a group of them takes 256 KiB at most.
 constexpr std::uint16_t kMostChannels = 16;
+// Where in the file a long stretch of frames ends: a multiple of this many bytes, as near its
+// end as whole frames allow.
+constexpr std::int64_t kWriteAlignment = 1 << 17;
 
 // The ring of the last entry, for the next: kept, not mapped again.
 SpareBlock& SpareRing() {
@@ -130,11 +133,35 @@ bool PlacedFrames::Written() {
     return true;
 }
 
+std::int64_t PlacedFrames::AlignedFrames() const {
+    const std::int64_t first = mGroups.front().firstFrame;
+    const std::int64_t end = (LWaveFile::kHeaderSize + (first + mRunFrames) * mFrameBytes) / kWriteAlignment * kWriteAlignment;
+    const std::int64_t frames = (end - LWaveFile::kHeaderSize) / mFrameBytes - first;
+    return frames > 0 ? frames : mRunFrames;
+}
+
+void PlacedFrames::Consume(std::int64_t frames) {
+    std::size_t whole = 0;
+    while (whole < mCompleted && frames >= mGroups[whole].frames) frames -= mGroups[whole++].frames;
+    mGroups.erase(mGroups.begin(), mGroups.begin() + static_cast<std::ptrdiff_t>(whole));
+    mCompleted -= whole;
+    if (frames == 0) return;
+    // The rest of a group goes out with the next stretch.
+    Group& group = mGroups.front();
+    group.offset += frames * mFrameBytes;
+    group.bytes -= frames * mFrameBytes;
+    group.firstFrame += frames;
+    group.frames -= frames;
+}
+
 void PlacedFrames::Flush(LWaveFile& writer, bool all) {
     while (mRunCount > 0 && (all || mRunEnds || mRunBytes >= mStretchBytes)) {
-        writer.WriteFrames(mGroups.front().firstFrame, mRunFrames, mRing->Bytes() + mGroups.front().offset);
-        mGroups.erase(mGroups.begin(), mGroups.begin() + static_cast<std::ptrdiff_t>(mRunCount));
-        mCompleted -= mRunCount;
+        // A long stretch ends where the file's pages do, and the next starts there. Written from
+        // the middle of a page, each stretch would make the file's cache start over with small
+        // pieces of memory up to the next large boundary: the writes took half as long again.
+        const std::int64_t frames = all || mRunEnds ? mRunFrames : AlignedFrames();
+        writer.WriteFrames(mGroups.front().firstFrame, frames, mRing->Bytes() + mGroups.front().offset);
+        Consume(frames);
         // The next stretch: the complete groups that follow the first in the ring without a gap.
         mRunCount = 0;
         mRunBytes = mRunFrames = 0;

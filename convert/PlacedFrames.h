@@ -69,6 +69,11 @@ private:
     // Where `bytes` of frames fit in the ring now, or -1.
     std::int64_t Fit(std::int64_t bytes) const;
     void StopAt(std::int64_t seq);
+    // How many of the stretch's frames to write so that it ends at an aligned place in the file:
+    // all of them when none would.
+    std::int64_t AlignedFrames() const;
+    // Takes the first `frames` frames of the complete groups as written.
+    void Consume(std::int64_t frames);
 
     const std::uint16_t mChannels;
     const std::int64_t mFrameBytes;
