@@ -119,18 +119,27 @@ bool PlacedFrames::Written() {
     const Group& group = mGroups[mCompleted];
     if (group.lastSeq == seq) {
         ++mCompleted;
-        if (!mRunEnds && mRunCount + 1 == mCompleted) {
-            // It lies right behind the stretch to write, or the stretch can grow no more.
-            if (mRunCount == 0 || group.offset == mGroups.front().offset + mRunBytes) {
-                mRunBytes += group.bytes;
-                mRunFrames += group.frames;
-                ++mRunCount;
-            } else {
-                mRunEnds = true;
-            }
-        }
+        if (!mRunEnds && mRunCount + 1 == mCompleted) Extend(group);
     }
     return true;
+}
+
+void PlacedFrames::Extend(const Group& group) {
+    // It lies right behind the stretch to write, or at the ring's start when the stretch reaches
+    // its end (once), or the stretch can grow no more.
+    const std::int64_t front = mGroups.front().offset;
+    const bool behind = mRunWrapped ? group.offset == mRunBytes - mRunFirstBytes : group.offset == front + mRunBytes;
+    if (mRunCount > 0 && !behind) {
+        if (mRunWrapped || group.offset != 0) {
+            mRunEnds = true;
+            return;
+        }
+        mRunWrapped = true;
+        mRunFirstBytes = mRunBytes;
+    }
+    mRunBytes += group.bytes;
+    mRunFrames += group.frames;
+    ++mRunCount;
 }
 
 std::int64_t PlacedFrames::AlignedFrames() const {
@@ -160,20 +169,18 @@ void PlacedFrames::Flush(LWaveFile& writer, bool all) {
         // the middle of a page, each stretch would make the file's cache start over with small
         // pieces of memory up to the next large boundary: the writes took half as long again.
         const std::int64_t frames = all || mRunEnds ? mRunFrames : AlignedFrames();
-        writer.WriteFrames(mGroups.front().firstFrame, frames, mRing->Bytes() + mGroups.front().offset);
+        const std::uint8_t* start = mRing->Bytes() + mGroups.front().offset;
+        // A stretch that goes on at the ring's start is written in one piece all the same.
+        const std::int64_t firstFrames = mRunWrapped ? mRunFirstBytes / mFrameBytes : frames;
+        if (frames <= firstFrames)
+            writer.WriteFrames(mGroups.front().firstFrame, frames, start);
+        else
+            writer.WriteFrames(mGroups.front().firstFrame, start, firstFrames, mRing->Bytes(), frames - firstFrames);
         Consume(frames);
         // The next stretch: the complete groups that follow the first in the ring without a gap.
         mRunCount = 0;
-        mRunBytes = mRunFrames = 0;
-        mRunEnds = false;
-        for (std::size_t i = 0; i < mCompleted && !mRunEnds; ++i) {
-            if (i == 0 || mGroups[i].offset == mGroups.front().offset + mRunBytes) {
-                mRunBytes += mGroups[i].bytes;
-                mRunFrames += mGroups[i].frames;
-                ++mRunCount;
-            } else {
-                mRunEnds = true;
-            }
-        }
+        mRunBytes = mRunFrames = mRunFirstBytes = 0;
+        mRunEnds = mRunWrapped = false;
+        for (std::size_t i = 0; i < mCompleted && !mRunEnds; ++i) Extend(mGroups[i]);
     }
 }

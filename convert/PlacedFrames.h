@@ -72,6 +72,8 @@ private:
     // How many of the stretch's frames to write so that it ends at an aligned place in the file:
     // all of them when none would.
     std::int64_t AlignedFrames() const;
+    // Adds the next complete group to the stretch Flush writes next, or ends the stretch.
+    void Extend(const Group& group);
     // Takes the first `frames` frames of the complete groups as written.
     void Consume(std::int64_t frames);
 
@@ -88,6 +90,8 @@ private:
     std::int64_t mRunBytes = 0;
     std::int64_t mRunFrames = 0;
     bool mRunEnds = false;              // the complete group after it lies elsewhere
+    bool mRunWrapped = false;           // it goes on at the ring's start...
+    std::int64_t mRunFirstBytes = 0;    // ...after this many bytes at the ring's end
     std::int64_t mReadSeq = 0;          // blocks read so far
     std::int64_t mWrittenSeq = 0;       // blocks written so far
     std::int64_t mFirstUnplaced = INT64_MAX;   // the first block written the usual way

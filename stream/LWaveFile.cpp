@@ -158,6 +158,27 @@ void LWaveFile::WriteFrames(std::int64_t firstFrame, std::int64_t frameCount, co
     WriteStretch(kHeaderSize + firstFrame * FrameBytes(), frames, frameCount * FrameBytes());
 }
 
+void LWaveFile::WriteFrames(std::int64_t firstFrame, const std::uint8_t* first, std::int64_t firstCount,
+                            const std::uint8_t* second, std::int64_t secondCount) {
+    if (mBytesPerSample != 2) throw ErrorCode{kUnsupportedFormat};
+    if (firstCount <= 0 || secondCount <= 0) {
+        WriteFrames(firstFrame, firstCount + std::max<std::int64_t>(secondCount, 0), firstCount > 0 ? first : second);
+        return;
+    }
+    WriteHeldFrames();
+    mHeldFirst = mHeldEnd = 0;
+    if (!mDataFork) throw ErrorCode{EBADF};
+    const std::int64_t offset = kHeaderSize + firstFrame * FrameBytes();
+    const auto firstSize = static_cast<std::size_t>(firstCount * FrameBytes());
+    const auto secondSize = static_cast<std::size_t>(secondCount * FrameBytes());
+    ReserveAhead(offset, offset + static_cast<std::int64_t>(firstSize + secondSize));
+    errno = 0;
+    // WATCHOUT: a short write is a failure even when the runtime left no error number.
+    if (crt::WriteTwoAt(first, firstSize, second, secondSize, mDataFork, offset) != firstSize + secondSize)
+        throw ErrorCode{errno != 0 ? errno : EIO};
+    mFileEnd = std::max(mFileEnd, offset + static_cast<std::int64_t>(firstSize + secondSize));
+}
+
 void LWaveFile::WriteSilence(std::int32_t firstFrame, std::int32_t frameCount) {
     if (mBytesPerSample != 2) throw ErrorCode{kUnsupportedFormat};
     const std::int64_t start = std::max<std::int64_t>(firstFrame, 0);

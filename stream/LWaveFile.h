@@ -59,6 +59,10 @@ public:
     // Frames firstFrame..firstFrame + frameCount - 1, whole and ready as the file holds them, all
     // within the sound: written as they stand, after the held frames.
     void WriteFrames(std::int64_t firstFrame, std::int64_t frameCount, const std::uint8_t* frames);
+    // The same for frames that lie in two pieces of memory: `firstCount` frames at `first`, then
+    // `secondCount` at `second`, in one write.
+    void WriteFrames(std::int64_t firstFrame, const std::uint8_t* first, std::int64_t firstCount,
+                     const std::uint8_t* second, std::int64_t secondCount);
     // 0x57617665, the characters W, a, v, e.
     std::uint32_t GetFileType() override;
     // The stream unbuffered: the frames go out a stretch at a time, each a write of its own at a

@@ -5,8 +5,10 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -246,6 +248,38 @@ std::size_t fwrite(const void* source, std::size_t size, std::size_t count, std:
     // A disk that fills up takes part of the data and refuses the rest.
     const std::size_t written = std::fwrite(source, size, count / 2, stream);
     errno = call.Error();
+    return written;
+}
+
+std::size_t WriteTwoAt(const void* first, std::size_t firstSize, const void* second, std::size_t secondSize,
+                       std::FILE* stream, long long offset) {
+    TestedCall call(Operation::Write, nullptr, stream);
+    const auto gate = EnterGate();
+    iovec pieces[2] = {{const_cast<void*>(first), firstSize}, {const_cast<void*>(second), secondSize}};
+    std::size_t wanted = firstSize + secondSize;
+    if (call.Fails()) {
+        // A disk that fills up takes part of the data and refuses the rest.
+        wanted /= 2;
+        pieces[0].iov_len = std::min(firstSize, wanted);
+        pieces[1].iov_len = wanted - pieces[0].iov_len;
+    }
+    std::size_t written = 0;
+    iovec* next = pieces;
+    int left = 2;
+    while (written < wanted) {
+        const ssize_t done = ::pwritev(fileno(stream), next, left, static_cast<off_t>(offset + static_cast<long long>(written)));
+        if (done < 0 && errno == EINTR) continue;
+        if (done <= 0) return written;
+        written += static_cast<std::size_t>(done);
+        // A short write: the rest of its piece, then the next.
+        auto skip = static_cast<std::size_t>(done);
+        while (left > 0 && skip >= next->iov_len) skip -= next++->iov_len, --left;
+        if (left > 0) {
+            next->iov_base = static_cast<std::uint8_t*>(next->iov_base) + skip;
+            next->iov_len -= skip;
+        }
+    }
+    if (call.Fails()) errno = call.Error();
     return written;
 }
 

@@ -46,6 +46,12 @@ std::FILE* fopenat(int folder, const char* name, const char* mode);
 int fclose(std::FILE* stream);
 std::size_t fread(void* destination, std::size_t size, std::size_t count, std::FILE* stream);
 std::size_t fwrite(const void* source, std::size_t size, std::size_t count, std::FILE* stream);
+// Writes `firstSize` bytes from `first` and then `secondSize` from `second` at `offset` of the
+// stream's file, in one call of the system, as one fwrite of the two joined would there. The
+// stream's position stays where it was (set it before the next fwrite). Returns the bytes
+// written; fewer with errno on a failure. The stream must be unbuffered (Unbuffered).
+std::size_t WriteTwoAt(const void* first, std::size_t firstSize, const void* second, std::size_t secondSize,
+                       std::FILE* stream, long long offset);
 int fseek(std::FILE* stream, long offset, int origin);
 long ftell(std::FILE* stream);
 int feof(std::FILE* stream);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <thread>
 
@@ -23,6 +24,27 @@ TEST(Crt, TracksOpenStreams) {
     EXPECT_EQ(crt::fclose(a), 0);
     EXPECT_EQ(crt::OpenStreamCount(), before);
     EXPECT_EQ(testsupport::ReadFileText(dir.File("a")), "xyz");
+}
+
+TEST(Crt, TwoPiecesWrittenAtAPlaceAreOneWriteThatAFullDiskCutsInHalf) {
+    TempDir dir;
+    std::FILE* file = crt::fopen(dir.File("two").c_str(), "w+b");
+    ASSERT_NE(file, nullptr);
+    crt::Unbuffered(file);
+    ASSERT_EQ(crt::fwrite("0123456789", 1, 10, file), 10u);
+    EXPECT_EQ(crt::WriteTwoAt("ab", 2, "cde", 3, file, 3), 5u);
+    // The stream's own position is where the last fwrite left it.
+    EXPECT_EQ(crt::ftell(file), 10);
+    EXPECT_EQ(testsupport::ReadFileText(dir.File("two")), "012abcde89");
+    // Half of eight bytes: both of the first piece, two of the second.
+    crt::testing::Reset();
+    crt::testing::ArmFault({crt::testing::Operation::Write, 1, ""}, ENOSPC);
+    errno = 0;
+    EXPECT_EQ(crt::WriteTwoAt("AB", 2, "CDEFGH", 6, file, 0), 4u);
+    EXPECT_EQ(errno, ENOSPC);
+    crt::testing::Disable();
+    EXPECT_EQ(testsupport::ReadFileText(dir.File("two")), "ABCDbcde89");
+    EXPECT_EQ(crt::fclose(file), 0);
 }
 
 // Shutting the gate is for good, so it is tried in a child process.
