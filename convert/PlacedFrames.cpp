@@ -177,7 +177,7 @@ void PlacedFrames::Flush(LWaveFile& writer, bool all) {
         else
             writer.WriteFrames(mGroups.front().firstFrame, start, firstFrames, mRing->Bytes(), frames - firstFrames);
         Consume(frames);
-        // The next stretch: the complete groups that follow the first in the ring without a gap.
+        // The next stretch: the complete groups that follow the first without a gap.
         mRunCount = 0;
         mRunBytes = mRunFrames = mRunFirstBytes = 0;
         mRunEnds = mRunWrapped = false;

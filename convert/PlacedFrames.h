@@ -4,7 +4,8 @@
 // after the other from frame 0. Each such group gets its frames in a ring of memory when its
 // first block is read, and the thread that decodes a block of it places the block's samples
 // there itself (PlaceChannel), where they are still in its cache; the converter writes the
-// frames out in long stretches once their groups are complete, with nothing to interleave.
+// frames out in long stretches once their groups are complete, with nothing to interleave. A
+// long stretch ends at a multiple of 128 KiB of the file, where the next one starts.
 //
 //     PlacedFrames placed(channels, frameCount, allowed);     // before the queue
 //     while (placed.Room() && (block = queue.Vacant())) { read; placed.Place(*block); publish; }
@@ -85,7 +86,8 @@ private:
     std::unique_ptr<HeapBlock> mRing;
     std::deque<Group> mGroups;          // placed and not yet written out, in order
     std::size_t mCompleted = 0;         // of them, the first ones whose blocks are all written
-    // The stretch Flush writes next: the first complete groups, one after the other in the ring.
+    // The stretch Flush writes next: the first complete groups, one after the other in the ring
+    // (going on at its start once).
     std::size_t mRunCount = 0;
     std::int64_t mRunBytes = 0;
     std::int64_t mRunFrames = 0;
