@@ -4,6 +4,7 @@
 #include "platform/runtime/NeverDestroyed.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -394,6 +395,11 @@ int ReleaseSpace(std::FILE* stream, long long offset, long long length) {
     const auto gate = EnterGate();
     return ::fallocate(fileno(stream), FALLOC_FL_KEEP_SIZE | FALLOC_FL_PUNCH_HOLE, static_cast<off_t>(offset),
                        static_cast<off_t>(length));
+}
+
+void* MapForReading(std::FILE* stream, std::size_t length, long long offset) {
+    const auto gate = EnterGate();
+    return ::mmap(nullptr, length, PROT_READ, MAP_SHARED, fileno(stream), static_cast<off_t>(offset));
 }
 
 int IdentityOf(std::FILE* stream, struct stat* status) {

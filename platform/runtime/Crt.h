@@ -66,6 +66,11 @@ int fstat(std::FILE* stream, struct stat* status);
 // The same, as the program's own look at a file it has just made (which file it is), without a
 // place in the test facility's call log; through the gate like every other call.
 int IdentityOf(std::FILE* stream, struct stat* status);
+// Maps `length` bytes of the stream's file from `offset` (a multiple of the page size) for
+// reading, shared with the system's cache: mmap's result, MAP_FAILED with errno when it cannot.
+// Through the gate, so that the stop at exit never closes the file under it; no place in the
+// test facility's call log.
+void* MapForReading(std::FILE* stream, std::size_t length, long long offset);
 // Whether the stream's file can be positioned (not a pipe, a socket or a terminal); a look like
 // IdentityOf.
 bool CanPosition(std::FILE* stream);

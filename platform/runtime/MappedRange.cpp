@@ -1,5 +1,7 @@
 #include "platform/runtime/MappedRange.h"
 
+#include "platform/runtime/Crt.h"
+
 #include <signal.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -86,7 +88,7 @@ MappedRange::MappedRange(std::FILE* stream, std::int64_t offset, std::int64_t le
     const auto page = static_cast<std::int64_t>(gPageSize);
     const std::int64_t start = offset / page * page;
     mMapLength = static_cast<std::size_t>(offset - start + length);
-    void* map = mmap(nullptr, mMapLength, PROT_READ, MAP_SHARED, fileno(stream), start);
+    void* map = crt::MapForReading(stream, mMapLength, start);
     if (map == MAP_FAILED) {
         gSlots[mSlot].taken.store(false);
         mSlot = -1;
