@@ -182,9 +182,11 @@ TEST_F(FileNameField, ShowsTheEndOfALongUtf8PathWithItsAccentsCjkAndAMarkForABad
         waitpid(mPid, nullptr, 0);
         mPid = -1;
         ASSERT_TRUE(matched) << "the field does not show the end of an output's name";
-        // The end shown reaches into the folders with the CJK name and the bad byte.
+        // The end shown reaches into the folders with the CJK name and the bad byte. How far into
+        // the CJK name depends on the output's number, which the look catches anywhere from
+        // konzert.wav to konzert.399.wav: its last character at least.
         if (!pass.core) {
-            EXPECT_NE(EndOf(shown).find(U"テープ/\uFFFD/konzert"), std::u32string::npos);
+            EXPECT_NE(EndOf(shown).find(U"プ/\uFFFD/konzert"), std::u32string::npos) << shown;
         }
     }
 }
