@@ -149,34 +149,19 @@ void LWaveFile::WriteSamples(std::int32_t firstFrame, std::int32_t frameCount,
 }
 
 void LWaveFile::WriteFrames(std::int64_t firstFrame, std::int64_t frameCount, const std::uint8_t* frames) {
-    if (mBytesPerSample != 2) throw ErrorCode{kUnsupportedFormat};
-    if (frameCount <= 0) return;
-    // Held frames are older than these: the file has them first, and none stays held, so that
-    // no held copy of these frames outlives them.
-    WriteHeldFrames();
-    mHeldFirst = mHeldEnd = 0;
-    WriteStretch(kHeaderSize + firstFrame * FrameBytes(), frames, frameCount * FrameBytes());
+    WriteFrames(firstFrame, frames, frameCount, nullptr, 0);
 }
 
 void LWaveFile::WriteFrames(std::int64_t firstFrame, const std::uint8_t* first, std::int64_t firstCount,
                             const std::uint8_t* second, std::int64_t secondCount) {
     if (mBytesPerSample != 2) throw ErrorCode{kUnsupportedFormat};
-    if (firstCount <= 0 || secondCount <= 0) {
-        WriteFrames(firstFrame, firstCount + std::max<std::int64_t>(secondCount, 0), firstCount > 0 ? first : second);
-        return;
-    }
+    if (firstCount <= 0) return;
+    // Held frames are older than these: the file has them first, and none stays held, so that
+    // no held copy of these frames outlives them.
     WriteHeldFrames();
     mHeldFirst = mHeldEnd = 0;
-    if (!mDataFork) throw ErrorCode{EBADF};
-    const std::int64_t offset = kHeaderSize + firstFrame * FrameBytes();
-    const auto firstSize = static_cast<std::size_t>(firstCount * FrameBytes());
-    const auto secondSize = static_cast<std::size_t>(secondCount * FrameBytes());
-    ReserveAhead(offset, offset + static_cast<std::int64_t>(firstSize + secondSize));
-    errno = 0;
-    // WATCHOUT: a short write is a failure even when the runtime left no error number.
-    if (crt::WriteTwoAt(first, firstSize, second, secondSize, mDataFork, offset) != firstSize + secondSize)
-        throw ErrorCode{errno != 0 ? errno : EIO};
-    mFileEnd = std::max(mFileEnd, offset + static_cast<std::int64_t>(firstSize + secondSize));
+    WriteStretch(kHeaderSize + firstFrame * FrameBytes(), first, firstCount * FrameBytes(), second,
+                 std::max<std::int64_t>(secondCount, 0) * FrameBytes());
 }
 
 void LWaveFile::WriteSilence(std::int32_t firstFrame, std::int32_t frameCount) {
@@ -257,11 +242,22 @@ void LWaveFile::WriteHeldFrames() {
     WriteStretch(offset, frames, size);
 }
 
-void LWaveFile::WriteStretch(std::int64_t offset, const std::uint8_t* frames, std::int64_t size) {
-    ReserveAhead(offset, offset + size);
-    SetMarker(static_cast<std::int32_t>(offset), 0);
-    PutBlock(frames, static_cast<std::int32_t>(size));
-    mFileEnd = std::max(mFileEnd, offset + size);
+void LWaveFile::WriteStretch(std::int64_t offset, const std::uint8_t* frames, std::int64_t size,
+                             const std::uint8_t* rest, std::int64_t restSize) {
+    ReserveAhead(offset, offset + size + restSize);
+    if (restSize > 0) {
+        if (!mDataFork) throw ErrorCode{EBADF};
+        const auto sizes = static_cast<std::size_t>(size + restSize);
+        errno = 0;
+        // WATCHOUT: a short write is a failure even when the runtime left no error number.
+        if (crt::WriteTwoAt(frames, static_cast<std::size_t>(size), rest, static_cast<std::size_t>(restSize),
+                            mDataFork, offset) != sizes)
+            throw ErrorCode{errno != 0 ? errno : EIO};
+    } else {
+        SetMarker(static_cast<std::int32_t>(offset), 0);
+        PutBlock(frames, static_cast<std::int32_t>(size));
+    }
+    mFileEnd = std::max(mFileEnd, offset + size + restSize);
 }
 
 void LWaveFile::ReserveAhead(std::int64_t start, std::int64_t end) {

@@ -60,7 +60,7 @@ public:
     // within the sound: written as they stand, after the held frames.
     void WriteFrames(std::int64_t firstFrame, std::int64_t frameCount, const std::uint8_t* frames);
     // The same for frames that lie in two pieces of memory: `firstCount` frames at `first`, then
-    // `secondCount` at `second`, in one write.
+    // `secondCount` at `second` (none: null), in one write.
     void WriteFrames(std::int64_t firstFrame, const std::uint8_t* first, std::int64_t firstCount,
                      const std::uint8_t* second, std::int64_t secondCount);
     // 0x57617665, the characters W, a, v, e.
@@ -87,8 +87,10 @@ private:
     // Fills held frames from..to with what the file holds there, zero beyond its end.
     void Load(std::int64_t from, std::int64_t to);
     void WriteHeldFramesQuietly(const char* where) noexcept;
-    // Writes `size` bytes of whole frames at file offset `offset`, room asked for ahead.
-    void WriteStretch(std::int64_t offset, const std::uint8_t* frames, std::int64_t size);
+    // Writes `size` bytes of whole frames at file offset `offset`, and `restSize` more from `rest`
+    // right behind them in the same write, room asked for ahead.
+    void WriteStretch(std::int64_t offset, const std::uint8_t* frames, std::int64_t size,
+                      const std::uint8_t* rest = nullptr, std::int64_t restSize = 0);
     // Asks for the file's room up to end and a stretch beyond, before a write of start..end:
     // a file system that finds blocks a stretch at a time, rather than one for each page written
     // (ext4's delayed allocation), takes a third less time for the writes. Never beyond the end
