@@ -155,6 +155,13 @@ void LWaveFile::WriteFrames(std::int64_t firstFrame, std::int64_t frameCount, co
 void LWaveFile::WriteFrames(std::int64_t firstFrame, const std::uint8_t* first, std::int64_t firstCount,
                             const std::uint8_t* second, std::int64_t secondCount) {
     if (mBytesPerSample != 2) throw ErrorCode{kUnsupportedFormat};
+    // An empty first piece leaves the second to be written alone, not dropped.
+    if (firstCount <= 0) {
+        first = second;
+        firstCount = secondCount;
+        second = nullptr;
+        secondCount = 0;
+    }
     if (firstCount <= 0) return;
     // Held frames are older than these: the file has them first, and none stays held, so that
     // no held copy of these frames outlives them.

@@ -259,3 +259,18 @@ TEST(WaveFile, SoundsPastTwoGigabytesAreRefusedBeforeTheHeader) {
     EXPECT_EQ(last[0], 0x02);
     EXPECT_EQ(last[1], 0x01);
 }
+
+// Frames already in file order, in one piece or two (a ring that wraps): every frame lands, an
+// empty first piece included, and held frames go out first.
+TEST(WaveFile, FramesInTwoPiecesLandWhole) {
+    TempDir dir;
+    const std::string path = dir.File("pieces.wav");
+    const Bytes a{1, 0, 2, 0}, b{3, 0, 4, 0, 5, 0, 6, 0};
+    {
+        auto wave = OpenWave(path, 8, 1);
+        wave->WriteSamples(7, 1, 1, BigEndian({9}).data());
+        wave->WriteFrames(0, a.data(), 2, b.data(), 4);
+        wave->WriteFrames(6, nullptr, 0, a.data(), 1);
+    }
+    EXPECT_EQ(DataSamples(ReadFileBytes(path)), (std::vector<std::int16_t>{1, 2, 3, 4, 5, 6, 1, 9}));
+}
