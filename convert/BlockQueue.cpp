@@ -5,10 +5,11 @@
 #include "platform/runtime/NeverDestroyed.h"
 #include "stream/FrameInterleave.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
-#include <memory>
 #include <chrono>
+#include <memory>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -154,27 +155,35 @@ private:
         for (;;) {
             // Read before the blocks are looked at, so that a block published after the look
             // moves it and the sleep below does not happen.
-            const std::uint32_t seen = published.load(std::memory_order_acquire);
+            std::uint32_t seen = published.load(std::memory_order_acquire);
             BlockQueue* queue = mQueue.load();
-            QueuedBlock* block = nullptr;
-            if (queue) {
-                mInside.store(queue);
-                if (mQueue.load() == queue) block = queue->TakeWaiting();
-                if (block) queue->DecodeTaken(block);
-                mInside.store(nullptr);
-                // Only a converter that has left the queue waits for this; waking costs a write
-                // to memory shared by every waiting atomic, which each block need not pay.
-                if (mQueue.load() != queue) mInside.notify_all();
-            }
-            if (block) {
-                decoded.fetch_add(1, std::memory_order_release);
-                decoded.notify_all();
-            } else if (queue) {
-                Await(published, seen);
-            } else {
+            if (!queue) {
                 // Between entries there is nothing to watch for.
                 published.wait(seen, std::memory_order_acquire);
+                continue;
             }
+            // It stays in the queue from one block to the next while it finds blocks there,
+            // and looks whether the queue is still served before it takes each.
+            mInside.store(queue);
+            bool found = true;
+            while (found && mQueue.load() == queue) {
+                QueuedBlock* block = queue->TakeWaiting(queue->mHelperLook);
+                found = block != nullptr;
+                if (found) {
+                    queue->DecodeTaken(block);
+                    decoded.fetch_add(1, std::memory_order_release);
+                    decoded.notify_all();
+                    seen = published.load(std::memory_order_acquire);
+                }
+            }
+            mInside.store(nullptr);
+            // Only a converter that has left the queue waits for this; waking costs a write to
+            // memory shared by every waiting atomic, which each block need not pay.
+            if (mQueue.load() != queue) {
+                mInside.notify_all();
+                continue;
+            }
+            Await(published, seen);
         }
     }
 
@@ -288,7 +297,8 @@ QueuedBlock& BlockQueue::Oldest() {
         // cores decode, and the converter only waits when no block waits to be decoded. When
         // the converter reads and writes more slowly than the helper decodes, every block is
         // decoded before its turn and the converter decodes none.
-        if (QueuedBlock* block = TakeWaiting()) {
+        std::int64_t look = 0;
+        if (QueuedBlock* block = TakeWaiting(look)) {
             DecodeTaken(block);
         } else {
             DecodeHelper::Await(helper.decoded, seen);
@@ -303,24 +313,33 @@ void BlockQueue::Release() {
     oldest.packed = oldest.samples = nullptr;
     mBytes -= oldest.bytes;
     oldest.state.store(State::kFree, std::memory_order_relaxed);
-    mHead.store((mHead.load(std::memory_order_relaxed) + 1) % kDepth, std::memory_order_relaxed);
+    mHead.store(mHead.load(std::memory_order_relaxed) + 1, std::memory_order_release);
     --mCount;
 }
 
-QueuedBlock* BlockQueue::TakeWaiting() {
+QueuedBlock* BlockQueue::TakeWaiting(std::int64_t& look) {
     // The helper may look while the converter publishes and releases: a block is only ever taken
     // from kWaiting (or kFollows), by the one exchange that succeeds, so a look at a moving queue
     // at worst takes a later block before an earlier one. A block that follows another is taken
     // here only as the oldest, when its decoder has passed it by (it came too late).
-    const std::int32_t head = mHead.load(std::memory_order_relaxed);
-    for (std::int32_t i = 0; i < kDepth; ++i) {
-        QueuedBlock& block = mBlocks[static_cast<std::size_t>((head + i) % kDepth)];
-        for (const State waiting : {State::kWaiting, State::kFollows}) {
-            if (waiting == State::kFollows && i > 0) break;
-            State expected = waiting;
-            if (block.state.load(std::memory_order_relaxed) == expected &&
-                block.state.compare_exchange_strong(expected, State::kTaken, std::memory_order_acquire))
+    std::int64_t head = mHead.load(std::memory_order_acquire);
+    for (std::int64_t at = std::max(look, head); at < head + kDepth; ++at) {
+        QueuedBlock& block = Place(at);
+        State state = block.state.load(std::memory_order_relaxed);
+        if (state == State::kFree) {
+            // Past the blocks published, or the block was released since the head was read:
+            // then the look goes on from the head as it is now.
+            const std::int64_t now = mHead.load(std::memory_order_acquire);
+            if (now <= at) return nullptr;
+            head = now;
+            at = std::max(at, now - 1);
+            continue;
+        }
+        if (state == State::kWaiting || (state == State::kFollows && at == head)) {
+            if (block.state.compare_exchange_strong(state, State::kTaken, std::memory_order_acquire)) {
+                look = at + 1;
                 return &block;
+            }
         }
     }
     return nullptr;

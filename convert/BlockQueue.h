@@ -106,14 +106,16 @@ public:
 private:
     friend class DecodeHelper;
     // Takes the oldest block that waits to be decoded, for the caller to decode; nullptr when none
-    // waits. The converter and the helper both call it.
-    QueuedBlock* TakeWaiting();
+    // waits. The converter and the helper both call it. look: the place of the first block the
+    // caller has not seen taken, in blocks since the queue began; it is moved on past the block
+    // taken. The helper keeps it from one block to the next: the blocks it decoded before are
+    // not looked at again, nor the lines the converter writes as it releases them.
+    QueuedBlock* TakeWaiting(std::int64_t& look);
     // Decodes a block taken, then the blocks that follow it into the same frames: one core fills
     // them all, and no line of them passes between the cores while they are filled.
     void DecodeTaken(QueuedBlock* block);
-    QueuedBlock& At(std::int32_t index) {
-        return mBlocks[static_cast<std::size_t>((mHead.load(std::memory_order_relaxed) + index) % kDepth)];
-    }
+    QueuedBlock& At(std::int64_t index) { return Place(mHead.load(std::memory_order_relaxed) + index); }
+    QueuedBlock& Place(std::int64_t sequence) { return mBlocks[static_cast<std::size_t>(sequence % kDepth)]; }
 
     // Every place's packed data and samples, kept from one entry to the next (see the source).
     std::unique_ptr<HeapBlock> mBuffers;
@@ -123,12 +125,17 @@ private:
     std::int32_t mStored = 0;
     std::int32_t mBytes = 0;                     // used by the blocks published and not released
     std::array<QueuedBlock, kDepth> mBlocks;     // a ring: mCount blocks from mHead on
-    // The oldest block. Only the converter moves it; the helper reads it to look from there on.
-    std::atomic<std::int32_t> mHead{0};
+    // The oldest block, counted in blocks since the queue began. Only the converter moves it;
+    // the helper reads it to look from there on.
+    std::atomic<std::int64_t> mHead{0};
     std::int32_t mCount = 0;                     // blocks published and not yet released
     bool mHelped = false;                        // the helper works on this queue
     bool mRefilling = true;                      // Vacant gives places until the queue is full
     std::int32_t mUnannounced = 0;               // blocks published the helper was not told of
+
+    // Where the helper looks for the next block to take (TakeWaiting). Only the helper touches
+    // it, on a line of its own: the converter's writes to the queue do not take it away.
+    alignas(64) std::int64_t mHelperLook = 0;
 
     // Tells the helper of the blocks published since it was last told.
     void Announce();
