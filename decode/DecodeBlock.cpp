@@ -181,37 +181,27 @@ constexpr FieldLayouts MakeFieldLayouts() {
 
 constexpr FieldLayouts kFieldLayouts = MakeFieldLayouts();
 
-// The same, sixteen fields at once, for processors with 512-bit byte permutes. A group's fields
-// lie within the 36 bytes from its first one, so one load of 64 bytes holds them all; bytes
-// outside the window are masked off at the load and come in as zeros, exactly as LoadNearEnd
-// makes them. Each field's four bytes are permuted into a 32-bit lane, most significant first,
-// then shifted up past the bits before it and arithmetically down to its width. Only the low 16
-// bits of each residual are kept: they are all the predictors' samples depend on.
-// Each group waits on the one before for where it starts, a chain that leaves the processor
-// mostly idle; `alongside` runs once a group, to give it other work meanwhile.
-template <typename Alongside>
-DUDEZ_WIDE std::int32_t TakeResidualsWide(const BitWindow& window, std::int64_t& position, std::int16_t* residuals,
-                                          std::int32_t wanted, Alongside alongside) {
-    // Copies the compiler keeps in registers: the stores below may alias anything.
-    const BitWindow bits = window;
-    std::int64_t at = position;
-    std::int32_t taken = 0;
-    while (taken < wanted) {
-        const auto codes = static_cast<std::int32_t>(bits.LoadNearEnd(at) >> 56);
-        const std::int32_t width = (codes >> 4) + 2;
-        const std::int64_t first = at + 8;     // the group's first field
-        const FieldLayout& layout = kFieldLayouts[static_cast<std::size_t>(width - 2)][first & 7];
-        const __m512i fields = _mm512_permutexvar_epi8(_mm512_load_si512(layout.order), bits.Load64(first >> 3));
-        const __m512i up = _mm512_sllv_epi32(fields, _mm512_load_si512(layout.shift));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(residuals + taken),
-                            _mm512_cvtepi32_epi16(_mm512_srav_epi32(up, _mm512_set1_epi32(32 - width))));
-        const std::int32_t count = (codes & 0xF) + 1;
-        at = first + std::int64_t{count} * width;
-        taken += count;
-        alongside();
-    }
-    position = at;
-    return taken;
+// The same, sixteen fields at once, for processors with 512-bit byte permutes: the group at bit
+// `at` into `residuals`, `at` left behind it; returns the group's count. A group's fields lie
+// within the 36 bytes from its first one, so one load of 64 bytes holds them all; bytes outside
+// the window are masked off at the load and come in as zeros, exactly as LoadNearEnd makes them.
+// Each field's four bytes are permuted into a 32-bit lane, most significant first, then shifted
+// up past the bits before it and arithmetically down to its width. Only the low 16 bits of each
+// residual are kept: they are all the predictors' samples depend on.
+DUDEZ_WIDE [[gnu::always_inline]] inline std::int32_t TakeGroupWide(const BitWindow& bits, std::int64_t& at,
+                                                                    std::int16_t* residuals) {
+    const auto codes = static_cast<std::int32_t>(bits.LoadNearEnd(at) >> 56);
+    const std::int32_t width = (codes >> 4) + 2;
+    const std::int64_t first = at + 8;     // the group's first field
+    const std::int32_t count = (codes & 0xF) + 1;
+    // The next group's place first: the chain from group to group waits on nothing else.
+    at = first + std::int64_t{count} * width;
+    const FieldLayout& layout = kFieldLayouts[static_cast<std::size_t>(width - 2)][first & 7];
+    const __m512i fields = _mm512_permutexvar_epi8(_mm512_load_si512(layout.order), bits.Load64(first >> 3));
+    const __m512i up = _mm512_sllv_epi32(fields, _mm512_load_si512(layout.shift));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(residuals),
+                        _mm512_cvtepi32_epi16(_mm512_srav_epi32(up, _mm512_set1_epi32(32 - width))));
+    return count;
 }
 
 #endif
@@ -258,97 +248,121 @@ DUDEZ_WIDE inline __m512i RunningSums(__m512i v) {
     return _mm512_add_epi16(v, _mm512_alignr_epi32(v, zero, 8));
 }
 
-// The same samples as Predict, 32 at a time where the mode allows, in lanes of 16 bits: only the
-// low 16 bits of the sums make the samples, and those depend only on the low 16 bits of the
-// residuals. A first-order sample is the last one plus the running sum of the residuals, a
-// second-order one the last one plus the running sum of the differences, themselves the last
-// difference plus the running sum of the residuals. The lanes are swapped to big-endian and
-// stored. The last sample and difference stay in every lane of a vector from one turn to the next.
-template <typename Predictor>
-class WidePrediction {
-public:
-    static constexpr std::int32_t kLanes = 32;
-
-    // Declared for its instructions: the vectors' zeros below are wide ones.
-    DUDEZ_WIDE WidePrediction() {}
-
-    // The next kLanes samples, for the modes that predict by running sums.
-    DUDEZ_WIDE void Lanes(const std::int16_t* residuals, std::uint8_t* out) {
-        _mm512_storeu_si512(out, Samples(_mm512_loadu_si512(residuals), kLanes));
+// The same samples as Predict, 32 at a time, for the modes that predict by running sums, in
+// lanes of 16 bits: only the low 16 bits of the sums make the samples, and those depend only on
+// the low 16 bits of the residuals. A first-order sample is the last one plus the running sum of
+// the residuals, a second-order one the last one plus the running sum of the differences,
+// themselves the last difference plus the running sum of the residuals. The last sample and
+// difference stay in every lane of `sample` and `difference` from one call to the next. Returns
+// the first `count` samples of the residuals in v, big-endian; the lanes from count on are zero
+// in v and not used.
+template <int Scans>
+DUDEZ_WIDE [[gnu::always_inline]] inline __m512i PredictLanes(__m512i v, std::int32_t count, __m512i& sample,
+                                                              __m512i& difference) {
+    const __m512i lastLane = _mm512_set1_epi16(static_cast<short>(count - 1));
+    if constexpr (Scans == 2) {
+        v = _mm512_add_epi16(RunningSums(v), difference);
+        difference = _mm512_permutexvar_epi16(lastLane, v);
     }
+    if constexpr (Scans >= 1) {
+        v = _mm512_add_epi16(RunningSums(v), sample);
+        sample = _mm512_permutexvar_epi16(lastLane, v);
+    }
+    const __m512i bigEndian = _mm512_set4_epi32(0x0E0F0C0D, 0x0A0B0809, 0x06070405, 0x02030001);
+    return _mm512_shuffle_epi8(v, bigEndian);
+}
 
-    // The next `count` samples, fewer than kLanes, for the same modes.
-    DUDEZ_WIDE void Lanes(const std::int16_t* residuals, std::int32_t count, std::uint8_t* out) {
+constexpr std::int32_t kLanes = 32;
+// How many residuals behind the last one taken a stretch's own are predicted.
+constexpr std::int32_t kLag = 48;
+
+// The samples of the residuals from `from` to `to`, into out on, 32 at a time and then the rest.
+template <int Scans>
+DUDEZ_WIDE [[gnu::always_inline]] inline void PredictAll(const std::int16_t* from, const std::int16_t* to, std::uint8_t* out,
+                                                         __m512i& sample, __m512i& difference) {
+    for (; from + kLanes <= to; from += kLanes, out += 2 * kLanes)
+        _mm512_storeu_si512(out, PredictLanes<Scans>(_mm512_loadu_si512(from), kLanes, sample, difference));
+    if (from < to) {
+        const auto count = static_cast<std::int32_t>(to - from);
         const __mmask32 used = _bzhi_u32(~0u, static_cast<std::uint32_t>(count));
-        _mm512_mask_storeu_epi16(out, used, Samples(_mm512_maskz_loadu_epi16(used, residuals), count));
+        _mm512_mask_storeu_epi16(out, used, PredictLanes<Scans>(_mm512_maskz_loadu_epi16(used, from), count, sample, difference));
     }
+}
 
-    // The next `count` samples.
-    DUDEZ_WIDE void Some(const std::int16_t* residuals, std::int32_t count, std::uint8_t* out) {
-        if constexpr (Predictor::kScans >= 0) {
-            std::int32_t i = 0;
-            for (; i + kLanes <= count; i += kLanes) Lanes(residuals + i, out + 2 * i);
-            if (i < count) Lanes(residuals + i, count - i, out + 2 * i);
-        } else {
-            Predict(mPredictor, residuals, count, out);
-        }
-    }
-
-private:
-    // The samples of the first `count` residuals in v, big-endian; the lanes from count on are
-    // zero in v and not used.
-    DUDEZ_WIDE __m512i Samples(__m512i v, std::int32_t count) {
-        static_assert(Predictor::kScans >= 0);
-        const __m512i lastLane = _mm512_set1_epi16(static_cast<short>(count - 1));
-        if constexpr (Predictor::kScans == 2) {
-            v = _mm512_add_epi16(RunningSums(v), mDifference);
-            mDifference = _mm512_permutexvar_epi16(lastLane, v);
-        }
-        if constexpr (Predictor::kScans >= 1) {
-            v = _mm512_add_epi16(RunningSums(v), mSample);
-            mSample = _mm512_permutexvar_epi16(lastLane, v);
-        }
-        const __m512i bigEndian = _mm512_set4_epi32(0x0E0F0C0D, 0x0A0B0809, 0x06070405, 0x02030001);
-        return _mm512_shuffle_epi8(v, bigEndian);
-    }
-
-    // Every predictor starts a block from zeros.
-    Predictor mPredictor;   // mode 5's state
-    __m512i mSample = _mm512_setzero_si512();       // the last sample in every lane
-    __m512i mDifference = _mm512_setzero_si512();   // the last difference in every lane
-};
-
-// The block a stretch at a time, as DecodePlain, but each stretch is predicted while the next
-// one is taken: 32 samples of the one go with each group of the other, and what is left
-// when the taking ends is predicted then. The two stretches have buffers of their own.
+// The block a stretch at a time, as DecodePlain, but the samples are predicted while the
+// residuals are taken: with each group, 32 samples whose residuals are all there, first those
+// left of the stretch before, then the stretch's own a little behind the last group taken; what
+// is left when the taking ends is predicted with the next stretch, or at the block's end. The
+// two stretches have buffers of their own. Each group waits on the one before for where it
+// starts, a chain that leaves the processor mostly idle; the predicting fills some of it, and a
+// block of one stretch (1,024 samples or fewer) is no longer predicted only after its taking.
+// WATCHOUT: every value the loop carries is a local of its own, and the bounds are pointers. The
+// stores may alias anything: a value the compiler keeps in memory (a member, a variable a lambda
+// captures) is written and read again around each of them, and the place of the next group,
+// which every group waits for, then waits for memory too.
 template <typename Predictor>
 DUDEZ_WIDE void DecodeWide(const BitWindow& window, std::uint8_t* output, std::int32_t samples) {
-    WidePrediction<Predictor> prediction;
-    std::int64_t position = 0;   // bits taken so far
-    std::int16_t buffers[2][kStretch + kGroupLimit - 1];
-    const std::int16_t* pending = buffers[1];   // the stretch taken before, not yet all predicted
-    std::int32_t pendingCount = 0;
-    std::uint8_t* pendingOut = output;
-    for (std::int32_t done = 0, turn = 0; done < samples; turn ^= 1) {
-        std::int16_t* residuals = buffers[turn];
-        std::int32_t predicted = 0;
-        const std::int32_t taken = TakeResidualsWide(window, position, residuals, std::min(kStretch, samples - done), [&] {
-            // Mode 5's samples wait on each other one by one; they are best predicted in a loop
-            // of their own.
-            if constexpr (Predictor::kScans >= 0) {
-                if (predicted + prediction.kLanes <= pendingCount) {
-                    prediction.Lanes(pending + predicted, pendingOut + 2 * predicted);
-                    predicted += prediction.kLanes;
+    const BitWindow bits = window;
+    std::int64_t at = 0;   // bits taken so far
+    // Each with room for kLag residuals in front: a bound that far behind the first stays inside.
+    alignas(64) std::int16_t buffers[2][kLag + kStretch + kGroupLimit - 1];
+    if constexpr (Predictor::kScans < 0) {
+        // Mode 5's samples wait on each other one by one; they are best predicted in a loop of
+        // their own, after their residuals.
+        Predictor predictor;
+        for (std::int32_t done = 0; done < samples;) {
+            std::int16_t* const residuals = buffers[0] + kLag;
+            std::int16_t* taken = residuals;
+            const std::int32_t wanted = std::min(kStretch, samples - done);
+            while (taken < residuals + wanted) taken += TakeGroupWide(bits, at, taken);
+            // A last group may take the stretch past `wanted`; only the block's end cuts it off.
+            const std::int32_t used = std::min(static_cast<std::int32_t>(taken - residuals), samples - done);
+            Predict(predictor, residuals, used, output + 2 * done);
+            done += used;
+        }
+    } else {
+        constexpr int kScans = Predictor::kScans;
+        __m512i sample = _mm512_setzero_si512();       // the last sample in every lane
+        __m512i difference = _mm512_setzero_si512();   // the last difference in every lane
+        // The stretch taken before, from `pending` (its first residual not yet predicted) to
+        // pendingEnd, its samples from pendingOut on.
+        const std::int16_t* pending = buffers[1] + kLag;
+        const std::int16_t* pendingEnd = pending;
+        std::uint8_t* pendingOut = output;
+        for (std::int32_t done = 0, turn = 0; done < samples; turn ^= 1) {
+            std::int16_t* const residuals = buffers[turn] + kLag;
+            std::int16_t* const wanted = residuals + std::min(kStretch, samples - done);
+            // A last group may take the stretch past `wanted`; only the block's end cuts it off
+            // (the stretch's buffer ends past any group's end).
+            std::int16_t* const last = residuals + std::min(samples - done, kStretch + kGroupLimit - 1);
+            std::int16_t* taken = residuals;
+            bool onThis = false;   // the stretch before is all predicted: this one's turn
+            while (taken < wanted) {
+                taken += TakeGroupWide(bits, at, taken);
+                if (pending + kLanes <= pendingEnd) {
+                    _mm512_storeu_si512(pendingOut, PredictLanes<kScans>(_mm512_loadu_si512(pending), kLanes, sample, difference));
+                    pending += kLanes;
+                    pendingOut += 2 * kLanes;
+                } else if (!onThis) {
+                    PredictAll<kScans>(pending, pendingEnd, pendingOut, sample, difference);
+                    onThis = true;
+                    pending = pendingEnd = residuals;
+                    pendingOut = output + 2 * done;
                 }
+                // This stretch's residuals a little behind the last taken: their stores have
+                // reached the cache, and a load across several of them does not wait for them.
+                if (onThis) pendingEnd = std::min(taken, last) - kLag;
             }
-        });
-        prediction.Some(pending + predicted, pendingCount - predicted, pendingOut + 2 * predicted);
-        pending = residuals;
-        pendingCount = std::min(taken, samples - done);
-        pendingOut = output + 2 * done;
-        done += pendingCount;
+            if (!onThis) {
+                PredictAll<kScans>(pending, pendingEnd, pendingOut, sample, difference);
+                pending = residuals;
+                pendingOut = output + 2 * done;
+            }
+            pendingEnd = std::min(taken, last);
+            done += static_cast<std::int32_t>(pendingEnd - residuals);
+        }
+        PredictAll<kScans>(pending, pendingEnd, pendingOut, sample, difference);
     }
-    prediction.Some(pending, pendingCount, pendingOut);
 }
 #endif
 
