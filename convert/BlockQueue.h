@@ -98,6 +98,10 @@ public:
     // The vacant block has been read into: from now on it may be decoded.
     void Publish();
     bool Empty() const { return mCount == 0; }
+    // The oldest block published and not released, whatever its state; null when there is none.
+    const QueuedBlock* Front() const {
+        return mCount == 0 ? nullptr : &mBlocks[static_cast<std::size_t>(mHead.load(std::memory_order_relaxed) % kDepth)];
+    }
     // The oldest block, decoded. The queue must not be empty.
     QueuedBlock& Oldest();
     // The oldest block is written: its place is free.

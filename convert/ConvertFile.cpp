@@ -179,7 +179,7 @@ void ConvertBlocks(LStream& input, const KOBEntryHeader& header, LWaveFile& writ
             reading = false;
             return false;
         }
-        if (!mapped.Read(block) && !ReadBlock(input, block)) {
+        if (!mapped.Read(block, queue.Front()) && !ReadBlock(input, block)) {
             cutOff = true;
             reading = false;
             return false;

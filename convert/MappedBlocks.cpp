@@ -9,13 +9,10 @@
 
 namespace {
 
-// The bytes of the file the process keeps looking at: those behind the blocks read are given
-// back every so often, a little behind what the blocks read ahead may still be using. A look at
-// one given back too early only takes it from the system's cache again. Counted in the
-// process's memory, they are what keeps it within 8 MB; each time costs the other core a
+// The bytes behind the oldest block still read ahead are given back every so often. Counted in
+// the process's memory, they are what keeps it within 8 MB; each time costs the other core a
 // flush of its address translations, which every 64 KiB took a tenth of the time, and every
 // 256 KiB still a twentieth.
-constexpr std::int64_t kKept = 1 << 18;
 constexpr std::int64_t kForgetEvery = 1 << 19;
 constexpr std::int64_t kAhead = 8192;
 
@@ -30,7 +27,7 @@ MappedBlocks::MappedBlocks(LStream& input, std::uint64_t samples) : mInput(input
     if (mStart < 0 || length <= 0) return;
     mRange.emplace(file->GetDataFork(), mStart, length);
     mServing = mRange->Data() != nullptr;
-    mForgetAt = kKept + kForgetEvery;
+    mForgetAt = kForgetEvery;
 }
 
 bool MappedBlocks::HandOver() {
@@ -41,10 +38,21 @@ bool MappedBlocks::HandOver() {
     return false;
 }
 
-bool MappedBlocks::Read(QueuedBlock& block) {
+bool MappedBlocks::Read(QueuedBlock& block, const QueuedBlock* oldest) {
     if (!mServing) return false;
     const std::int64_t left = mRange->Length() - mPosition;
     if (left < KOBBlockHeader::kSize) return HandOver();
+    // Every block from the oldest one queued on still needs its bytes: read ahead, it is decoded
+    // where it lies. Blocks the stream read hold their own.
+    const std::int64_t needed = oldest && oldest->inPlace
+                                    ? oldest->inPlace - KOBBlockHeader::kSize - mRange->Data()
+                                    : mPosition;
+    if (needed >= mForgetAt) {
+        mRange->Forget(needed);
+        mForgetAt = needed + kForgetEvery;
+    }
+    // The largest block, and what is looked at ahead of it.
+    if (!mRange->Reach(mPosition + KOBBlockHeader::kSize + kBlockLimit + kAhead)) return HandOver();
     const std::uint8_t* at = mRange->Data() + mPosition;
     // Each header depends on the one before for where it lies, so missing the cache for one after
     // another would add the memory's latency to every block; the bytes a little ahead are asked
@@ -62,9 +70,5 @@ bool MappedBlocks::Read(QueuedBlock& block) {
     block.JudgeHeader();
     block.inPlace = at + KOBBlockHeader::kSize;
     mPosition += KOBBlockHeader::kSize + packedLength;
-    if (mPosition >= mForgetAt) {
-        mRange->Forget(mPosition - kKept);
-        mForgetAt = mPosition + kForgetEvery;
-    }
     return true;
 }

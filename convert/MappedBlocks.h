@@ -2,7 +2,7 @@
 // copied out of it twice (into the stream's cache, then into the block's buffer).
 //
 //     MappedBlocks mapped(input, samples);
-//     if (mapped.Read(block)) ...                   // header copied, packed data in place
+//     if (mapped.Read(block, queue.Front())) ...    // header copied, packed data in place
 //     else ReadBlock(input, block);                 // the stream takes over from this block
 //
 // Read gives exactly the blocks, in exactly the order, that reading them from the stream would,
@@ -14,7 +14,8 @@
 // failed, and it is listed.
 //
 // WATCHOUT: the packed data stays in the mapping, so the MappedBlocks must outlive every block
-// it served: declare it before the queue.
+// it served: declare it before the queue. The bytes before the oldest block queued are given
+// back and can no longer be read: a block is read ahead only into the queue it names.
 #pragma once
 
 #include "convert/BlockQueue.h"
@@ -33,8 +34,9 @@ public:
     MappedBlocks(LStream& input, std::uint64_t samples);
     static constexpr std::uint64_t kMappedFrom = 262144;   // samples
 
-    // Reads the next block into `block`; false when the stream is to read it.
-    bool Read(QueuedBlock& block);
+    // Reads the next block into `block`; false when the stream is to read it. oldest: the oldest
+    // block still queued, or null; the bytes before it are given back.
+    bool Read(QueuedBlock& block, const QueuedBlock* oldest);
 
 private:
     bool HandOver();
@@ -43,7 +45,7 @@ private:
     std::optional<platform::MappedRange> mRange;
     std::int64_t mStart = 0;      // the file offset of the range's first byte
     std::int64_t mPosition = 0;   // the next block's, from there
-    std::int64_t mForgetAt = 0;
-    std::int64_t mFetched = 0;    // bytes asked for ahead, from the range's first   // where the bytes behind are next given back
+    std::int64_t mForgetAt = 0;   // where the bytes behind are next given back
+    std::int64_t mFetched = 0;    // bytes asked for ahead, from the range's first
     bool mServing = false;
 };

@@ -402,6 +402,11 @@ void* MapForReading(std::FILE* stream, std::size_t length, long long offset) {
     return ::mmap(nullptr, length, PROT_READ, MAP_SHARED, fileno(stream), static_cast<off_t>(offset));
 }
 
+void* MapForReadingAt(void* address, std::FILE* stream, std::size_t length, long long offset) {
+    const auto gate = EnterGate();
+    return ::mmap(address, length, PROT_READ, MAP_SHARED | MAP_FIXED, fileno(stream), static_cast<off_t>(offset));
+}
+
 int IdentityOf(std::FILE* stream, struct stat* status) {
     const auto gate = EnterGate();
     return ::fstat(fileno(stream), status);

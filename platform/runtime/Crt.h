@@ -71,6 +71,9 @@ int IdentityOf(std::FILE* stream, struct stat* status);
 // Through the gate, so that the stop at exit never closes the file under it; no place in the
 // test facility's call log.
 void* MapForReading(std::FILE* stream, std::size_t length, long long offset);
+// The same at `address`, in place of what was mapped there (MAP_FIXED): a page-aligned part of
+// a range the caller reserved.
+void* MapForReadingAt(void* address, std::FILE* stream, std::size_t length, long long offset);
 // Whether the stream's file can be positioned (not a pipe, a socket or a terminal); a look like
 // IdentityOf.
 bool CanPosition(std::FILE* stream);

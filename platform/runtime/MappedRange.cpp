@@ -88,16 +88,15 @@ MappedRange::MappedRange(std::FILE* stream, std::int64_t offset, std::int64_t le
     const auto page = static_cast<std::int64_t>(gPageSize);
     const std::int64_t start = offset / page * page;
     mMapLength = static_cast<std::size_t>(offset - start + length);
-    void* map = crt::MapForReading(stream, mMapLength, start);
+    // The addresses of the whole range, none of it readable until it is reached.
+    void* map = mmap(nullptr, mMapLength, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     if (map == MAP_FAILED) {
         gSlots[mSlot].taken.store(false);
         mSlot = -1;
         return;
     }
-    madvise(map, mMapLength, MADV_SEQUENTIAL);
-    // The system's cache may hold the file in pieces of 2 MiB, each mapped whole at its first
-    // look: the process would keep megabytes of the file it does not look at.
-    madvise(map, mMapLength, MADV_NOHUGEPAGE);
+    mStream = stream;
+    mMapOffset = start;
     mMap = map;
     mData = static_cast<const std::uint8_t*>(map) + (offset - start);
     mLength = length;
@@ -122,13 +121,31 @@ bool MappedRange::Faulted() const {
     return mSlot >= 0 && gSlots[mSlot].faulted.load(std::memory_order_acquire);
 }
 
+bool MappedRange::Reach(std::int64_t end) {
+    if (!mMap) return false;
+    const std::int64_t inMap = (mData - static_cast<const std::uint8_t*>(mMap)) + std::min(end, mLength);
+    const auto length = static_cast<std::int64_t>(mMapLength);
+    while (mReached < inMap) {
+        const std::int64_t piece = std::min(kPiece, length - mReached);
+        void* at = static_cast<std::uint8_t*>(mMap) + mReached;
+        if (crt::MapForReadingAt(at, mStream, static_cast<std::size_t>(piece), mMapOffset + mReached) == MAP_FAILED)
+            return false;
+        madvise(at, static_cast<std::size_t>(piece), MADV_SEQUENTIAL);
+        // Not in pages of 2 MiB either: the piece holds its bytes and no more.
+        madvise(at, static_cast<std::size_t>(piece), MADV_NOHUGEPAGE);
+        mReached += piece;
+    }
+    return true;
+}
+
 void MappedRange::Forget(std::int64_t end) {
     if (!mMap) return;
-    const auto page = static_cast<std::int64_t>(gPageSize);
     const std::int64_t inMap = (mData - static_cast<const std::uint8_t*>(mMap)) + std::min(end, mLength);
-    const std::int64_t upTo = inMap / page * page;
+    const std::int64_t upTo = std::min(inMap / kPiece * kPiece, mReached);
     if (upTo <= mForgotten) return;
-    madvise(static_cast<std::uint8_t*>(mMap) + mForgotten, static_cast<std::size_t>(upTo - mForgotten), MADV_DONTNEED);
+    // Unmapped, and the addresses kept for the range: nothing else is mapped into them.
+    mmap(static_cast<std::uint8_t*>(mMap) + mForgotten, static_cast<std::size_t>(upTo - mForgotten), PROT_NONE,
+         MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_FIXED, -1, 0);
     mForgotten = upTo;
 }
 
