@@ -163,8 +163,7 @@ void ConvertBlocks(LStream& input, const KOBEntryHeader& header, LWaveFile& writ
     // Before the queue: the blocks it holds may point into them.
     const std::uint64_t samples = std::uint64_t{frameCount} * channelCount;
     MappedBlocks mapped(input, rescue ? 0 : samples);
-    PlacedFrames placed(channelCount, frameCount, !rescue && writer.TakesFrames(channelCount),
-                        samples >= BlockQueue::kHelpedFrom);
+    PlacedFrames placed(channelCount, frameCount, !rescue && writer.TakesFrames(channelCount));
     BlockQueue queue(samples);
     const bool listChannels = channelCount > 1;
     Coverage coverage;   // channel-1 blocks

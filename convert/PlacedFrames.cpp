@@ -8,13 +8,13 @@ namespace {
 
 // Room for the frames of the blocks read ahead (a quarter of a megabyte at most: 128 blocks of
 // 1,024 frames, or the queue's budget of larger ones), of the complete groups not yet written (a
-// stretch goes out at an eighth, at a quarter without a helper) and of one group more.
-constexpr std::int32_t kRingBytes = 1 << 19;
+// stretch goes out at a quarter) and of one group more.
+constexpr std::int32_t kRingBytes = 3 << 18;
 // The most channels whose frames are placed; a group of them takes 256 KiB at most.
 constexpr std::uint16_t kMostChannels = 16;
 // Where in the file a long stretch of frames ends: a multiple of this many bytes, as near its
 // end as whole frames allow.
-constexpr std::int64_t kWriteAlignment = 1 << 17;
+constexpr std::int64_t kWriteAlignment = 1 << 18;
 
 // The ring of the last entry, for the next: kept, not mapped again.
 SpareBlock& SpareRing() {
@@ -24,12 +24,12 @@ SpareBlock& SpareRing() {
 
 } // namespace
 
-PlacedFrames::PlacedFrames(std::uint16_t channels, std::uint32_t frameCount, bool allowed, bool helped)
+PlacedFrames::PlacedFrames(std::uint16_t channels, std::uint32_t frameCount, bool allowed)
     : mChannels(channels), mFrameBytes(std::int64_t{channels} * 2), mFrameCount(frameCount),
-      // Half the writer's own stretch while a helper decodes: while the converter writes one,
-      // the blocks read ahead keep the helper busy, even small ones. Alone, the converter writes
-      // as the writer would, in a quarter of a megabyte.
-      mStretchBytes(helped ? LWaveFile::kHeldBytes / 2 : LWaveFile::kHeldBytes),
+      // The writer's own stretch, a quarter of a megabyte: the system takes a write of it for
+      // less than two of half as much (it adds whole pieces of that size to its cache), and
+      // while the converter writes one, the blocks read ahead keep a helper busy.
+      mStretchBytes(LWaveFile::kHeldBytes),
       mPlacing(allowed && channels > 0 && channels <= kMostChannels && frameCount > 0) {
     if (!mPlacing) {
         mFirstUnplaced = 0;

@@ -34,9 +34,8 @@ class LWaveFile;
 class PlacedFrames {
 public:
     // allowed: whether the entry's frames may be placed at all (not under --rescue, a writer
-    // that takes whole frames of these channels); helped: whether a helper decodes beside the
-    // converter (BlockQueue::kHelpedFrom).
-    PlacedFrames(std::uint16_t channels, std::uint32_t frameCount, bool allowed, bool helped);
+    // that takes whole frames of these channels).
+    PlacedFrames(std::uint16_t channels, std::uint32_t frameCount, bool allowed);
     ~PlacedFrames();
     PlacedFrames(const PlacedFrames&) = delete;
     PlacedFrames& operator=(const PlacedFrames&) = delete;
