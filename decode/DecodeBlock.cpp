@@ -188,7 +188,7 @@ constexpr FieldLayouts kFieldLayouts = MakeFieldLayouts();
 // Each field's four bytes are permuted into a 32-bit lane, most significant first, then shifted
 // up past the bits before it and arithmetically down to its width. Only the low 16 bits of each
 // residual are kept: they are all the predictors' samples depend on.
-DUDEZ_WIDE [[gnu::always_inline]] inline std::int32_t TakeGroupWide(const BitWindow& bits, std::int64_t& at,
+[[gnu::always_inline]] DUDEZ_WIDE inline std::int32_t TakeGroupWide(const BitWindow& bits, std::int64_t& at,
                                                                     std::int16_t* residuals) {
     const auto codes = static_cast<std::int32_t>(bits.LoadNearEnd(at) >> 56);
     const std::int32_t width = (codes >> 4) + 2;
@@ -257,7 +257,7 @@ DUDEZ_WIDE inline __m512i RunningSums(__m512i v) {
 // the first `count` samples of the residuals in v, big-endian; the lanes from count on are zero
 // in v and not used.
 template <int Scans>
-DUDEZ_WIDE [[gnu::always_inline]] inline __m512i PredictLanes(__m512i v, std::int32_t count, __m512i& sample,
+[[gnu::always_inline]] DUDEZ_WIDE inline __m512i PredictLanes(__m512i v, std::int32_t count, __m512i& sample,
                                                               __m512i& difference) {
     const __m512i lastLane = _mm512_set1_epi16(static_cast<short>(count - 1));
     if constexpr (Scans == 2) {
@@ -278,7 +278,7 @@ constexpr std::int32_t kLag = 48;
 
 // The samples of the residuals from `from` to `to`, into out on, 32 at a time and then the rest.
 template <int Scans>
-DUDEZ_WIDE [[gnu::always_inline]] inline void PredictAll(const std::int16_t* from, const std::int16_t* to, std::uint8_t* out,
+[[gnu::always_inline]] DUDEZ_WIDE inline void PredictAll(const std::int16_t* from, const std::int16_t* to, std::uint8_t* out,
                                                          __m512i& sample, __m512i& difference) {
     for (; from + kLanes <= to; from += kLanes, out += 2 * kLanes)
         _mm512_storeu_si512(out, PredictLanes<Scans>(_mm512_loadu_si512(from), kLanes, sample, difference));
