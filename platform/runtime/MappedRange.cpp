@@ -130,9 +130,9 @@ bool MappedRange::Reach(std::int64_t end) {
         void* at = static_cast<std::uint8_t*>(mMap) + mReached;
         if (crt::MapForReadingAt(at, mStream, static_cast<std::size_t>(piece), mMapOffset + mReached) == MAP_FAILED)
             return false;
+        // Read ahead from the disk in long stretches. A piece is too small to be mapped in pages
+        // of 2 MiB, so it holds its bytes and no more.
         madvise(at, static_cast<std::size_t>(piece), MADV_SEQUENTIAL);
-        // Not in pages of 2 MiB either: the piece holds its bytes and no more.
-        madvise(at, static_cast<std::size_t>(piece), MADV_NOHUGEPAGE);
         mReached += piece;
     }
     return true;
