@@ -332,7 +332,7 @@ QueuedBlock* BlockQueue::TakeWaiting(std::int64_t& look) {
             const std::int64_t now = mHead.load(std::memory_order_acquire);
             if (now <= at) return nullptr;
             head = now;
-            at = std::max(at, now - 1);
+            at = now - 1;
             continue;
         }
         if (state == State::kWaiting || (state == State::kFollows && at == head)) {

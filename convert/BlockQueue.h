@@ -99,9 +99,7 @@ public:
     void Publish();
     bool Empty() const { return mCount == 0; }
     // The oldest block published and not released, whatever its state; null when there is none.
-    const QueuedBlock* Front() const {
-        return mCount == 0 ? nullptr : &mBlocks[static_cast<std::size_t>(mHead.load(std::memory_order_relaxed) % kDepth)];
-    }
+    const QueuedBlock* Front() const { return mCount == 0 ? nullptr : &Place(mHead.load(std::memory_order_relaxed)); }
     // The oldest block, decoded. The queue must not be empty.
     QueuedBlock& Oldest();
     // The oldest block is written: its place is free.
@@ -120,6 +118,7 @@ private:
     void DecodeTaken(QueuedBlock* block);
     QueuedBlock& At(std::int64_t index) { return Place(mHead.load(std::memory_order_relaxed) + index); }
     QueuedBlock& Place(std::int64_t sequence) { return mBlocks[static_cast<std::size_t>(sequence % kDepth)]; }
+    const QueuedBlock& Place(std::int64_t sequence) const { return mBlocks[static_cast<std::size_t>(sequence % kDepth)]; }
 
     // Every place's packed data and samples, kept from one entry to the next (see the source).
     std::unique_ptr<HeapBlock> mBuffers;
