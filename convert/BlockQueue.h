@@ -49,7 +49,7 @@ struct QueuedBlock {
     // The block's buffers, from the queue's store while the block is read ahead.
     std::uint8_t* packed = nullptr;   // kBlockLimit + 1 bytes: the data and the byte behind it
     std::uint8_t* samples = nullptr;  // kBlockLimit bytes
-    // The packed data where it was read, when it stays there (MappedBlocks); else it is in packed.
+    // The packed data where it was read, when it stays there (RingBlocks); else it is in packed.
     const std::uint8_t* inPlace = nullptr;
     // Where the decoder places the samples instead, into frames of frameBytes bytes shared with
     // the entry's other channels (PlacedFrames); null: in samples.

@@ -4,7 +4,7 @@
 #include "convert/BlockQueue.h"
 #include "convert/DamageListing.h"
 #include "convert/KobFormat.h"
-#include "convert/MappedBlocks.h"
+#include "convert/RingBlocks.h"
 #include "convert/OutputFile.h"
 #include "convert/OutputNames.h"
 #include "convert/PlacedFrames.h"
@@ -162,7 +162,7 @@ void ConvertBlocks(LStream& input, const KOBEntryHeader& header, LWaveFile& writ
         rescue.emplace(input, frameCount, channelCount, *session, RescueBlocks::kClaim);
     // Before the queue: the blocks it holds may point into them.
     const std::uint64_t samples = std::uint64_t{frameCount} * channelCount;
-    MappedBlocks mapped(input, rescue ? 0 : samples);
+    RingBlocks ring(input, rescue ? 0 : samples);
     PlacedFrames placed(channelCount, frameCount, !rescue && writer.TakesFrames(channelCount));
     BlockQueue queue(samples);
     const bool listChannels = channelCount > 1;
@@ -178,7 +178,7 @@ void ConvertBlocks(LStream& input, const KOBEntryHeader& header, LWaveFile& writ
             reading = false;
             return false;
         }
-        if (!mapped.Read(block, queue.Front()) && !ReadBlock(input, block)) {
+        if (!ring.Read(block, queue.Front()) && !ReadBlock(input, block)) {
             cutOff = true;
             reading = false;
             return false;

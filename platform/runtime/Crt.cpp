@@ -4,7 +4,6 @@
 #include "platform/runtime/NeverDestroyed.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -284,6 +283,31 @@ std::size_t WriteTwoAt(const void* first, std::size_t firstSize, const void* sec
     return written;
 }
 
+std::size_t ReadTwoAt(void* first, std::size_t firstSize, void* second, std::size_t secondSize, std::FILE* stream,
+                      long long offset) {
+    TestedCall call(Operation::Read, nullptr, stream);
+    if (call.Refused()) return 0;
+    const auto gate = EnterGate();
+    iovec pieces[2] = {{first, firstSize}, {second, secondSize}};
+    const std::size_t wanted = firstSize + secondSize;
+    std::size_t done = 0;
+    iovec* next = pieces;
+    int left = secondSize > 0 ? 2 : 1;
+    while (done < wanted) {
+        const ssize_t got = ::preadv(fileno(stream), next, left, static_cast<off_t>(offset + static_cast<long long>(done)));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;   // the end of the file, or a failure with errno
+        done += static_cast<std::size_t>(got);
+        auto skip = static_cast<std::size_t>(got);
+        while (left > 0 && skip >= next->iov_len) skip -= next++->iov_len, --left;
+        if (left > 0) {
+            next->iov_base = static_cast<std::uint8_t*>(next->iov_base) + skip;
+            next->iov_len -= skip;
+        }
+    }
+    return done;
+}
+
 int fflush(std::FILE* stream) {
     return OnStream(Operation::Write, stream, EOF, [&] { return std::fflush(stream); });
 }
@@ -395,16 +419,6 @@ int ReleaseSpace(std::FILE* stream, long long offset, long long length) {
     const auto gate = EnterGate();
     return ::fallocate(fileno(stream), FALLOC_FL_KEEP_SIZE | FALLOC_FL_PUNCH_HOLE, static_cast<off_t>(offset),
                        static_cast<off_t>(length));
-}
-
-void* MapForReading(std::FILE* stream, std::size_t length, long long offset) {
-    const auto gate = EnterGate();
-    return ::mmap(nullptr, length, PROT_READ, MAP_SHARED, fileno(stream), static_cast<off_t>(offset));
-}
-
-void* MapForReadingAt(void* address, std::FILE* stream, std::size_t length, long long offset) {
-    const auto gate = EnterGate();
-    return ::mmap(address, length, PROT_READ, MAP_SHARED | MAP_FIXED, fileno(stream), static_cast<off_t>(offset));
 }
 
 int IdentityOf(std::FILE* stream, struct stat* status) {

@@ -66,14 +66,12 @@ int fstat(std::FILE* stream, struct stat* status);
 // The same, as the program's own look at a file it has just made (which file it is), without a
 // place in the test facility's call log; through the gate like every other call.
 int IdentityOf(std::FILE* stream, struct stat* status);
-// Maps `length` bytes of the stream's file from `offset` (a multiple of the page size) for
-// reading, shared with the system's cache: mmap's result, MAP_FAILED with errno when it cannot.
-// Through the gate, so that the stop at exit never closes the file under it; no place in the
-// test facility's call log.
-void* MapForReading(std::FILE* stream, std::size_t length, long long offset);
-// The same at `address`, in place of what was mapped there (MAP_FIXED): a page-aligned part of
-// a range the caller reserved.
-void* MapForReadingAt(void* address, std::FILE* stream, std::size_t length, long long offset);
+// Reads `firstSize` bytes into `first` and then `secondSize` into `second` from `offset` of
+// the stream's file, in one call of the system (the pieces of a ring that wraps). The stream's
+// position stays where it was. Returns the bytes read: fewer at the file's end, and fewer with
+// errno set when the reading failed.
+std::size_t ReadTwoAt(void* first, std::size_t firstSize, void* second, std::size_t secondSize, std::FILE* stream,
+                      long long offset);
 // Whether the stream's file can be positioned (not a pipe, a socket or a terminal); a look like
 // IdentityOf.
 bool CanPosition(std::FILE* stream);

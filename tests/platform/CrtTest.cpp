@@ -1,4 +1,5 @@
 #include "platform/runtime/Crt.h"
+#include "platform/runtime/ReadRing.h"
 
 #include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
@@ -8,6 +9,9 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <unistd.h>
+#include <vector>
 #include <thread>
 
 using testsupport::TempDir;
@@ -81,4 +85,41 @@ TEST(CrtDeathTest, CloseAllFlushesStreamsAndStopsOtherThreads) {
     EXPECT_EQ(testsupport::ReadFileText(path), "buffered");
     EXPECT_FALSE(testsupport::FileExists(doomed));
     EXPECT_FALSE(testsupport::FileExists(late));
+}
+
+TEST(ReadRing, StretchesThatWrapAreWholeAndNothingQueuedIsReadOver) {
+    using platform::ReadRing;
+    TempDir dir;
+    // Three rings' worth of bytes, each telling its own position, from file byte 7 on.
+    std::vector<std::uint8_t> bytes(3 * ReadRing::kSize + 7);
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + (i >> 13));
+    testsupport::WriteFileBytes(dir.File("in"), bytes);
+    std::FILE* file = crt::fopen(dir.File("in").c_str(), "rb");
+    ASSERT_NE(file, nullptr);
+    ReadRing ring;
+    ASSERT_TRUE(ring.Usable());
+    const auto length = static_cast<std::int64_t>(bytes.size()) - 7;
+    ring.Start(file, 7, length);
+    const auto same = [&](std::int64_t from, std::int64_t count) {
+        return std::memcmp(ring.At(from), bytes.data() + 7 + from, static_cast<std::size_t>(count)) == 0;
+    };
+    // The reader moves on in steps that keep a live stretch of 600,000 bytes, across the ring's
+    // end again and again; every stretch it asks for is there at consecutive addresses.
+    constexpr std::int64_t kLive = 600000;
+    for (std::int64_t keep = 0; keep + kLive <= length; keep += 50000) {
+        ASSERT_GE(ring.Fill(keep, keep + kLive), keep + kLive);
+        ASSERT_TRUE(same(keep, kLive)) << keep;
+        ASSERT_EQ(ring.PositionOf(ring.At(keep) + 12, keep + kLive), keep + 12);
+    }
+    // Not beyond a ring's length of what is kept.
+    ring.Start(file, 7, length);
+    EXPECT_EQ(ring.Fill(0, ReadRing::kSize), ReadRing::kSize);
+    EXPECT_EQ(ring.Fill(0, ReadRing::kSize + 1), ReadRing::kSize);
+    // A file shortened meanwhile gives what it still has, and then nothing more.
+    ring.Start(file, 7, length);
+    ASSERT_EQ(truncate(dir.File("in").c_str(), 100007), 0);
+    EXPECT_EQ(ring.Fill(0, 300000), 100000);
+    EXPECT_TRUE(same(0, 100000));
+    EXPECT_EQ(ring.Fill(0, 300000), 100000);
+    EXPECT_EQ(crt::fclose(file), 0);
 }
