@@ -252,18 +252,14 @@ void LWaveFile::WriteHeldFrames() {
 void LWaveFile::WriteStretch(std::int64_t offset, const std::uint8_t* frames, std::int64_t size,
                              const std::uint8_t* rest, std::int64_t restSize) {
     ReserveAhead(offset, offset + size + restSize);
-    if (restSize > 0) {
-        if (!mDataFork) throw ErrorCode{EBADF};
-        const auto sizes = static_cast<std::size_t>(size + restSize);
-        errno = 0;
-        // WATCHOUT: a short write is a failure even when the runtime left no error number.
-        if (crt::WriteTwoAt(frames, static_cast<std::size_t>(size), rest, static_cast<std::size_t>(restSize),
-                            mDataFork, offset) != sizes)
-            throw ErrorCode{errno != 0 ? errno : EIO};
-    } else {
-        SetMarker(static_cast<std::int32_t>(offset), 0);
-        PutBlock(frames, static_cast<std::int32_t>(size));
-    }
+    if (!mDataFork) throw ErrorCode{EBADF};
+    const auto sizes = static_cast<std::size_t>(size + restSize);
+    errno = 0;
+    // At its place in one call: a seek before each write would be a system call more per stretch.
+    // WATCHOUT: a short write is a failure even when the runtime left no error number.
+    if (crt::WriteTwoAt(frames, static_cast<std::size_t>(size), rest, static_cast<std::size_t>(restSize), mDataFork,
+                        offset) != sizes)
+        throw ErrorCode{errno != 0 ? errno : EIO};
     mFileEnd = std::max(mFileEnd, offset + size + restSize);
 }
 
