@@ -36,7 +36,11 @@ PlacedFrames::PlacedFrames(std::uint16_t channels, std::uint32_t frameCount, boo
         return;
     }
     mRing = SpareRing().Take(kRingBytes);
-    if (!mRing) mRing = std::make_unique<HeapBlock>(kRingBytes);
+    if (!mRing) {
+        mRing = std::make_unique<HeapBlock>(kRingBytes);
+        // An entry that goes round the ring touches all of it: its pages are mapped in one call.
+        if (std::int64_t{frameCount} * mFrameBytes >= kRingBytes) MapAtOnce(mRing->Bytes(), kRingBytes);
+    }
 }
 
 PlacedFrames::~PlacedFrames() {

@@ -57,6 +57,7 @@ private:
     std::int64_t mLength = 0;
     std::int64_t mFilled = 0;        // positions read so far
     bool mEnded = false;             // the file gave fewer bytes than asked for
+    std::int64_t mPopulated = 0;     // bytes of the first copy mapped ahead of their use
 };
 
 } // namespace platform
