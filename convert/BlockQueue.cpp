@@ -21,9 +21,15 @@ namespace {
 // The samples of a block whose frames are placed: decoded, checked and placed while they stay in
 // the decoding core's cache, and never kept in the block's own buffer. Two, for the two channels
 // of stereo frames placed together.
+// Made on a thread's first use, not part of every thread's own storage: that is cleared for each
+// thread the process starts (the window's and the signals' too), 32 KB of pages to map each time.
 std::uint8_t* PlacingScratch(int which) {
-    alignas(64) thread_local std::uint8_t scratch[2][kBlockLimit];
-    return scratch[which];
+    struct Scratch {
+        alignas(64) std::uint8_t bytes[2][kBlockLimit];
+    };
+    thread_local std::unique_ptr<Scratch> scratch;
+    if (!scratch) scratch = std::make_unique_for_overwrite<Scratch>();
+    return scratch->bytes[which];
 }
 
 // The block's samples into `samples`: decoded, or silence when its header or its data is bad.
