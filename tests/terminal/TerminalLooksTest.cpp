@@ -66,8 +66,9 @@ TEST_F(Terminal, NarrowTerminalShowsEveryControlAndTheEndOfTheFileName) {
     Tmux("resize-window -x 24 -y 8");
     ASSERT_TRUE(WaitForAll({"Too small, needs 36x7", kEllipsis, ".wav"})) << mLast;
     EXPECT_EQ(mLast.find("MORVIT"), std::string::npos) << mLast;
+    // (The batch may have ended meanwhile: the button then reads Done.)
     Tmux("resize-window -x 40 -y 12");
-    ASSERT_TRUE(WaitForAll({"MORVIT DuDEZ", "[ Abort  ]", "\u2518"})) << mLast;
+    ASSERT_TRUE(WaitForAll({"MORVIT DuDEZ", "[Previous]", "\u2518"})) << mLast;
     Key("Escape");
     ASSERT_TRUE(WaitForShellAgain()) << mLast;
 }
