@@ -157,6 +157,7 @@ int main(int argc, char** argv) {
         return 2;
     case ParsedOptions::Action::Run: break;
     }
+    platform::MapProgramAtOnce();
     TheRunOptions() = parsed.options;
     if (!parsed.options.outputFolder.empty()) {
         // Opened once, now: every output goes into this very folder, whatever its path does later.

@@ -4,6 +4,10 @@
 #include "platform/runtime/NeverDestroyed.h"
 #include "platform/runtime/Startup.h"
 
+#include <link.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <cstdint>
 #include <cstring>
@@ -54,3 +58,25 @@ HMODULE GetModuleHandleA(LPCSTR name) {
 DWORD GetVersion() {
     return gReported.load();
 }
+
+namespace platform {
+
+void MapProgramAtOnce() {
+#if defined(MADV_POPULATE_READ)
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, std::size_t, void*) {
+            const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+            for (int i = 0; i < info->dlpi_phnum; ++i) {
+                const ElfW(Phdr)& segment = info->dlpi_phdr[i];
+                if (segment.p_type != PT_LOAD || (segment.p_flags & PF_W)) continue;
+                const std::uintptr_t start = (info->dlpi_addr + segment.p_vaddr) & ~(page - 1);
+                const std::uintptr_t end = (info->dlpi_addr + segment.p_vaddr + segment.p_memsz + page - 1) & ~(page - 1);
+                madvise(reinterpret_cast<void*>(start), end - start, MADV_POPULATE_READ);
+            }
+            return 1;   // the program is the first object; the libraries are left as they are
+        },
+        nullptr);
+#endif
+}
+
+} // namespace platform
