@@ -23,17 +23,15 @@ struct DBusLibrary {
     X(dbus_message_iter_append_basic) X(dbus_message_iter_open_container)                         \
     X(dbus_message_iter_close_container) X(dbus_message_unref) X(dbus_message_set_auto_start)     \
     X(dbus_connection_send_with_reply_and_block) X(dbus_connection_close) X(dbus_connection_unref)
-#define DUDEZ_DBUS_POINTER(name) decltype(&::name) name = nullptr;
-    DUDEZ_DBUS_FUNCTIONS(DUDEZ_DBUS_POINTER)
-#undef DUDEZ_DBUS_POINTER
+    DUDEZ_DBUS_FUNCTIONS(DUDEZ_LIBRARY_POINTER)
     bool loaded = false;
 
     DBusLibrary() {
         void* library = platform::OpenSharedLibrary("libdbus-1.so.3");
-        loaded = library != nullptr;
-#define DUDEZ_DBUS_LOOKUP(name) loaded = loaded && platform::FindFunction(library, #name, name);
-        DUDEZ_DBUS_FUNCTIONS(DUDEZ_DBUS_LOOKUP)
-#undef DUDEZ_DBUS_LOOKUP
+        if (!library) return;
+        bool found = true;
+        DUDEZ_DBUS_FUNCTIONS(DUDEZ_LIBRARY_FIND)
+        loaded = found;
     }
 };
 

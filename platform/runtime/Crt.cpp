@@ -251,6 +251,20 @@ std::size_t fwrite(const void* source, std::size_t size, std::size_t count, std:
     return written;
 }
 
+namespace {
+
+// Moves the pieces of a vectored transfer on past the `done` bytes a call took: the pieces it
+// finished are left behind, and the one it stopped in starts where it stopped.
+void SkipTransferred(iovec*& next, int& left, std::size_t done) {
+    while (left > 0 && done >= next->iov_len) done -= next++->iov_len, --left;
+    if (left > 0) {
+        next->iov_base = static_cast<std::uint8_t*>(next->iov_base) + done;
+        next->iov_len -= done;
+    }
+}
+
+} // namespace
+
 std::size_t WriteTwoAt(const void* first, std::size_t firstSize, const void* second, std::size_t secondSize,
                        std::FILE* stream, long long offset) {
     TestedCall call(Operation::Write, nullptr, stream);
@@ -272,12 +286,7 @@ std::size_t WriteTwoAt(const void* first, std::size_t firstSize, const void* sec
         if (done <= 0) return written;
         written += static_cast<std::size_t>(done);
         // A short write: the rest of its piece, then the next.
-        auto skip = static_cast<std::size_t>(done);
-        while (left > 0 && skip >= next->iov_len) skip -= next++->iov_len, --left;
-        if (left > 0) {
-            next->iov_base = static_cast<std::uint8_t*>(next->iov_base) + skip;
-            next->iov_len -= skip;
-        }
+        SkipTransferred(next, left, static_cast<std::size_t>(done));
     }
     if (call.Fails()) errno = call.Error();
     return written;
@@ -298,12 +307,7 @@ std::size_t ReadTwoAt(void* first, std::size_t firstSize, void* second, std::siz
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) break;   // the end of the file, or a failure with errno
         done += static_cast<std::size_t>(got);
-        auto skip = static_cast<std::size_t>(got);
-        while (left > 0 && skip >= next->iov_len) skip -= next++->iov_len, --left;
-        if (left > 0) {
-            next->iov_base = static_cast<std::uint8_t*>(next->iov_base) + skip;
-            next->iov_len -= skip;
-        }
+        SkipTransferred(next, left, static_cast<std::size_t>(got));
     }
     return done;
 }

@@ -22,3 +22,10 @@ bool FindFunction(void* library, const char* name, Function& function) {
 }
 
 } // namespace platform
+
+// For a library's functions listed in an X-macro (X(name) for each), as the tables of the X
+// libraries, libdbus and libtinfo list them:
+//   DUDEZ_LIBRARY_POINTER(name) declares `name`, a pointer of the type its header gives ::name;
+//   DUDEZ_LIBRARY_FIND(name) sets it from `library` and clears `found` when it is missing.
+#define DUDEZ_LIBRARY_POINTER(name) decltype(&::name) name = nullptr;
+#define DUDEZ_LIBRARY_FIND(name) found = platform::FindFunction(library, #name, name) && found;

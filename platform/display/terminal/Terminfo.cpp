@@ -18,17 +18,15 @@ namespace {
 struct TinfoLibrary {
 #define DUDEZ_TINFO_FUNCTIONS(X) \
     X(use_extended_names) X(setupterm) X(tigetstr) X(tigetnum) X(tigetflag) X(set_curterm) X(del_curterm)
-#define DUDEZ_TINFO_POINTER(name) decltype(&::name) name = nullptr;
-    DUDEZ_TINFO_FUNCTIONS(DUDEZ_TINFO_POINTER)
-#undef DUDEZ_TINFO_POINTER
+    DUDEZ_TINFO_FUNCTIONS(DUDEZ_LIBRARY_POINTER)
     bool loaded = false;
 
     TinfoLibrary() {
         void* library = platform::OpenSharedLibrary("libtinfo.so.6");
-        loaded = library != nullptr;
-#define DUDEZ_TINFO_LOOKUP(name) loaded = loaded && platform::FindFunction(library, #name, name);
-        DUDEZ_TINFO_FUNCTIONS(DUDEZ_TINFO_LOOKUP)
-#undef DUDEZ_TINFO_LOOKUP
+        if (!library) return;
+        bool found = true;
+        DUDEZ_TINFO_FUNCTIONS(DUDEZ_LIBRARY_FIND)
+        loaded = found;
     }
 };
 

@@ -4,13 +4,11 @@
 
 namespace platform::display {
 
-#define DUDEZ_X_DEFINITION(name) decltype(&::name) name = nullptr;
-DUDEZ_XLIB_FUNCTIONS(DUDEZ_X_DEFINITION)
+DUDEZ_XLIB_FUNCTIONS(DUDEZ_LIBRARY_POINTER)
 #if DUDEZ_HAVE_XFT
-DUDEZ_XFT_FUNCTIONS(DUDEZ_X_DEFINITION)
-DUDEZ_FONTCONFIG_FUNCTIONS(DUDEZ_X_DEFINITION)
+DUDEZ_XFT_FUNCTIONS(DUDEZ_LIBRARY_POINTER)
+DUDEZ_FONTCONFIG_FUNCTIONS(DUDEZ_LIBRARY_POINTER)
 #endif
-#undef DUDEZ_X_DEFINITION
 
 namespace x11 {
 namespace {
@@ -26,20 +24,18 @@ Loaded Load() {
     void* library = OpenSharedLibrary("libX11.so.6");
     if (!library) return loaded;
     bool found = true;
-#define DUDEZ_X_FIND(name) found = FindFunction(library, #name, name) && found;
-    DUDEZ_XLIB_FUNCTIONS(DUDEZ_X_FIND)
+    DUDEZ_XLIB_FUNCTIONS(DUDEZ_LIBRARY_FIND)
     loaded.xlib = found;
 #if DUDEZ_HAVE_XFT
     // Xft without fontconfig is no use: both, or the core fonts.
     if (loaded.xlib && (library = OpenSharedLibrary("libXft.so.2"))) {
-        DUDEZ_XFT_FUNCTIONS(DUDEZ_X_FIND)
+        DUDEZ_XFT_FUNCTIONS(DUDEZ_LIBRARY_FIND)
         if ((library = OpenSharedLibrary("libfontconfig.so.1"))) {
-            DUDEZ_FONTCONFIG_FUNCTIONS(DUDEZ_X_FIND)
+            DUDEZ_FONTCONFIG_FUNCTIONS(DUDEZ_LIBRARY_FIND)
             loaded.xft = found;
         }
     }
 #endif
-#undef DUDEZ_X_FIND
     return loaded;
 }
 
