@@ -176,7 +176,7 @@ private:
                 QueuedBlock* block = queue->TakeWaiting(queue->mHelperLook);
                 found = block != nullptr;
                 if (found) {
-                    queue->DecodeTaken(block);
+                    queue->DecodeTaken(block, true);
                     decoded.fetch_add(1, std::memory_order_release);
                     decoded.notify_all();
                     seen = published.load(std::memory_order_acquire);
@@ -305,7 +305,7 @@ QueuedBlock& BlockQueue::Oldest() {
         // decoded before its turn and the converter decodes none.
         std::int64_t look = 0;
         if (QueuedBlock* block = TakeWaiting(look)) {
-            DecodeTaken(block);
+            DecodeTaken(block, false);
         } else {
             DecodeHelper::Await(helper.decoded, seen);
         }
@@ -351,7 +351,7 @@ QueuedBlock* BlockQueue::TakeWaiting(std::int64_t& look) {
     return nullptr;
 }
 
-void BlockQueue::DecodeTaken(QueuedBlock* block) {
+void BlockQueue::DecodeTaken(QueuedBlock* block, bool byHelper) {
     for (;;) {
         // The place behind it holds the next block read: it cannot be released before this one.
         QueuedBlock& next = mBlocks[static_cast<std::size_t>((block - mBlocks.data() + 1) % kDepth)];
@@ -362,7 +362,7 @@ void BlockQueue::DecodeTaken(QueuedBlock* block) {
             next.state.compare_exchange_strong(expected, State::kTaken, std::memory_order_acquire)) {
             DecodeSamples(*block, PlacingScratch(0));
             DecodeSamples(next, PlacingScratch(1));
-            InterleaveStereo(PlacingScratch(0), PlacingScratch(1), block->frames, block->header.unpackedLength() / 2);
+            InterleaveStereo(PlacingScratch(0), PlacingScratch(1), block->frames, block->header.unpackedLength() / 2, byHelper);
             block->state.store(State::kDecoded, std::memory_order_release);
             next.state.store(State::kDecoded, std::memory_order_release);
             return;

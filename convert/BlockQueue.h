@@ -115,7 +115,7 @@ private:
     QueuedBlock* TakeWaiting(std::int64_t& look);
     // Decodes a block taken, then the blocks that follow it into the same frames: one core fills
     // them all, and no line of them passes between the cores while they are filled.
-    void DecodeTaken(QueuedBlock* block);
+    void DecodeTaken(QueuedBlock* block, bool byHelper);
     QueuedBlock& At(std::int64_t index) { return Place(mHead.load(std::memory_order_relaxed) + index); }
     QueuedBlock& Place(std::int64_t sequence) { return mBlocks[static_cast<std::size_t>(sequence % kDepth)]; }
     const QueuedBlock& Place(std::int64_t sequence) const { return mBlocks[static_cast<std::size_t>(sequence % kDepth)]; }

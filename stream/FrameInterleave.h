@@ -19,7 +19,9 @@ void InterleaveChannel(const std::uint8_t* in, std::uint8_t* frames, std::int64_
 void PlaceChannel(const std::uint8_t* in, std::uint8_t* frames, std::int64_t count, std::int64_t stride,
                   std::uint16_t channel);
 // Stereo frames whole from both channels' samples, `count` of them.
-void InterleaveStereo(const std::uint8_t* left, const std::uint8_t* right, std::uint8_t* frames, std::int64_t count);
+// forOtherCore: the frames go out past this core's cache, for a core that reads them next.
+void InterleaveStereo(const std::uint8_t* left, const std::uint8_t* right, std::uint8_t* frames, std::int64_t count,
+                      bool forOtherCore = false);
 // The other way: the channel's samples out of the frames, big-endian again.
 void ChannelOf(const std::uint8_t* frames, std::int64_t count, std::int64_t stride, std::uint16_t channel,
                std::uint8_t* out);

@@ -11,13 +11,13 @@
 
 HeapBlock::HeapBlock(std::int32_t size) : mBytes(nullptr), mSize(0) {
     if (size < 0) throw ErrorCode{kOutOfMemory};
-    mBytes = new (std::nothrow) std::uint8_t[static_cast<std::size_t>(size)];
+    mBytes = new (std::align_val_t{kAlignment}, std::nothrow) std::uint8_t[static_cast<std::size_t>(size)];
     if (!mBytes) throw ErrorCode{kOutOfMemory};
     mSize = size;
 }
 
 HeapBlock::~HeapBlock() {
-    delete[] mBytes;
+    ::operator delete[](mBytes, std::align_val_t{kAlignment});
 }
 
 void ZeroBlock(void* address, std::int32_t size) {

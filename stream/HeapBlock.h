@@ -17,6 +17,7 @@ public:
     // Allocates size bytes; a negative size or a failed allocation throws kOutOfMemory.
     explicit HeapBlock(std::int32_t size);
     ~HeapBlock();
+    static constexpr std::size_t kAlignment = 64;
     HeapBlock(const HeapBlock&) = delete;
     HeapBlock& operator=(const HeapBlock&) = delete;
 
