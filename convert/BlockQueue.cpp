@@ -59,6 +59,16 @@ void DecodeSamples(QueuedBlock& block, std::uint8_t* samples) noexcept {
     }
 }
 
+// Frames of a group of many channels made whole before they go to the ring (the helper's).
+std::uint8_t* GroupScratch() {
+    struct Scratch {
+        alignas(64) std::uint8_t bytes[kMostPlacedChannels * kBlockLimit];
+    };
+    thread_local std::unique_ptr<Scratch> scratch;
+    if (!scratch) scratch = std::make_unique_for_overwrite<Scratch>();
+    return scratch->bytes;
+}
+
 } // namespace
 
 void DecodeQueuedBlock(QueuedBlock& block) noexcept {
@@ -351,7 +361,34 @@ QueuedBlock* BlockQueue::TakeWaiting(std::int64_t& look) {
     return nullptr;
 }
 
+bool BlockQueue::DecodeWholeGroup(QueuedBlock* first) {
+    const std::int32_t channels = first->frameBytes / 2;
+    const std::int64_t at = first - mBlocks.data();
+    QueuedBlock* group[kMostPlacedChannels];
+    group[0] = first;
+    // The group's other blocks follow it, each waiting for this decoder alone: no one else takes
+    // a block that follows another unless it is the oldest, and the first one is not released.
+    for (std::int32_t c = 1; c < channels; ++c) {
+        QueuedBlock& next = mBlocks[static_cast<std::size_t>((at + c) % kDepth)];
+        if (next.frames != first->frames || next.state.load(std::memory_order_acquire) != State::kFollows) return false;
+        group[c] = &next;
+    }
+    std::uint8_t* const frames = GroupScratch();
+    const std::int32_t count = first->header.unpackedLength() / 2;
+    for (std::int32_t c = 0; c < channels; ++c) {
+        QueuedBlock& block = *group[c];
+        if (c > 0) block.state.store(State::kTaken, std::memory_order_relaxed);
+        DecodeSamples(block, PlacingScratch(0));
+        PlaceChannel(PlacingScratch(0), frames, count, first->frameBytes, block.header.channel());
+    }
+    CopyFramesForOtherCore(frames, first->frames, std::int64_t{count} * first->frameBytes);
+    for (std::int32_t c = 0; c < channels; ++c) group[c]->state.store(State::kDecoded, std::memory_order_release);
+    return true;
+}
+
 void BlockQueue::DecodeTaken(QueuedBlock* block, bool byHelper) {
+    if (byHelper && block->frames && block->frameBytes > 4 && block->header.channel() == 1 && DecodeWholeGroup(block))
+        return;
     for (;;) {
         // The place behind it holds the next block read: it cannot be released before this one.
         QueuedBlock& next = mBlocks[static_cast<std::size_t>((block - mBlocks.data() + 1) % kDepth)];

@@ -68,6 +68,9 @@ struct QueuedBlock {
     }
 };
 
+// The most channels whose frames are placed (PlacedFrames): a group of them takes 256 KiB at most.
+constexpr std::uint16_t kMostPlacedChannels = 16;
+
 // Decodes a block read into `block`: its samples, or silence when its header or its data is bad.
 void DecodeQueuedBlock(QueuedBlock& block) noexcept;
 
@@ -116,6 +119,10 @@ private:
     // Decodes a block taken, then the blocks that follow it into the same frames: one core fills
     // them all, and no line of them passes between the cores while they are filled.
     void DecodeTaken(QueuedBlock* block, bool byHelper);
+    // The helper's way with a group of more than two channels whose blocks are all read: the
+    // frames made whole in its own memory, then stored to the ring in whole lines. False when
+    // the group is not all there (nothing is taken then).
+    bool DecodeWholeGroup(QueuedBlock* first);
     QueuedBlock& At(std::int64_t index) { return Place(mHead.load(std::memory_order_relaxed) + index); }
     QueuedBlock& Place(std::int64_t sequence) { return mBlocks[static_cast<std::size_t>(sequence % kDepth)]; }
     const QueuedBlock& Place(std::int64_t sequence) const { return mBlocks[static_cast<std::size_t>(sequence % kDepth)]; }

@@ -10,8 +10,6 @@ namespace {
 // 1,024 frames, or the queue's budget of larger ones), of the complete groups not yet written (a
 // stretch goes out at a quarter) and of one group more.
 constexpr std::int32_t kRingBytes = 3 << 18;
-// The most channels whose frames are placed; a group of them takes 256 KiB at most.
-constexpr std::uint16_t kMostChannels = 16;
 // Where in the file a long stretch of frames ends: a multiple of this many bytes, as near its
 // end as whole frames allow.
 constexpr std::int64_t kWriteAlignment = 1 << 18;
@@ -30,7 +28,7 @@ PlacedFrames::PlacedFrames(std::uint16_t channels, std::uint32_t frameCount, boo
       // less than two of half as much (it adds whole pieces of that size to its cache), and
       // while the converter writes one, the blocks read ahead keep a helper busy.
       mStretchBytes(LWaveFile::kHeldBytes),
-      mPlacing(allowed && channels > 0 && channels <= kMostChannels && frameCount > 0) {
+      mPlacing(allowed && channels > 0 && channels <= kMostPlacedChannels && frameCount > 0) {
     if (!mPlacing) {
         mFirstUnplaced = 0;
         return;

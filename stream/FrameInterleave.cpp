@@ -189,6 +189,23 @@ void ChannelOf(const std::uint8_t* frames, std::int64_t count, std::int64_t stri
     }
 }
 
+void CopyFramesForOtherCore(const std::uint8_t* from, std::uint8_t* to, std::int64_t bytes) {
+    std::int64_t i = 0;
+#if defined(__x86_64__)
+    // Whole lines, each stored straight to memory (see InterleaveStereoWide); 16 bytes a store
+    // is what every x86-64 processor has.
+    if ((reinterpret_cast<std::uintptr_t>(to) & 63) == 0) {
+        for (; i + 64 <= bytes; i += 64) {
+            for (std::int64_t k = 0; k < 64; k += 16)
+                _mm_stream_si128(reinterpret_cast<__m128i*>(to + i + k),
+                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i + k)));
+        }
+        _mm_sfence();
+    }
+#endif
+    if (i < bytes) std::memcpy(to + i, from + i, static_cast<std::size_t>(bytes - i));
+}
+
 void InterleaveStereo(const std::uint8_t* left, const std::uint8_t* right, std::uint8_t* frames, std::int64_t count,
                       bool forOtherCore) {
     std::int64_t i = 0;

@@ -22,6 +22,9 @@ void PlaceChannel(const std::uint8_t* in, std::uint8_t* frames, std::int64_t cou
 // forOtherCore: the frames go out past this core's cache, for a core that reads them next.
 void InterleaveStereo(const std::uint8_t* left, const std::uint8_t* right, std::uint8_t* frames, std::int64_t count,
                       bool forOtherCore = false);
+// `bytes` of frames made in this core's cache copied to `to`, past the cache, for a core that
+// reads them next.
+void CopyFramesForOtherCore(const std::uint8_t* from, std::uint8_t* to, std::int64_t bytes);
 // The other way: the channel's samples out of the frames, big-endian again.
 void ChannelOf(const std::uint8_t* frames, std::int64_t count, std::int64_t stride, std::uint16_t channel,
                std::uint8_t* out);
