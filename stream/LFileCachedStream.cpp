@@ -1,5 +1,6 @@
 #include "stream/LFileCachedStream.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -10,7 +11,7 @@
 
 LFileCachedStream::LFileCachedStream(const FileSpec& spec, std::int32_t cacheSize)
     : LFileStream(spec), mCache(cacheSize), mCacheSize(cacheSize), mCacheStart(-1),
-      mCacheOffset(0), mCacheFill(0), mCacheDirty(false) {}
+      mCacheOffset(0), mCacheFill(0), mCacheDirty(false), mFillSize(std::min(cacheSize, kFirstFill)) {}
 
 LFileCachedStream::~LFileCachedStream() {
     try {
@@ -142,13 +143,19 @@ std::int32_t LFileCachedStream::GetBytes(void* destination, std::int32_t& count)
         std::int32_t result = 0;
         errno = 0;
         // One request for the whole cache: the runtime reads a request larger than its own
-        // buffer straight into the cache, one system call instead of one per 4 KiB.
-        while (mCacheSize > 0 && !crt::feof(mDataFork)) {
-            const std::int32_t chunk = mCacheSize - mCacheFill;
+        // buffer straight into the cache, one system call instead of one per 4 KiB. The first
+        // asks for less: a fresh cache's pages are each mapped at their first touch, which can
+        // cost more than the read (ten microseconds a page on some virtual machines), and a
+        // large file's blocks are read past the cache anyway. Never less than is wanted: a
+        // fill that ends short says the file ends there.
+        const std::int32_t fill = std::max(mFillSize, count);
+        mFillSize = mCacheSize;
+        while (fill > 0 && !crt::feof(mDataFork)) {
+            const std::int32_t chunk = fill - mCacheFill;
             const std::size_t got = crt::fread(mCache.Bytes() + mCacheFill, 1,
                                                static_cast<std::size_t>(chunk), mDataFork);
             mCacheFill += static_cast<std::int32_t>(got);
-            if (mCacheFill == mCacheSize || got == 0) break;
+            if (mCacheFill == fill || got == 0) break;
         }
         if (mCacheFill == 0) {
             // Nothing at all: the end of the file, or a read error (a directory, a device that

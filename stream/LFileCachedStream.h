@@ -11,7 +11,10 @@
 // GetBytes lowers count to the bytes delivered when the file ends early and returns 0, or 6
 // when it could deliver nothing at the end of the file; a read error is returned as the
 // runtime's error number. Requests larger than the cache bypass it: a short direct read
-// returns 1 with count unchanged. A cache fill asks the runtime for the whole cache at once.
+// returns 1 with count unchanged. A cache fill asks the runtime for the whole cache at once,
+// except the stream's first, which asks for kFirstFill bytes (or the request, if more): a
+// file's first read is mostly of its headers, and its user may read a large file's contents
+// past the cache.
 // Marker origins are those of LFileStream (2 counts backwards from the end).
 #pragma once
 
@@ -30,6 +33,7 @@ public:
     // empties the cache. A failed write-back is reported and otherwise ignored; a failed seek
     // throws kBadPosition.
     void FlushCache();
+    static constexpr std::int32_t kFirstFill = 16384;
 
     void CloseDataFork() override;
     void SetMarker(std::int32_t offset, std::int32_t origin) override;
@@ -54,4 +58,5 @@ private:
     std::int32_t mCacheOffset; // the logical position, as an index into the cache
     std::int32_t mCacheFill;   // number of valid bytes in the cache
     bool mCacheDirty;          // the cache holds bytes not yet written to the file
+    std::int32_t mFillSize;    // what the next fill asks for: kFirstFill, then the whole cache
 };
