@@ -158,6 +158,7 @@ int main(int argc, char** argv) {
     case ParsedOptions::Action::Run: break;
     }
     platform::MapProgramAtOnce();
+    platform::OneHeapForAllThreads();
     TheRunOptions() = parsed.options;
     if (!parsed.options.outputFolder.empty()) {
         // Opened once, now: every output goes into this very folder, whatever its path does later.

@@ -5,6 +5,7 @@
 #include "platform/runtime/Startup.h"
 
 #include <link.h>
+#include <malloc.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -60,6 +61,10 @@ DWORD GetVersion() {
 }
 
 namespace platform {
+
+void OneHeapForAllThreads() {
+    mallopt(M_ARENA_MAX, 1);
+}
 
 void MapProgramAtOnce() {
 #if defined(MADV_POPULATE_READ)

@@ -44,4 +44,10 @@ const std::vector<std::size_t>* ArgumentLengths(const char* text);
 // cannot, they are mapped on first use as ever. The shared libraries are left as they are.
 void MapProgramAtOnce();
 
+// Makes every thread allocate from one heap. By default the C library gives a thread that finds
+// the heap busy a heap of its own, and what it allocated there stays in memory beside the first:
+// a batch of 1,000 small files peaked anywhere from 5.8 to 8.5 MB, depending on how often the
+// converter and the window met in the allocator. Call before the first thread starts.
+void OneHeapForAllThreads();
+
 } // namespace platform
