@@ -370,7 +370,8 @@ bool BlockQueue::DecodeWholeGroup(QueuedBlock* first) {
     // a block that follows another unless it is the oldest, and the first one is not released.
     for (std::int32_t c = 1; c < channels; ++c) {
         QueuedBlock& next = mBlocks[static_cast<std::size_t>((at + c) % kDepth)];
-        if (next.frames != first->frames || next.state.load(std::memory_order_acquire) != State::kFollows) return false;
+        // Its state first: a place not yet published may be being read into meanwhile.
+        if (next.state.load(std::memory_order_acquire) != State::kFollows || next.frames != first->frames) return false;
         group[c] = &next;
     }
     std::uint8_t* const frames = GroupScratch();
