@@ -92,23 +92,22 @@ DUDEZ_WIDE std::int64_t InterleaveStereoWide(const std::uint8_t* left, const std
     const std::int64_t whole = count / kWideFrames * kWideFrames;
     // Frames another core writes to the file go to memory directly: stored into this core's
     // cache, each line would first be fetched from the other core, which read it last, and
-    // then be fetched back by it. That took four times as long as the interleaving itself.
-    if (forOtherCore && (reinterpret_cast<std::uintptr_t>(frames) & 63) == 0) {
-        for (std::int64_t i = 0; i < whole; i += kWideFrames) {
-            const __m512i l = _mm512_shuffle_epi8(_mm512_loadu_si512(left + 2 * i), swap);
-            const __m512i r = _mm512_shuffle_epi8(_mm512_loadu_si512(right + 2 * i), swap);
-            _mm512_stream_si512(reinterpret_cast<__m512i*>(frames + 4 * i), _mm512_permutex2var_epi16(l, firstHalf, r));
-            _mm512_stream_si512(reinterpret_cast<__m512i*>(frames + 4 * i + 64), _mm512_permutex2var_epi16(l, secondHalf, r));
-        }
-        _mm_sfence();
-        return whole;
-    }
+    // then be fetched back by it. That took five times as long as the interleaving itself.
+    const bool past = forOtherCore && (reinterpret_cast<std::uintptr_t>(frames) & 63) == 0;
     for (std::int64_t i = 0; i < whole; i += kWideFrames) {
         const __m512i l = _mm512_shuffle_epi8(_mm512_loadu_si512(left + 2 * i), swap);
         const __m512i r = _mm512_shuffle_epi8(_mm512_loadu_si512(right + 2 * i), swap);
-        _mm512_storeu_si512(frames + 4 * i, _mm512_permutex2var_epi16(l, firstHalf, r));
-        _mm512_storeu_si512(frames + 4 * i + 64, _mm512_permutex2var_epi16(l, secondHalf, r));
+        const __m512i first = _mm512_permutex2var_epi16(l, firstHalf, r);
+        const __m512i second = _mm512_permutex2var_epi16(l, secondHalf, r);
+        if (past) {
+            _mm512_stream_si512(reinterpret_cast<__m512i*>(frames + 4 * i), first);
+            _mm512_stream_si512(reinterpret_cast<__m512i*>(frames + 4 * i + 64), second);
+        } else {
+            _mm512_storeu_si512(frames + 4 * i, first);
+            _mm512_storeu_si512(frames + 4 * i + 64, second);
+        }
     }
+    if (past) _mm_sfence();
     return whole;
 }
 #endif
