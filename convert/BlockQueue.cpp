@@ -18,18 +18,26 @@ using State = QueuedBlock::State;
 
 namespace {
 
-// The samples of a block whose frames are placed: decoded, checked and placed while they stay in
-// the decoding core's cache, and never kept in the block's own buffer. Two, for the two channels
-// of stereo frames placed together.
-// Made on a thread's first use, not part of every thread's own storage: that is cleared for each
-// thread the process starts (the window's and the signals' too), 32 KB of pages to map each time.
+// The memory a thread decodes placed frames in, made on the thread's first use, not part of every
+// thread's own storage: that is cleared for each thread the process starts (the window's and the
+// signals' too), and its pages mapped each time. Only the parts a thread uses are ever touched.
+struct DecodingScratch {
+    // The samples of a block whose frames are placed: decoded, checked and placed while they stay
+    // in the decoding core's cache, and never kept in the block's own buffer. Two, for the two
+    // channels of stereo frames placed together.
+    alignas(64) std::uint8_t samples[2][kBlockLimit];
+    // The frames of a group of many channels, made whole before they go to the ring (the helper's).
+    alignas(64) std::uint8_t group[kMostPlacedChannels * kBlockLimit];
+};
+
+DecodingScratch& ThreadScratch() {
+    thread_local std::unique_ptr<DecodingScratch> scratch;
+    if (!scratch) scratch = std::make_unique_for_overwrite<DecodingScratch>();
+    return *scratch;
+}
+
 std::uint8_t* PlacingScratch(int which) {
-    struct Scratch {
-        alignas(64) std::uint8_t bytes[2][kBlockLimit];
-    };
-    thread_local std::unique_ptr<Scratch> scratch;
-    if (!scratch) scratch = std::make_unique_for_overwrite<Scratch>();
-    return scratch->bytes[which];
+    return ThreadScratch().samples[which];
 }
 
 // The block's samples into `samples`: decoded, or silence when its header or its data is bad.
@@ -57,16 +65,6 @@ void DecodeSamples(QueuedBlock& block, std::uint8_t* samples) noexcept {
         ZeroBlock(samples, unpackedLength);
         block.damaged = true;
     }
-}
-
-// Frames of a group of many channels made whole before they go to the ring (the helper's).
-std::uint8_t* GroupScratch() {
-    struct Scratch {
-        alignas(64) std::uint8_t bytes[kMostPlacedChannels * kBlockLimit];
-    };
-    thread_local std::unique_ptr<Scratch> scratch;
-    if (!scratch) scratch = std::make_unique_for_overwrite<Scratch>();
-    return scratch->bytes;
 }
 
 } // namespace
@@ -374,7 +372,7 @@ bool BlockQueue::DecodeWholeGroup(QueuedBlock* first) {
         if (next.state.load(std::memory_order_acquire) != State::kFollows || next.frames != first->frames) return false;
         group[c] = &next;
     }
-    std::uint8_t* const frames = GroupScratch();
+    std::uint8_t* const frames = ThreadScratch().group;
     const std::int32_t count = first->header.unpackedLength() / 2;
     for (std::int32_t c = 0; c < channels; ++c) {
         QueuedBlock& block = *group[c];
