@@ -15,10 +15,13 @@
 // except the stream's first, which asks for kFirstFill bytes (or the request, if more): a
 // file's first read is mostly of its headers, and its user may read a large file's contents
 // past the cache.
+// The cache block of a stream that is destroyed is kept for the next stream made: a batch of
+// many files then takes it from the heap once, not once a file.
 // Marker origins are those of LFileStream (2 counts backwards from the end).
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "stream/HeapBlock.h"
 #include "stream/LFileStream.h"
@@ -52,7 +55,7 @@ private:
     // stream back there. Cache bytes 0..mCacheFill-1 stand for file bytes mCacheStart onward,
     // newer than the file when mCacheDirty; 0 <= mCacheOffset <= mCacheFill <= mCacheSize.
     // Empty: mCacheStart == -1, offset and fill 0, not dirty.
-    HeapBlock mCache;          // the cache block, mCacheSize bytes
+    std::unique_ptr<HeapBlock> mCache; // the cache block, at least mCacheSize bytes
     std::int32_t mCacheSize;   // capacity of the cache in bytes
     std::int32_t mCacheStart;  // file offset of cache byte 0; -1 when the cache is empty
     std::int32_t mCacheOffset; // the logical position, as an index into the cache
