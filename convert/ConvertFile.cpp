@@ -3,6 +3,7 @@
 #include "convert/BatchReport.h"
 #include "convert/BlockQueue.h"
 #include "convert/DamageListing.h"
+#include "convert/EntryMemory.h"
 #include "convert/KobFormat.h"
 #include "convert/RingBlocks.h"
 #include "convert/OutputFile.h"
@@ -160,10 +161,11 @@ void ConvertBlocks(LStream& input, const KOBEntryHeader& header, LWaveFile& writ
     std::optional<RescueBlocks> rescue;
     if (RescueSession* session = CurrentRescue())
         rescue.emplace(input, frameCount, channelCount, *session, RescueBlocks::kClaim);
-    // Before the queue: the blocks it holds may point into them.
+    // Before the queue: the blocks it holds may point into them (and they into the memory).
     const std::uint64_t samples = std::uint64_t{frameCount} * channelCount;
-    RingBlocks ring(input, rescue ? 0 : samples);
-    PlacedFrames placed(channelCount, frameCount, !rescue && writer.TakesFrames(channelCount));
+    EntryMemory memory(!rescue && samples >= RingBlocks::kReadFrom);
+    RingBlocks ring(input, rescue ? 0 : samples, memory.ReadRing());
+    PlacedFrames placed(channelCount, frameCount, !rescue && writer.TakesFrames(channelCount), memory.Frames());
     BlockQueue queue(samples);
     const bool listChannels = channelCount > 1;
     Coverage coverage;   // channel-1 blocks

@@ -6,10 +6,6 @@
 
 namespace {
 
-// Room for the frames of the blocks read ahead (a quarter of a megabyte at most: 128 blocks of
-// 1,024 frames, or the queue's budget of larger ones), of the complete groups not yet written (a
-// stretch goes out at a quarter) and of one group more.
-constexpr std::int32_t kRingBytes = 3 << 18;
 // Where in the file a long stretch of frames ends: a multiple of this many bytes, as near its
 // end as whole frames allow.
 constexpr std::int64_t kWriteAlignment = 1 << 18;
@@ -22,7 +18,7 @@ SpareBlock& SpareRing() {
 
 } // namespace
 
-PlacedFrames::PlacedFrames(std::uint16_t channels, std::uint32_t frameCount, bool allowed)
+PlacedFrames::PlacedFrames(std::uint16_t channels, std::uint32_t frameCount, bool allowed, std::uint8_t* ring)
     : mChannels(channels), mFrameBytes(std::int64_t{channels} * 2), mFrameCount(frameCount),
       // The writer's own stretch, a quarter of a megabyte: the system takes a write of it for
       // less than two of half as much (it adds whole pieces of that size to its cache), and
@@ -33,12 +29,15 @@ PlacedFrames::PlacedFrames(std::uint16_t channels, std::uint32_t frameCount, boo
         mFirstUnplaced = 0;
         return;
     }
+    mRingBytes = ring;
+    if (mRingBytes) return;
     mRing = SpareRing().Take(kRingBytes);
     if (!mRing) {
         mRing = std::make_unique<HeapBlock>(kRingBytes);
         // An entry that goes round the ring touches all of it: its pages are mapped in one call.
         if (std::int64_t{frameCount} * mFrameBytes >= kRingBytes) MapAtOnce(mRing->Bytes(), kRingBytes);
     }
+    mRingBytes = mRing->Bytes();
 }
 
 PlacedFrames::~PlacedFrames() {
@@ -64,7 +63,7 @@ bool PlacedFrames::Follows(const QueuedBlock& block) const {
 }
 
 std::int64_t PlacedFrames::Fit(std::int64_t bytes) const {
-    const std::int64_t size = mRing->Size();
+    const std::int64_t size = kRingBytes;
     if (mGroups.empty()) return bytes <= size ? 0 : -1;
     const std::int64_t head = mGroups.front().offset;
     const std::int64_t tail = mGroups.back().offset + mGroups.back().bytes;
@@ -93,7 +92,7 @@ void PlacedFrames::Place(QueuedBlock& block) {
         mOpenFirst = seq;
     }
     Group& group = mGroups.back();
-    block.frames = mRing->Bytes() + group.offset;
+    block.frames = mRingBytes + group.offset;
     block.frameBytes = static_cast<std::int32_t>(mFrameBytes);
     if (++mNextChannel > mChannels) {
         group.lastSeq = seq;
@@ -171,13 +170,13 @@ void PlacedFrames::Flush(LWaveFile& writer, bool all) {
         // the middle of a page, each stretch would make the file's cache start over with small
         // pieces of memory up to the next large boundary: the writes took half as long again.
         const std::int64_t frames = all || mRunEnds ? mRunFrames : AlignedFrames();
-        const std::uint8_t* start = mRing->Bytes() + mGroups.front().offset;
+        const std::uint8_t* start = mRingBytes + mGroups.front().offset;
         // A stretch that goes on at the ring's start is written in one piece all the same.
         const std::int64_t firstFrames = mRunWrapped ? mRunFirstBytes / mFrameBytes : frames;
         if (frames <= firstFrames)
             writer.WriteFrames(mGroups.front().firstFrame, frames, start);
         else
-            writer.WriteFrames(mGroups.front().firstFrame, start, firstFrames, mRing->Bytes(), frames - firstFrames);
+            writer.WriteFrames(mGroups.front().firstFrame, start, firstFrames, mRingBytes, frames - firstFrames);
         Consume(frames);
         // The next stretch: the complete groups that follow the first without a gap.
         mRunCount = 0;

@@ -34,8 +34,13 @@ class LWaveFile;
 class PlacedFrames {
 public:
     // allowed: whether the entry's frames may be placed at all (not under --rescue, a writer
-    // that takes whole frames of these channels).
-    PlacedFrames(std::uint16_t channels, std::uint32_t frameCount, bool allowed);
+    // that takes whole frames of these channels). ring: kRingBytes of memory for the frames,
+    // which outlive this (EntryMemory); null: a ring of its own.
+    PlacedFrames(std::uint16_t channels, std::uint32_t frameCount, bool allowed, std::uint8_t* ring = nullptr);
+    // Room for the frames of the blocks read ahead (a quarter of a megabyte at most: 128 blocks
+    // of 1,024 frames, or the queue's budget of larger ones), of the complete groups not yet
+    // written (a stretch goes out at a quarter) and of one group more.
+    static constexpr std::int32_t kRingBytes = 3 << 18;
     ~PlacedFrames();
     PlacedFrames(const PlacedFrames&) = delete;
     PlacedFrames& operator=(const PlacedFrames&) = delete;
@@ -82,7 +87,8 @@ private:
     const std::int64_t mFrameCount;
     const std::int64_t mStretchBytes;   // the frames Flush waits for before it writes
     bool mPlacing;
-    std::unique_ptr<HeapBlock> mRing;
+    std::unique_ptr<HeapBlock> mRing;   // the ring when it is its own
+    std::uint8_t* mRingBytes = nullptr; // the ring, kRingBytes
     std::deque<Group> mGroups;          // placed and not yet written out, in order
     std::size_t mCompleted = 0;         // of them, the first ones whose blocks are all written
     // The stretch Flush writes next: the first complete groups, one after the other in the ring

@@ -1,60 +1,32 @@
 #include "convert/RingBlocks.h"
 
 #include "convert/KobFormat.h"
-#include "platform/runtime/NeverDestroyed.h"
 #include "stream/LFile.h"
 #include "stream/LStream.h"
 
 #include <algorithm>
 #include <cstring>
-#include <mutex>
 
 namespace {
 
 // What is read ahead of a block's header besides the largest block: the next header or two.
 constexpr std::int64_t kAhead = 8192;
 
-// The ring of the last entry, for the next: made once a run, its memory touched once.
-class SpareRing {
-public:
-    std::unique_ptr<platform::ReadRing> Take() {
-        std::lock_guard lock(mMutex);
-        if (mRing) return std::move(mRing);
-        auto ring = std::make_unique<platform::ReadRing>();
-        return ring->Usable() ? std::move(ring) : nullptr;
-    }
-    void GiveBack(std::unique_ptr<platform::ReadRing> ring) {
-        std::lock_guard lock(mMutex);
-        if (ring && !mRing) mRing = std::move(ring);
-    }
-
-private:
-    std::mutex mMutex;
-    std::unique_ptr<platform::ReadRing> mRing;
-};
-
-SpareRing& Spare() {
-    static platform::NeverDestroyed<SpareRing> spare;
-    return spare.get();
-}
+// A block is used where it lies: its header and data at consecutive addresses.
+static_assert(KOBBlockHeader::kSize + kBlockLimit <= platform::ReadRing::kMirror);
 
 } // namespace
 
-RingBlocks::RingBlocks(LStream& input, std::uint64_t samples) : mInput(input) {
-    if (samples < kReadFrom) return;
+RingBlocks::RingBlocks(LStream& input, std::uint64_t samples, std::uint8_t* memory) : mInput(input) {
+    if (samples < kReadFrom || !memory) return;
     auto* file = dynamic_cast<LFile*>(&input);
     if (!file || !file->GetDataFork()) return;
     mStart = input.GetMarker();
     mLength = std::int64_t{input.GetLength()} - mStart;
     if (mStart < 0 || mLength <= 0) return;
-    mRing = Spare().Take();
-    if (!mRing) return;
+    mRing.emplace(memory);
     mRing->Start(file->GetDataFork(), mStart, mLength);
     mServing = true;
-}
-
-RingBlocks::~RingBlocks() {
-    Spare().GiveBack(std::move(mRing));
 }
 
 bool RingBlocks::HandOver() {

@@ -1,7 +1,7 @@
 // The blocks of a large entry read ahead into a ring (platform::ReadRing) and decoded where they
 // lie, instead of being copied twice (into the stream's cache, then into each block's buffer).
 //
-//     RingBlocks ring(input, samples);
+//     RingBlocks ring(input, samples, memory);   // platform::ReadRing::kBytes of memory
 //     if (ring.Read(block, queue.Front())) ...    // header copied, packed data in the ring
 //     else ReadBlock(input, block);               // the stream takes over from this block
 //
@@ -20,16 +20,16 @@
 #include "platform/runtime/ReadRing.h"
 
 #include <cstdint>
-#include <memory>
+#include <optional>
 
 class LStream;
 
 class RingBlocks {
 public:
-    // Reads the input from its marker to its end, for an entry of `samples` samples: a small
-    // one is read from the stream, which the entry header's reading has filled already.
-    RingBlocks(LStream& input, std::uint64_t samples);
-    ~RingBlocks();
+    // Reads the input from its marker to its end, for an entry of `samples` samples, into
+    // `memory`: a small one is read from the stream, which the entry header's reading has
+    // filled already, and so is every entry when there is no memory for the ring.
+    RingBlocks(LStream& input, std::uint64_t samples, std::uint8_t* memory);
     RingBlocks(const RingBlocks&) = delete;
     RingBlocks& operator=(const RingBlocks&) = delete;
     static constexpr std::uint64_t kReadFrom = 262144;   // samples
@@ -42,7 +42,7 @@ private:
     bool HandOver();
 
     LStream& mInput;
-    std::unique_ptr<platform::ReadRing> mRing;
+    std::optional<platform::ReadRing> mRing;
     std::int64_t mStart = 0;      // the file offset of the ring's position 0
     std::int64_t mLength = 0;     // of the file from there
     std::int64_t mPosition = 0;   // the next block's

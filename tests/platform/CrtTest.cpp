@@ -96,21 +96,34 @@ TEST(ReadRing, StretchesThatWrapAreWholeAndNothingQueuedIsReadOver) {
     testsupport::WriteFileBytes(dir.File("in"), bytes);
     std::FILE* file = crt::fopen(dir.File("in").c_str(), "rb");
     ASSERT_NE(file, nullptr);
-    ReadRing ring;
-    ASSERT_TRUE(ring.Usable());
+    std::vector<std::uint8_t> memory(ReadRing::kBytes);
+    ReadRing ring(memory.data());
     const auto length = static_cast<std::int64_t>(bytes.size()) - 7;
     ring.Start(file, 7, length);
     const auto same = [&](std::int64_t from, std::int64_t count) {
         return std::memcmp(ring.At(from), bytes.data() + 7 + from, static_cast<std::size_t>(count)) == 0;
     };
     // The reader moves on in steps that keep a live stretch of 600,000 bytes, across the ring's
-    // end again and again; every stretch it asks for is there at consecutive addresses.
+    // end again and again: all of it is there, and a stretch of up to the mirror's length from
+    // any of its positions lies at consecutive addresses, across the ring's end too.
     constexpr std::int64_t kLive = 600000;
+    constexpr std::int64_t kMirror = ReadRing::kMirror;
     for (std::int64_t keep = 0; keep + kLive <= length; keep += 50000) {
         ASSERT_GE(ring.Fill(keep, keep + kLive), keep + kLive);
-        ASSERT_TRUE(same(keep, kLive)) << keep;
+        for (std::int64_t at = keep; at < keep + kLive; at += kMirror / 2)
+            ASSERT_TRUE(same(at, std::min(kMirror, keep + kLive - at))) << keep << " " << at;
+        const std::int64_t end = (keep / ReadRing::kSize + 1) * ReadRing::kSize;
+        if (end - 100 + kMirror <= keep + kLive) {
+            ASSERT_TRUE(same(end - 100, kMirror)) << keep;
+        }
         ASSERT_EQ(ring.PositionOf(ring.At(keep) + 12, keep + kLive), keep + 12);
     }
+    // A stretch across the ring's end whose part behind it came in two readings, the first
+    // ending just past the end.
+    ring.Start(file, 7, length);
+    ASSERT_EQ(ring.Fill(1000, ReadRing::kSize + 1000), ReadRing::kSize + 1000);
+    ASSERT_GE(ring.Fill(ReadRing::kSize - 100, ReadRing::kSize + 40000), ReadRing::kSize + 40000);
+    EXPECT_TRUE(same(ReadRing::kSize - 100, kMirror));
     // Not beyond a ring's length of what is kept.
     ring.Start(file, 7, length);
     EXPECT_EQ(ring.Fill(0, ReadRing::kSize), ReadRing::kSize);
