@@ -96,17 +96,29 @@ inline void Pause() {
 #endif
 }
 
-// Whether `count` moved from `seen` within kWatch.
-bool MovesSoon(const std::atomic<std::uint32_t>& count, std::uint32_t seen) {
+// Whether `changed()` comes true within kWatch.
+template <typename Changed>
+bool ChangesSoon(Changed changed) {
     const auto until = std::chrono::steady_clock::now() + kWatch;
     do {
         for (int i = 0; i < 64; ++i) {
-            if (count.load(std::memory_order_relaxed) != seen) return true;
+            if (changed()) return true;
             Pause();
         }
         std::this_thread::yield();
     } while (std::chrono::steady_clock::now() < until);
     return false;
+}
+
+// Waits until a block the helper has taken is decoded: mostly the time the helper takes for a
+// block, or two. The helper tells no one of a block it decoded; the converter looks, and looks
+// again less and less often when the helper's thread has been stopped (a machine busier than
+// its processors). A count the helper moved at every block and the converter slept on cost the
+// helper a locked write each time, which waits for all its stores before it: a tenth of its time.
+void AwaitDecoded(const QueuedBlock& block) {
+    const auto decoded = [&] { return block.state.load(std::memory_order_relaxed) != State::kTaken; };
+    for (auto sleep = std::chrono::microseconds(50); !ChangesSoon(decoded); sleep = std::min(2 * sleep, kWatch))
+        std::this_thread::sleep_for(sleep);
 }
 
 } // namespace
@@ -154,15 +166,8 @@ public:
         for (BlockQueue* inside = mInside.load(); inside == &queue; inside = mInside.load()) mInside.wait(inside);
     }
 
-    // Blocks published, and blocks the helper decoded: what the helper and the converter watch,
-    // and sleep on, while they wait for each other.
+    // Blocks published: what the helper watches, and sleeps on, while it waits for them.
     std::atomic<std::uint32_t> published{0};
-    std::atomic<std::uint32_t> decoded{0};
-
-    // Sleeps until `count` moves from `seen`, watching it a while before.
-    static void Await(const std::atomic<std::uint32_t>& count, std::uint32_t seen) {
-        if (!MovesSoon(count, seen)) count.wait(seen, std::memory_order_acquire);
-    }
 
 private:
     [[noreturn]] void Run() {
@@ -177,18 +182,15 @@ private:
                 continue;
             }
             // It stays in the queue from one block to the next while it finds blocks there,
-            // and looks whether the queue is still served before it takes each.
+            // and looks whether the queue is still served before it takes each. The next block
+            // is taken while one is decoded (DecodeTaken), and decoded whatever happens then.
             mInside.store(queue);
-            bool found = true;
-            while (found && mQueue.load() == queue) {
-                QueuedBlock* block = queue->TakeWaiting(queue->mHelperLook);
-                found = block != nullptr;
-                if (found) {
-                    queue->DecodeTaken(block, true);
-                    decoded.fetch_add(1, std::memory_order_release);
-                    decoded.notify_all();
-                    seen = published.load(std::memory_order_acquire);
-                }
+            QueuedBlock* block = queue->TakeWaiting(queue->mHelperLook);
+            while (block) {
+                QueuedBlock* next = nullptr;
+                queue->DecodeTaken(block, true, mQueue.load() == queue ? &next : nullptr);
+                block = next;
+                seen = published.load(std::memory_order_acquire);
             }
             mInside.store(nullptr);
             // Only a converter that has left the queue waits for this; waking costs a write to
@@ -197,7 +199,8 @@ private:
                 mInside.notify_all();
                 continue;
             }
-            Await(published, seen);
+            if (!ChangesSoon([&] { return published.load(std::memory_order_relaxed) != seen; }))
+                published.wait(seen, std::memory_order_acquire);
         }
     }
 
@@ -296,14 +299,8 @@ void BlockQueue::Announce() {
 QueuedBlock& BlockQueue::Oldest() {
     Announce();
     QueuedBlock& oldest = At(0);
-    // Mostly the helper has decoded it long ago: the count it moves is looked at only when the
-    // converter may have to wait, so that its memory stays with the helper.
-    if (oldest.state.load(std::memory_order_acquire) == State::kDecoded) return oldest;
-    DecodeHelper& helper = DecodeHelper::Get();
     for (;;) {
-        // Read before the oldest block's state, so that the helper finishing it after that
-        // moves it and the wait below ends at once.
-        const std::uint32_t seen = helper.decoded.load(std::memory_order_acquire);
+        // Mostly the helper has decoded it long ago.
         if (oldest.state.load(std::memory_order_acquire) == State::kDecoded) return oldest;
         // The helper takes the waiting blocks from the oldest on. When the oldest block's turn
         // comes and nobody has taken it yet, it is decoded here. While the helper decodes it,
@@ -315,7 +312,7 @@ QueuedBlock& BlockQueue::Oldest() {
         if (QueuedBlock* block = TakeWaiting(look)) {
             DecodeTaken(block, false);
         } else {
-            DecodeHelper::Await(helper.decoded, seen);
+            AwaitDecoded(oldest);
         }
     }
 }
@@ -359,7 +356,7 @@ QueuedBlock* BlockQueue::TakeWaiting(std::int64_t& look) {
     return nullptr;
 }
 
-bool BlockQueue::DecodeWholeGroup(QueuedBlock* first) {
+bool BlockQueue::DecodeWholeGroup(QueuedBlock* first, QueuedBlock** following) {
     const std::int32_t channels = first->frameBytes / 2;
     const std::int64_t at = first - mBlocks.data();
     QueuedBlock* group[kMostPlacedChannels];
@@ -380,24 +377,25 @@ bool BlockQueue::DecodeWholeGroup(QueuedBlock* first) {
         DecodeSamples(block, PlacingScratch(0));
         PlaceChannel(PlacingScratch(0), frames, count, first->frameBytes, block.header.channel());
     }
+    if (following) *following = TakeWaiting(mHelperLook);
     CopyFramesForOtherCore(frames, first->frames, std::int64_t{count} * first->frameBytes);
     for (std::int32_t c = 0; c < channels; ++c) group[c]->state.store(State::kDecoded, std::memory_order_release);
     return true;
 }
 
-void BlockQueue::DecodeTaken(QueuedBlock* block, bool byHelper) {
-    if (byHelper && block->frames && block->frameBytes > 4 && block->header.channel() == 1 && DecodeWholeGroup(block))
+void BlockQueue::DecodeTaken(QueuedBlock* block, bool byHelper, QueuedBlock** following) {
+    if (byHelper && block->frames && block->frameBytes > 4 && block->header.channel() == 1 &&
+        DecodeWholeGroup(block, following))
         return;
     for (;;) {
         // The place behind it holds the next block read: it cannot be released before this one.
         QueuedBlock& next = mBlocks[static_cast<std::size_t>((block - mBlocks.data() + 1) % kDepth)];
-        State expected = State::kFollows;
         // Stereo frames: when the second channel is there already, both are decoded first and
         // then placed together, each frame whole, which costs half as much as placing each.
-        if (block->frames && block->frameBytes == 4 &&
-            next.state.compare_exchange_strong(expected, State::kTaken, std::memory_order_acquire)) {
+        if (block->frames && block->frameBytes == 4 && TakeFollowing(next, byHelper)) {
             DecodeSamples(*block, PlacingScratch(0));
             DecodeSamples(next, PlacingScratch(1));
+            if (following) *following = TakeWaiting(mHelperLook);
             InterleaveStereo(PlacingScratch(0), PlacingScratch(1), block->frames, block->header.unpackedLength() / 2, byHelper);
             block->state.store(State::kDecoded, std::memory_order_release);
             next.state.store(State::kDecoded, std::memory_order_release);
@@ -405,8 +403,23 @@ void BlockQueue::DecodeTaken(QueuedBlock* block, bool byHelper) {
         }
         DecodeQueuedBlock(*block);
         block->state.store(State::kDecoded, std::memory_order_release);
-        expected = State::kFollows;
-        if (!next.state.compare_exchange_strong(expected, State::kTaken, std::memory_order_acquire)) return;
+        // Now that this one is decoded, the next may be the oldest: the converter may take it too.
+        State expected = State::kFollows;
+        if (!next.state.compare_exchange_strong(expected, State::kTaken, std::memory_order_acquire)) break;
         block = &next;
     }
+    if (following) *following = TakeWaiting(mHelperLook);
+}
+
+bool BlockQueue::TakeFollowing(QueuedBlock& next, bool byHelper) {
+    // While the block before it is taken and not decoded, a block that follows it may be taken
+    // by its decoder, or as the oldest (TakeWaiting) once the block before is released: by the
+    // converter, which moves the oldest itself, only then. So the helper takes it without the
+    // exchange, which would wait for every store before it. The helper's own look at the oldest
+    // may be out of date, though, so the converter keeps the exchange.
+    State expected = State::kFollows;
+    if (!byHelper) return next.state.compare_exchange_strong(expected, State::kTaken, std::memory_order_acquire);
+    if (next.state.load(std::memory_order_acquire) != expected) return false;
+    next.state.store(State::kTaken, std::memory_order_relaxed);
+    return true;
 }

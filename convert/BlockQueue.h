@@ -117,12 +117,16 @@ private:
     // not looked at again, nor the lines the converter writes as it releases them.
     QueuedBlock* TakeWaiting(std::int64_t& look);
     // Decodes a block taken, then the blocks that follow it into the same frames: one core fills
-    // them all, and no line of them passes between the cores while they are filled.
-    void DecodeTaken(QueuedBlock* block, bool byHelper);
+    // them all, and no line of them passes between the cores while they are filled. following:
+    // the helper's, to take the next waiting block into (or null) once the samples are decoded
+    // and before they are stored away, when what it takes waits for few stores.
+    void DecodeTaken(QueuedBlock* block, bool byHelper, QueuedBlock** following = nullptr);
     // The helper's way with a group of more than two channels whose blocks are all read: the
     // frames made whole in its own memory, then stored to the ring in whole lines. False when
     // the group is not all there (nothing is taken then).
-    bool DecodeWholeGroup(QueuedBlock* first);
+    bool DecodeWholeGroup(QueuedBlock* first, QueuedBlock** following);
+    // Takes `next`, the place behind a block its caller has taken, when it follows that block.
+    static bool TakeFollowing(QueuedBlock& next, bool byHelper);
     QueuedBlock& At(std::int64_t index) { return Place(mHead.load(std::memory_order_relaxed) + index); }
     QueuedBlock& Place(std::int64_t sequence) { return mBlocks[static_cast<std::size_t>(sequence % kDepth)]; }
     const QueuedBlock& Place(std::int64_t sequence) const { return mBlocks[static_cast<std::size_t>(sequence % kDepth)]; }
