@@ -1,7 +1,7 @@
 // The memory of a large entry's two rings, the blocks read ahead (RingBlocks) and the frames
 // placed (PlacedFrames), together in one of the system's large pages where it has them. Both
 // rings go round in full for a large entry; in ordinary pages each of their 450 pages costs a
-// trap or two the first time round, some 2.5 ms a run on some virtual machines.
+// trap or two the first time round. On a virtual machine of ours that was 4 to 6 ms a run.
 //
 //     EntryMemory memory(large);        // before the rings; nothing taken when not large
 //     RingBlocks ring(input, samples, memory.ReadRing());     // null: no memory for it

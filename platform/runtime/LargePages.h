@@ -5,8 +5,9 @@
 //
 // Why: each page a process touches for the first time costs a trap, and on some virtual
 // machines a second one the first time the system itself copies into or out of it (a read into
-// the buffer, a write from it): some five microseconds a page there, four times a second of the
-// copying itself. A large page is one trap of each for 512 pages. The contents start as zeros.
+// the buffer, a write from it), even when the process has touched it before: some five
+// microseconds a page there, where copying the page takes a fraction of one. A large page is
+// one trap of each for 512 pages. The contents start as zeros.
 #pragma once
 
 #include <cstddef>
