@@ -86,6 +86,9 @@ void LFileCachedStream::SetMarker(std::int32_t offset, std::int32_t origin) {
     // offset still means what the caller meant.
     FlushCache();
     LFileStream::SetMarker(offset, origin);
+    // Reading somewhere else begins as a stream's first reading does: a few headers, mostly (the
+    // next entry's, whose blocks are read past the cache).
+    mFillSize = std::min(mCacheSize, kFirstFill);
 }
 
 std::int32_t LFileCachedStream::GetMarker() const {

@@ -12,9 +12,9 @@
 // when it could deliver nothing at the end of the file; a read error is returned as the
 // runtime's error number. Requests larger than the cache bypass it: a short direct read
 // returns 1 with count unchanged. A cache fill asks the runtime for the whole cache at once,
-// except the stream's first, which asks for kFirstFill bytes (or the request, if more): a
-// file's first read is mostly of its headers, and its user may read a large file's contents
-// past the cache.
+// except the first of the stream and the first after a marker set outside the cached bytes,
+// which ask for kFirstFill bytes (or the request, if more): a first read there is mostly of
+// headers, and the user may read a large entry's contents past the cache.
 // The cache block of a stream that is destroyed is kept for the next stream made: a batch of
 // many files then takes it from the heap once, not once a file.
 // Marker origins are those of LFileStream (2 counts backwards from the end).
