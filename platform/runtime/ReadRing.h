@@ -14,8 +14,8 @@
 // bytes, and Fill says how many it has.
 //
 // The ring's memory is the caller's, so that it can lie in a large page (LargePages.h) with other
-// memory: a ring mapped twice over the same memory, as it once was, needs shared memory, which
-// the system keeps in ordinary pages.
+// memory: a ring mapped twice over the same memory would need shared memory, which the system
+// keeps in ordinary pages.
 #pragma once
 
 #include <cstdint>
