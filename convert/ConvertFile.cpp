@@ -164,7 +164,7 @@ void ConvertBlocks(LStream& input, const KOBEntryHeader& header, LWaveFile& writ
     // Before the queue: the blocks it holds may point into them (and they into the memory).
     const std::uint64_t samples = std::uint64_t{frameCount} * channelCount;
     EntryMemory memory(!rescue && samples >= RingBlocks::kReadFrom);
-    RingBlocks ring(input, rescue ? 0 : samples, memory.ReadRing());
+    RingBlocks ring(input, samples, memory.ReadRing());   // none under --rescue: no memory
     PlacedFrames placed(channelCount, frameCount, !rescue && writer.TakesFrames(channelCount), memory.Frames());
     BlockQueue queue(samples);
     const bool listChannels = channelCount > 1;

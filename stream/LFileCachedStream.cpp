@@ -167,10 +167,11 @@ std::int32_t LFileCachedStream::GetBytes(void* destination, std::int32_t& count)
         errno = 0;
         // One request for the whole cache: the runtime reads a request larger than its own
         // buffer straight into the cache, one system call instead of one per 4 KiB. The first
-        // asks for less: a fresh cache's pages are each mapped at their first touch, which can
-        // cost more than the read (ten microseconds a page on some virtual machines), and a
-        // large file's blocks are read past the cache anyway. Never less than is wanted: a
-        // fill that ends short says the file ends there.
+        // of the stream, and the first after a marker set elsewhere, ask for less: a fresh
+        // cache's pages are each mapped at their first touch, which can cost more than the read
+        // (ten microseconds a page on some virtual machines), and a large entry's blocks are
+        // read past the cache anyway. Never less than is wanted: a fill that ends short says the
+        // file ends there.
         const std::int32_t fill = std::max(mFillSize, count);
         mFillSize = mCacheSize;
         while (fill > 0 && !crt::feof(mDataFork)) {
