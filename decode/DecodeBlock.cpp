@@ -102,6 +102,10 @@ public:
     }
 #endif
 
+    // Asks for the bytes `ahead` past the one at `position` to be brought into the cache: a hint,
+    // which reads nothing and never faults, wherever that is.
+    void Prefetch(std::int64_t position, std::int32_t ahead) const { __builtin_prefetch(mBytes + (position >> 3) + ahead); }
+
 private:
     const std::uint8_t* mBytes;
     std::int32_t mLength;
@@ -364,6 +368,74 @@ DUDEZ_WIDE void DecodeWide(const BitWindow& window, std::uint8_t* output, std::i
         PredictAll<kScans>(pending, pendingEnd, pendingOut, sample, difference);
     }
 }
+
+// What a block's predictor carries from one stretch to the next, whatever its mode.
+struct History {
+    __m512i sample;       // running sums: the last sample in every lane
+    __m512i difference;   // second order: the last difference in every lane
+    ThirdOrder third;     // mode 5
+};
+
+// The samples of the residuals from `from` to `to`, into out on, by the block's mode.
+[[gnu::always_inline]] DUDEZ_WIDE inline void PredictStretch(std::uint8_t mode, const std::int16_t* from,
+                                                             const std::int16_t* to, std::uint8_t* out, History& history) {
+    switch (mode) {
+    case 1:
+    case 4:
+        PredictAll<SecondOrder::kScans>(from, to, out, history.sample, history.difference);
+        break;
+    case 2:
+        PredictAll<Verbatim::kScans>(from, to, out, history.sample, history.difference);
+        break;
+    case 3:
+        PredictAll<FirstOrder::kScans>(from, to, out, history.sample, history.difference);
+        break;
+    default:
+        Predict(history.third, from, static_cast<std::int32_t>(to - from), out);
+        break;
+    }
+}
+
+// How far ahead of where each of two blocks is taken its bytes are asked for. One block's bytes
+// come in fast enough as they are; two blocks taken side by side wait for memory without this.
+constexpr std::int32_t kPrefetchAhead = 1024;
+
+// Two blocks of any modes, a stretch of each at a time: the residuals of both are taken, a group
+// of one and a group of the other in turn, then predicted. A block's taking waits group by group
+// for where the next starts, and leaves the processor room for the other block's groups.
+// WATCHOUT: as in DecodeWide, everything the loops carry is a local of its own.
+DUDEZ_WIDE void DecodeTwoWide(const BitWindow& windowA, std::uint8_t modeA, std::uint8_t* outputA, std::int32_t samplesA,
+                              const BitWindow& windowB, std::uint8_t modeB, std::uint8_t* outputB, std::int32_t samplesB) {
+    const BitWindow bitsA = windowA;
+    const BitWindow bitsB = windowB;
+    std::int64_t atA = 0;
+    std::int64_t atB = 0;
+    alignas(64) std::int16_t residualsA[kStretch + kGroupLimit - 1];
+    alignas(64) std::int16_t residualsB[kStretch + kGroupLimit - 1];
+    History historyA{_mm512_setzero_si512(), _mm512_setzero_si512(), {}};
+    History historyB{_mm512_setzero_si512(), _mm512_setzero_si512(), {}};
+    for (std::int32_t doneA = 0, doneB = 0; doneA < samplesA || doneB < samplesB;) {
+        std::int16_t* const wantedA = residualsA + std::min(kStretch, samplesA - doneA);
+        std::int16_t* const wantedB = residualsB + std::min(kStretch, samplesB - doneB);
+        std::int16_t* takenA = residualsA;
+        std::int16_t* takenB = residualsB;
+        while (takenA < wantedA && takenB < wantedB) {
+            bitsA.Prefetch(atA, kPrefetchAhead);
+            bitsB.Prefetch(atB, kPrefetchAhead);
+            takenA += TakeGroupWide(bitsA, atA, takenA);
+            takenB += TakeGroupWide(bitsB, atB, takenB);
+        }
+        while (takenA < wantedA) takenA += TakeGroupWide(bitsA, atA, takenA);
+        while (takenB < wantedB) takenB += TakeGroupWide(bitsB, atB, takenB);
+        // A last group may take a stretch past what is wanted; only the block's end cuts it off.
+        const std::int32_t usedA = std::min(static_cast<std::int32_t>(takenA - residualsA), samplesA - doneA);
+        const std::int32_t usedB = std::min(static_cast<std::int32_t>(takenB - residualsB), samplesB - doneB);
+        PredictStretch(modeA, residualsA, residualsA + usedA, outputA + 2 * doneA, historyA);
+        PredictStretch(modeB, residualsB, residualsB + usedB, outputB + 2 * doneB, historyB);
+        doneA += usedA;
+        doneB += usedB;
+    }
+}
 #endif
 
 template <typename Predictor>
@@ -378,14 +450,24 @@ DecodeFunction ChooseDecoder(DecodeWay way) {
 
 namespace {
 
-// The samples of the block from a window of `window` packed bytes.
-void DecodeFrom(const std::uint8_t* packed, std::int32_t window, std::uint8_t* output, const std::uint8_t* header,
-                DecodeWay way) {
-    const std::uint8_t mode = header[5];
+// The bits of a block, as DecodeBlock (the packed data and the byte behind) or DecodeBlockInPlace
+// (the packed data alone) reads them. With no packed data at all the window is empty and packed
+// is not touched.
+BitWindow WindowOf(const PackedBlock& block) {
+    const std::int32_t packedLength = byteorder::BE16(block.header + 16);
+    return BitWindow(block.packed, block.inPlace || packedLength == 0 ? packedLength : packedLength + 1);
+}
+
+std::int32_t SamplesOf(const std::uint8_t* header) { return byteorder::BE16(header + 18) / 2; }
+
+// The samples of the block.
+void DecodeOne(const PackedBlock& block, DecodeWay way) {
+    const std::uint8_t mode = block.header[5];
     if (!DecodesMode(mode))
         return;
-    const std::int32_t samples = byteorder::BE16(header + 18) / 2;
-    const BitWindow bits(packed, window);
+    const std::int32_t samples = SamplesOf(block.header);
+    const BitWindow bits = WindowOf(block);
+    std::uint8_t* const output = block.output;
 
     switch (mode) {
     case 1:
@@ -410,14 +492,26 @@ void DecodeBlock(const std::uint8_t* packed, std::uint8_t* output, const std::ui
     // WATCHOUT: the reader's window is the packed data plus the byte after it, which the caller
     // keeps readable. The samples of a block whose groups end within its own bytes never depend
     // on that byte's value; only a block cut short takes bits from it, and only the block's data
-    // checksum can tell whether such a block came out right. With no packed data at all the
-    // window is empty and packed is not touched.
-    const std::int32_t packedLength = byteorder::BE16(header + 16);
-    DecodeFrom(packed, packedLength > 0 ? packedLength + 1 : 0, output, header, way);
+    // checksum can tell whether such a block came out right.
+    DecodeOne(PackedBlock{packed, output, header, false}, way);
 }
 
 void DecodeBlockInPlace(const std::uint8_t* packed, std::uint8_t* output, const std::uint8_t* header, DecodeWay way) {
     // Bits past the window's end read as zeros, so a window of the packed bytes alone decodes as
     // one with a zero byte behind them.
-    DecodeFrom(packed, byteorder::BE16(header + 16), output, header, way);
+    DecodeOne(PackedBlock{packed, output, header, true}, way);
+}
+
+void DecodeTwoBlocks(const PackedBlock& first, const PackedBlock& second, DecodeWay way) {
+#if defined(__x86_64__)
+    const std::uint8_t firstMode = first.header[5];
+    const std::uint8_t secondMode = second.header[5];
+    if (way == DecodeWay::kFastest && HasWideInstructions() && DecodesMode(firstMode) && DecodesMode(secondMode)) {
+        DecodeTwoWide(WindowOf(first), firstMode, first.output, SamplesOf(first.header), WindowOf(second), secondMode,
+                      second.output, SamplesOf(second.header));
+        return;
+    }
+#endif
+    DecodeOne(first, way);
+    DecodeOne(second, way);
 }

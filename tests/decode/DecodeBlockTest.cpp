@@ -7,7 +7,9 @@
 
 #include <pthread.h>
 
+#include <optional>
 #include <random>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -37,6 +39,33 @@ Bytes Decode(std::uint8_t mode, const Bytes& packed, std::uint8_t after, std::si
     const Bytes header = BlockHeader(mode, packed.size(), n);
     DecodeBlock(packed.empty() ? nullptr : input.data(), output.data(), header.data(), way);
     return output.Bytes();
+}
+
+// A block as Decode takes it.
+struct Block {
+    std::uint8_t mode;
+    Bytes packed;
+    std::uint8_t after;
+    std::size_t n;
+};
+
+// Decodes two blocks at once, each as Decode has it but read in place when asked (the packed
+// bytes alone then end at the guard page, and decode as if `after` were 0); both outputs.
+std::pair<Bytes, Bytes> DecodeTwo(const Block& first, const Block& second, bool inPlace) {
+    const auto window = [&](const Block& block) {
+        Bytes bytes = block.packed;
+        if (!inPlace && !bytes.empty()) bytes.push_back(block.after);
+        return bytes;
+    };
+    const GuardedBuffer firstInput(window(first));
+    const GuardedBuffer secondInput(window(second));
+    const GuardedBuffer firstOutput(Bytes(first.n, kUntouched));
+    const GuardedBuffer secondOutput(Bytes(second.n, kUntouched));
+    const Bytes firstHeader = BlockHeader(first.mode, first.packed.size(), first.n);
+    const Bytes secondHeader = BlockHeader(second.mode, second.packed.size(), second.n);
+    DecodeTwoBlocks(PackedBlock{first.packed.empty() ? nullptr : firstInput.data(), firstOutput.data(), firstHeader.data(), inPlace},
+                    PackedBlock{second.packed.empty() ? nullptr : secondInput.data(), secondOutput.data(), secondHeader.data(), inPlace});
+    return {firstOutput.Bytes(), secondOutput.Bytes()};
 }
 
 // Every test decodes each way of taking the residuals.
@@ -103,15 +132,25 @@ TEST(DecodeBlock, RebuildsSamplesOfEveryMode) {
 TEST(DecodeBlock, BothWaysAgreeOnArbitraryBytes) {
     if (!HasWideInstructions()) GTEST_SKIP() << "this processor decodes one way only";
     std::mt19937 random(99);
+    Block before{1, {}, 0, 0};
     for (std::size_t length = 0; length < 160; ++length) {
-        for (std::uint8_t mode = 1; mode <= 5; ++mode) {
+        for (std::uint8_t mode = 1; mode <= 6; ++mode) {
             Bytes packed(length);
             for (std::uint8_t& byte : packed) byte = static_cast<std::uint8_t>(random());
             const auto after = static_cast<std::uint8_t>(random());
             const std::size_t n = random() % 700;
-            EXPECT_EQ(Decode(mode, packed, after, n, DecodeWay::kFastest),
-                      Decode(mode, packed, after, n, DecodeWay::kPlain))
+            const Bytes plain = Decode(mode, packed, after, n, DecodeWay::kPlain);
+            EXPECT_EQ(Decode(mode, packed, after, n, DecodeWay::kFastest), plain)
                 << "length " << length << ", mode " << int{mode} << ", N " << n;
+            // Decoded together with the block before, of another mode, length and window.
+            const Block block{mode, packed, after, n};
+            const bool inPlace = length % 2 == 1;
+            const auto [first, second] = DecodeTwo(before, block, inPlace);
+            EXPECT_EQ(first, Decode(before.mode, before.packed, inPlace ? 0 : before.after, before.n, DecodeWay::kPlain))
+                << "first of two, length " << before.packed.size() << ", mode " << int{before.mode};
+            EXPECT_EQ(second, inPlace ? Decode(mode, packed, 0, n, DecodeWay::kPlain) : plain)
+                << "second of two, length " << length << ", mode " << int{mode} << ", N " << n;
+            before = block;
         }
     }
 }
@@ -180,6 +219,7 @@ Bytes Pack(std::uint8_t mode, const std::vector<std::int16_t>& samples, std::mt1
 
 TEST(DecodeBlock, RestoresPackedSamplesOfLargestBlocks) {
     std::mt19937 random(20240611);
+    std::optional<std::pair<Block, Bytes>> before;   // the last block and its samples
     for (std::uint8_t mode = 1; mode <= 5; ++mode) {
         for (std::size_t n : {std::size_t{16384}, std::size_t{2}, std::size_t{37}}) {
             // Quiet stretches give narrow groups, full-range noise makes the predictions wrap.
@@ -195,6 +235,14 @@ TEST(DecodeBlock, RestoresPackedSamplesOfLargestBlocks) {
             expected.resize(n, kUntouched);
             for (const DecodeWay way : kWays)
                 EXPECT_EQ(Decode(mode, packed, 0xFF, n, way), expected) << "mode " << int{mode} << ", N " << n;
+            // Two blocks at once, of other modes and lengths: one goes on alone, over several
+            // stretches, when the other has ended.
+            if (before) {
+                const auto [first, second] = DecodeTwo(before->first, Block{mode, packed, 0xFF, n}, n == 2);
+                EXPECT_EQ(first, before->second) << "first of two, mode " << int{before->first.mode};
+                EXPECT_EQ(second, expected) << "second of two, mode " << int{mode} << ", N " << n;
+            }
+            before.emplace(Block{mode, packed, 0xFF, n}, expected);
         }
     }
 }
