@@ -445,12 +445,25 @@ void BlockQueue::DecodeTaken(QueuedBlock* block, bool byHelper, QueuedBlock** fo
             next.state.store(State::kDecoded, std::memory_order_release);
             return;
         }
-        DecodeQueuedBlock(*block);
-        block->state.store(State::kDecoded, std::memory_order_release);
-        // Now that this one is decoded, the next may be the oldest: the converter may take it too.
+        // Frames of more channels: two of them decoded side by side when the second is there,
+        // each then placed.
+        QueuedBlock* last = block;   // the last one decoded here
+        if (block->frames && block->frameBytes > 4 && TakeFollowing(next, byHelper)) {
+            DecodeSamplesOfTwo(*block, PlacingScratch(0), next, PlacingScratch(1));
+            PlaceChannel(PlacingScratch(0), block->frames, block->header.unpackedLength() / 2, block->frameBytes,
+                         block->header.channel());
+            PlaceChannel(PlacingScratch(1), next.frames, next.header.unpackedLength() / 2, next.frameBytes, next.header.channel());
+            block->state.store(State::kDecoded, std::memory_order_release);
+            last = &next;
+        } else {
+            DecodeQueuedBlock(*block);
+        }
+        last->state.store(State::kDecoded, std::memory_order_release);
+        // Now that it is decoded, the one behind may be the oldest: the converter may take it too.
+        QueuedBlock& behind = mBlocks[static_cast<std::size_t>((last - mBlocks.data() + 1) % kDepth)];
         State expected = State::kFollows;
-        if (!next.state.compare_exchange_strong(expected, State::kTaken, std::memory_order_acquire)) break;
-        block = &next;
+        if (!behind.state.compare_exchange_strong(expected, State::kTaken, std::memory_order_acquire)) break;
+        block = &behind;
     }
     if (following) *following = TakeWaiting(mHelperLook);
 }
