@@ -103,8 +103,12 @@ public:
 #endif
 
     // Asks for the bytes `ahead` past the one at `position` to be brought into the cache: a hint,
-    // which reads nothing and never faults, wherever that is.
-    void Prefetch(std::int64_t position, std::int32_t ahead) const { __builtin_prefetch(mBytes + (position >> 3) + ahead); }
+    // which reads nothing and never faults, wherever that is. The address is worked out as a
+    // number: it may lie past the window, or the window may have no bytes at all.
+    void Prefetch(std::int64_t position, std::int32_t ahead) const {
+        const auto address = reinterpret_cast<std::uintptr_t>(mBytes) + static_cast<std::uintptr_t>((position >> 3) + ahead);
+        __builtin_prefetch(reinterpret_cast<const void*>(address));
+    }
 
 private:
     const std::uint8_t* mBytes;

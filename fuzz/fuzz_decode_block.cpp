@@ -8,7 +8,8 @@
 // against a guard page behind it and once against one in front of it: a single byte read or
 // written outside them faults at once. The samples must equal those of a plain reference
 // decoder, and a mode outside 1..5 must leave the output untouched. Where the byte behind is 0,
-// the P bytes alone, against the guard behind, must decode the same in place.
+// the P bytes alone, against the guard behind, must decode the same in place. Decoded together
+// with a second block, each must come out as it does alone.
 #include "convert/KobFormat.h"
 #include "decode/DecodeBlock.h"
 
@@ -123,6 +124,11 @@ GuardedRoom& OutputRoom() {
     return room;
 }
 
+GuardedRoom& SecondOutputRoom() {
+    static GuardedRoom room(static_cast<std::size_t>(kBlockLimit));
+    return room;
+}
+
 void DecodeAndCheck(const std::uint8_t* header, const std::vector<std::uint8_t>& packed,
                     const std::vector<std::uint8_t>& expected, bool guardInFront) {
     const std::size_t packedLength = packed.size() - 1;
@@ -137,6 +143,29 @@ void DecodeAndCheck(const std::uint8_t* header, const std::vector<std::uint8_t>&
         DecodeBlock(packedLength ? in : nullptr, out, header, way);
         if (std::memcmp(in, packed.data(), packed.size()) != 0) std::abort(); // input is read-only
         if (unpacked && std::memcmp(out, expected.data(), unpacked) != 0) std::abort();
+    }
+    // Decoded together with a second block of the same bits and mode but half as many whole
+    // samples, which ends first: each comes out as it would alone, the second's samples being
+    // the first half of this one's. Against the guard behind only, where reading or writing past
+    // the end faults, and first or second by the mode's low bit (which the inputs vary).
+    if (!guardInFront) {
+        std::uint8_t halfHeader[22];
+        std::memcpy(halfHeader, header, sizeof halfHeader);
+        const std::size_t half = unpacked / 4 * 2;
+        halfHeader[18] = static_cast<std::uint8_t>(half >> 8);
+        halfHeader[19] = static_cast<std::uint8_t>(half);
+        std::uint8_t* halfOut = SecondOutputRoom().Place(half, false);
+        std::memset(out, 0xA5, unpacked);
+        std::memset(halfOut, 0xA5, half);
+        const PackedBlock whole{packedLength ? in : nullptr, out, header};
+        const PackedBlock halved{packedLength ? in : nullptr, halfOut, halfHeader};
+        if (header[5] & 1)
+            DecodeTwoBlocks(whole, halved);
+        else
+            DecodeTwoBlocks(halved, whole);
+        if (unpacked && std::memcmp(out, expected.data(), unpacked) != 0) std::abort();
+        if (half && std::memcmp(halfOut, expected.data(), half) != 0) std::abort();
+        SecondOutputRoom().Clear();
     }
     // With a zero behind them, the P bytes alone right before the guard decode the same in place:
     // the byte behind is never read.
