@@ -41,7 +41,7 @@ std::uint8_t* PlacingScratch(int which) {
 }
 
 // Readies a block's decoding into `samples`: true when they are to be decoded, false when they
-// are silence (and made so) because its header is bad or its data cut off.
+// are silence (and made so) because its header is bad, its data cut off or its mode unknown.
 bool ReadyToDecode(QueuedBlock& block, std::uint8_t* samples) noexcept {
     const std::uint16_t packedLength = block.header.packedLength();
     const std::uint16_t unpackedLength = block.header.unpackedLength();
