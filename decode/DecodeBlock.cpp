@@ -72,6 +72,8 @@ public:
 
     // Whether the eight bytes loaded for the bit at `position` all lie inside the window.
     bool Loadable(std::int64_t position) const { return (position >> 3) + 8 <= mLength; }
+    // Whether the bit at `position` lies behind the window's last byte: it and all after it are 0.
+    bool Past(std::int64_t position) const { return (position >> 3) >= mLength; }
 
     // The 57 or more bits from `position` on, first at the top. Loadable(position) must hold.
     std::uint64_t Load(std::int64_t position) const {
@@ -235,7 +237,17 @@ void DecodePlain(const BitWindow& window, std::uint8_t* output, std::int32_t sam
     std::int64_t position = 0;   // bits taken so far
     std::int32_t residuals[kStretch + kGroupLimit - 1];
     for (std::int32_t done = 0; done < samples;) {
-        const std::int32_t taken = TakeResiduals(window, position, residuals, std::min(kStretch, samples - done));
+        const std::int32_t wanted = std::min(kStretch, samples - done);
+        std::int32_t taken = wanted;
+        if (window.Past(position)) {
+            // Behind the window every group reads as codes of 0 and one 2-bit residual of 0, ten
+            // bits in all: a stretch of zeros. A block cut short (or arbitrary bytes) would
+            // otherwise cost seventeen loads a sample.
+            std::fill(residuals, residuals + wanted, 0);
+            position += std::int64_t{10} * wanted;
+        } else {
+            taken = TakeResiduals(window, position, residuals, wanted);
+        }
         const std::int32_t used = std::min(taken, samples - done);
         Predict(predictor, residuals, used, output + 2 * done);
         done += used;
