@@ -60,6 +60,7 @@ bool ReadyToDecode(QueuedBlock& block, std::uint8_t* samples) noexcept {
     return false;
 }
 
+// The block as the decoder takes it, its samples to go into `samples`.
 PackedBlock ToDecode(const QueuedBlock& block, std::uint8_t* samples) {
     const bool inPlace = block.inPlace != nullptr;
     const std::uint8_t* packed = block.header.packedLength() == 0 ? nullptr : inPlace ? block.inPlace : block.packed;
@@ -77,18 +78,9 @@ void CheckSamples(QueuedBlock& block, std::uint8_t* samples) noexcept {
     }
 }
 
-// Decodes a block made ready.
-void DecodeReady(const QueuedBlock& block, std::uint8_t* samples) noexcept {
-    const PackedBlock packed = ToDecode(block, samples);
-    if (packed.inPlace)
-        DecodeBlockInPlace(packed.packed, samples, packed.header);
-    else
-        DecodeBlock(packed.packed, samples, packed.header);
-}
-
 // The block's samples into `samples`: decoded, or silence when its header or its data is bad.
 void DecodeSamples(QueuedBlock& block, std::uint8_t* samples) noexcept {
-    if (ReadyToDecode(block, samples)) DecodeReady(block, samples);
+    if (ReadyToDecode(block, samples)) DecodeBlock(ToDecode(block, samples));
     CheckSamples(block, samples);
 }
 
@@ -100,8 +92,8 @@ void DecodeSamplesOfTwo(QueuedBlock& first, std::uint8_t* firstSamples, QueuedBl
     if (firstReady && secondReady) {
         DecodeTwoBlocks(ToDecode(first, firstSamples), ToDecode(second, secondSamples));
     } else {
-        if (firstReady) DecodeReady(first, firstSamples);
-        if (secondReady) DecodeReady(second, secondSamples);
+        if (firstReady) DecodeBlock(ToDecode(first, firstSamples));
+        if (secondReady) DecodeBlock(ToDecode(second, secondSamples));
     }
     CheckSamples(first, firstSamples);
     CheckSamples(second, secondSamples);

@@ -518,6 +518,10 @@ void DecodeBlockInPlace(const std::uint8_t* packed, std::uint8_t* output, const 
     DecodeOne(PackedBlock{packed, output, header, true}, way);
 }
 
+void DecodeBlock(const PackedBlock& block, DecodeWay way) {
+    DecodeOne(block, way);
+}
+
 void DecodeTwoBlocks(const PackedBlock& first, const PackedBlock& second, DecodeWay way) {
 #if defined(__x86_64__)
     const std::uint8_t firstMode = first.header[5];

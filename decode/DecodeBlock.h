@@ -37,6 +37,9 @@ struct PackedBlock {
     bool inPlace = false;
 };
 
+// The same for a block given whole, in place or not.
+void DecodeBlock(const PackedBlock& block, DecodeWay way = DecodeWay::kFastest);
+
 // Two blocks, each exactly as DecodeBlock (or DecodeBlockInPlace) decodes it alone, in less time
 // than the two calls take: a block's packed bits are read a group at a time, each group waiting
 // for the one before to say where it starts, and the other block's groups fill those waits. The
