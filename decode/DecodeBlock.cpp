@@ -430,6 +430,13 @@ DUDEZ_WIDE void DecodeTwoWide(const BitWindow& windowA, std::uint8_t modeA, std:
     alignas(64) std::int16_t residualsB[kStretch + kGroupLimit - 1];
     History historyA{_mm512_setzero_si512(), _mm512_setzero_si512(), {}};
     History historyB{_mm512_setzero_si512(), _mm512_setzero_si512(), {}};
+    // Both blocks' first bytes are asked for at once: the look ahead in the loop starts only
+    // where each block starts, and a pair of short blocks would wait for most of its bytes a
+    // line at a time.
+    for (std::int32_t ahead = 0; ahead < kPrefetchAhead; ahead += 64) {
+        bitsA.Prefetch(0, ahead);
+        bitsB.Prefetch(0, ahead);
+    }
     for (std::int32_t doneA = 0, doneB = 0; doneA < samplesA || doneB < samplesB;) {
         std::int16_t* const wantedA = residualsA + std::min(kStretch, samplesA - doneA);
         std::int16_t* const wantedB = residualsB + std::min(kStretch, samplesB - doneB);
