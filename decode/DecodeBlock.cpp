@@ -430,9 +430,9 @@ DUDEZ_WIDE void DecodeTwoWide(const BitWindow& windowA, std::uint8_t modeA, std:
     alignas(64) std::int16_t residualsB[kStretch + kGroupLimit - 1];
     History historyA{_mm512_setzero_si512(), _mm512_setzero_si512(), {}};
     History historyB{_mm512_setzero_si512(), _mm512_setzero_si512(), {}};
-    // Both blocks' first bytes are asked for at once: the look ahead in the loop starts only
-    // where each block starts, and a pair of short blocks would wait for most of its bytes a
-    // line at a time.
+    // Both blocks' first kilobyte is asked for at once: the look ahead in the loop asks for the
+    // bytes a kilobyte past where each block is taken, never for those, and a pair of short
+    // blocks then waited for most of its bytes a line at a time.
     for (std::int32_t ahead = 0; ahead < kPrefetchAhead; ahead += 64) {
         bitsA.Prefetch(0, ahead);
         bitsB.Prefetch(0, ahead);
