@@ -224,7 +224,7 @@ public:
 
     // The converter's side, once, when the helper is ready: a number passed to the helper and
     // back, timed. A helper that does not answer soon (stopped by a busy machine) leaves its
-    // frames going past the cache. True once measured, or once the helper gave up waiting.
+    // frames going past the cache. Measured: true once done, or once the helper gave up waiting.
     bool Measured() const { return mProbe.load(std::memory_order_relaxed) == kProbeOver; }
     void MeasureIfReady() {
         // The first number passed claims the measurement: one converter measures.
@@ -310,8 +310,8 @@ private:
     bool mRunning = false;                      // the thread runs
     std::atomic<BlockQueue*> mQueue{nullptr};   // the queue it serves
     std::atomic<BlockQueue*> mInside{nullptr};  // the queue whose blocks it is looking at
-    std::atomic<int> mProbe{0};                 // the number passed to and fro (MeasureDistance)
-    std::atomic<bool> mFramesPastCache{true};
+    std::atomic<int> mProbe{0};                 // the number passed to and fro (MeasureIfReady)
+    std::atomic<bool> mFramesPastCache{true};   // see kNearRoundTrip
 };
 
 namespace {

@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
 TEST(FrameInterleave, FramesPastTheCacheAreTheFramesStored) {
@@ -33,9 +33,9 @@ TEST(FrameInterleave, FramesPastTheCacheAreTheFramesStored) {
             InterleaveStereo(left.data(), right.data(), stored + offset, count, false);
             InterleaveStereo(left.data(), right.data(), past + offset, count, true);
             CopyFramesForOtherCore(expected.data(), copied + offset, 4 * count);
-            EXPECT_EQ(0, std::memcmp(stored + offset, expected.data(), expected.size())) << count << " frames at " << offset;
-            EXPECT_EQ(0, std::memcmp(past + offset, expected.data(), expected.size())) << count << " frames at " << offset;
-            EXPECT_EQ(0, std::memcmp(copied + offset, expected.data(), expected.size())) << count << " frames at " << offset;
+            EXPECT_TRUE(std::equal(expected.begin(), expected.end(), stored + offset)) << count << " frames at " << offset;
+            EXPECT_TRUE(std::equal(expected.begin(), expected.end(), past + offset)) << count << " frames at " << offset;
+            EXPECT_TRUE(std::equal(expected.begin(), expected.end(), copied + offset)) << count << " frames at " << offset;
         }
     }
 }
