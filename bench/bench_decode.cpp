@@ -7,6 +7,7 @@
 // frames: what a pair costs by the size of its blocks, with nothing of the queue around it.
 #include "decode/Checksum16.h"
 #include "decode/DecodeBlock.h"
+#include "platform/runtime/ByteOrder.h"
 #include "tools/kobenc/KobEncoder.h"
 #include "tools/kobenc/KobSerialiser.h"
 #include "tools/kobenc/SyntheticMusic.h"
@@ -40,6 +41,9 @@ std::vector<EncodedBlock> EncodeMusic(std::optional<int> mode, std::uint32_t blo
     return blocks;
 }
 
+std::int32_t UnpackedLength(const EncodedBlock& block) { return byteorder::BE16(block.header.data() + 18); }
+std::uint16_t DataChecksum(const EncodedBlock& block) { return byteorder::BE16(block.header.data() + 20); }
+
 void Decode(benchmark::State& state, std::optional<int> mode, DecodeWay way = DecodeWay::kFastest,
             std::uint32_t blockFrames = 4096) {
     const std::vector<EncodedBlock> blocks = EncodeMusic(mode, blockFrames);
@@ -49,14 +53,11 @@ void Decode(benchmark::State& state, std::optional<int> mode, DecodeWay way = De
         for (const EncodedBlock& block : blocks) {
             DecodeBlock(block.packed.data(), output.data(), block.header.data(), way);
             benchmark::DoNotOptimize(output.data());
-            samples += ((block.header[18] << 8) | block.header[19]) / 2;
+            samples += UnpackedLength(block) / 2;
         }
     }
     state.counters["samples/s"] = benchmark::Counter(static_cast<double>(samples), benchmark::Counter::kIsRate);
 }
-
-std::int32_t UnpackedLength(const EncodedBlock& block) { return (block.header[18] << 8) | block.header[19]; }
-std::uint16_t DataChecksum(const EncodedBlock& block) { return static_cast<std::uint16_t>((block.header[20] << 8) | block.header[21]); }
 
 void DecodePairs(benchmark::State& state, std::uint32_t blockFrames) {
     const std::vector<EncodedBlock> blocks = EncodeMusic(std::nullopt, blockFrames);

@@ -227,8 +227,10 @@ public:
     // frames going past the cache. Measured: true once done, or once the helper gave up waiting.
     bool Measured() const { return mProbe.load(std::memory_order_relaxed) == kProbeOver; }
     void MeasureIfReady() {
-        // The first number passed claims the measurement: one converter measures.
+        // The first number passed claims the measurement: one converter measures. Until the
+        // helper is ready, a look costs no locked exchange.
         int ready = 1;
+        if (mProbe.load(std::memory_order_relaxed) != ready) return;
         if (!mProbe.compare_exchange_strong(ready, 2, std::memory_order_acq_rel)) return;
         const auto answered = [&](int value, std::chrono::microseconds limit) {
             return ChangesWithin([&] { return mProbe.load(std::memory_order_acquire) == value; }, limit);
@@ -401,10 +403,12 @@ void BlockQueue::Announce() {
 
 QueuedBlock& BlockQueue::Oldest() {
     Announce();
-    // Once, as soon as the helper is ready: how far away its core is (see kNearRoundTrip).
-    if (mHelped) {
+    // Once, as soon as the helper is ready: how far away its core is (see kNearRoundTrip). The
+    // queue remembers that it was measured, so that its blocks do not look again.
+    if (mHelped && !mDistanceKnown) {
         DecodeHelper& helper = DecodeHelper::Get();
-        if (!helper.Measured()) helper.MeasureIfReady();
+        helper.MeasureIfReady();
+        mDistanceKnown = helper.Measured();
     }
     QueuedBlock& oldest = At(0);
     for (;;) {

@@ -144,6 +144,7 @@ private:
     std::atomic<std::int64_t> mHead{0};
     std::int32_t mCount = 0;                     // blocks published and not yet released
     bool mHelped = false;                        // the helper works on this queue
+    bool mDistanceKnown = false;                 // the helper's distance is measured (or never will be)
     bool mRefilling = true;                      // Vacant gives places until the queue is full
     std::int32_t mUnannounced = 0;               // blocks published the helper was not told of
 
